@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Sections and keys of the settings store, spelled exactly as stored.
+namespace settings {
+
+inline const QString kOption = QStringLiteral("Option");
+inline const QString kCurrentFont = QStringLiteral("CurrentFont");
+
+inline const QString kCurrentLanguage = QStringLiteral("CurrentLanguage");
+inline const QString kLastOutputFolder = QStringLiteral("last_output_folder");
+inline const QString kLastPhotoFolder = QStringLiteral("LastPhotoFolder");
+inline const QString kRotateAngle = QStringLiteral("nRotateAngel");  // sic: the stored name
+inline const QString kFlipType = QStringLiteral("nFlipType");
+inline const QString kCurrentColor = QStringLiteral("nCurrentColor");
+
+inline const QString kDefaultLanguage = QStringLiteral("english");
+
+}  // namespace settings

@@ -1,0 +1,26 @@
+#pragma once
+
+namespace imaging {
+
+/// A running imaging library, held from the dialog's initialisation to its
+/// closing. The library itself starts once per process (on the first session)
+/// and is shut down by ShutdownLibrary() when the process ends; ending a session
+/// drops the library's caches, so a closed dialog holds no decoded pixels.
+class LibrarySession {
+public:
+    /// Starts the library if needed; check ok() for the outcome.
+    LibrarySession();
+    ~LibrarySession();
+    LibrarySession(const LibrarySession&) = delete;
+    LibrarySession& operator=(const LibrarySession&) = delete;
+
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+/// Shuts the library down for good; call once, at process end.
+void ShutdownLibrary();
+
+}  // namespace imaging

@@ -1,0 +1,22 @@
+#include "ui/about_dlg.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "resources/resource.h"
+#include "ui/app_icon.h"
+#include "ui/dialog_builder.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    const auto& tmpl = res::AboutDialogTemplate();
+    const BuiltDialog built = BuildDialog(*this, tmpl, DialogFont(tmpl.fontPointSize));
+    if (auto* icon = qobject_cast<QLabel*>(built.item(res::IDC_ABOUT_ICON))) {
+        const int side = std::min(icon->width(), icon->height());
+        icon->setPixmap(LoadAppIcon().pixmap(side, side));
+    }
+    if (auto* ok = qobject_cast<QPushButton*>(built.item(res::IDOK))) {
+        ok->setDefault(true);
+        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+        ok->setFocus();
+    }
+}

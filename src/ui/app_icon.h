@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+/// The application icon (resource 128) in all its drawn sizes.
+QIcon LoadAppIcon();

@@ -1,0 +1,282 @@
+#include "ui/lumaris_dlg.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+#include <array>
+
+#include "app/base_folder.h"
+#include "app/settings_keys.h"
+#include "app/settings_store.h"
+#include "i18n/language.h"
+#include "imaging/imaging_library.h"
+#include "resources/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/app_icon.h"
+
+using namespace res;
+
+namespace {
+
+const QString kHomepageUrl = QStringLiteral("https://www.veltrix.example/tessiva/");
+
+// Size of the platform's version record, set before the query.
+constexpr uint32_t kOsVersionInfoSize = 276;
+// From this major version on the platform has a per-user pictures folder.
+constexpr uint32_t kPicturesFolderMajorVersion = 6;
+
+struct RadioValue {
+    int value;
+    int controlId;
+};
+constexpr std::array kRotateRadios{
+    RadioValue{0, IDC_RADIO_ROTATE_0}, RadioValue{90, IDC_RADIO_ROTATE_90},
+    RadioValue{180, IDC_RADIO_ROTATE_180}, RadioValue{270, IDC_RADIO_ROTATE_270}};
+constexpr std::array kFlipRadios{RadioValue{0, IDC_RADIO_FLIP_NO},
+                                 RadioValue{1, IDC_RADIO_FLIP_HORIZONTAL},
+                                 RadioValue{2, IDC_RADIO_FLIP_VERTICAL}};
+
+/// Keeps typing and pasting within a length, like the platform's edit limit:
+/// a longer text put in by the program stays, and may still be shortened.
+class LengthLimit final : public QValidator {
+public:
+    LengthLimit(QLineEdit* edit, int limit)
+        : QValidator(edit), m_limit(limit), m_committed(edit->text().size()) {
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString& text) { m_committed = text.size(); });
+    }
+    State validate(QString& input, int&) const override {
+        return input.size() > m_limit && input.size() > m_committed ? Invalid : Acceptable;
+    }
+
+private:
+    int m_limit;
+    qsizetype m_committed;  // length of the text before the change being validated
+};
+
+/// Selects the radio of @p value in @p group and clears the others; false when
+/// no radio stands for @p value.
+template <size_t N>
+bool CheckRadioFor(QButtonGroup* group, const std::array<RadioValue, N>& radios, int value) {
+    for (const auto& radio : radios) {
+        if (radio.value == value) {
+            group->button(radio.controlId)->setChecked(true);
+            return true;
+        }
+    }
+    return false;
+}
+
+QButtonGroup* GroupOf(const BuiltDialog& built, int controlId) {
+    for (QButtonGroup* group : built.radioGroups) {
+        if (group->button(controlId)) return group;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CLumarisDlg::CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidget* parent)
+    : QDialog(parent), m_store(store), m_platform(platform) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    m_lfText = ReadLogFont(m_store, settings::kCurrentFont, {-13, 400, QString()});
+    m_crTextColor =
+        static_cast<ColorRef>(m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
+}
+
+CLumarisDlg::~CLumarisDlg() = default;
+
+void CLumarisDlg::Create() {
+    if (m_created) return;
+    m_created = true;
+    const auto& tmpl = MainDialogTemplate();
+    m_built = BuildDialog(*this, tmpl, DialogFont(tmpl.fontPointSize));
+    m_comboFrameDimension = qobject_cast<QComboBox*>(GetDlgItem(IDC_COMBO_FRAME_DIMENSION));
+    if (auto* output = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE)))
+        output->setValidator(new LengthLimit(output, kMaxOutputPathLength));
+    ConnectHandlers();
+    OnInitDialog();
+}
+
+int CLumarisDlg::DoModal() {
+    Create();
+    return exec();
+}
+
+void CLumarisDlg::ConnectHandlers() {
+    const auto onClick = [this](int id, void (CLumarisDlg::*handler)()) {
+        if (auto* button = qobject_cast<QPushButton*>(GetDlgItem(id)))
+            connect(button, &QPushButton::clicked, this, handler);
+    };
+    onClick(IDC_BUTTON_EXIT, &CLumarisDlg::OnExit);
+    onClick(IDC_BUTTON_HELP, &CLumarisDlg::OnHelp);
+    onClick(IDC_BUTTON_HOMEPAGE, &CLumarisDlg::OnHomepage);
+    if (QButtonGroup* rotate = GroupOf(m_built, IDC_RADIO_ROTATE_0))
+        connect(rotate, &QButtonGroup::idClicked, this, &CLumarisDlg::OnRotateClicked);
+    if (QButtonGroup* flip = GroupOf(m_built, IDC_RADIO_FLIP_NO))
+        connect(flip, &QButtonGroup::idClicked, this, &CLumarisDlg::OnFlipClicked);
+}
+
+MsgResult CLumarisDlg::Message(const QString& text, const QString& caption, MsgButtons buttons,
+                               MsgIcon icon) {
+    return m_platform.MessageBox(this, text, caption, buttons, icon);
+}
+
+bool CLumarisDlg::UpdateData(bool saveAndValidate) {
+    DoDataExchange(saveAndValidate);
+    if (!saveAndValidate) return true;
+    if (m_strOutputFile.size() <= kMaxOutputPathLength) return true;
+    Message(QStringLiteral("Enter no more than %1 characters.").arg(kMaxOutputPathLength),
+            QCoreApplication::applicationName(), MsgButtons::Ok, MsgIcon::Exclamation);
+    if (QWidget* edit = GetDlgItem(IDC_EDIT_OUTPUT_FILE)) edit->setFocus();
+    return false;
+}
+
+void CLumarisDlg::DoDataExchange(bool saveAndValidate) {
+    auto* output = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE));
+    if (!output) return;
+    if (saveAndValidate)
+        m_strOutputFile = output->text();
+    else
+        output->setText(m_strOutputFile);
+}
+
+bool CLumarisDlg::OnInitDialog() {
+    setWindowIcon(LoadAppIcon());
+
+    m_osvi.dwOSVersionInfoSize = kOsVersionInfoSize;
+    if (!m_platform.GetVersionEx(m_osvi))
+        Message(QStringLiteral("Can get Windows Version!"), QStringLiteral("Error"));
+
+    RestoreOutputFolder();
+    GetDlgItem(IDC_EDIT_OUTPUT_FILE)->setEnabled(false);
+    GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(false);
+    GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(false);
+    UpdateData(false);
+
+    RestoreRotateAndFlip();
+    m_imaging = std::make_unique<imaging::LibrarySession>();
+
+    GetDlgItem(IDC_COMBO_FRAME_DIMENSION)->hide();
+    GetDlgItem(IDC_EDIT_FRAME_NUMBER)->hide();
+    GetDlgItem(IDC_STATIC_FRAME_RANGE)->hide();
+    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_TEXT_X))->setText(QStringLiteral("0"));
+    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_TEXT_Y))->setText(QStringLiteral("0"));
+
+    // Without a stored face the overlay starts in the dialog's own font.
+    if (m_lfText.lfFaceName.isEmpty()) m_lfText = LogFontFromQFont(font());
+    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_lfText.lfFaceName);
+
+    GetDlgItem(IDC_BUTTON_OPEN_PHOTO)->setFocus();
+    return true;
+}
+
+void CLumarisDlg::RestoreOutputFolder() {
+    QString defaultFolder;
+    if (m_osvi.dwMajorVersion < kPicturesFolderMajorVersion) {
+        defaultFolder = m_platform.FallbackFolder();
+    } else if (const auto pictures = m_platform.PicturesFolder()) {
+        defaultFolder = *pictures + PathSeparator();
+    } else {
+        Message(QStringLiteral("Can not get My Picture directory!"), QStringLiteral("Error"));
+        defaultFolder = m_platform.FallbackFolder();
+    }
+    m_strOutputFolder =
+        m_store.GetProfileString(settings::kOption, settings::kLastOutputFolder, defaultFolder);
+    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE))->setText(m_strOutputFolder);
+    m_strOutputFile = m_strOutputFolder;
+}
+
+void CLumarisDlg::RestoreRotateAndFlip() {
+    m_nRotateAngle = m_store.GetProfileInt(settings::kOption, settings::kRotateAngle, 0);
+    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_ROTATE_0), kRotateRadios, m_nRotateAngle))
+        Message(QStringLiteral("Unknown rotate angle!"), QStringLiteral("Error"));
+
+    m_nFlipType = m_store.GetProfileInt(settings::kOption, settings::kFlipType, 0);
+    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_FLIP_NO), kFlipRadios, m_nFlipType))
+        Message(QStringLiteral("Unknown flip type!"), QStringLiteral("Error"));
+}
+
+void CLumarisDlg::OnRotateClicked(int controlId) {
+    for (const auto& radio : kRotateRadios) {
+        if (radio.controlId == controlId) m_nRotateAngle = radio.value;
+    }
+}
+
+void CLumarisDlg::OnFlipClicked(int controlId) {
+    for (const auto& radio : kFlipRadios) {
+        if (radio.controlId == controlId) m_nFlipType = radio.value;
+    }
+}
+
+void CLumarisDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused push button takes Enter as a click; anywhere else it is OK.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        else
+            OnOK();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CLumarisDlg::OnOK() {
+    if (UpdateData(true)) accept();
+}
+
+void CLumarisDlg::closeEvent(QCloseEvent* event) {
+    OnClose();
+    QDialog::closeEvent(event);
+}
+
+void CLumarisDlg::OnClose() { SaveSettings(); }
+
+void CLumarisDlg::OnExit() {
+    SaveSettings();
+    reject();
+}
+
+void CLumarisDlg::SaveSettings() {
+    UpdateData(true);
+    {
+        SettingsStore::Batch batch(m_store);
+        m_store.WriteProfileInt(settings::kOption, settings::kRotateAngle, m_nRotateAngle);
+        m_store.WriteProfileInt(settings::kOption, settings::kFlipType, m_nFlipType);
+        m_store.WriteProfileString(settings::kOption, settings::kCurrentLanguage,
+                                   g_Language.GetCurrentLanguage());
+        m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder,
+                                   m_strOutputFolder);
+        WriteLogFont(m_store, settings::kCurrentFont, m_lfText);
+        m_store.WriteProfileInt(settings::kCurrentFont, settings::kCurrentColor,
+                                static_cast<int32_t>(m_crTextColor));
+    }
+    m_imaging.reset();
+}
+
+void CLumarisDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CLumarisDlg::OnHelp() {
+    m_platform.StartHelpViewer(FolderOf(ExecutablePath()) + QStringLiteral("help.chm::/Introduction.htm"));
+}
+
+void CLumarisDlg::OnHomepage() {
+    if (m_platform.OpenUrl(kHomepageUrl)) return;
+    Message(QStringLiteral("Tessiva could not start your web browser to show its home page.\n"
+                           "Please start the browser yourself and go to %1")
+                .arg(kHomepageUrl),
+            g_Language.GetString(IDS_MESSAGE_UNKNOWN_ERROR));
+}

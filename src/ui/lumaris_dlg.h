@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "overlay/log_font.h"
+#include "ui/dialog_builder.h"
+#include "ui/platform_services.h"
+
+class QButtonGroup;
+class QComboBox;
+class SettingsStore;
+namespace imaging {
+class LibrarySession;
+}
+
+/// The program's one window: the photo, its output settings and the commands
+/// that act on them. Its members are the state all commands share.
+class CLumarisDlg : public QDialog {
+    Q_OBJECT
+public:
+    /// Reads the overlay font and colour from @p store; creates no controls yet.
+    CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidget* parent = nullptr);
+    ~CLumarisDlg() override;
+
+    /// Creates the controls from the dialog template and initialises them; once.
+    void Create();
+    /// Creates the dialog if needed and runs it modally.
+    int DoModal();
+
+    /// The control with the template id @p id, or nullptr.
+    QWidget* GetDlgItem(int id) const { return m_built.item(id); }
+
+    /// Exchanges data between members and controls: towards the controls when
+    /// @p saveAndValidate is false, from them (with validation) when true.
+    bool UpdateData(bool saveAndValidate = true);
+
+    int RotateAngle() const { return m_nRotateAngle; }
+    int FlipType() const { return m_nFlipType; }
+    const QString& OutputFile() const { return m_strOutputFile; }
+    const QString& OutputFolder() const { return m_strOutputFolder; }
+    const LogFont& TextFont() const { return m_lfText; }
+    ColorRef TextColor() const { return m_crTextColor; }
+
+    /// The longest output path the output-file field takes.
+    static constexpr int kMaxOutputPathLength = 256;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void DoDataExchange(bool saveAndValidate);
+    bool OnInitDialog();
+    void RestoreOutputFolder();
+    void RestoreRotateAndFlip();
+    void OnOK();
+    void OnClose();
+    void OnExit();
+    void SaveSettings();
+    void OnAbout();
+    void OnHelp();
+    void OnHomepage();
+    void OnRotateClicked(int controlId);
+    void OnFlipClicked(int controlId);
+    void ConnectHandlers();
+    MsgResult Message(const QString& text, const QString& caption,
+                      MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
+
+    SettingsStore& m_store;
+    PlatformServices& m_platform;
+    BuiltDialog m_built;
+    bool m_created = false;
+
+    QString m_szPhotoPath;
+    QString m_szOutputPath;
+    QString m_strOutputFolder;
+    QString m_strOutputFile;
+    OsVersionInfo m_osvi;
+    std::unique_ptr<imaging::LibrarySession> m_imaging;
+    int32_t m_nPhotoWidth = 0;
+    int32_t m_nPhotoHeight = 0;
+    int32_t m_nOutputWidth = 0;
+    int32_t m_nOutputHeight = 0;
+    int32_t m_nRotateAngle = 0;
+    int32_t m_nFlipType = 0;
+    QComboBox* m_comboFrameDimension = nullptr;
+    LogFont m_lfText;
+    ColorRef m_crTextColor = 0;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+class QWidget;
+
+/// Buttons of a message box.
+enum class MsgButtons { Ok, YesNo };
+/// Icon of a message box.
+enum class MsgIcon { None, Exclamation };
+/// The button that closed a message box.
+enum class MsgResult { Ok, Yes, No };
+
+/// The platform's version record; only the major version is used.
+struct OsVersionInfo {
+    uint32_t dwOSVersionInfoSize = 0;
+    uint32_t dwMajorVersion = 0;
+    uint32_t dwMinorVersion = 0;
+};
+
+/// What the dialogs ask of the desktop: message boxes, the shell, folders.
+/// The program uses the Qt implementation; tests use a recording fake.
+class PlatformServices {
+public:
+    virtual ~PlatformServices() = default;
+
+    /// Shows a modal message box owned by @p owner (none when null).
+    virtual MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
+                                 MsgButtons buttons = MsgButtons::Ok,
+                                 MsgIcon icon = MsgIcon::None) = 0;
+    /// Fills @p info with the platform's version; false when it cannot be read.
+    virtual bool GetVersionEx(OsVersionInfo& info) = 0;
+    /// The user's pictures folder without a trailing separator, or nothing
+    /// when the folder does not exist.
+    virtual std::optional<QString> PicturesFolder() = 0;
+    /// The folder used when no other is known, with a trailing separator.
+    virtual QString FallbackFolder() = 0;
+    /// Opens @p url in the user's browser; false when that could not start.
+    virtual bool OpenUrl(const QString& url) = 0;
+    /// Starts the help viewer on @p target, "<folder>help.chm::/<page>".
+    /// Failures are not reported.
+    virtual void StartHelpViewer(const QString& target) = 0;
+};
+
+/// The platform services of the running program.
+PlatformServices& QtPlatformServices();

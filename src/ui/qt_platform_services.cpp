@@ -1,0 +1,97 @@
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QOperatingSystemVersion>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "app/base_folder.h"
+#include "ui/platform_services.h"
+
+namespace {
+
+class QtServices final : public PlatformServices {
+public:
+    MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
+                         MsgButtons buttons, MsgIcon icon) override {
+        QMessageBox box(owner);
+        box.setWindowTitle(caption);
+        box.setTextFormat(Qt::PlainText);  // language files hold plain text, never markup
+        box.setText(text);
+        box.setIcon(icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
+        if (buttons == MsgButtons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+        }
+        switch (box.exec()) {
+            case QMessageBox::Yes:
+                return MsgResult::Yes;
+            case QMessageBox::No:
+                return MsgResult::No;
+            default:
+                return MsgResult::Ok;
+        }
+    }
+
+    bool GetVersionEx(OsVersionInfo& info) override {
+        if (info.dwOSVersionInfoSize == 0) return false;
+#ifdef Q_OS_WIN
+        const auto version = QOperatingSystemVersion::current();
+        info.dwMajorVersion = static_cast<uint32_t>(version.majorVersion());
+        info.dwMinorVersion = static_cast<uint32_t>(version.minorVersion());
+#else
+        // Desktops here have the per-user pictures folder of modern Windows.
+        info.dwMajorVersion = 6;
+        info.dwMinorVersion = 0;
+#endif
+        return true;
+    }
+
+    std::optional<QString> PicturesFolder() override {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir()) return std::nullopt;
+        return QDir::toNativeSeparators(QDir::cleanPath(folder));
+    }
+
+    QString FallbackFolder() override {
+#ifdef Q_OS_WIN
+        return QStringLiteral("c:\\");
+#else
+        return QDir::toNativeSeparators(QDir::homePath()) + PathSeparator();
+#endif
+    }
+
+    bool OpenUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url)); }
+
+    void StartHelpViewer(const QString& target) override {
+        const qsizetype split = target.indexOf(u"::");
+        const QString chm = split < 0 ? target : target.left(split);
+        QString page = split < 0 ? QString() : target.mid(split + 2);
+        while (page.startsWith(u'/')) page.remove(0, 1);
+#ifdef Q_OS_WIN
+        QProcess::startDetached(QStringLiteral("hh.exe"), {target});
+#else
+        if (QFileInfo::exists(chm)) {
+            for (const char* viewer : {"xchm", "kchmviewer"}) {
+                const QString program = QStandardPaths::findExecutable(QString::fromLatin1(viewer));
+                if (!program.isEmpty() && QProcess::startDetached(program, {chm})) return;
+            }
+        }
+        // Without a CHM viewer the same help is shipped as HTML.
+        const QString html = FolderOf(chm) + QStringLiteral("help") + PathSeparator() + page;
+        if (QFileInfo::exists(html)) QDesktopServices::openUrl(QUrl::fromLocalFile(html));
+#endif
+    }
+};
+
+}  // namespace
+
+PlatformServices& QtPlatformServices() {
+    static QtServices services;
+    return services;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+#include "app/settings_store.h"
+#include "resources/resource.h"
+#include "test_support.h"
+#include "ui/lumaris_dlg.h"
+
+/// A main dialog on a private settings file and a recording platform, shown and
+/// active so that focus and keys behave as on a desktop.
+class MainDialogTest : public ::testing::Test {
+protected:
+    TempFolder temp;
+    QString iniPath = temp.file(QStringLiteral("config/VELTRIX/tessiva.conf"));
+    FakePlatform platform;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<CLumarisDlg> dialog;
+
+    MainDialogTest() { platform.picturesFolder = temp.mkdir(QStringLiteral("Pictures")); }
+
+    /// Stores INI text before the dialog starts.
+    void seedStore(const QByteArray& text) {
+        temp.write(QStringLiteral("config/VELTRIX/tessiva.conf"), text);
+    }
+
+    /// Starts (or restarts) the dialog the way the program does.
+    CLumarisDlg& start() {
+        dialog.reset();
+        store = std::make_unique<SettingsStore>(iniPath);
+        dialog = std::make_unique<CLumarisDlg>(*store, platform);
+        dialog->Create();
+        dialog->show();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        return *dialog;
+    }
+
+    QWidget* item(int id) const { return dialog->GetDlgItem(id); }
+    QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(item(id)); }
+    QAbstractButton* button(int id) const { return qobject_cast<QAbstractButton*>(item(id)); }
+    QLabel* label(int id) const { return qobject_cast<QLabel*>(item(id)); }
+
+    /// The stored value of @p key in section Option, as the program reads it.
+    int storedInt(const QString& section, const QString& key, int def = -999) const {
+        return SettingsStore(iniPath).GetProfileInt(section, key, def);
+    }
+};

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "resources/resource.h"
+#include "ui/about_dlg.h"
+
+namespace {
+
+TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
+    CAboutDlg about;
+    about.show();
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tessiva"));
+    auto* icon = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_ICON));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_FALSE(icon->pixmap().isNull());
+    auto* version = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_VERSION));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), QStringLiteral("Tessiva Version 1.0"));
+    EXPECT_LE(version->fontMetrics().horizontalAdvance(version->text()), version->width());
+
+    auto* ok = about.findChild<QPushButton*>(QString::number(res::IDOK));
+    ASSERT_NE(ok, nullptr);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+    EXPECT_FALSE(about.isVisible());
+}
+
+TEST(AboutDialog, EscapeClosesIt) {
+    CAboutDlg about;
+    about.show();
+    QTest::keyClick(&about, Qt::Key_Escape);
+    EXPECT_FALSE(about.isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,295 @@
+#include <QComboBox>
+#include <QSignalSpy>
+
+#include "app/base_folder.h"
+#include "dialog_fixture.h"
+
+using namespace res;
+
+namespace {
+
+const QString kOption = QStringLiteral("Option");
+const QString kFont = QStringLiteral("CurrentFont");
+
+TEST_F(MainDialogTest, FirstRunShowsTheDefaults) {
+    start();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(button(IDC_RADIO_ROTATE_0)->isChecked());
+    for (int id : {IDC_RADIO_ROTATE_90, IDC_RADIO_ROTATE_180, IDC_RADIO_ROTATE_270,
+                   IDC_RADIO_FLIP_HORIZONTAL, IDC_RADIO_FLIP_VERTICAL})
+        EXPECT_FALSE(button(id)->isChecked()) << id;
+    EXPECT_TRUE(button(IDC_RADIO_FLIP_NO)->isChecked());
+
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + u'/');
+    EXPECT_EQ(dialog->OutputFile(), *platform.picturesFolder + u'/');
+    for (int id : {IDC_EDIT_OUTPUT_FILE, IDC_EDIT_OUTPUT_WIDTH, IDC_EDIT_OUTPUT_HEIGHT})
+        EXPECT_FALSE(item(id)->isEnabled()) << id;
+    EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_WIDTH)->text().isEmpty());
+    EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->text().isEmpty());
+    for (int id : {IDC_COMBO_FRAME_DIMENSION, IDC_STATIC_FRAME_RANGE, IDC_EDIT_FRAME_NUMBER})
+        EXPECT_TRUE(item(id)->isHidden()) << id;
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
+    EXPECT_TRUE(edit(IDC_EDIT_TEXT)->text().isEmpty());
+    EXPECT_TRUE(edit(IDC_EDIT_TEXT)->isEnabled());
+
+    const QString dialogFace = QFontInfo(dialog->font()).family();
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), dialogFace);
+    EXPECT_EQ(dialog->TextFont().lfFaceName, dialogFace);
+    EXPECT_LT(dialog->TextFont().lfHeight, 0);
+    EXPECT_EQ(dialog->TextColor(), 0u);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessiva"));
+    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OPEN_PHOTO));
+}
+
+TEST_F(MainDialogTest, ExitWritesEverySettingInItsOrder) {
+    start();
+    QStringList writes;
+    store->setWriteObserver([&](const QString& section, const QString& key) {
+        writes << section + u'/' + key;
+    });
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->isVisible());
+    const QStringList expected{
+        "Option/nRotateAngel",         "Option/nFlipType",        "Option/CurrentLanguage",
+        "Option/last_output_folder",   "CurrentFont/lfHeight",    "CurrentFont/lfWidth",
+        "CurrentFont/lfEscapement",    "CurrentFont/lfOrientation", "CurrentFont/lfWeight",
+        "CurrentFont/lfItalic",        "CurrentFont/lfUnderline", "CurrentFont/lfStrikeOut",
+        "CurrentFont/lfCharSet",       "CurrentFont/lfOutPrecision",
+        "CurrentFont/lfClipPrecision", "CurrentFont/lfPitchAndFamily", "CurrentFont/lfFaceName",
+        "CurrentFont/nCurrentColor"};
+    EXPECT_EQ(writes, expected);
+
+    SettingsStore reread(iniPath);
+    EXPECT_EQ(reread.GetProfileString(kOption, QStringLiteral("CurrentLanguage"), {}),
+              QStringLiteral("english"));
+    EXPECT_EQ(reread.GetProfileString(kOption, QStringLiteral("last_output_folder"), {}),
+              *platform.picturesFolder + u'/');
+    EXPECT_EQ(reread.GetProfileString(kFont, QStringLiteral("lfFaceName"), {}),
+              dialog->TextFont().lfFaceName);
+}
+
+TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
+    start();
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_270), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_RADIO_FLIP_VERTICAL), Qt::LeftButton);
+    EXPECT_EQ(dialog->RotateAngle(), 270);
+    EXPECT_EQ(dialog->FlipType(), 2);
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    const LogFont firstFont = dialog->TextFont();
+
+    start();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(button(IDC_RADIO_ROTATE_270)->isChecked());
+    EXPECT_FALSE(button(IDC_RADIO_ROTATE_0)->isChecked());
+    EXPECT_TRUE(button(IDC_RADIO_FLIP_VERTICAL)->isChecked());
+    EXPECT_EQ(dialog->RotateAngle(), 270);
+    EXPECT_EQ(dialog->FlipType(), 2);
+    EXPECT_EQ(dialog->TextFont().lfFaceName, firstFont.lfFaceName);
+    EXPECT_EQ(dialog->TextFont().lfHeight, firstFont.lfHeight);
+}
+
+TEST_F(MainDialogTest, AnUnknownStoredAngleIsReportedKeptAndWrittenBack) {
+    seedStore("[Option]\nnRotateAngel=45\nnFlipType=1\n");
+    start();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Unknown rotate angle!"));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(platform.messages[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(platform.messages[0].icon, MsgIcon::None);
+    EXPECT_TRUE(platform.messages[0].owned);
+    for (int id : {IDC_RADIO_ROTATE_0, IDC_RADIO_ROTATE_90, IDC_RADIO_ROTATE_180,
+                   IDC_RADIO_ROTATE_270})
+        EXPECT_FALSE(button(id)->isChecked()) << id;
+    EXPECT_TRUE(button(IDC_RADIO_FLIP_HORIZONTAL)->isChecked());
+    EXPECT_EQ(dialog->RotateAngle(), 45);
+
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 45);
+}
+
+TEST_F(MainDialogTest, AnUnknownStoredFlipIsReported) {
+    seedStore("[Option]\nnFlipType=3\n");
+    start();
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Unknown flip type!")});
+    for (int id : {IDC_RADIO_FLIP_NO, IDC_RADIO_FLIP_HORIZONTAL, IDC_RADIO_FLIP_VERTICAL})
+        EXPECT_FALSE(button(id)->isChecked()) << id;
+    EXPECT_TRUE(button(IDC_RADIO_ROTATE_0)->isChecked());
+    EXPECT_EQ(dialog->FlipType(), 3);
+}
+
+TEST_F(MainDialogTest, EscapeEndsWithoutSaving) {
+    seedStore("[Option]\nnFlipType=0\n");
+    start();
+    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    EXPECT_EQ(dialog->FlipType(), 1);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->isVisible());
+
+    EXPECT_EQ(storedInt(kOption, QStringLiteral("nFlipType")), 0);
+    start();
+    EXPECT_TRUE(button(IDC_RADIO_FLIP_NO)->isChecked());
+}
+
+TEST_F(MainDialogTest, ACloseRequestSavesAndEnds) {
+    start();
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    EXPECT_TRUE(dialog->close());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 90);
+}
+
+TEST_F(MainDialogTest, EnterOutsideAPushButtonIsOkWithoutSaving) {
+    start();
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_180), Qt::LeftButton);
+    edit(IDC_EDIT_TEXT)->setFocus();
+    QTest::keyClicks(edit(IDC_EDIT_TEXT), QStringLiteral("hello"));
+    QTest::keyClick(edit(IDC_EDIT_TEXT), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), -999);
+}
+
+TEST_F(MainDialogTest, EnterOnAFocusedButtonClicksIt) {
+    start();
+    item(IDC_BUTTON_EXIT)->setFocus();
+    QTest::keyClick(item(IDC_BUTTON_EXIT), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 0);
+}
+
+TEST_F(MainDialogTest, TabFromOpenPhotoReachesExit) {
+    start();
+    ASSERT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OPEN_PHOTO));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_EXIT));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_CONVERT));
+    // The disabled output-file edit is passed over.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OUTPUT_FILE_BROWSE));
+}
+
+TEST_F(MainDialogTest, WithoutAPicturesFolderTheStoredFolderStillWins) {
+    platform.picturesFolder.reset();
+    seedStore("[Option]\nlast_output_folder=/data/out/\n");
+    start();
+    EXPECT_EQ(platform.texts(),
+              std::vector<QString>{QStringLiteral("Can not get My Picture directory!")});
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QStringLiteral("/data/out/"));
+}
+
+TEST_F(MainDialogTest, WithoutAPicturesFolderOrStoredFolderTheFallbackIsUsed) {
+    platform.picturesFolder.reset();
+    start();
+    EXPECT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), platform.fallbackFolder);
+}
+
+TEST_F(MainDialogTest, OlderPlatformsUseTheFallbackFolderWithoutAsking) {
+    platform.majorVersion = 5;
+    start();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), platform.fallbackFolder);
+}
+
+TEST_F(MainDialogTest, AnUnreadableVersionIsReportedAndStartUpGoesOn) {
+    platform.versionReadable = false;
+    seedStore("[Option]\nlast_output_folder=/srv/out/\n");
+    start();
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can get Windows Version!"));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QStringLiteral("/srv/out/"));
+}
+
+TEST_F(MainDialogTest, AnOutputPathOverTheLimitIsReportedAtClosingAndSavingGoesOn) {
+    start();
+    QLineEdit* output = edit(IDC_EDIT_OUTPUT_FILE);
+    output->setText(QString(300, u'a'));  // the program may put in more than a user can type
+    EXPECT_EQ(output->text().size(), 300);
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Enter no more than 256 characters."));
+    EXPECT_EQ(platform.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(dialog->OutputFile().size(), 300);  // taken before the check failed
+    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 90);
+}
+
+TEST_F(MainDialogTest, TypingStopsAtTheOutputPathLimit) {
+    start();
+    QLineEdit* output = edit(IDC_EDIT_OUTPUT_FILE);
+    output->setEnabled(true);
+    output->setText(QString(255, u'a'));
+    output->setFocus();
+    output->end(false);
+    QTest::keyClicks(output, QStringLiteral("bcd"));
+    EXPECT_EQ(output->text(), QString(255, u'a') + u'b');
+
+    output->setText(QString(300, u'a'));
+    output->end(false);
+    QTest::keyClick(output, Qt::Key_Backspace);
+    EXPECT_EQ(output->text().size(), 299);  // shortening an over-long text still works
+    QTest::keyClicks(output, QStringLiteral("x"));
+    EXPECT_EQ(output->text().size(), 299);
+}
+
+TEST_F(MainDialogTest, EnterWithAnOverLongOutputPathStaysOpen) {
+    start();
+    edit(IDC_EDIT_OUTPUT_FILE)->setEnabled(true);  // as once a photo is open
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(QString(257, u'a'));
+    edit(IDC_EDIT_TEXT)->setFocus();
+    QTest::keyClick(edit(IDC_EDIT_TEXT), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(QApplication::focusWidget(), item(IDC_EDIT_OUTPUT_FILE));
+}
+
+TEST_F(MainDialogTest, AStoredOverlayFaceKeepsItsOwnFieldsAndColour) {
+    seedStore("[CurrentFont]\nlfFaceName=DejaVu Serif\nlfHeight=-20\nnCurrentColor=255\n");
+    start();
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(dialog->TextFont().lfHeight, -20);
+    EXPECT_EQ(dialog->TextFont().lfWeight, 400);
+    EXPECT_EQ(dialog->TextColor(), 255u);
+}
+
+TEST_F(MainDialogTest, WithoutAStoredFaceTheDialogFontReplacesTheOtherFields) {
+    seedStore("[CurrentFont]\nlfHeight=-40\nlfItalic=1\nnCurrentColor=65280\n");
+    start();
+    const LogFont expected = LogFontFromQFont(dialog->font());
+    EXPECT_EQ(dialog->TextFont(), expected);
+    EXPECT_EQ(dialog->TextColor(), 0xFF00u);
+}
+
+TEST_F(MainDialogTest, HelpStartsTheViewerOnTheIntroductionBesideTheProgram) {
+    start();
+    QTest::mouseClick(button(IDC_BUTTON_HELP), Qt::LeftButton);
+    ASSERT_EQ(platform.helpTargets.size(), 1u);
+    EXPECT_EQ(platform.helpTargets[0],
+              FolderOf(ExecutablePath()) + QStringLiteral("help.chm::/Introduction.htm"));
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(MainDialogTest, HomepageOpensTheSiteAndExplainsWhenItCannot) {
+    start();
+    QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
+    ASSERT_EQ(platform.openedUrls.size(), 1u);
+    EXPECT_TRUE(platform.openedUrls[0].startsWith(QStringLiteral("https://")));
+    EXPECT_TRUE(platform.messages.empty());
+
+    platform.openUrlSucceeds = false;
+    QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Unknown error"));
+    EXPECT_TRUE(platform.messages[0].text.contains(platform.openedUrls[0]));
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+}  // namespace

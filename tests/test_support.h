@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <ostream>
+#include <optional>
+#include <vector>
+
+#include "ui/platform_services.h"
+
+/// A message box as the program asked for it.
+struct RecordedMessage {
+    QString text;
+    QString caption;
+    MsgButtons buttons;
+    MsgIcon icon;
+    bool owned;
+};
+
+/// Platform services that record what the program asks and answer from a
+/// script, so dialogs run without modal loops.
+class FakePlatform final : public PlatformServices {
+public:
+    std::vector<RecordedMessage> messages;
+    std::deque<MsgResult> answers;  // next answers; Ok or No when empty
+    bool versionReadable = true;
+    uint32_t majorVersion = 10;
+    std::optional<QString> picturesFolder;
+    QString fallbackFolder = QStringLiteral("/fallback/home/");
+    bool openUrlSucceeds = true;
+    std::vector<QString> openedUrls;
+    std::vector<QString> helpTargets;
+
+    MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
+                         MsgButtons buttons, MsgIcon icon) override;
+    bool GetVersionEx(OsVersionInfo& info) override;
+    std::optional<QString> PicturesFolder() override { return picturesFolder; }
+    QString FallbackFolder() override { return fallbackFolder; }
+    bool OpenUrl(const QString& url) override;
+    void StartHelpViewer(const QString& target) override { helpTargets.push_back(target); }
+
+    /// The texts of the recorded messages, in order.
+    std::vector<QString> texts() const;
+};
+
+/// A fresh temporary folder that tests write into; removed afterwards.
+class TempFolder {
+public:
+    TempFolder();
+    QString path() const { return m_dir.path(); }
+    /// @p relative inside the folder.
+    QString file(const QString& relative) const { return m_dir.filePath(relative); }
+    /// Creates the file @p relative (and its folders) holding @p content.
+    QString write(const QString& relative, const QByteArray& content = {}) const;
+    /// Creates the folder @p relative and its parents.
+    QString mkdir(const QString& relative) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+/// The text of the file at @p path, or an empty string.
+QString ReadText(const QString& path);
+
+/// Lets test failures print strings as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
