@@ -8,8 +8,11 @@
 #include <QTest>
 #include <memory>
 
+#include "app/app.h"
 #include "app/settings_store.h"
+#include "i18n/language.h"
 #include "resources/resource.h"
+#include "ui/dialog_builder.h"
 #include "test_support.h"
 #include "ui/lumaris_dlg.h"
 
@@ -23,7 +26,18 @@ protected:
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<CLumarisDlg> dialog;
 
+    QString baseFolder = temp.mkdir(QStringLiteral("program"));  // no language folder
+
     MainDialogTest() { platform.picturesFolder = temp.mkdir(QStringLiteral("Pictures")); }
+    ~MainDialogTest() override {
+        dialog.reset();
+        // Leave the shared language manager as a program without languages has it.
+        g_Language.SetServices(nullptr, nullptr);
+        g_Language.Initialize(temp.file(QStringLiteral("none")), QStringLiteral("english"));
+    }
+
+    /// Uses the language files shipped with the program.
+    void useShippedLanguages() { baseFolder = QStringLiteral(TESSIVA_SOURCE_DIR); }
 
     /// Stores INI text before the dialog starts.
     void seedStore(const QByteArray& text) {
@@ -34,6 +48,7 @@ protected:
     CLumarisDlg& start() {
         dialog.reset();
         store = std::make_unique<SettingsStore>(iniPath);
+        StartLanguage(*store, platform, baseFolder);
         dialog = std::make_unique<CLumarisDlg>(*store, platform);
         dialog->Create();
         dialog->show();

@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include <QAction>
+#include <QDialog>
 #include <QDir>
+#include <QMenu>
 #include <QFile>
 #include <QFileInfo>
 
@@ -24,6 +27,38 @@ bool FakePlatform::GetVersionEx(OsVersionInfo& info) {
 bool FakePlatform::OpenUrl(const QString& url) {
     openedUrls.push_back(url);
     return openUrlSucceeds;
+}
+
+static std::vector<MenuItemSnapshot> Snapshot(const QMenu& menu) {
+    std::vector<MenuItemSnapshot> items;
+    for (const QAction* action : menu.actions()) {
+        MenuItemSnapshot item{action->text(), action->menu() ? -1 : action->data().toInt(),
+                              action->isChecked(), {}};
+        if (action->menu()) item.submenu = Snapshot(*action->menu());
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+int FakePlatform::RunModal(QDialog& dialog) {
+    modalDialogs.push_back(dialog.windowTitle());
+    return QDialog::Rejected;
+}
+
+int FakePlatform::TrackPopupMenu(QMenu& menu, const QPoint&) {
+    shownMenus.push_back(Snapshot(menu));
+    if (menuChoices.empty()) return 0;
+    const int choice = menuChoices.front();
+    menuChoices.pop_front();
+    return choice;
+}
+
+std::optional<QFont> FakePlatform::ChooseFont(QWidget*, const QFont& initial) {
+    fontDialogStarts.push_back(initial);
+    if (fontChoices.empty()) return std::nullopt;
+    auto choice = fontChoices.front();
+    fontChoices.pop_front();
+    return choice;
 }
 
 std::vector<QString> FakePlatform::texts() const {

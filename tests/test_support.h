@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
@@ -18,6 +19,14 @@ struct RecordedMessage {
     bool owned;
 };
 
+/// One item of a menu as it was shown.
+struct MenuItemSnapshot {
+    QString text;
+    int id;
+    bool checked;
+    std::vector<MenuItemSnapshot> submenu;
+};
+
 /// Platform services that record what the program asks and answer from a
 /// script, so dialogs run without modal loops.
 class FakePlatform final : public PlatformServices {
@@ -31,6 +40,11 @@ public:
     bool openUrlSucceeds = true;
     std::vector<QString> openedUrls;
     std::vector<QString> helpTargets;
+    std::vector<std::vector<MenuItemSnapshot>> shownMenus;
+    std::deque<int> menuChoices;                // next commands chosen; 0 when empty
+    std::deque<std::optional<QFont>> fontChoices;  // next fonts chosen; cancel when empty
+    std::vector<QFont> fontDialogStarts;
+    std::vector<QString> modalDialogs;  // captions of the dialogs run
 
     MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
                          MsgButtons buttons, MsgIcon icon) override;
@@ -39,6 +53,9 @@ public:
     QString FallbackFolder() override { return fallbackFolder; }
     bool OpenUrl(const QString& url) override;
     void StartHelpViewer(const QString& target) override { helpTargets.push_back(target); }
+    int RunModal(QDialog& dialog) override;
+    int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override;
+    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
 
     /// The texts of the recorded messages, in order.
     std::vector<QString> texts() const;

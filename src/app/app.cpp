@@ -11,20 +11,25 @@
 
 CLumarisApp theApp;
 
+void StartLanguage(SettingsStore& store, PlatformServices& platform, const QString& baseFolder) {
+    const QString language =
+        store.GetProfileString(settings::kOption, settings::kCurrentLanguage, settings::kDefaultLanguage);
+    g_Language.SetServices(&store, &platform);
+    g_Language.Initialize(baseFolder, language);
+}
+
 CLumarisApp::CLumarisApp() = default;
 CLumarisApp::~CLumarisApp() = default;
 
 bool CLumarisApp::InitInstance() {
     m_store = std::make_unique<SettingsStore>(QString::fromLatin1(kCompanyKey),
                                               QCoreApplication::applicationName());
-    const QString language = m_store->GetProfileString(settings::kOption, settings::kCurrentLanguage,
-                                                       settings::kDefaultLanguage);
-    const QString baseFolder = GetBaseFolder();
-    g_Language.Initialize(baseFolder, language);
+    StartLanguage(*m_store, QtPlatformServices(), GetBaseFolder());
 
     {
         CLumarisDlg dialog(*m_store, QtPlatformServices());
         dialog.DoModal();
     }
+    g_Language.SetServices(nullptr, nullptr);
     return false;
 }

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 
+class PlatformServices;
 class SettingsStore;
+
+/// Loads the language the user chose last time (or English) from the language
+/// folder under @p baseFolder into the language manager.
+void StartLanguage(SettingsStore& store, PlatformServices& platform, const QString& baseFolder);
 
 /// The application: opens the settings store, loads the language and runs the
 /// main dialog.

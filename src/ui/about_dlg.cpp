@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "i18n/language.h"
 #include "resources/resource.h"
 #include "ui/app_icon.h"
 #include "ui/dialog_builder.h"
@@ -19,4 +20,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         ok->setFocus();
     }
+    g_Language.ApplyToDialog(*this, res::IDD_ABOUTBOX);
 }

@@ -52,14 +52,18 @@ QWidget* CreateControl(QDialog& dialog, const res::ControlTemplate& control) {
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setTextFormat(Qt::PlainText);
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);  // static text takes no clicks
             return label;
         }
         case K::GroupBox:
             return new GroupFrame(text, &dialog);
         case K::AutoRadio:
             return new DialogRadio(text, &dialog);
-        case K::BlackFrame:
-            return new BlackFrame(&dialog);
+        case K::BlackFrame: {
+            auto* frame = new BlackFrame(&dialog);
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return frame;
+        }
         case K::DropDownList: {
             auto* combo = new QComboBox(&dialog);
             combo->setEditable(false);
@@ -68,6 +72,7 @@ QWidget* CreateControl(QDialog& dialog, const res::ControlTemplate& control) {
         case K::Icon: {
             auto* icon = new QLabel(&dialog);
             icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            icon->setAttribute(Qt::WA_TransparentForMouseEvents);
             return icon;
         }
     }
@@ -91,7 +96,35 @@ QRect MapDialogRect(const DialogBaseUnits& units, int x, int y, int cx, int cy) 
 QFont DialogFont(int pointSize) {
     QFont font = QApplication::font();
     font.setPointSize(pointSize);
+    // Every property counts as set, so controls keep this font when another
+    // font is given to the dialog itself.
+    font.setResolveMask(QFont::AllPropertiesResolved);
     return font;
+}
+
+QString ControlText(const QWidget* control) {
+    if (auto* button = qobject_cast<const QAbstractButton*>(control)) return button->text();
+    if (auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+    if (auto* group = qobject_cast<const GroupFrame*>(control)) return group->title();
+    if (control && control->isWindow()) return control->windowTitle();
+    return {};
+}
+
+void SetControlText(QWidget* control, const QString& text) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else if (auto* group = qobject_cast<GroupFrame*>(control))
+        group->setTitle(text);
+    else if (control && control->isWindow())
+        control->setWindowTitle(text);
+}
+
+int ControlId(const QWidget* control) {
+    bool ok = false;
+    const int id = control->objectName().toInt(&ok);
+    return ok ? id : 0;
 }
 
 QWidget* BuiltDialog::item(int id) const {
@@ -113,6 +146,7 @@ BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tmpl, const 
     for (const auto& control : tmpl.controls) {
         QWidget* widget = CreateControl(dialog, control);
         widget->setObjectName(QString::number(control.id));
+        widget->setFont(font);
         QRect rect = MapDialogRect(units, control.x, control.y, control.cx, control.cy);
         if (control.kind == res::ControlKind::DropDownList) {
             // The template's height is that of the dropped list; the closed box

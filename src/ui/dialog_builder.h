@@ -27,6 +27,13 @@ QRect MapDialogRect(const DialogBaseUnits& units, int x, int y, int cx, int cy);
 /// The font a template's point size stands for on this desktop.
 QFont DialogFont(int pointSize);
 
+/// The text a control shows (button, label, group box or window caption).
+QString ControlText(const QWidget* control);
+/// Sets the text a control shows; controls without text are left alone.
+void SetControlText(QWidget* control, const QString& text);
+/// The template id of a control built by BuildDialog, or 0.
+int ControlId(const QWidget* control);
+
 /// One created control and its template.
 struct BuiltControl {
     const res::ControlTemplate* tmpl;

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QValidator>
 #include <array>
@@ -16,6 +18,7 @@
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
+#include "resources/menu_templates.h"
 #include "resources/resource.h"
 #include "ui/about_dlg.h"
 #include "ui/app_icon.h"
@@ -156,6 +159,7 @@ bool CLumarisDlg::OnInitDialog() {
     if (!m_platform.GetVersionEx(m_osvi))
         Message(QStringLiteral("Can get Windows Version!"), QStringLiteral("Error"));
 
+    g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
     RestoreOutputFolder();
     GetDlgItem(IDC_EDIT_OUTPUT_FILE)->setEnabled(false);
     GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(false);
@@ -264,9 +268,78 @@ void CLumarisDlg::SaveSettings() {
     m_imaging.reset();
 }
 
+void CLumarisDlg::mouseReleaseEvent(QMouseEvent* event) {
+    // Only the dialog's own surface: controls that take the mouse keep their clicks.
+    const QPoint point = event->position().toPoint();
+    if (event->button() == Qt::RightButton && !childAt(point)) {
+        ShowPopupMenu(point);
+        event->accept();
+        return;
+    }
+    QDialog::mouseReleaseEvent(event);
+}
+
+void CLumarisDlg::OnCommand(int id) {
+    OnLanguageCommand(id);
+    if (id == IDM_ABOUT) OnAbout();
+    if (id == IDM_POPUPMENU_FONT) OnPopupMenuFont();
+}
+
+void CLumarisDlg::ShowPopupMenu(const QPoint& point) {
+    const std::unique_ptr<QMenu> loaded = res::LoadMenu(IDR_MENU_LANGUAGE_POPUP, this);
+    if (!loaded) {
+        m_platform.MessageBox(nullptr, QStringLiteral("Can not find Language Menu!"),
+                              QStringLiteral("error"));
+        return;
+    }
+    QMenu* popup = loaded->actions().value(0) ? loaded->actions().value(0)->menu() : nullptr;
+    if (!popup) return;
+    FillLanguageMenu(*loaded, *popup);
+    if (const int command = m_platform.TrackPopupMenu(*popup, mapToGlobal(point)))
+        OnCommand(command);
+}
+
+bool CLumarisDlg::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
+    QAction* languageItem = popup.actions().value(0);
+    QMenu* languages = languageItem ? languageItem->menu() : nullptr;
+    if (!languages) return false;
+    if (QAction* placeholder = languages->actions().value(0)) {
+        languages->removeAction(placeholder);
+        delete placeholder;
+    }
+    const QString current = g_Language.GetCurrentLanguage();
+    for (int i = 0; i < g_Language.GetLanguageCount(); ++i) {
+        const QString name = g_Language.GetLanguageName(i);
+        QAction* item = languages->addAction(QString(name).replace(u'&', QStringLiteral("&&")));
+        item->setData(CLanguage::kFirstLanguageCommand + i);
+        item->setCheckable(true);
+        item->setChecked(name.compare(current, Qt::CaseInsensitive) == 0);
+    }
+    g_Language.ApplyToMenu(loaded, IDR_MENU_LANGUAGE_POPUP, true);
+    return true;
+}
+
+void CLumarisDlg::OnLanguageCommand(int command) {
+    const int id = command & 0xFFFF;
+    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) SwitchLanguage(id);
+}
+
+void CLumarisDlg::SwitchLanguage(int id) {
+    g_Language.SelectLanguage(g_Language.GetLanguageName(id - ID_LANGUAGE_FIRST));
+    g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
+}
+
+void CLumarisDlg::OnPopupMenuFont() {
+    const QFont initial = g_Language.GetUIFont().value_or(font());
+    if (const auto chosen = m_platform.ChooseFont(this, initial)) {
+        g_Language.SetUIFont(*chosen);
+        g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
+    }
+}
+
 void CLumarisDlg::OnAbout() {
     CAboutDlg about(this);
-    about.exec();
+    m_platform.RunModal(about);
 }
 
 void CLumarisDlg::OnHelp() {

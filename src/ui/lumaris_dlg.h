@@ -11,6 +11,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QMenu;
 class SettingsStore;
 namespace imaging {
 class LibrarySession;
@@ -47,9 +48,13 @@ public:
     /// The longest output path the output-file field takes.
     static constexpr int kMaxOutputPathLength = 256;
 
+    /// Runs menu command @p id as the dialog's command handling does.
+    void OnCommand(int id);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void DoDataExchange(bool saveAndValidate);
@@ -63,6 +68,11 @@ private:
     void OnAbout();
     void OnHelp();
     void OnHomepage();
+    void OnPopupMenuFont();
+    void ShowPopupMenu(const QPoint& point);
+    bool FillLanguageMenu(QMenu& loaded, QMenu& popup);
+    void OnLanguageCommand(int command);
+    void SwitchLanguage(int id);
     void OnRotateClicked(int controlId);
     void OnFlipClicked(int controlId);
     void ConnectHandlers();

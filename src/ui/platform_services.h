@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <optional>
 
+class QDialog;
+class QFont;
+class QMenu;
+class QPoint;
 class QWidget;
 
 /// Buttons of a message box.
@@ -39,6 +43,14 @@ public:
     virtual QString FallbackFolder() = 0;
     /// Opens @p url in the user's browser; false when that could not start.
     virtual bool OpenUrl(const QString& url) = 0;
+    /// Runs @p dialog modally; its result code.
+    virtual int RunModal(QDialog& dialog) = 0;
+    /// Shows @p menu at @p globalPos until the user closes it; the command id
+    /// (the action's data) of the item chosen, or 0 for none.
+    virtual int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) = 0;
+    /// Lets the user choose a font, starting from @p initial; nothing when
+    /// cancelled.
+    virtual std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) = 0;
     /// Starts the help viewer on @p target, "<folder>help.chm::/<page>".
     /// Failures are not reported.
     virtual void StartHelpViewer(const QString& target) = 0;

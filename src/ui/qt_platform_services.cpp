@@ -1,6 +1,10 @@
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
+#include <QAction>
 #include <QFileInfo>
+#include <QFontDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QOperatingSystemVersion>
 #include <QProcess>
@@ -67,6 +71,20 @@ public:
     }
 
     bool OpenUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url)); }
+
+    int RunModal(QDialog& dialog) override { return dialog.exec(); }
+
+    int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override {
+        const QAction* chosen = menu.exec(globalPos);
+        return chosen ? chosen->data().toInt() : 0;
+    }
+
+    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, initial, owner);
+        if (!ok) return std::nullopt;
+        return font;
+    }
 
     void StartHelpViewer(const QString& target) override {
         const qsizetype split = target.indexOf(u"::");

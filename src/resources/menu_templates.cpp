@@ -1,0 +1,30 @@
+#include "resources/menu_templates.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "resources/resource.h"
+
+namespace res {
+namespace {
+
+QAction* AddCommand(QMenu& menu, const char* text, int id) {
+    QAction* action = menu.addAction(QString::fromUtf8(text));
+    action->setData(id);
+    return action;
+}
+
+}  // namespace
+
+std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent) {
+    if (id != IDR_MENU_LANGUAGE_POPUP) return nullptr;
+    auto root = std::make_unique<QMenu>(parent);
+    QMenu* popup = root->addMenu(QStringLiteral("PopupMenu"));
+    QMenu* language = popup->addMenu(QStringLiteral("Language"));
+    AddCommand(*language, "", 0);  // placeholder, replaced by the installed languages
+    AddCommand(*popup, "Font", IDM_POPUPMENU_FONT);
+    AddCommand(*popup, "About", IDM_ABOUT);
+    return root;
+}
+
+}  // namespace res

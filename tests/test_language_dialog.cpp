@@ -1,0 +1,226 @@
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+#include <clocale>
+
+#include "dialog_fixture.h"
+#include "ui/group_frame.h"
+
+using namespace res;
+
+namespace {
+
+const int kGerman = 45400 + 2;  // Chinese_Simplified, English, German, Japanese_unicode, Russian_utf-8
+
+class LanguageDialogTest : public MainDialogTest {
+protected:
+    ~LanguageDialogTest() override { std::setlocale(LC_ALL, ""); }
+
+    /// Right-clicks the dialog at @p point through its window, as a mouse would.
+    void rightClick(QPoint point) {
+        QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, {}, point);
+    }
+    /// A point of the dialog's own surface, away from every control.
+    QPoint surface() const { return {dialog->width() / 2, dialog->height() - 3}; }
+
+    QString text(int id) const { return ControlText(item(id)); }
+};
+
+TEST_F(LanguageDialogTest, TheStoredLanguageLabelsTheDialogAtStart) {
+    useShippedLanguages();
+    seedStore("[Option]\nCurrentLanguage=German\n");
+    start();
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessiva"));
+    EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
+    EXPECT_EQ(text(IDC_STATIC_KEEP_RATIO_CALCULATOR), QStringLiteral("Seitenverhältnis-Rechner"));
+    EXPECT_EQ(text(IDC_RADIO_FLIP_VERTICAL), QStringLiteral("Vertikal spiegeln"));
+    // Radios without a key keep their template texts.
+    EXPECT_EQ(text(IDC_RADIO_ROTATE_90), QStringLiteral("90"));
+    // Translated controls and the dialog itself take the interface font.
+    const QFont ui = *g_Language.GetUIFont();
+    EXPECT_EQ(item(IDC_BUTTON_OPEN_PHOTO)->font().pixelSize(), ui.pixelSize());
+    EXPECT_EQ(dialog->font().pixelSize(), ui.pixelSize());
+    // Edits and untranslated controls keep the template font.
+    EXPECT_EQ(item(IDC_EDIT_TEXT)->font(), item(IDC_RADIO_ROTATE_90)->font());
+    EXPECT_NE(item(IDC_RADIO_ROTATE_90)->font().pixelSize(), ui.pixelSize());
+}
+
+TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
+    useShippedLanguages();
+    seedStore("[Option]\nCurrentLanguage=german\n");
+    start();
+    rightClick(surface());
+    ASSERT_EQ(platform.shownMenus.size(), 1u);
+    const auto& menu = platform.shownMenus[0];
+    ASSERT_EQ(menu.size(), 3u);
+    EXPECT_EQ(menu[0].text, QStringLiteral("Sprache"));
+    EXPECT_EQ(menu[1].text, QStringLiteral("Schriftart der Oberfläche"));
+    EXPECT_EQ(menu[1].id, IDM_POPUPMENU_FONT);
+    EXPECT_EQ(menu[2].text, QStringLiteral("Über Tessiva"));
+    EXPECT_EQ(menu[2].id, IDM_ABOUT);
+
+    const auto& languages = menu[0].submenu;
+    ASSERT_EQ(languages.size(), 5u);
+    const QStringList expected{"Chinese_Simplified", "English", "German", "Japanese_unicode",
+                               "Russian_utf-8"};
+    for (size_t i = 0; i < languages.size(); ++i) {
+        EXPECT_EQ(languages[i].text, expected[static_cast<qsizetype>(i)]);
+        EXPECT_EQ(languages[i].id, 45400 + static_cast<int>(i));
+        // The stored name differs in case from the file: still checked.
+        EXPECT_EQ(languages[i].checked, i == 2) << i;
+    }
+}
+
+TEST_F(LanguageDialogTest, RightClicksOnControlsThatTakeTheMouseShowNoMenu) {
+    start();
+    const auto centreOf = [&](int id) { return item(id)->geometry().center(); };
+    rightClick(centreOf(IDC_BUTTON_EXIT));
+    rightClick(centreOf(IDC_EDIT_TEXT));
+    rightClick(centreOf(IDC_RADIO_FLIP_NO));
+    EXPECT_TRUE(platform.shownMenus.empty());
+    // Labels, group boxes and the picture frame are part of the surface.
+    rightClick(centreOf(IDC_STATIC_ADD_TEXT));
+    rightClick(centreOf(IDC_STATIC_PICTURE));
+    rightClick(QPoint(item(IDC_STATIC_FLIP)->geometry().left() + 3, centreOf(IDC_STATIC_FLIP).y()));
+    EXPECT_EQ(platform.shownMenus.size(), 3u);
+}
+
+TEST_F(LanguageDialogTest, WithoutLanguageFilesTheLanguageListIsEmpty) {
+    start();
+    rightClick(surface());
+    ASSERT_EQ(platform.shownMenus.size(), 1u);
+    EXPECT_EQ(platform.shownMenus[0][0].text, QStringLiteral("Language"));
+    EXPECT_TRUE(platform.shownMenus[0][0].submenu.empty());
+    EXPECT_EQ(platform.shownMenus[0][1].text, QStringLiteral("Font"));
+    EXPECT_EQ(platform.shownMenus[0][2].text, QStringLiteral("About"));
+}
+
+TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
+    useShippedLanguages();
+    start();
+    EXPECT_EQ(text(IDC_BUTTON_EXIT), QStringLiteral("Exit"));
+    platform.menuChoices = {kGerman};
+    rightClick(surface());
+    EXPECT_EQ(g_Language.GetCurrentLanguage(), QStringLiteral("German"));
+    EXPECT_EQ(text(IDC_BUTTON_EXIT), QStringLiteral("Beenden"));
+    EXPECT_EQ(text(IDC_STATIC_OUTPUT_FILENAME), QStringLiteral("Ausgabedatei:"));
+
+    // Message boxes follow the language too.
+    platform.openUrlSucceeds = false;
+    QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Unbekannter Fehler"));
+
+    // Every other shipped language relabels with its own script.
+    const std::pair<int, QString> others[] = {{45400, QStringLiteral("退出")},
+                                              {45403, QStringLiteral("終了")},
+                                              {45404, QStringLiteral("Выход")},
+                                              {45401, QStringLiteral("Exit")},
+                                              {kGerman, QStringLiteral("Beenden")}};
+    for (const auto& [command, exitText] : others) {
+        platform.menuChoices = {command};
+        rightClick(surface());
+        EXPECT_EQ(text(IDC_BUTTON_EXIT), exitText) << command;
+    }
+
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                      QStringLiteral("CurrentLanguage"), {}),
+              QStringLiteral("German"));
+    start();
+    EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
+}
+
+TEST_F(LanguageDialogTest, ASwitchEndedWithEscapeIsForgotten) {
+    useShippedLanguages();
+    start();
+    platform.menuChoices = {kGerman};
+    rightClick(surface());
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    start();
+    EXPECT_EQ(g_Language.GetCurrentLanguage(), QStringLiteral("english"));
+}
+
+TEST_F(LanguageDialogTest, TheFontCommandChangesTheCurrentLanguagesInterfaceFontOnly) {
+    useShippedLanguages();
+    seedStore("[Option]\nCurrentLanguage=German\n");
+    start();
+    QFont chosen(QStringLiteral("DejaVu Serif"));
+    chosen.setPixelSize(14);
+    platform.fontChoices = {chosen};
+    platform.menuChoices = {IDM_POPUPMENU_FONT};
+    rightClick(surface());
+    ASSERT_EQ(platform.fontDialogStarts.size(), 1u);
+    EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().pixelSize(), 14);
+
+    SettingsStore reread(iniPath);
+    EXPECT_EQ(reread.GetProfileString(QStringLiteral("German"), QStringLiteral("lfFaceName"), {}),
+              QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(reread.GetProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), 0), -14);
+    EXPECT_EQ(reread.GetProfileString(QStringLiteral("English"), QStringLiteral("lfFaceName"), {}),
+              QString());
+
+    // Cancelling the font dialog changes nothing.
+    platform.menuChoices = {IDM_POPUPMENU_FONT};
+    rightClick(surface());
+    EXPECT_EQ(platform.fontDialogStarts.size(), 2u);
+    EXPECT_EQ(platform.fontDialogStarts[1].family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().pixelSize(), 14);
+
+    // Another language has its own font.
+    platform.menuChoices = {45404};
+    rightClick(surface());
+    EXPECT_NE(item(IDC_BUTTON_EXIT)->font().family(), QStringLiteral("DejaVu Serif"));
+}
+
+TEST_F(LanguageDialogTest, AboutFromTheMenuOpensTheAboutBox) {
+    start();
+    platform.menuChoices = {IDM_ABOUT};
+    rightClick(surface());
+    EXPECT_EQ(platform.modalDialogs, std::vector<QString>{QStringLiteral("About Tessiva")});
+}
+
+TEST_F(LanguageDialogTest, ALanguageCommandOutsideTheRangeDoesNothing) {
+    useShippedLanguages();
+    start();
+    dialog->OnCommand(46400);
+    dialog->OnCommand(45399);
+    EXPECT_EQ(g_Language.GetCurrentLanguage(), QStringLiteral("english"));
+    EXPECT_EQ(text(IDC_BUTTON_EXIT), QStringLiteral("Exit"));
+}
+
+TEST(ApplyToDialog, FillsComboBoxesFromLinesAndSkipsEdits) {
+    TempFolder temp;
+    temp.write(QStringLiteral("language/German.ini"),
+               "[DIALOG]\nIDD_PROGRAM_TIF_CAPTION=\nIDC_BUTTON_OPEN_PHOTO=a\\nb\\n\\n\n"
+               "IDC_BUTTON_EXIT=Beenden\n");
+    CLanguage language;
+    language.Initialize(temp.path(), QStringLiteral("German"));
+
+    QDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("Template caption"));
+    const QFont before = dialog.font();
+    auto* combo = new QComboBox(&dialog);
+    combo->setObjectName(QStringLiteral("1001"));
+    combo->addItem(QStringLiteral("old"));
+    auto* edit = new QLineEdit(QStringLiteral("typed"), &dialog);
+    edit->setObjectName(QStringLiteral("1037"));
+    auto* nameless = new QPushButton(QStringLiteral("keep"), &dialog);
+    nameless->setObjectName(QStringLiteral("-1"));
+    language.ApplyToDialog(dialog, IDD_PROGRAM_TIF);
+
+    ASSERT_EQ(combo->count(), 4);
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("a"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("b"));
+    EXPECT_EQ(combo->itemText(2), QString());
+    EXPECT_EQ(combo->itemText(3), QString());
+    EXPECT_EQ(edit->text(), QStringLiteral("typed"));
+    EXPECT_EQ(nameless->text(), QStringLiteral("keep"));
+    // An empty caption keeps the caption and the dialog's font.
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Template caption"));
+    EXPECT_EQ(dialog.font(), before);
+    std::setlocale(LC_ALL, "");
+}
+
+}  // namespace
