@@ -45,6 +45,16 @@ int FakePlatform::RunModal(QDialog& dialog) {
     return QDialog::Rejected;
 }
 
+std::optional<QString> FakePlatform::GetOpenFileName(QWidget*, const QString& title,
+                                                     const std::vector<FileFilter>& filters,
+                                                     const QString& initialFolder) {
+    openRequests.push_back({title, filters, initialFolder});
+    if (openChoices.empty()) return std::nullopt;
+    auto choice = openChoices.front();
+    openChoices.pop_front();
+    return choice;
+}
+
 int FakePlatform::TrackPopupMenu(QMenu& menu, const QPoint&) {
     shownMenus.push_back(Snapshot(menu));
     if (menuChoices.empty()) return 0;

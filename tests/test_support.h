@@ -45,6 +45,13 @@ public:
     std::deque<std::optional<QFont>> fontChoices;  // next fonts chosen; cancel when empty
     std::vector<QFont> fontDialogStarts;
     std::vector<QString> modalDialogs;  // captions of the dialogs run
+    std::deque<std::optional<QString>> openChoices;  // next files chosen; cancel when empty
+    struct OpenRequest {
+        QString title;
+        std::vector<FileFilter> filters;
+        QString initialFolder;
+    };
+    std::vector<OpenRequest> openRequests;
 
     MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
                          MsgButtons buttons, MsgIcon icon) override;
@@ -54,6 +61,9 @@ public:
     bool OpenUrl(const QString& url) override;
     void StartHelpViewer(const QString& target) override { helpTargets.push_back(target); }
     int RunModal(QDialog& dialog) override;
+    std::optional<QString> GetOpenFileName(QWidget* owner, const QString& title,
+                                           const std::vector<FileFilter>& filters,
+                                           const QString& initialFolder) override;
     int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override;
     std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
 

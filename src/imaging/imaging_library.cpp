@@ -13,7 +13,13 @@ bool g_started = false;
 LibrarySession::LibrarySession() : m_ok(vips_init("tessiva") == 0) { g_started |= m_ok; }
 
 LibrarySession::~LibrarySession() {
-    if (m_ok) vips_cache_drop_all();
+    // Empty the operation cache (it holds images and open files) but keep it
+    // usable: dropping it outright is only for the final shutdown.
+    if (m_ok) {
+        const int max = vips_cache_get_max();
+        vips_cache_set_max(0);
+        vips_cache_set_max(max);
+    }
 }
 
 void ShutdownLibrary() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 /// A static control drawn as a black rectangle; the photo preview is painted
@@ -9,6 +10,14 @@ class BlackFrame : public QWidget {
 public:
     explicit BlackFrame(QWidget* parent = nullptr);
 
+    /// Shows @p image, already scaled to the frame's size; a null image shows
+    /// the black frame alone.
+    void setImage(const QImage& image);
+    const QImage& image() const { return m_image; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_image;
 };

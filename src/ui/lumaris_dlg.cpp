@@ -18,6 +18,7 @@
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
+#include "imaging/photo.h"
 #include "resources/menu_templates.h"
 #include "resources/resource.h"
 #include "ui/about_dlg.h"
@@ -95,7 +96,14 @@ CLumarisDlg::CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidg
         static_cast<ColorRef>(m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
 }
 
-CLumarisDlg::~CLumarisDlg() = default;
+CLumarisDlg::~CLumarisDlg() {
+    // Children outlive this object's members; a focused edit must not report
+    // its focus loss into a half-destroyed dialog.
+    if (QWidget* frameNumber = GetDlgItem(IDC_EDIT_FRAME_NUMBER)) {
+        frameNumber->removeEventFilter(this);
+        frameNumber->disconnect(this);
+    }
+}
 
 void CLumarisDlg::Create() {
     if (m_created) return;
@@ -119,9 +127,18 @@ void CLumarisDlg::ConnectHandlers() {
         if (auto* button = qobject_cast<QPushButton*>(GetDlgItem(id)))
             connect(button, &QPushButton::clicked, this, handler);
     };
+    onClick(IDC_BUTTON_OPEN_PHOTO, &CLumarisDlg::OnOpenPhoto);
+    onClick(IDC_BUTTON_BASE_WIDTH, &CLumarisDlg::OnBaseWidth);
+    onClick(IDC_BUTTON_BASE_HEIGHT, &CLumarisDlg::OnBaseHeight);
     onClick(IDC_BUTTON_EXIT, &CLumarisDlg::OnExit);
     onClick(IDC_BUTTON_HELP, &CLumarisDlg::OnHelp);
     onClick(IDC_BUTTON_HOMEPAGE, &CLumarisDlg::OnHomepage);
+    if (auto* frameNumber = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_FRAME_NUMBER))) {
+        connect(frameNumber, &QLineEdit::textChanged, this, &CLumarisDlg::OnFrameNumberChanged);
+        frameNumber->installEventFilter(this);
+    }
+    connect(m_comboFrameDimension, &QComboBox::activated, this,
+            &CLumarisDlg::OnFrameDimensionChanged);
     if (QButtonGroup* rotate = GroupOf(m_built, IDC_RADIO_ROTATE_0))
         connect(rotate, &QButtonGroup::idClicked, this, &CLumarisDlg::OnRotateClicked);
     if (QButtonGroup* flip = GroupOf(m_built, IDC_RADIO_FLIP_NO))
@@ -265,6 +282,8 @@ void CLumarisDlg::SaveSettings() {
         m_store.WriteProfileInt(settings::kCurrentFont, settings::kCurrentColor,
                                 static_cast<int32_t>(m_crTextColor));
     }
+    m_pFrameDimensions.clear();
+    m_pPhoto.reset();
     m_imaging.reset();
 }
 

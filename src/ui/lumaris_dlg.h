@@ -2,8 +2,12 @@
 
 #include <QDialog>
 #include <QString>
+#include <QUuid>
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "overlay/log_font.h"
 #include "ui/dialog_builder.h"
@@ -15,6 +19,7 @@ class QMenu;
 class SettingsStore;
 namespace imaging {
 class LibrarySession;
+class Photo;
 }
 
 /// The program's one window: the photo, its output settings and the commands
@@ -51,10 +56,24 @@ public:
     /// Runs menu command @p id as the dialog's command handling does.
     void OnCommand(int id);
 
+    /// Opens photos with @p loader instead of the imaging library (tests).
+    using PhotoLoader = std::function<std::unique_ptr<imaging::Photo>(const QString&)>;
+    void SetPhotoLoader(PhotoLoader loader) { m_loadPhoto = std::move(loader); }
+
+    /// The opened photo, or nullptr.
+    imaging::Photo* GetPhoto() const { return m_pPhoto.get(); }
+    int OutputWidth() const { return m_nOutputWidth; }
+    int OutputHeight() const { return m_nOutputHeight; }
+
+    /// Reads both size fields into the output size; false, after saying which
+    /// side is invalid, when one is not positive.
+    bool CheckOutputSize();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void DoDataExchange(bool saveAndValidate);
@@ -68,6 +87,19 @@ private:
     void OnAbout();
     void OnHelp();
     void OnHomepage();
+    void OnOpenPhoto();
+    void ShowFrames();
+    void RefreshPreview();
+    bool FrameEditTarget(int* dimension, int32_t* number) const;
+    void OnFrameNumberChanged();
+    void OnFrameNumberLeft();
+    void OnFrameDimensionChanged(int index);
+    void OnBaseWidth();
+    void OnBaseHeight();
+    bool PhotoSizeKnown();
+    void CheckPositionAgainstPhoto();
+    QString FieldText(int id) const;
+    void SetFieldText(int id, const QString& text);
     void OnPopupMenuFont();
     void ShowPopupMenu(const QPoint& point);
     bool FillLanguageMenu(QMenu& loaded, QMenu& popup);
@@ -96,7 +128,11 @@ private:
     int32_t m_nOutputHeight = 0;
     int32_t m_nRotateAngle = 0;
     int32_t m_nFlipType = 0;
+    std::unique_ptr<imaging::Photo> m_pPhoto;
+    std::vector<QUuid> m_pFrameDimensions;
+    std::array<uint32_t, 100> m_nFrameCount{};
     QComboBox* m_comboFrameDimension = nullptr;
+    PhotoLoader m_loadPhoto;
     LogFont m_lfText;
     ColorRef m_crTextColor = 0;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <vector>
 #include <cstdint>
 #include <optional>
 
@@ -16,6 +18,13 @@ enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { None, Exclamation };
 /// The button that closed a message box.
 enum class MsgResult { Ok, Yes, No };
+
+/// One entry of a file dialog's type list: what the user reads and the
+/// patterns it stands for.
+struct FileFilter {
+    QString description;
+    QStringList patterns;
+};
 
 /// The platform's version record; only the major version is used.
 struct OsVersionInfo {
@@ -43,6 +52,10 @@ public:
     virtual QString FallbackFolder() = 0;
     /// Opens @p url in the user's browser; false when that could not start.
     virtual bool OpenUrl(const QString& url) = 0;
+    /// Asks for an existing file to open; nothing when cancelled.
+    virtual std::optional<QString> GetOpenFileName(QWidget* owner, const QString& title,
+                                                   const std::vector<FileFilter>& filters,
+                                                   const QString& initialFolder) = 0;
     /// Runs @p dialog modally; its result code.
     virtual int RunModal(QDialog& dialog) = 0;
     /// Shows @p menu at @p globalPos until the user closes it; the command id

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QAction>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMenu>
@@ -73,6 +74,20 @@ public:
     bool OpenUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url)); }
 
     int RunModal(QDialog& dialog) override { return dialog.exec(); }
+
+    std::optional<QString> GetOpenFileName(QWidget* owner, const QString& title,
+                                           const std::vector<FileFilter>& filters,
+                                           const QString& initialFolder) override {
+        QStringList names;
+        for (const FileFilter& filter : filters)
+            names << filter.description + QStringLiteral(" (") + filter.patterns.join(u' ') + u')';
+        // The descriptions already name their patterns.
+        const QString path = QFileDialog::getOpenFileName(owner, title, initialFolder,
+                                                          names.join(QStringLiteral(";;")), nullptr,
+                                                          QFileDialog::HideNameFilterDetails);
+        if (path.isEmpty()) return std::nullopt;
+        return QDir::toNativeSeparators(path);
+    }
 
     int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override {
         const QAction* chosen = menu.exec(globalPos);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QUuid>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace imaging {
+
+/// Kinds of frames a photo may hold, named as the platform names them.
+inline const QUuid kFrameDimensionTime{QStringLiteral("{6AEDBD6D-3FB5-418A-83A6-7F45229DC872}")};
+inline const QUuid kFrameDimensionResolution{
+    QStringLiteral("{84236F7B-3BD3-428F-8DAB-4EA1439CA315}")};
+inline const QUuid kFrameDimensionPage{QStringLiteral("{7462DC86-6180-4C7E-8E3F-EE7333A7A483}")};
+
+/// The name the frame list shows for dimension @p index of a photo.
+QString FrameDimensionName(const QUuid& dimension, int index);
+
+/// A decoded photo: its frames, the active frame's size and a preview.
+class Photo {
+public:
+    virtual ~Photo() = default;
+
+    /// Width and height of the active frame in pixels; 0 when not decoded.
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    /// The photo's frame dimensions, in the library's order.
+    virtual std::vector<QUuid> FrameDimensions() const = 0;
+    /// Frames along @p dimension; 0 for a dimension the photo lacks.
+    virtual uint32_t FrameCount(const QUuid& dimension) const = 0;
+    /// Makes frame @p index of @p dimension the active frame; false (and the
+    /// active frame unchanged) when there is no such frame.
+    virtual bool SelectActiveFrame(const QUuid& dimension, uint32_t index) = 0;
+    /// The active frame scaled to exactly @p size, ignoring its proportions;
+    /// a null image when it cannot be made.
+    virtual QImage Preview(const QSize& size) = 0;
+    /// Horizontal resolution in dots per inch; 96 when the file stores none.
+    virtual double HorizontalResolution() const = 0;
+};
+
+/// Opens the photo at @p path. Never null: a file that cannot be decoded gives
+/// a photo whose width and height are 0.
+std::unique_ptr<Photo> LoadPhoto(const QString& path);
+
+/// The most pixels a photo may have; larger ones are refused as undecodable
+/// before any pixel is read.
+inline constexpr int64_t kMaxPhotoPixels = int64_t{1} << 29;
+
+}  // namespace imaging

@@ -1,0 +1,46 @@
+#include "imaging/size_rules.h"
+
+#include <cmath>
+#include <limits>
+
+#include "app/base_folder.h"
+
+namespace imaging {
+
+int32_t ParseIntField(const QString& text, int bufferSize) {
+    const QStringView seen = QStringView(text).left(std::max(bufferSize - 1, 0));
+    qsizetype i = 0;
+    while (i < seen.size() && (seen[i] == u' ' || (seen[i] >= u'\t' && seen[i] <= u'\r'))) ++i;
+    bool negative = false;
+    if (i < seen.size() && (seen[i] == u'+' || seen[i] == u'-')) negative = seen[i++] == u'-';
+    int64_t value = 0;
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    for (; i < seen.size() && seen[i] >= u'0' && seen[i] <= u'9'; ++i) {
+        value = std::min(value * 10 + (seen[i].unicode() - u'0'), kLimit);
+    }
+    if (negative) return static_cast<int32_t>(-value);
+    return static_cast<int32_t>(std::min(value, kLimit - 1));
+}
+
+std::optional<int32_t> ProportionalSide(int32_t photoFrom, int32_t photoTo, int32_t typed) {
+    if (photoFrom <= 0 || photoTo <= 0) return std::nullopt;
+    const double quotient = static_cast<double>(photoTo) / static_cast<double>(photoFrom);
+    const double product = std::trunc(quotient * typed);
+    if (product >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (product <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(product);
+}
+
+QString PhotoFileName(const QString& path) {
+    if ((path.size() > 3 && path[3] == u':') || (path.size() > 4 && path[4] == u':')) return path;
+    return path.mid(path.lastIndexOf(PathSeparator()) + 1);
+}
+
+QString DefaultOutputFile(const QString& folder, const QString& photoPath) {
+    QString base = PhotoFileName(photoPath);
+    const qsizetype dot = base.lastIndexOf(u'.');
+    if (dot >= 0) base.truncate(dot);
+    return folder + base + QStringLiteral("_out.tif");
+}
+
+}  // namespace imaging

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QString>
+#include <vector>
+
+class TempFolder;
+
+/// Photos made at test time with the imaging library.
+namespace fixtures {
+
+/// A @p width x @p height photo of one colour saved as @p name (the extension
+/// picks the format; "[...]" after it passes save options).
+QString SolidPhoto(const TempFolder& folder, const QString& name, int width, int height,
+                   QColor colour);
+/// An animated GIF or multi-page TIFF whose frames have the given colours.
+QString FramedPhoto(const TempFolder& folder, const QString& name, int width, int height,
+                    const std::vector<QColor>& frames);
+/// An icon file holding one square image per size, each of its own colour.
+QString IconFile(const TempFolder& folder, const QString& name, const std::vector<int>& sizes,
+                 const std::vector<QColor>& colours);
+/// A valid PNG header claiming @p width x @p height, with almost no data.
+QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t width,
+                        uint32_t height);
+/// The bytes of @p path.
+QByteArray Bytes(const QString& path);
+
+}  // namespace fixtures
