@@ -1,6 +1,8 @@
 #include "photo_fixtures.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 #include <vips/vips8>
 
@@ -47,6 +49,7 @@ QByteArray PngChunk(const char* type, const QByteArray& data) {
 
 QString SolidPhoto(const TempFolder& folder, const QString& name, int width, int height, QColor colour) {
     const QString path = folder.file(name);
+    QDir().mkpath(QFileInfo(path.section(u'[', 0, 0)).absolutePath());
     Solid(width, height, colour).write_to_file(QFile::encodeName(path).constData());
     return path.section(u'[', 0, 0);
 }

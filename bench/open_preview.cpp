@@ -1,0 +1,100 @@
+// Time from "file chosen" to "preview ready" for large JPEGs, side by side
+// with libvips' own thumbnailer (in-process and as the vipsthumbnail command).
+//
+//   build/bench/open_preview_bench [folder for the test photos]
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+#include <vips/vips8>
+
+#include "imaging/imaging_library.h"
+#include "imaging/photo.h"
+
+namespace {
+
+constexpr int kRuns = 7;
+const QSize kPreview(196, 125);  // the main dialog's picture frame at 96 dpi
+
+struct Stats {
+    double median, min, max;
+};
+
+Stats Measure(const std::function<void()>& run) {
+    std::vector<double> times;
+    run();  // warm the file cache
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.front(), times.back()};
+}
+
+QString MakeJpeg(const QString& folder, int width, int height) {
+    const QString path = QStringLiteral("%1/photo-%2x%3.jpg").arg(folder).arg(width).arg(height);
+    if (QFile::exists(path)) return path;
+    // Noise over a gradient: compresses like a real photo, not like a flat field.
+    vips::VImage noise = vips::VImage::gaussnoise(width, height, vips::VImage::option()->set("sigma", 20.0));
+    vips::VImage ramp = vips::VImage::xyz(width, height)[0] * (255.0 / width);
+    vips::VImage rgb = (noise + ramp).bandjoin({noise + 80, noise + 160}).cast(VIPS_FORMAT_UCHAR);
+    rgb.jpegsave(QFile::encodeName(path).constData(), vips::VImage::option()->set("Q", 90));
+    return path;
+}
+
+void Row(const char* what, const Stats& s) {
+    std::printf("  %-34s median %8.1f ms   min %8.1f   max %8.1f\n", what, s.median, s.min, s.max);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    imaging::LibrarySession session;
+    vips_cache_set_max(0);  // every run decodes afresh, as a new open does
+    QTemporaryDir scratch;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : scratch.path();
+    QDir().mkpath(folder);
+    const QString vipsthumbnail = QStringLiteral("vipsthumbnail");
+
+    for (const QSize size : {QSize(6000, 4000), QSize(12000, 8400)}) {
+        const QString path = MakeJpeg(folder, size.width(), size.height());
+        const std::string native = QFile::encodeName(path).toStdString();
+        std::printf("%.0f megapixel JPEG (%dx%d, %.1f MB), %d runs each:\n",
+                    size.width() * double(size.height()) / 1e6, size.width(), size.height(),
+                    QFile(path).size() / 1e6, kRuns);
+
+        const Stats ours = Measure([&] {
+            auto photo = imaging::LoadPhoto(path);
+            if (photo->Preview(kPreview).isNull()) std::fprintf(stderr, "no preview!\n");
+        });
+        const Stats library = Measure([&] {
+            vips::VImage thumb = vips::VImage::thumbnail(
+                native.c_str(), kPreview.width(),
+                vips::VImage::option()->set("height", kPreview.height())->set("size", VIPS_SIZE_FORCE));
+            size_t bytes = 0;
+            g_free(thumb.write_to_memory(&bytes));
+        });
+        const QString out = scratch.filePath(QStringLiteral("thumb.png"));
+        const Stats command = Measure([&] {
+            QProcess::execute(vipsthumbnail, {path, QStringLiteral("-s"), QStringLiteral("%1x%2!").arg(kPreview.width()).arg(kPreview.height()),
+                                              QStringLiteral("-o"), out});
+        });
+        Row("Tessiva open + preview", ours);
+        Row("vips_thumbnail (in-process)", library);
+        Row("vipsthumbnail (command)", command);
+        std::printf("  ratio Tessiva / vips_thumbnail: %.2f   Tessiva / vipsthumbnail: %.2f\n\n",
+                    ours.median / library.median, ours.median / command.median);
+    }
+    imaging::ShutdownLibrary();
+    return 0;
+}

@@ -1,0 +1,51 @@
+// Renders the main dialog to a PNG for a person to look at: optionally in a
+// language and with a photo opened, through the same code paths the program
+// uses, with the desktop's dialogs answered by a script.
+//
+//   dialog_screenshot OUT.png [PHOTO] [LANGUAGE]
+
+#include <QApplication>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/settings_store.h"
+#include "i18n/language.h"
+#include "imaging/imaging_library.h"
+#include "resources/resource.h"
+#include "test_support.h"
+#include "ui/lumaris_dlg.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUT.png [PHOTO] [LANGUAGE]\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir home;
+    FakePlatform platform;
+    platform.picturesFolder = home.path();
+    SettingsStore store(home.filePath(QStringLiteral("tessiva.conf")));
+    if (argc > 3) store.WriteProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"),
+                                           QString::fromLocal8Bit(argv[3]));
+    StartLanguage(store, platform, QStringLiteral(TESSIVA_SOURCE_DIR));
+    {
+        CLumarisDlg dialog(store, platform);
+        dialog.Create();
+        dialog.show();
+        if (argc > 2) {
+            platform.openChoices = {QString::fromLocal8Bit(argv[2])};
+            qobject_cast<QPushButton*>(dialog.GetDlgItem(res::IDC_BUTTON_OPEN_PHOTO))->click();
+        }
+        QApplication::processEvents();
+        const bool saved = dialog.grab().save(QString::fromLocal8Bit(argv[1]));
+        for (const auto& message : platform.messages)
+            std::printf("message: %s | %s\n", qPrintable(message.caption), qPrintable(message.text));
+        if (!saved) return 1;
+    }
+    g_Language.SetServices(nullptr, nullptr);
+    imaging::ShutdownLibrary();
+    return 0;
+}

@@ -1,0 +1,332 @@
+#include <QComboBox>
+
+#include "dialog_fixture.h"
+#include "imaging/photo.h"
+#include "photo_fixtures.h"
+#include "ui/black_frame.h"
+
+using namespace res;
+using imaging::kFrameDimensionPage;
+using imaging::kFrameDimensionTime;
+
+namespace {
+
+/// A photo with chosen sizes and frames; frame n of any dimension previews in
+/// the grey level n * 10, so tests can tell which frame is shown.
+class FakePhoto final : public imaging::Photo {
+public:
+    FakePhoto(int width, int height, std::vector<std::pair<QUuid, uint32_t>> dimensions = {{kFrameDimensionPage, 1}})
+        : m_width(width), m_height(height), m_dimensions(std::move(dimensions)) {}
+
+    int Width() const override { return m_width; }
+    int Height() const override { return m_height; }
+    std::vector<QUuid> FrameDimensions() const override {
+        std::vector<QUuid> ids;
+        for (const auto& [id, count] : m_dimensions) ids.push_back(id);
+        return ids;
+    }
+    uint32_t FrameCount(const QUuid& dimension) const override {
+        for (const auto& [id, count] : m_dimensions)
+            if (id == dimension) return count;
+        return 0;
+    }
+    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+        if (index >= FrameCount(dimension)) return false;
+        active = {dimension, index};
+        return true;
+    }
+    QImage Preview(const QSize& size) override {
+        QImage image(size, QImage::Format_RGB888);
+        const int grey = static_cast<int>(active.second) * 10;
+        image.fill(QColor(grey, grey, grey));
+        return image;
+    }
+    double HorizontalResolution() const override { return 96.0; }
+
+    std::pair<QUuid, uint32_t> active{kFrameDimensionPage, 0};
+
+private:
+    int m_width, m_height;
+    std::vector<std::pair<QUuid, uint32_t>> m_dimensions;
+};
+
+class PhotoDialogTest : public MainDialogTest {
+protected:
+    FakePhoto* fake = nullptr;  // owned by the dialog once opened
+
+    /// Opens a fake photo at @p path through the Open Photo button.
+    void openFake(const QString& path, std::unique_ptr<FakePhoto> photo) {
+        fake = photo.get();
+        auto holder = std::make_shared<std::unique_ptr<FakePhoto>>(std::move(photo));
+        dialog->SetPhotoLoader([holder](const QString&) -> std::unique_ptr<imaging::Photo> {
+            return std::move(*holder);
+        });
+        open(path);
+    }
+    /// Chooses @p path in the open dialog.
+    void open(const QString& path) {
+        platform.openChoices = {path};
+        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    }
+    QColor previewCentre() const {
+        const QImage& image = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
+        return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+    }
+    QComboBox* combo() const { return qobject_cast<QComboBox*>(item(IDC_COMBO_FRAME_DIMENSION)); }
+    void typeFrame(const QString& text) {
+        QLineEdit* frame = edit(IDC_EDIT_FRAME_NUMBER);
+        frame->setFocus();
+        frame->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(frame, Qt::Key_Delete);
+        else
+            QTest::keyClicks(frame, text);
+    }
+};
+
+TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder) {
+    start();
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);  // cancelled
+    ASSERT_EQ(platform.openRequests.size(), 1u);
+    const auto& request = platform.openRequests[0];
+    EXPECT_EQ(request.title, QStringLiteral("Select a Photo file..."));
+    EXPECT_EQ(request.initialFolder, QString());
+    ASSERT_EQ(request.filters.size(), 2u);
+    EXPECT_TRUE(request.filters[0].description.startsWith(QStringLiteral(
+        "Photo Files (*.bmp;*.gif;*.png;*.tif;*.jpg;*.jpeg;*.ico;*.exif;*.wmf;*.emf;*.dib")));
+    for (const char* pattern : {"*.raw", "*.tiff", "*.webp", "*.heic", "*.avif", "*.jxl", "*.jp2"})
+        EXPECT_TRUE(request.filters[0].patterns.contains(QString::fromLatin1(pattern))) << pattern;
+    EXPECT_EQ(request.filters[1].description, QStringLiteral("Any Files (*.*)"));
+    EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
+
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
+    open(photo);
+    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"), QStringLiteral("LastPhotoFolder"), {}),
+              temp.file(QStringLiteral("in/")));
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    EXPECT_EQ(platform.openRequests.back().initialFolder, temp.file(QStringLiteral("in/")));
+}
+
+TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
+    start();
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
+    open(photo);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("holiday.2007.jpg 64 * 40"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("64"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("40"));
+    EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_WIDTH)->isEnabled());
+    EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->isEnabled());
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + QStringLiteral("/holiday.2007_out.tif"));
+    EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
+    for (int id : {IDC_COMBO_FRAME_DIMENSION, IDC_STATIC_FRAME_RANGE, IDC_EDIT_FRAME_NUMBER})
+        EXPECT_TRUE(item(id)->isHidden()) << id;
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("0"));
+    EXPECT_EQ(combo()->itemText(0), QStringLiteral("FrameDimensionPage"));
+    // The whole photo stretched into the frame.
+    const QImage& preview = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
+    EXPECT_EQ(preview.size(), item(IDC_STATIC_PICTURE)->size() * item(IDC_STATIC_PICTURE)->devicePixelRatio());
+    EXPECT_GT(previewCentre().red(), 200);
+
+    // Cancelling the next open keeps everything.
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("holiday.2007.jpg 64 * 40"));
+    EXPECT_NE(dialog->GetPhoto(), nullptr);
+}
+
+TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
+    start();
+    open(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 30, 20, Qt::green));
+    const QString text = temp.write(QStringLiteral("notes.txt"), "not a photo");
+    open(text);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+    EXPECT_EQ(platform.messages[0].caption, text);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("30"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("a.png 30 * 20"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + QStringLiteral("/notes_out.tif"));
+    EXPECT_FALSE(previewCentre().isValid());
+
+    for (const QString& bad : {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("dir.jpg")),
+                               fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
+        platform.messages.clear();
+        open(bad);
+        ASSERT_EQ(platform.messages.size(), 1u) << bad.toStdString();
+        EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+    }
+}
+
+TEST_F(PhotoDialogTest, APhotoWithoutHeightSaysSo) {
+    start();
+    openFake(QStringLiteral("/x/flat.png"), std::make_unique<FakePhoto>(10, 0));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the height of the photo!"));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("/x/flat.png"));
+}
+
+TEST_F(PhotoDialogTest, AnAnimatedGifShowsItsFramesAndTheEditPicksThem) {
+    start();
+    std::vector<QColor> colours;
+    for (int i = 0; i < 5; ++i) colours.push_back(QColor(i * 60, 0, 0));
+    open(fixtures::FramedPhoto(temp, QStringLiteral("anim.gif"), 20, 10, colours));
+    EXPECT_TRUE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
+    EXPECT_EQ(combo()->itemText(0), QStringLiteral("FrameDimensionTime"));
+    EXPECT_FALSE(item(IDC_STATIC_FRAME_RANGE)->isHidden());
+    EXPECT_FALSE(item(IDC_EDIT_FRAME_NUMBER)->isHidden());
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 4"));
+
+    typeFrame(QStringLiteral("7"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("4"));
+    EXPECT_NEAR(previewCentre().red(), 240, 8);
+    typeFrame(QStringLiteral("2"));
+    EXPECT_NEAR(previewCentre().red(), 120, 8);
+    typeFrame(QStringLiteral("-"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("-"));
+    EXPECT_NEAR(previewCentre().red(), 0, 8);
+    typeFrame(QStringLiteral("-2"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("0"));
+}
+
+TEST_F(PhotoDialogTest, TextAndEmptyFrameNumbers) {
+    start();
+    openFake(QStringLiteral("/x/a.gif"), std::make_unique<FakePhoto>(10, 10, std::vector<std::pair<QUuid, uint32_t>>{{kFrameDimensionTime, 5}}));
+    typeFrame(QStringLiteral("3"));
+    EXPECT_EQ(fake->active.second, 3u);
+    typeFrame(QStringLiteral("abc"));
+    EXPECT_EQ(fake->active.second, 0u);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("abc"));
+    typeFrame(QStringLiteral("3"));
+    typeFrame(QString());
+    EXPECT_EQ(fake->active.second, 3u);
+    edit(IDC_EDIT_TEXT)->setFocus();  // leave the empty edit
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving) {
+    start();
+    openFake(QStringLiteral("/x/multi.tif"),
+             std::make_unique<FakePhoto>(10, 10, std::vector<std::pair<QUuid, uint32_t>>{
+                                                     {kFrameDimensionPage, 5}, {kFrameDimensionTime, 2}}));
+    EXPECT_FALSE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
+    EXPECT_EQ(combo()->itemText(1), QStringLiteral("FrameDimensionTime"));
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 1"));  // the last one listed
+    typeFrame(QStringLiteral("4"));
+    EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 4u));
+
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Down);  // selects the second dimension
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 1"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("4"));
+    EXPECT_TRUE(platform.messages.empty());
+
+    edit(IDC_EDIT_FRAME_NUMBER)->setFocus();
+    edit(IDC_EDIT_TEXT)->setFocus();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("The frame number is invalid. Please enter again!"));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 4u));
+}
+
+TEST_F(PhotoDialogTest, ADimensionWithoutFramesDoesNotLoop) {
+    start();
+    openFake(QStringLiteral("/x/odd.tif"),
+             std::make_unique<FakePhoto>(10, 10, std::vector<std::pair<QUuid, uint32_t>>{
+                                                     {kFrameDimensionPage, 3}, {kFrameDimensionTime, 0}}));
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Down);
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to -1"));
+    typeFrame(QStringLiteral("5"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("5"));
+    EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 0u));
+}
+
+TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {
+    start();
+    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_BUTTON_BASE_HEIGHT), Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Please open a photo file first!"));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->text().isEmpty());
+    platform.messages.clear();
+
+    openFake(QStringLiteral("/x/wide.jpg"), std::make_unique<FakePhoto>(3000, 2000));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("1000"));
+    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("666"));
+    EXPECT_EQ(dialog->OutputHeight(), 666);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("  500 px"));
+    QTest::mouseClick(button(IDC_BUTTON_BASE_HEIGHT), Qt::LeftButton);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("750"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("  500 px"));  // left as typed
+
+    openFake(QStringLiteral("/x/tall.jpg"), std::make_unique<FakePhoto>(300, 1300));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("27"));
+    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("116"));
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(PhotoDialogTest, TheCalculatorDoesNotDivideByAnUnknownSide) {
+    start();
+    openFake(QStringLiteral("/x/broken.jpg"), std::make_unique<FakePhoto>(0, 0));
+    platform.messages.clear();
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("100"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("7"));
+    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("7"));
+}
+
+TEST_F(PhotoDialogTest, OutputSizeValidity) {
+    start();
+    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(800, 600));
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"0", "600", "The output width is invalid!"},
+        {"-5", "600", "The output width is invalid!"},
+        {"abc", "600", "The output width is invalid!"},
+        {"5", "", "The output hight is invalid!"},
+        {"12abc", "7", nullptr},
+    };
+    for (const auto& [width, height, message] : cases) {
+        platform.messages.clear();
+        edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QString::fromLatin1(width));
+        edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QString::fromLatin1(height));
+        EXPECT_EQ(dialog->CheckOutputSize(), message == nullptr) << width;
+        EXPECT_EQ(platform.texts(), message ? std::vector<QString>{QString::fromLatin1(message)}
+                                            : std::vector<QString>{});
+    }
+    EXPECT_EQ(dialog->OutputWidth(), 12);
+}
+
+TEST_F(PhotoDialogTest, ATextPositionOutsideANewPhotoIsReset) {
+    start();
+    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("700"));
+    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("500"));
+    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(640, 480));
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[0].text,
+              QStringLiteral("The text position X is bigger than the photo width!, The program set it to 0 now."));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Warning"));
+    EXPECT_TRUE(platform.messages[1].text.startsWith(QStringLiteral("The text position Y is bigger")));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
+
+    platform.messages.clear();
+    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("-3"));
+    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("479"));
+    openFake(QStringLiteral("/x/b.jpg"), std::make_unique<FakePhoto>(640, 480));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("-3"));
+}
+
+TEST_F(PhotoDialogTest, ClosingReleasesThePhoto) {
+    start();
+    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(8, 8));
+    ASSERT_NE(dialog->GetPhoto(), nullptr);
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    EXPECT_EQ(dialog->GetPhoto(), nullptr);
+}
+
+}  // namespace
