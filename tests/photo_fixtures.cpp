@@ -95,6 +95,73 @@ QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t 
     return folder.write(name, png);
 }
 
+QString LinearDng(const TempFolder& folder, const QString& name, int width, int height) {
+    QByteArray pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels += x < width / 2 ? Le(60000, 2) + Le(2000, 2) + Le(2000, 2)
+                                    : Le(2000, 2) + Le(2000, 2) + Le(60000, 2);
+    struct Entry {
+        uint16_t tag, type;
+        uint32_t count;
+        QByteArray value;  // inline (4 bytes) or placed after the directory
+    };
+    const QByteArray model("Tessiva Test", 13);
+    std::vector<Entry> entries{
+        {254, 4, 1, Le(0, 4)}, {256, 4, 1, Le(uint32_t(width), 4)}, {257, 4, 1, Le(uint32_t(height), 4)},
+        {258, 3, 3, Le(16, 2) + Le(16, 2) + Le(16, 2)}, {259, 3, 1, Le(1, 4)}, {262, 3, 1, Le(34892, 4)},
+        {271, 2, 8, QByteArray("Tessiva", 8)}, {272, 2, 5, QByteArray("Test", 5)}, {273, 4, 1, Le(8, 4)},
+        {277, 3, 1, Le(3, 4)}, {278, 4, 1, Le(uint32_t(height), 4)},
+        {279, 4, 1, Le(uint32_t(pixels.size()), 4)}, {284, 3, 1, Le(1, 4)},
+        {50706, 1, 4, QByteArray("\x01\x04\x00\x00", 4)}, {50708, 2, uint32_t(model.size()), model},
+        {50717, 4, 1, Le(65535, 4)}};
+    const uint32_t directory = 8 + uint32_t(pixels.size());
+    uint32_t extra = directory + 2 + 12 * uint32_t(entries.size()) + 4;
+    QByteArray ifd = Le(uint32_t(entries.size()), 2), tail;
+    for (const Entry& entry : entries) {
+        ifd += Le(entry.tag, 2) + Le(entry.type, 2) + Le(entry.count, 4);
+        if (entry.value.size() <= 4) {
+            ifd += entry.value.leftJustified(4, '\0', true);
+        } else {
+            ifd += Le(extra + uint32_t(tail.size()), 4);
+            tail += entry.value;
+        }
+    }
+    ifd += Le(0, 4);
+    return folder.write(name, QByteArray("II*\0", 4) + Le(directory, 4) + pixels + ifd + tail);
+}
+
+QString RedEmf(const TempFolder& folder, const QString& name) {
+    const auto i32 = [](int32_t v) { return Le(static_cast<uint32_t>(v), 4); };
+    const QByteArray body = Le(39, 4) + Le(24, 4) + Le(1, 4) + Le(0, 4) + Le(0x0000FF, 4) + Le(0, 4) +  // brush
+                            Le(37, 4) + Le(12, 4) + Le(1, 4) +                                          // select
+                            Le(43, 4) + Le(24, 4) + i32(0) + i32(0) + i32(99) + i32(49) +               // rectangle
+                            Le(14, 4) + Le(20, 4) + Le(0, 4) + Le(16, 4) + Le(20, 4);                   // end
+    const QByteArray header = Le(1, 4) + Le(88, 4) + i32(0) + i32(0) + i32(99) + i32(49) + i32(0) + i32(0) +
+                              i32(2646) + i32(1323) + Le(0x464D4520, 4) + Le(0x10000, 4) +
+                              Le(uint32_t(88 + body.size()), 4) + Le(5, 4) + Le(2, 2) + Le(0, 2) + Le(0, 4) +
+                              Le(0, 4) + Le(0, 4) + i32(1920) + i32(1080) + i32(508) + i32(286);
+    return folder.write(name, header + body);
+}
+
+QString RedWmf(const TempFolder& folder, const QString& name) {
+    const auto record = [](uint16_t function, std::vector<int16_t> params) {
+        QByteArray bytes = Le(uint32_t(3 + params.size()), 4) + Le(function, 2);
+        for (int16_t p : params) bytes += Le(static_cast<uint16_t>(p), 2);
+        return bytes;
+    };
+    QByteArray records = record(0x020B, {0, 0}) + record(0x020C, {50, 100});
+    records += Le(7, 4) + Le(0x02FC, 2) + Le(0, 2) + Le(0x0000FF, 4) + Le(0, 2);  // solid red brush
+    records += record(0x012D, {0}) + record(0x041B, {50, 100, 0, 0}) + record(0x0000, {});
+    const QByteArray header = Le(1, 2) + Le(9, 2) + Le(0x0300, 2) + Le(uint32_t((18 + records.size()) / 2), 4) +
+                              Le(1, 2) + Le(7, 4) + Le(0, 2);
+    QByteArray placeable = Le(0x9AC6CDD7, 4) + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(100, 2) + Le(50, 2) +
+                           Le(96, 2) + Le(0, 4);
+    uint16_t checksum = 0;
+    for (int i = 0; i < 20; i += 2) checksum ^= qFromLittleEndian<uint16_t>(placeable.constData() + i);
+    return folder.write(name, placeable + Le(checksum, 2) + header + records);
+}
+
 QByteArray Bytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -23,6 +23,12 @@ QString IconFile(const TempFolder& folder, const QString& name, const std::vecto
 /// A valid PNG header claiming @p width x @p height, with almost no data.
 QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t width,
                         uint32_t height);
+/// A linear (demosaiced) DNG camera raw file: left half red, right half blue.
+QString LinearDng(const TempFolder& folder, const QString& name, int width, int height);
+/// An enhanced metafile of a red 100 x 50 rectangle.
+QString RedEmf(const TempFolder& folder, const QString& name);
+/// A placeable Windows metafile of a red 100 x 50 rectangle.
+QString RedWmf(const TempFolder& folder, const QString& name);
 /// The bytes of @p path.
 QByteArray Bytes(const QString& path);
 

@@ -95,6 +95,38 @@ TEST_F(PhotoTest, IconSizesAreTheResolutionDimensionEachWithItsOwnSize) {
     EXPECT_EQ(photo->Width(), 48);
 }
 
+TEST_F(PhotoTest, CameraRawFilesAreDevelopedForThePreview) {
+    const QString dngPath = fixtures::LinearDng(temp, QStringLiteral("camera.dng"), 32, 24);
+    const auto photo = LoadPhoto(dngPath);
+    EXPECT_EQ(photo->Width(), 32);
+    EXPECT_EQ(photo->Height(), 24);
+    EXPECT_EQ(photo->FrameDimensions(), std::vector<QUuid>{kFrameDimensionPage});
+    const QImage preview = photo->Preview(QSize(16, 12));
+    ASSERT_EQ(preview.size(), QSize(16, 12));
+    EXPECT_GT(preview.pixelColor(3, 8).red(), 150);
+    EXPECT_GT(preview.pixelColor(13, 8).blue(), 150);
+    // A raw name on something else falls back to the ordinary loaders.
+    const QString png = fixtures::SolidPhoto(temp, QStringLiteral("x.png"), 8, 8, Qt::green);
+    QFile::copy(png, temp.file(QStringLiteral("renamed.nef")));
+    EXPECT_EQ(LoadPhoto(temp.file(QStringLiteral("renamed.nef")))->Width(), 8);
+}
+
+TEST_F(PhotoTest, MetafilesAreRendered) {
+    for (const QString& path : {fixtures::RedEmf(temp, QStringLiteral("box.emf")),
+                                fixtures::RedWmf(temp, QStringLiteral("box.wmf"))}) {
+        const auto photo = LoadPhoto(path);
+        EXPECT_NEAR(photo->Width(), 100, 1) << path.toStdString();
+        EXPECT_NEAR(photo->Height(), 50, 1) << path.toStdString();
+        EXPECT_GT(PreviewColour(*photo).red(), 200) << path.toStdString();
+        // Cut after the header: undecodable, not a crash.
+        const QByteArray bytes = fixtures::Bytes(path);
+        for (qsizetype keep : {qsizetype(50), bytes.size() - 10}) {
+            const QString cut = temp.write(QStringLiteral("cut-%1.%2").arg(keep).arg(path.right(3)), bytes.left(keep));
+            LoadPhoto(cut)->Preview(QSize(8, 8));
+        }
+    }
+}
+
 TEST_F(PhotoTest, TransparencyShowsBlackInThePreview) {
     vips::VImage clear = vips::VImage::black(10, 10, vips::VImage::option()->set("bands", 4));
     const QString path = temp.file(QStringLiteral("clear.png"));

@@ -6,13 +6,15 @@
 #include <string>
 #include <vips/vips8>
 
+#include "imaging/metafile_photo.h"
+#include "imaging/photo_internal.h"
+#include "imaging/raw_photo.h"
+
 namespace imaging {
 namespace {
 
 using vips::VImage;
 
-// The platform's resolution when a file stores none.
-constexpr double kDefaultDpi = 96.0;
 constexpr double kMillimetresPerInch = 25.4;
 
 enum class Loader { Jpeg, Png, Gif, Webp, Tiff, Magick, Other };
@@ -59,18 +61,6 @@ bool PngStoresResolution(const QString& path) {
     }
     return false;
 }
-
-/// A file that could not be decoded: no size, no frames, nothing to show.
-class UndecodedPhoto final : public Photo {
-public:
-    int Width() const override { return 0; }
-    int Height() const override { return 0; }
-    std::vector<QUuid> FrameDimensions() const override { return {}; }
-    uint32_t FrameCount(const QUuid&) const override { return 0; }
-    bool SelectActiveFrame(const QUuid&, uint32_t) override { return false; }
-    QImage Preview(const QSize&) override { return {}; }
-    double HorizontalResolution() const override { return kDefaultDpi; }
-};
 
 /// A photo decoded by libvips. The file's header is read once per frame; the
 /// preview is made with shrink-on-load and kept until the frame or size changes.
@@ -148,26 +138,10 @@ public:
 private:
     QImage MakePreview(const QSize& size) const {
         try {
-            vips::VOption* options = VImage::option()
-                                         ->set("height", size.height())
-                                         ->set("size", VIPS_SIZE_FORCE)
-                                         ->set("no_rotate", true);
             // The thumbnail takes its loader's options with the file name.
             std::string file = m_nativePath;
             if (m_frames > 1) file += "[page=" + std::to_string(m_active) + "]";
-            VImage thumb = VImage::thumbnail(file.c_str(), size.width(), options);
-            if (thumb.has_alpha())  // transparent parts show the black frame
-                thumb = thumb.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
-            thumb = thumb.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
-            if (thumb.bands() > 3) thumb = thumb.extract_band(0, VImage::option()->set("n", 3));
-            if (thumb.width() != size.width() || thumb.height() != size.height()) return {};
-            size_t bytes = 0;
-            void* pixels = thumb.write_to_memory(&bytes);
-            QImage image(static_cast<const uchar*>(pixels), thumb.width(), thumb.height(),
-                         thumb.width() * 3, QImage::Format_RGB888);
-            QImage copy = image.copy();
-            g_free(pixels);
-            return copy;
+            return ToRgbImage(VImage::thumbnail(file.c_str(), size.width(), ThumbnailOptions(size)), size);
         } catch (const vips::VError&) {
             vips_error_clear();
             return {};
@@ -186,7 +160,53 @@ private:
     QSize m_previewSize;
 };
 
+/// A file that could not be decoded: no size, no frames, nothing to show.
+class UndecodedPhoto final : public Photo {
+public:
+    int Width() const override { return 0; }
+    int Height() const override { return 0; }
+    std::vector<QUuid> FrameDimensions() const override { return {}; }
+    uint32_t FrameCount(const QUuid&) const override { return 0; }
+    bool SelectActiveFrame(const QUuid&, uint32_t) override { return false; }
+    QImage Preview(const QSize&) override { return {}; }
+    double HorizontalResolution() const override { return kDefaultDpi; }
+};
+
 }  // namespace
+
+std::unique_ptr<Photo> MakeUndecodedPhoto() { return std::make_unique<UndecodedPhoto>(); }
+
+vips::VOption* ThumbnailOptions(const QSize& size) {
+    return VImage::option()
+        ->set("height", size.height())
+        ->set("size", VIPS_SIZE_FORCE)
+        ->set("no_rotate", true);
+}
+
+QImage ToRgbImage(VImage image, const QSize& size) {
+    if (image.has_alpha())  // transparent parts show the black frame
+        image = image.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
+    image = image.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
+    if (image.bands() > 3) image = image.extract_band(0, VImage::option()->set("n", 3));
+    if (image.bands() != 3 || image.width() != size.width() || image.height() != size.height())
+        return {};
+    size_t bytes = 0;
+    void* pixels = image.write_to_memory(&bytes);
+    const QImage copy = QImage(static_cast<const uchar*>(pixels), image.width(), image.height(),
+                               image.width() * 3, QImage::Format_RGB888)
+                            .copy();
+    g_free(pixels);
+    return copy;
+}
+
+QImage ToPreview(const VImage& image, const QSize& size) {
+    try {
+        return ToRgbImage(image.thumbnail_image(size.width(), ThumbnailOptions(size)), size);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {};
+    }
+}
 
 QString FrameDimensionName(const QUuid& dimension, int index) {
     if (dimension == kFrameDimensionTime) return QStringLiteral("FrameDimensionTime");
@@ -198,6 +218,12 @@ QString FrameDimensionName(const QUuid& dimension, int index) {
 std::unique_ptr<Photo> LoadPhoto(const QString& path) {
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) return std::make_unique<UndecodedPhoto>();
+    if (IsEnhancedMetafile(path)) return LoadEnhancedMetafile(path);
+    if (IsWindowsMetafile(path)) return LoadWindowsMetafile(path);
+    if (IsCameraRawFile(path)) {
+        auto raw = LoadCameraRaw(path);
+        if (raw->Width() > 0) return raw;  // else perhaps a format with a raw-like name
+    }
     const std::string nativePath = QFile::encodeName(path).toStdString();
     try {
         const char* loaderName = vips_foreign_find_load(nativePath.c_str());

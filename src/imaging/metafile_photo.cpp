@@ -1,0 +1,159 @@
+#include "imaging/metafile_photo.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
+#include <vips/vips8>
+
+#include "imaging/photo.h"
+#include "imaging/photo_internal.h"
+
+namespace imaging {
+namespace {
+
+// Metafiles beyond this are refused rather than rendered.
+constexpr qint64 kMaxMetafileBytes = qint64{64} << 20;
+constexpr quint32 kEmrHeader = 1;
+constexpr quint32 kEmfSignature = 0x464D4520;  // " EMF"
+
+/// A vector picture rendered once into pixels when it is opened.
+class RenderedPhoto final : public Photo {
+public:
+    explicit RenderedPhoto(vips::VImage image) : m_image(std::move(image)) {}
+
+    int Width() const override { return m_image.width(); }
+    int Height() const override { return m_image.height(); }
+    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
+    uint32_t FrameCount(const QUuid& dimension) const override {
+        return dimension == kFrameDimensionPage ? 1 : 0;
+    }
+    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+        return dimension == kFrameDimensionPage && index == 0;
+    }
+    QImage Preview(const QSize& size) override {
+        if (size.isEmpty()) return {};
+        if (m_preview.size() != size) m_preview = ToPreview(m_image, size);
+        return m_preview;
+    }
+    double HorizontalResolution() const override { return kDefaultDpi; }
+
+private:
+    vips::VImage m_image;
+    QImage m_preview;
+};
+
+/// Renders SVG text into a photo, refusing pictures beyond the pixel limit.
+std::unique_ptr<Photo> RenderSvg(const char* svg, size_t length) {
+    try {
+        vips::VImage image = vips::VImage::new_from_buffer(svg, length, "");
+        if (image.width() > 0 && image.height() > 0 &&
+            int64_t{image.width()} * image.height() <= kMaxPhotoPixels)
+            return std::make_unique<RenderedPhoto>(image.copy_memory());  // before the text goes
+    } catch (const vips::VError&) {
+        vips_error_clear();
+    }
+    return MakeUndecodedPhoto();
+}
+
+QByteArray ReadSmallFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxMetafileBytes) return {};
+    return file.readAll();
+}
+
+/// A libwmf player drawing into SVG text, destroyed on every path out.
+class WmfPlayer {
+public:
+    WmfPlayer() {
+        wmfAPI_Options options{};
+        options.function = wmf_svg_function;
+        const unsigned long flags =
+            WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+        if (wmf_api_create(&m_api, flags, &options) != wmf_E_None) m_failed = true;
+    }
+    ~WmfPlayer() {
+        if (m_api) wmf_api_destroy(m_api);  // frees everything the player allocated
+    }
+    WmfPlayer(const WmfPlayer&) = delete;
+    WmfPlayer& operator=(const WmfPlayer&) = delete;
+
+    /// The metafile @p bytes as SVG text, or empty.
+    QByteArray toSvg(QByteArray& bytes) {
+        if (m_failed || !m_api) return {};
+        if (wmf_mem_open(m_api, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) != wmf_E_None)
+            return {};
+        QByteArray svg;
+        wmfD_Rect bounds{};
+        unsigned int width = 0;
+        unsigned int height = 0;
+        if (wmf_scan(m_api, 0, &bounds) == wmf_E_None &&
+            wmf_display_size(m_api, &width, &height, 96, 96) == wmf_E_None && width > 0 && height > 0) {
+            wmf_svg_t* device = WMF_SVG_GetData(m_api);
+            device->out = wmf_stream_create(m_api, nullptr);
+            device->Description = const_cast<char*>("Tessiva");
+            device->bbox = bounds;
+            device->width = width;
+            device->height = height;
+            device->flags |= WMF_SVG_INLINE_IMAGES;
+            const bool played = wmf_play(m_api, 0, &bounds) == wmf_E_None;
+            char* text = nullptr;
+            unsigned long length = 0;
+            wmf_stream_destroy(m_api, device->out, &text, &length);
+            if (played && text) svg = QByteArray(text, static_cast<qsizetype>(length));
+        }
+        wmf_mem_close(m_api);
+        return svg;
+    }
+
+private:
+    wmfAPI* m_api = nullptr;
+    bool m_failed = false;
+};
+
+}  // namespace
+
+bool IsWindowsMetafile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(6);
+    if (head.size() < 6) return false;
+    if (qFromLittleEndian<quint32>(head.constData()) == 0x9AC6CDD7u) return true;  // placeable
+    const quint16 type = qFromLittleEndian<quint16>(head.constData());
+    const quint16 headerWords = qFromLittleEndian<quint16>(head.constData() + 2);
+    const quint16 version = qFromLittleEndian<quint16>(head.constData() + 4);
+    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0300 || version == 0x0100);
+}
+
+std::unique_ptr<Photo> LoadWindowsMetafile(const QString& path) {
+    QByteArray bytes = ReadSmallFile(path);
+    if (bytes.isEmpty()) return MakeUndecodedPhoto();
+    const QByteArray svg = WmfPlayer().toSvg(bytes);
+    return svg.isEmpty() ? MakeUndecodedPhoto() : RenderSvg(svg.constData(), static_cast<size_t>(svg.size()));
+}
+
+bool IsEnhancedMetafile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(44);
+    return head.size() == 44 && qFromLittleEndian<quint32>(head.constData()) == kEmrHeader &&
+           qFromLittleEndian<quint32>(head.constData() + 40) == kEmfSignature;
+}
+
+std::unique_ptr<Photo> LoadEnhancedMetafile(const QString& path) {
+    QByteArray contents = ReadSmallFile(path);
+    if (contents.isEmpty()) return MakeUndecodedPhoto();
+    generatorOptions options{};
+    options.nameSpace = const_cast<char*>("svg");
+    options.svgDelimiter = true;
+    options.emfplus = true;
+    char* svg = nullptr;
+    size_t length = 0;
+    const int ok = emf2svg(contents.data(), static_cast<size_t>(contents.size()), &svg, &length, &options);
+    std::unique_ptr<Photo> photo = ok && svg ? RenderSvg(svg, length) : MakeUndecodedPhoto();
+    free(svg);
+    return photo;
+}
+
+}  // namespace imaging
