@@ -147,7 +147,7 @@ TEST_F(LanguageDialogTest, TheFontCommandChangesTheCurrentLanguagesInterfaceFont
     start();
     QFont chosen(QStringLiteral("DejaVu Serif"));
     chosen.setPixelSize(14);
-    platform.fontChoices = {chosen};
+    platform.fontChoices = {FontChoice{chosen, Qt::red}};
     platform.menuChoices = {IDM_POPUPMENU_FONT};
     rightClick(surface());
     ASSERT_EQ(platform.fontDialogStarts.size(), 1u);
@@ -165,7 +165,8 @@ TEST_F(LanguageDialogTest, TheFontCommandChangesTheCurrentLanguagesInterfaceFont
     platform.menuChoices = {IDM_POPUPMENU_FONT};
     rightClick(surface());
     EXPECT_EQ(platform.fontDialogStarts.size(), 2u);
-    EXPECT_EQ(platform.fontDialogStarts[1].family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(platform.fontDialogStarts[1].initial.family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_FALSE(platform.fontDialogStarts[1].offerColours);
     EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().pixelSize(), 14);
 
     // Another language has its own font.

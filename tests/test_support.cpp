@@ -63,8 +63,18 @@ int FakePlatform::TrackPopupMenu(QMenu& menu, const QPoint&) {
     return choice;
 }
 
-std::optional<QFont> FakePlatform::ChooseFont(QWidget*, const QFont& initial) {
-    fontDialogStarts.push_back(initial);
+std::optional<QString> FakePlatform::GetSaveFileName(QWidget*, const QString& title,
+                                                     const std::vector<FileFilter>& filters,
+                                                     const QString& initialFolder) {
+    saveRequests.push_back({title, filters, initialFolder});
+    if (saveChoices.empty()) return std::nullopt;
+    auto choice = saveChoices.front();
+    saveChoices.pop_front();
+    return choice;
+}
+
+std::optional<FontChoice> FakePlatform::ChooseFont(QWidget*, const QFont& initial, bool offerColours) {
+    fontDialogStarts.push_back({initial, offerColours});
     if (fontChoices.empty()) return std::nullopt;
     auto choice = fontChoices.front();
     fontChoices.pop_front();

@@ -40,17 +40,23 @@ public:
     bool openUrlSucceeds = true;
     std::vector<QString> openedUrls;
     std::vector<QString> helpTargets;
-    std::vector<std::vector<MenuItemSnapshot>> shownMenus;
-    std::deque<int> menuChoices;                // next commands chosen; 0 when empty
-    std::deque<std::optional<QFont>> fontChoices;  // next fonts chosen; cancel when empty
-    std::vector<QFont> fontDialogStarts;
-    std::vector<QString> modalDialogs;  // captions of the dialogs run
-    std::deque<std::optional<QString>> openChoices;  // next files chosen; cancel when empty
     struct OpenRequest {
         QString title;
         std::vector<FileFilter> filters;
         QString initialFolder;
     };
+    std::vector<std::vector<MenuItemSnapshot>> shownMenus;
+    std::deque<int> menuChoices;                // next commands chosen; 0 when empty
+    std::deque<std::optional<FontChoice>> fontChoices;  // next fonts chosen; cancel when empty
+    struct FontRequest {
+        QFont initial;
+        bool offerColours;
+    };
+    std::vector<FontRequest> fontDialogStarts;
+    std::deque<std::optional<QString>> saveChoices;  // next save paths; cancel when empty
+    std::vector<OpenRequest> saveRequests;
+    std::vector<QString> modalDialogs;  // captions of the dialogs run
+    std::deque<std::optional<QString>> openChoices;  // next files chosen; cancel when empty
     std::vector<OpenRequest> openRequests;
 
     MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
@@ -65,7 +71,10 @@ public:
                                            const std::vector<FileFilter>& filters,
                                            const QString& initialFolder) override;
     int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override;
-    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override;
+    std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& initial, bool offerColours) override;
+    std::optional<QString> GetSaveFileName(QWidget* owner, const QString& title,
+                                           const std::vector<FileFilter>& filters,
+                                           const QString& initialFolder) override;
 
     /// The texts of the recorded messages, in order.
     std::vector<QString> texts() const;

@@ -38,6 +38,9 @@ public:
         return m_preview;
     }
     double HorizontalResolution() const override { return kDefaultDpi; }
+    std::shared_ptr<FrameData> ActiveFrameData() const override {
+        return std::make_shared<FrameData>(FrameData{m_image});
+    }
 
 private:
     vips::VImage m_image;

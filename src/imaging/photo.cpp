@@ -127,6 +127,16 @@ public:
         return stored && dpi > 0.0 ? dpi : kDefaultDpi;
     }
 
+    std::shared_ptr<FrameData> ActiveFrameData() const override {
+        try {
+            return std::make_shared<FrameData>(
+                FrameData{VImage::new_from_file(m_nativePath.c_str(), loadOptions(m_active))});
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return nullptr;
+        }
+    }
+
     /// Options that load frame @p index: sequential access, damaged files read
     /// as far as they go.
     vips::VOption* loadOptions(uint32_t index) const {
@@ -173,6 +183,12 @@ public:
 };
 
 }  // namespace
+
+std::optional<VImage> ActiveFrameOf(const Photo& photo) {
+    const std::shared_ptr<FrameData> frame = photo.ActiveFrameData();
+    if (!frame) return std::nullopt;
+    return frame->image;
+}
 
 std::unique_ptr<Photo> MakeUndecodedPhoto() { return std::make_unique<UndecodedPhoto>(); }
 

@@ -19,6 +19,8 @@ inline const QUuid kFrameDimensionPage{QStringLiteral("{7462DC86-6180-4C7E-8E3F-
 /// The name the frame list shows for dimension @p index of a photo.
 QString FrameDimensionName(const QUuid& dimension, int index);
 
+struct FrameData;
+
 /// A decoded photo: its frames, the active frame's size and a preview.
 class Photo {
 public:
@@ -39,6 +41,9 @@ public:
     virtual QImage Preview(const QSize& size) = 0;
     /// Horizontal resolution in dots per inch; 96 when the file stores none.
     virtual double HorizontalResolution() const = 0;
+    /// The active frame's full pixels, for the imaging layer; nothing when
+    /// they cannot be had.
+    virtual std::shared_ptr<FrameData> ActiveFrameData() const { return nullptr; }
 };
 
 /// Opens the photo at @p path. Never null: a file that cannot be decoded gives

@@ -5,11 +5,20 @@
 #include <QImage>
 #include <QSize>
 #include <memory>
+#include <optional>
 #include <vips/vips8>
 
 namespace imaging {
 
 class Photo;
+
+/// A frame's pixels, decoded on demand (read once, in order).
+struct FrameData {
+    vips::VImage image;
+};
+
+/// The active frame of @p photo, or nothing.
+std::optional<vips::VImage> ActiveFrameOf(const Photo& photo);
 
 /// The platform's resolution when a file stores none.
 inline constexpr double kDefaultDpi = 96.0;

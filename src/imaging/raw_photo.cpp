@@ -87,6 +87,10 @@ public:
         return ToPreview(**m_developed, size);
     }
     double HorizontalResolution() const override { return kDefaultDpi; }
+    std::shared_ptr<FrameData> ActiveFrameData() const override {
+        std::optional<vips::VImage> developed = Develop(m_path, false);
+        return developed ? std::make_shared<FrameData>(FrameData{*developed}) : nullptr;
+    }
 
 private:
     QString m_path;

@@ -43,4 +43,17 @@ QString DefaultOutputFile(const QString& folder, const QString& photoPath) {
     return folder + base + QStringLiteral("_out.tif");
 }
 
+QString WithTifExtension(const QString& path) {
+    const qsizetype nameStart = path.lastIndexOf(PathSeparator()) + 1;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    const QString stem = dot >= nameStart ? path.left(dot) : path;
+    return stem + QStringLiteral(".tif");
+}
+
+QString SaveDialogFolder(const QString& outputFile) {
+    const qsizetype cut = outputFile.lastIndexOf(PathSeparator());
+    if (cut < 0) return QStringLiteral(".");
+    return cut == 0 ? QString(PathSeparator()) : outputFile.left(cut);  // the root keeps its separator
+}
+
 }  // namespace imaging

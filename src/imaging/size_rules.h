@@ -30,4 +30,12 @@ QString PhotoFileName(const QString& path);
 /// without its last extension, then "_out.tif".
 QString DefaultOutputFile(const QString& folder, const QString& photoPath);
 
+/// @p path with its file name's last extension replaced by ".tif" (added when
+/// the name has none); dots in folder names are not extensions.
+QString WithTifExtension(const QString& path);
+
+/// The folder the save dialog starts in for @p outputFile: its folder without
+/// the last separator, or "." when it has none.
+QString SaveDialogFolder(const QString& outputFile);
+
 }  // namespace imaging

@@ -99,9 +99,11 @@ CLumarisDlg::CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidg
 CLumarisDlg::~CLumarisDlg() {
     // Children outlive this object's members; a focused edit must not report
     // its focus loss into a half-destroyed dialog.
-    if (QWidget* frameNumber = GetDlgItem(IDC_EDIT_FRAME_NUMBER)) {
-        frameNumber->removeEventFilter(this);
-        frameNumber->disconnect(this);
+    for (int id : {IDC_EDIT_FRAME_NUMBER, IDC_EDIT_TEXT_X, IDC_EDIT_TEXT_Y}) {
+        if (QWidget* edit = GetDlgItem(id)) {
+            edit->removeEventFilter(this);
+            edit->disconnect(this);
+        }
     }
 }
 
@@ -128,6 +130,9 @@ void CLumarisDlg::ConnectHandlers() {
             connect(button, &QPushButton::clicked, this, handler);
     };
     onClick(IDC_BUTTON_OPEN_PHOTO, &CLumarisDlg::OnOpenPhoto);
+    onClick(IDC_BUTTON_CONVERT, &CLumarisDlg::OnConvert);
+    onClick(IDC_BUTTON_OUTPUT_FILE_BROWSE, &CLumarisDlg::OnBrowse);
+    onClick(IDC_BUTTON_FONT, &CLumarisDlg::OnFont);
     onClick(IDC_BUTTON_BASE_WIDTH, &CLumarisDlg::OnBaseWidth);
     onClick(IDC_BUTTON_BASE_HEIGHT, &CLumarisDlg::OnBaseHeight);
     onClick(IDC_BUTTON_EXIT, &CLumarisDlg::OnExit);
@@ -137,6 +142,8 @@ void CLumarisDlg::ConnectHandlers() {
         connect(frameNumber, &QLineEdit::textChanged, this, &CLumarisDlg::OnFrameNumberChanged);
         frameNumber->installEventFilter(this);
     }
+    GetDlgItem(IDC_EDIT_TEXT_X)->installEventFilter(this);
+    GetDlgItem(IDC_EDIT_TEXT_Y)->installEventFilter(this);
     connect(m_comboFrameDimension, &QComboBox::activated, this,
             &CLumarisDlg::OnFrameDimensionChanged);
     if (QButtonGroup* rotate = GroupOf(m_built, IDC_RADIO_ROTATE_0))
@@ -350,8 +357,8 @@ void CLumarisDlg::SwitchLanguage(int id) {
 
 void CLumarisDlg::OnPopupMenuFont() {
     const QFont initial = g_Language.GetUIFont().value_or(font());
-    if (const auto chosen = m_platform.ChooseFont(this, initial)) {
-        g_Language.SetUIFont(*chosen);
+    if (const auto chosen = m_platform.ChooseFont(this, initial, false)) {
+        g_Language.SetUIFont(chosen->font);  // a colour chosen here has no use
         g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
     }
 }

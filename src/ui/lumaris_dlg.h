@@ -100,6 +100,12 @@ private:
     void CheckPositionAgainstPhoto();
     QString FieldText(int id) const;
     void SetFieldText(int id, const QString& text);
+    void OnConvert();
+    void ConvertPhoto();
+    bool TextPositionForOutput(QPoint* position);
+    void OnBrowse();
+    void OnFont();
+    void OnTextPositionLeft(int controlId);
     void OnPopupMenuFont();
     void ShowPopupMenu(const QPoint& point);
     bool FillLanguageMenu(QMenu& loaded, QMenu& popup);

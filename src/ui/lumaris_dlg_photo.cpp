@@ -176,8 +176,11 @@ void CLumarisDlg::OnFrameDimensionChanged(int index) {
 }
 
 bool CLumarisDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut && watched == GetDlgItem(IDC_EDIT_FRAME_NUMBER))
-        OnFrameNumberLeft();
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == GetDlgItem(IDC_EDIT_FRAME_NUMBER)) OnFrameNumberLeft();
+        if (watched == GetDlgItem(IDC_EDIT_TEXT_X)) OnTextPositionLeft(IDC_EDIT_TEXT_X);
+        if (watched == GetDlgItem(IDC_EDIT_TEXT_Y)) OnTextPositionLeft(IDC_EDIT_TEXT_Y);
+    }
     return QDialog::eventFilter(watched, event);
 }
 

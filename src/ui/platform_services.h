@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -7,7 +9,6 @@
 #include <optional>
 
 class QDialog;
-class QFont;
 class QMenu;
 class QPoint;
 class QWidget;
@@ -24,6 +25,12 @@ enum class MsgResult { Ok, Yes, No };
 struct FileFilter {
     QString description;
     QStringList patterns;
+};
+
+/// A font chosen in the font dialog, with the colour picked in its list.
+struct FontChoice {
+    QFont font;
+    QColor colour;
 };
 
 /// The platform's version record; only the major version is used.
@@ -61,9 +68,15 @@ public:
     /// Shows @p menu at @p globalPos until the user closes it; the command id
     /// (the action's data) of the item chosen, or 0 for none.
     virtual int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) = 0;
-    /// Lets the user choose a font, starting from @p initial; nothing when
-    /// cancelled.
-    virtual std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) = 0;
+    /// Lets the user choose a font, starting from @p initial, with underline
+    /// and strike-out; with @p offerColours also a colour from the sixteen
+    /// standard colours, starting at black. Nothing when cancelled.
+    virtual std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& initial,
+                                                 bool offerColours) = 0;
+    /// Asks for a file to save to; nothing when cancelled.
+    virtual std::optional<QString> GetSaveFileName(QWidget* owner, const QString& title,
+                                                   const std::vector<FileFilter>& filters,
+                                                   const QString& initialFolder) = 0;
     /// Starts the help viewer on @p target, "<folder>help.chm::/<page>".
     /// Failures are not reported.
     virtual void StartHelpViewer(const QString& target) = 0;

@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QOperatingSystemVersion>
@@ -13,6 +12,7 @@
 #include <QUrl>
 
 #include "app/base_folder.h"
+#include "ui/font_color_dialog.h"
 #include "ui/platform_services.h"
 
 namespace {
@@ -94,11 +94,25 @@ public:
         return chosen ? chosen->data().toInt() : 0;
     }
 
-    std::optional<QFont> ChooseFont(QWidget* owner, const QFont& initial) override {
-        bool ok = false;
-        const QFont font = QFontDialog::getFont(&ok, initial, owner);
-        if (!ok) return std::nullopt;
-        return font;
+    std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& initial,
+                                         bool offerColours) override {
+        FontColorDialog dialog(initial, offerColours, owner);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return FontChoice{dialog.selectedFont(), dialog.selectedColour()};
+    }
+
+    std::optional<QString> GetSaveFileName(QWidget* owner, const QString& title,
+                                           const std::vector<FileFilter>& filters,
+                                           const QString& initialFolder) override {
+        QStringList names;
+        for (const FileFilter& filter : filters)
+            names << filter.description + QStringLiteral(" (") + filter.patterns.join(u' ') + u')';
+        // Replacing an existing file is asked about when converting.
+        const QString path = QFileDialog::getSaveFileName(
+            owner, title, initialFolder, names.join(QStringLiteral(";;")), nullptr,
+            QFileDialog::DontConfirmOverwrite);
+        if (path.isEmpty()) return std::nullopt;
+        return QDir::toNativeSeparators(path);
     }
 
     void StartHelpViewer(const QString& target) override {

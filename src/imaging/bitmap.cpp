@@ -1,0 +1,221 @@
+#include "imaging/bitmap.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vips/vips8>
+
+#include "imaging/photo.h"
+#include "imaging/photo_internal.h"
+
+namespace imaging {
+namespace {
+
+using vips::VImage;
+
+constexpr double kMillimetresPerInch = 25.4;
+
+struct EncoderEntry {
+    const char* mimeType;
+    const char* saver;  // libvips operation
+};
+// The encoders the program may ask for, in lookup order.
+constexpr std::array kEncoders{
+    EncoderEntry{"image/bmp", "magicksave"}, EncoderEntry{"image/jpeg", "jpegsave"},
+    EncoderEntry{"image/gif", "gifsave"},    EncoderEntry{"image/tiff", "tiffsave"},
+    EncoderEntry{"image/png", "pngsave"},
+};
+
+/// A one-band 8-bit image of @p mask, copied row by row (QImage rows are padded).
+VImage ImageFromMask(const QImage& mask) {
+    const size_t width = static_cast<size_t>(mask.width());
+    const size_t bytes = width * static_cast<size_t>(mask.height());
+    auto* pixels = static_cast<uchar*>(std::malloc(bytes));  // released with free() by vips
+    if (!pixels) throw vips::VError("out of memory");
+    for (int y = 0; y < mask.height(); ++y)
+        std::memcpy(pixels + static_cast<size_t>(y) * width, mask.constScanLine(y), width);
+    return VImage::new_from_memory_steal(pixels, bytes, mask.width(), mask.height(), 1,
+                                         VIPS_FORMAT_UCHAR);
+}
+
+}  // namespace
+
+std::optional<int> RotateFlipFor(int angle, int flipType) {
+    int rotation = 0;
+    switch (angle) {
+        case 0: rotation = 0; break;
+        case 90: rotation = 1; break;
+        case 180: rotation = 2; break;
+        case 270: rotation = 3; break;
+        default: return std::nullopt;
+    }
+    // Rows of the platform's table: none, X, Y for each angle.
+    static constexpr int kTable[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
+    if (flipType < 0 || flipType > 2) return kTable[rotation][0];
+    return kTable[rotation][flipType];
+}
+
+QColor ColorFromColorRef(uint32_t colorRef) {
+    return QColor(static_cast<int>(colorRef & 0xFF), static_cast<int>((colorRef >> 8) & 0xFF),
+                  static_cast<int>((colorRef >> 16) & 0xFF));
+}
+
+uint32_t ArgbFromColorRef(uint32_t colorRef) {
+    return 0xFF000000u | ((colorRef & 0xFF) << 16) | (colorRef & 0xFF00) | ((colorRef >> 16) & 0xFF);
+}
+
+uint32_t ColorRefFromColor(const QColor& colour) {
+    return static_cast<uint32_t>(colour.red()) | (static_cast<uint32_t>(colour.green()) << 8) |
+           (static_cast<uint32_t>(colour.blue()) << 16);
+}
+
+std::optional<Encoder> FindEncoder(const QString& mimeType) {
+    int position = 0;
+    for (const EncoderEntry& entry : kEncoders) {
+        if (!vips_type_find("VipsOperation", entry.saver)) continue;  // not in this build
+        if (mimeType == QLatin1StringView(entry.mimeType))
+            return Encoder{position, QString::fromLatin1(entry.mimeType)};
+        ++position;
+    }
+    return std::nullopt;
+}
+
+struct Bitmap::Impl {
+    VImage image;
+};
+
+Bitmap::Bitmap(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+Bitmap::~Bitmap() = default;
+
+std::unique_ptr<Bitmap> Bitmap::Create(int width, int height) {
+    if (width <= 0 || height <= 0 || int64_t{width} * height * 3 > kMaxBytes) return nullptr;
+    try {
+        auto impl = std::make_unique<Impl>();
+        impl->image = VImage::black(width, height, VImage::option()->set("bands", 3))
+                          .cast(VIPS_FORMAT_UCHAR)
+                          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        return std::unique_ptr<Bitmap>(new Bitmap(std::move(impl)));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return nullptr;
+    }
+}
+
+int Bitmap::Width() const { return m_impl->image.width(); }
+int Bitmap::Height() const { return m_impl->image.height(); }
+
+bool Bitmap::SetResolution(double dpi) {
+    if (!std::isfinite(dpi) || dpi <= 0.0) return false;
+    m_dpi = dpi;
+    return true;
+}
+
+bool Bitmap::DrawScaled(const Photo& photo) {
+    try {
+        std::optional<VImage> frame = ActiveFrameOf(photo);
+        if (!frame || frame->width() <= 0 || frame->height() <= 0) return false;
+        VImage source = *frame;
+        if (source.has_alpha())  // drawn onto the new bitmap's black
+            source = source.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
+        source = source.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
+        if (source.bands() > 3) source = source.extract_band(0, VImage::option()->set("n", 3));
+        if (source.bands() == 1) source = source.bandjoin({source, source});
+
+        const int width = Width();
+        const int height = Height();
+        VImage scaled = source.resize(
+            double(width) / source.width(),
+            VImage::option()
+                ->set("vscale", double(height) / source.height())
+                ->set("kernel", VIPS_KERNEL_CUBIC));
+        // Rounding inside the resampler may leave a pixel too many or too few.
+        if (scaled.width() != width || scaled.height() != height)
+            scaled = scaled.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+        m_impl->image = scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        return true;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return false;
+    }
+}
+
+void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colour, QPoint position) {
+    if (text.isEmpty()) return;
+    const QFontMetricsF metrics(font);
+    // The ink may reach outside the advance (italics, overhangs): leave room.
+    const qreal margin = metrics.height();
+    const QRectF ink = metrics.boundingRect(text).translated(position.x(), position.y() + metrics.ascent());
+    const QRect box = ink.adjusted(-margin, -margin, margin, margin).toAlignedRect().intersected(
+        QRect(0, 0, Width(), Height()));
+    if (box.isEmpty()) return;
+
+    QImage mask(box.size(), QImage::Format_Grayscale8);
+    mask.fill(0);
+    {
+        QPainter painter(&mask);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QPointF(position.x() - box.x(), position.y() - box.y() + metrics.ascent()), text);
+    }
+    try {
+        const VImage alpha = ImageFromMask(mask);
+        const VImage patch = m_impl->image.crop(box.x(), box.y(), box.width(), box.height());
+        const std::vector<double> ink{double(colour.red()), double(colour.green()), double(colour.blue())};
+        const VImage blended = ((patch * (255 - alpha) + alpha * ink) / 255).cast(VIPS_FORMAT_UCHAR);
+        m_impl->image = m_impl->image.insert(blended, box.x(), box.y());
+    } catch (const vips::VError&) {
+        vips_error_clear();
+    }
+}
+
+bool Bitmap::RotateFlip(int type) {
+    if (type < 0 || type > 7) return false;
+    try {
+        // Turning reads the picture out of order: settle the pixels first.
+        VImage image = m_impl->image.copy_memory();
+        static constexpr VipsAngle kAngles[4] = {VIPS_ANGLE_D0, VIPS_ANGLE_D90, VIPS_ANGLE_D180,
+                                                 VIPS_ANGLE_D270};
+        const int rotation = type & 3;
+        if (rotation != 0) image = image.rot(kAngles[rotation]);
+        if (type >= 4) image = image.flip(VIPS_DIRECTION_HORIZONTAL);
+        m_impl->image = image;
+        return true;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return false;
+    }
+}
+
+bool Bitmap::Save(const QString& path, const Encoder& encoder) {
+    if (encoder.mimeType != QLatin1StringView("image/tiff")) return false;
+    try {
+        const double pixelsPerMillimetre = m_dpi / kMillimetresPerInch;
+        VipsBlob* blob = m_impl->image.tiffsave_buffer(VImage::option()
+                                          ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)
+                                          ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL)
+                                          ->set("resunit", VIPS_FOREIGN_TIFF_RESUNIT_INCH)
+                                          ->set("xres", pixelsPerMillimetre)
+                                          ->set("yres", pixelsPerMillimetre)
+                                          ->set("strip", true));
+        size_t length = 0;
+        const auto* data = static_cast<const char*>(vips_blob_get(blob, &length));
+        // The old file is replaced only by a complete new one.
+        QSaveFile file(path);
+        const bool saved = file.open(QIODevice::WriteOnly) &&
+                           file.write(data, static_cast<qint64>(length)) == static_cast<qint64>(length) &&
+                           file.commit();
+        vips_area_unref(VIPS_AREA(blob));
+        return saved;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return false;
+    }
+}
+
+}  // namespace imaging

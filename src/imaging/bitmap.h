@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPoint>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace imaging {
+
+class Photo;
+
+/// Rotations and flips as the platform numbers them: rotate clockwise first,
+/// then flip (X mirrors left and right, Y top and bottom).
+enum RotateFlipType : int {
+    RotateNoneFlipNone = 0,
+    Rotate90FlipNone = 1,
+    Rotate180FlipNone = 2,
+    Rotate270FlipNone = 3,
+    RotateNoneFlipX = 4,
+    Rotate90FlipX = 5,
+    Rotate180FlipX = 6,
+    Rotate270FlipX = 7,
+    RotateNoneFlipY = 6,
+    Rotate90FlipY = 7,
+    Rotate180FlipY = 4,
+    Rotate270FlipY = 5,
+};
+
+/// The rotate-flip type of @p angle degrees and @p flipType (0 none,
+/// 1 horizontal, 2 vertical); nothing for an angle other than 0, 90, 180, 270.
+/// A known angle with an unknown flip type turns without flipping.
+std::optional<int> RotateFlipFor(int angle, int flipType);
+
+/// The opaque colour of a COLORREF (0x00BBGGRR); its top byte is ignored.
+QColor ColorFromColorRef(uint32_t colorRef);
+/// That colour as 32-bit ARGB with alpha 255.
+uint32_t ArgbFromColorRef(uint32_t colorRef);
+/// The COLORREF of @p colour.
+uint32_t ColorRefFromColor(const QColor& colour);
+
+/// An image encoder found by its MIME type.
+struct Encoder {
+    int position;
+    QString mimeType;
+};
+/// The first encoder whose MIME type is exactly @p mimeType, or nothing.
+std::optional<Encoder> FindEncoder(const QString& mimeType);
+
+/// The output picture of one conversion: 24-bit RGB of a fixed size, drawn on,
+/// turned, and saved. Pixels are computed when saved.
+class Bitmap {
+public:
+    /// The largest pixel buffer a bitmap may need (3 bytes per pixel).
+    static constexpr int64_t kMaxBytes = int64_t{2} << 30;
+
+    /// A black bitmap of @p width x @p height; nullptr when either side is not
+    /// positive or the pixels would need more than kMaxBytes.
+    static std::unique_ptr<Bitmap> Create(int width, int height);
+    ~Bitmap();
+
+    int Width() const;
+    int Height() const;
+    /// Sets both resolutions in dots per inch; false for a non-positive value.
+    bool SetResolution(double dpi);
+    double Resolution() const { return m_dpi; }
+    /// Draws the active frame of @p photo stretched over the whole bitmap with
+    /// a bicubic filter (transparent parts stay black); false when the frame
+    /// cannot be decoded.
+    bool DrawScaled(const Photo& photo);
+    /// Writes @p text with @p font in @p colour, the top-left corner of its
+    /// layout box at @p position, on one line.
+    void DrawText(const QString& text, const QFont& font, const QColor& colour, QPoint position);
+    /// Turns and mirrors the bitmap; false for a type outside 0 to 7.
+    bool RotateFlip(int type);
+    /// Writes the bitmap with @p encoder to @p path. The file at @p path is
+    /// replaced only once the new one is complete; on failure it is untouched
+    /// and no partial file is left.
+    bool Save(const QString& path, const Encoder& encoder);
+
+private:
+    struct Impl;
+    explicit Bitmap(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+    double m_dpi = 96.0;
+};
+
+}  // namespace imaging

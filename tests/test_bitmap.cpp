@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QtEndian>
+#include <map>
+#include <vips/vips8>
+
+#include "imaging/bitmap.h"
+#include "imaging/imaging_library.h"
+#include "imaging/photo.h"
+#include "photo_fixtures.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace imaging;
+using vips::VImage;
+
+class BitmapTest : public ::testing::Test {
+protected:
+    LibrarySession session;
+    TempFolder temp;
+    const Encoder tiff = *FindEncoder(QStringLiteral("image/tiff"));
+
+    /// A 200 x 100 photo whose quadrants are red, green (top), blue, white (bottom).
+    QString QuadrantPhoto(const QString& name) {
+        const auto quadrant = [](double r, double g, double b) {
+            return (VImage::black(100, 50, VImage::option()->set("bands", 3)) + std::vector<double>{r, g, b})
+                .cast(VIPS_FORMAT_UCHAR);
+        };
+        VImage image = VImage::arrayjoin({quadrant(255, 0, 0), quadrant(0, 255, 0), quadrant(0, 0, 255),
+                                          quadrant(255, 255, 255)},
+                                         VImage::option()->set("across", 2));
+        const QString path = temp.file(name);
+        image.write_to_file(QFile::encodeName(path).constData());
+        return path;
+    }
+
+    static VImage Read(const QString& path) {
+        return VImage::new_from_file(QFile::encodeName(path).constData());
+    }
+    static QColor At(const VImage& image, int x, int y) {
+        const std::vector<double> p = image.getpoint(x, y);
+        return QColor(int(p[0]), int(p[1]), int(p[2]));
+    }
+};
+
+TEST(RotateFlip, TheTableOfTypes) {
+    const int expected[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
+    const int angles[4] = {0, 90, 180, 270};
+    for (int a = 0; a < 4; ++a)
+        for (int f = 0; f < 3; ++f) EXPECT_EQ(RotateFlipFor(angles[a], f), expected[a][f]) << angles[a] << " " << f;
+    EXPECT_EQ(RotateFlipFor(45, 0), std::nullopt);
+    EXPECT_EQ(RotateFlipFor(-90, 1), std::nullopt);
+    EXPECT_EQ(RotateFlipFor(90, 3), 1);  // a known angle with an unknown flip only turns
+    EXPECT_EQ(RotateFlipFor(180, -1), 2);
+}
+
+TEST(Colours, ColorRefBecomesOpaqueArgb) {
+    EXPECT_EQ(ArgbFromColorRef(0x0000FF), 0xFFFF0000u);
+    EXPECT_EQ(ArgbFromColorRef(0xFF0000), 0xFF0000FFu);
+    EXPECT_EQ(ArgbFromColorRef(0x00FF00), 0xFF00FF00u);
+    EXPECT_EQ(ArgbFromColorRef(0xAB123456), 0xFF563412u);  // the top byte is ignored
+    EXPECT_EQ(ColorFromColorRef(0x123456), QColor(0x56, 0x34, 0x12));
+    EXPECT_EQ(ColorRefFromColor(QColor(0x56, 0x34, 0x12)), 0x123456u);
+}
+
+TEST_F(BitmapTest, TheTiffEncoderIsFoundByItsExactMimeType) {
+    EXPECT_EQ(tiff.mimeType, QStringLiteral("image/tiff"));
+    EXPECT_EQ(FindEncoder(QStringLiteral("image/TIFF")), std::nullopt);
+    EXPECT_EQ(FindEncoder(QStringLiteral("image/x-unknown")), std::nullopt);
+}
+
+TEST_F(BitmapTest, BitmapsThatCannotBeMadeAreRefused) {
+    EXPECT_EQ(Bitmap::Create(0, 10), nullptr);
+    EXPECT_EQ(Bitmap::Create(10, -1), nullptr);
+    EXPECT_EQ(Bitmap::Create(30000, 30000), nullptr);  // 2.7 GB of pixels
+    EXPECT_NE(Bitmap::Create(20000, 20000), nullptr);  // 1.2 GB is allowed, and costs nothing yet
+}
+
+TEST_F(BitmapTest, EveryAngleAndFlipLandsTheCornersWhereTheTableSays) {
+    const auto photo = LoadPhoto(QuadrantPhoto(QStringLiteral("quadrants.png")));
+    // Corner colours of the source: top-left, top-right, bottom-left, bottom-right.
+    enum Corner { TL, TR, BL, BR };
+    const QColor source[4] = {Qt::red, Qt::green, Qt::blue, Qt::white};
+    const auto expectCorners = [&](int type) {
+        // Where each output corner comes from: rotate clockwise, then mirror.
+        std::map<Corner, Corner> from{{TL, TL}, {TR, TR}, {BL, BL}, {BR, BR}};
+        for (int turn = 0; turn < (type & 3); ++turn) {
+            from = {{TL, from[BL]}, {TR, from[TL]}, {BR, from[TR]}, {BL, from[BR]}};
+        }
+        if (type >= 4) from = {{TL, from[TR]}, {TR, from[TL]}, {BL, from[BR]}, {BR, from[BL]}};
+        return from;
+    };
+    for (int angle : {0, 90, 180, 270}) {
+        for (int flip : {0, 1, 2}) {
+            const int type = *RotateFlipFor(angle, flip);
+            auto bitmap = Bitmap::Create(200, 100);
+            ASSERT_TRUE(bitmap->DrawScaled(*photo));
+            ASSERT_TRUE(bitmap->RotateFlip(type));
+            const QString out = temp.file(QStringLiteral("out-%1-%2.tif").arg(angle).arg(flip));
+            ASSERT_TRUE(bitmap->Save(out, tiff));
+            const VImage image = Read(out);
+            const bool turned = angle == 90 || angle == 270;
+            ASSERT_EQ(image.width(), turned ? 100 : 200);
+            ASSERT_EQ(image.height(), turned ? 200 : 100);
+            const auto from = expectCorners(type);
+            const int w = image.width() - 3, h = image.height() - 3;
+            EXPECT_EQ(At(image, 2, 2), source[from.at(TL)]) << angle << "/" << flip;
+            EXPECT_EQ(At(image, w, 2), source[from.at(TR)]) << angle << "/" << flip;
+            EXPECT_EQ(At(image, 2, h), source[from.at(BL)]) << angle << "/" << flip;
+            EXPECT_EQ(At(image, w, h), source[from.at(BR)]) << angle << "/" << flip;
+        }
+    }
+}
+
+/// The value of TIFF tag @p tag in the first directory of @p path (short or long).
+std::optional<uint32_t> TiffTag(const QString& path, uint16_t tag) {
+    const QByteArray bytes = fixtures::Bytes(path);
+    if (bytes.size() < 8 || !bytes.startsWith("II")) return std::nullopt;
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<uint16_t>(bytes.constData() + at); };
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<uint32_t>(bytes.constData() + at); };
+    const uint32_t directory = u32(4);
+    for (int i = 0; i < u16(directory); ++i) {
+        const qsizetype entry = directory + 2 + 12 * i;
+        if (u16(entry) == tag) return u16(entry + 2) == 3 ? u16(entry + 8) : u32(entry + 8);
+    }
+    return std::nullopt;
+}
+
+TEST_F(BitmapTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) {
+    const QString source = temp.file(QStringLiteral("dense.jpg"));
+    (VImage::black(64, 48, VImage::option()->set("bands", 3)) + 128)
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("xres", 600 / 25.4)->set("yres", 300 / 25.4))
+        .write_to_file(QFile::encodeName(source).constData());
+    const auto photo = LoadPhoto(source);
+    auto bitmap = Bitmap::Create(32, 24);
+    ASSERT_TRUE(bitmap->SetResolution(photo->HorizontalResolution()));
+    ASSERT_TRUE(bitmap->DrawScaled(*photo));
+    const QString out = temp.file(QStringLiteral("out.tif"));
+    ASSERT_TRUE(bitmap->Save(out, tiff));
+
+    const VImage image = Read(out);
+    EXPECT_EQ(image.bands(), 3);
+    EXPECT_EQ(image.format(), VIPS_FORMAT_UCHAR);
+    EXPECT_NEAR(image.xres() * 25.4, 600.0, 0.01);
+    EXPECT_NEAR(image.yres() * 25.4, 600.0, 0.01);
+    EXPECT_EQ(TiffTag(out, 259), 5u);  // LZW
+    EXPECT_EQ(TiffTag(out, 317), 2u);  // horizontal predictor
+    EXPECT_EQ(TiffTag(out, 296), 2u);  // inches
+    EXPECT_EQ(TiffTag(out, 277), 3u);  // three samples
+    EXPECT_FALSE(bitmap->SetResolution(0));
+}
+
+TEST_F(BitmapTest, TransparencyIsDrawnOnBlack) {
+    const QString path = temp.file(QStringLiteral("clear.png"));
+    VImage::black(10, 10, VImage::option()->set("bands", 4)).cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(QFile::encodeName(path).constData());
+    auto bitmap = Bitmap::Create(5, 5);
+    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
+    const QString out = temp.file(QStringLiteral("clear.tif"));
+    ASSERT_TRUE(bitmap->Save(out, tiff));
+    EXPECT_EQ(At(Read(out), 2, 2), QColor(Qt::black));
+}
+
+TEST_F(BitmapTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
+    const QString white = fixtures::SolidPhoto(temp, QStringLiteral("white.png"), 200, 100, Qt::white);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(40);
+    font.setBold(true);
+    for (int type : {0, 2}) {
+        auto bitmap = Bitmap::Create(200, 100);
+        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(white)));
+        bitmap->DrawText(QStringLiteral("\u2588"), font, Qt::red, QPoint(10, 10));  // a full block
+        ASSERT_TRUE(bitmap->RotateFlip(type));
+        const QString out = temp.file(QStringLiteral("text-%1.tif").arg(type));
+        ASSERT_TRUE(bitmap->Save(out, tiff));
+        const VImage image = Read(out);
+        const QPoint inside = type == 0 ? QPoint(20, 30) : QPoint(200 - 1 - 20, 100 - 1 - 30);
+        EXPECT_EQ(At(image, inside.x(), inside.y()), QColor(Qt::red)) << type;
+        EXPECT_EQ(At(image, 100, 50), QColor(Qt::white)) << type;
+    }
+}
+
+TEST_F(BitmapTest, SavingReplacesAFileOnlyWithACompleteOne) {
+    const auto photo = LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 20, 10, Qt::red));
+    auto bitmap = Bitmap::Create(20, 10);
+    ASSERT_TRUE(bitmap->DrawScaled(*photo));
+
+    const QString existing = temp.write(QStringLiteral("out/old.tif"), "old contents");
+    ASSERT_TRUE(bitmap->Save(existing, tiff));
+    EXPECT_EQ(Read(existing).width(), 20);
+
+    EXPECT_FALSE(bitmap->Save(temp.file(QStringLiteral("missing/out.tif")), tiff));
+    EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("missing"))));
+    const QString folder = temp.mkdir(QStringLiteral("out/folder.tif"));
+    EXPECT_FALSE(bitmap->Save(folder, tiff));
+    EXPECT_EQ(QDir(temp.file(QStringLiteral("out"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("old.tif")});
+}
+
+TEST_F(BitmapTest, AnUndecodablePhotoCannotBeDrawn) {
+    const auto photo = LoadPhoto(temp.write(QStringLiteral("x.jpg"), "not a photo"));
+    auto bitmap = Bitmap::Create(10, 10);
+    EXPECT_FALSE(bitmap->DrawScaled(*photo));
+}
+
+}  // namespace
