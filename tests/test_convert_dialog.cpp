@@ -1,0 +1,264 @@
+#include <QFile>
+#include <vips/vips8>
+
+#include "app/base_folder.h"
+#include "dialog_fixture.h"
+#include "imaging/photo.h"
+#include "photo_fixtures.h"
+#include "ui/font_color_dialog.h"
+
+using namespace res;
+
+namespace {
+
+class ConvertDialogTest : public MainDialogTest {
+protected:
+    QString photo;
+    QString output;
+
+    /// Starts the dialog with a 400 x 300 photo (left half red, right half
+    /// blue) open, and the output path @p outputName in the temporary folder.
+    void startWithPhoto(const QString& outputName = QStringLiteral("out.tif")) {
+        start();
+        vips::VImage left = (vips::VImage::black(200, 300, vips::VImage::option()->set("bands", 3)) +
+                             std::vector<double>{255, 0, 0}).cast(VIPS_FORMAT_UCHAR);
+        vips::VImage right = (vips::VImage::black(200, 300, vips::VImage::option()->set("bands", 3)) +
+                              std::vector<double>{0, 0, 255}).cast(VIPS_FORMAT_UCHAR);
+        photo = temp.file(QStringLiteral("photo.png"));
+        left.join(right, VIPS_DIRECTION_HORIZONTAL).write_to_file(QFile::encodeName(photo).constData());
+        platform.openChoices = {photo};
+        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        output = temp.file(outputName);
+        edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
+    }
+    void convert() { QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton); }
+    vips::VImage result() const { return vips::VImage::new_from_file(QFile::encodeName(output).constData()); }
+    static QColor At(const vips::VImage& image, int x, int y) {
+        const auto p = image.getpoint(x, y);
+        return QColor(int(p[0]), int(p[1]), int(p[2]));
+    }
+};
+
+TEST_F(ConvertDialogTest, ConvertBeforeAnyPhotoSaysSoAndWritesNothing) {
+    start();
+    convert();
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Please open a photo file first!")});
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+}
+
+TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
+    startWithPhoto();
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("800"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("600"));
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(24);
+    font.setBold(true);
+    platform.fontChoices = {FontChoice{font, QColor(Qt::green)}};
+    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    ASSERT_TRUE(platform.fontDialogStarts.back().offerColours);
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(dialog->TextColor(), 0x00FF00u);
+    edit(IDC_EDIT_TEXT)->setText(QString(3, QChar(0x2588)));  // solid blocks
+    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("10"));
+    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("10"));
+    convert();
+
+    EXPECT_TRUE(platform.messages.empty());
+    const vips::VImage image = result();
+    ASSERT_EQ(image.width(), 600);
+    ASSERT_EQ(image.height(), 800);
+    // Turned clockwise then mirrored: the source's left (red) half is on top.
+    EXPECT_EQ(At(image, 300, 200), QColor(Qt::red));
+    EXPECT_EQ(At(image, 300, 600), QColor(Qt::blue));
+    // The text at the source's (10..~80, 10..~34) lands at the top-left, turned.
+    EXPECT_EQ(At(image, 20, 25), QColor(Qt::green));
+    EXPECT_NEAR(image.xres() * 25.4, dialog->GetPhoto()->HorizontalResolution(), 0.01);
+}
+
+TEST_F(ConvertDialogTest, AnExistingFileIsAskedAboutAndNoKeepsIt) {
+    startWithPhoto();
+    temp.write(QStringLiteral("out.tif"), "precious");
+    convert();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, output + QStringLiteral(" exists. Do you want to replace it?"));
+    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Warning"));
+    EXPECT_EQ(platform.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(platform.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(fixtures::Bytes(output), QByteArray("precious"));
+
+    platform.answers = {MsgResult::Yes};
+    convert();
+    EXPECT_EQ(result().width(), 400);
+}
+
+TEST_F(ConvertDialogTest, YesFollowedByAFailureKeepsTheOldFile) {
+    startWithPhoto();
+    temp.write(QStringLiteral("out.tif"), "precious");
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("abc"));
+    platform.answers = {MsgResult::Yes};
+    convert();
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].text, QStringLiteral("The output width is invalid!"));
+    EXPECT_EQ(fixtures::Bytes(output), QByteArray("precious"));
+}
+
+TEST_F(ConvertDialogTest, SizeFailures) {
+    startWithPhoto();
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("5"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QString());
+    convert();
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("The output hight is invalid!")});
+    EXPECT_FALSE(QFile::exists(output));
+
+    // A bitmap too large to make fails every step that needs it.
+    platform.messages.clear();
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("40000"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("40000"));
+    convert();
+    EXPECT_EQ(platform.texts(), (std::vector<QString>{QStringLiteral("Failed to SetResolution!"),
+                                                      QStringLiteral("Failed to SetInterpolationMode!"),
+                                                      QStringLiteral("Failed to convert photo!")}));
+    EXPECT_FALSE(QFile::exists(output));
+}
+
+TEST_F(ConvertDialogTest, SavingIntoAMissingFolderNamesThePath) {
+    startWithPhoto(QStringLiteral("missing/out.tif"));
+    convert();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.messages[0].caption, output);
+}
+
+TEST_F(ConvertDialogTest, AnUndecodablePhotoFailsToConvert) {
+    startWithPhoto();
+    QFile::remove(photo);
+    temp.write(QStringLiteral("photo.png"), "gone bad");
+    convert();
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Failed to convert photo!")});
+    EXPECT_FALSE(QFile::exists(output));
+}
+
+TEST_F(ConvertDialogTest, AnUnknownStoredAngleConvertsUnturned) {
+    seedStore("[Option]\nnRotateAngel=45\nnFlipType=1\n");
+    startWithPhoto();
+    platform.messages.clear();
+    convert();
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Unknown rotate angle!")});
+    EXPECT_EQ(At(result(), 10, 10), QColor(Qt::red));  // neither turned nor mirrored
+}
+
+TEST_F(ConvertDialogTest, ATextPositionOutsideTheOutputIsResetWhenConverting) {
+    startWithPhoto();
+    edit(IDC_EDIT_TEXT)->setText(QStringLiteral("x"));
+    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("400"));
+    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("-1"));
+    convert();
+    EXPECT_EQ(platform.texts(),
+              (std::vector<QString>{QStringLiteral("The text position X is out of range! The program set it to 0 now."),
+                                    QStringLiteral("The text position Y is out of range! The program set it to 0 now.")}));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
+    EXPECT_TRUE(QFile::exists(output));
+
+    // Without text nothing is checked.
+    platform.messages.clear();
+    platform.answers = {MsgResult::Yes};
+    edit(IDC_EDIT_TEXT)->clear();
+    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("5000"));
+    convert();
+    EXPECT_EQ(platform.messages.size(), 1u);  // only the question about the existing file
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("5000"));
+}
+
+TEST_F(ConvertDialogTest, LeavingAPositionFieldWarnsWithoutChangingIt) {
+    start();
+    edit(IDC_EDIT_TEXT_X)->setFocus();
+    edit(IDC_EDIT_TEXT)->setFocus();
+    EXPECT_TRUE(platform.messages.empty());  // no photo yet
+
+    startWithPhoto();
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("800"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("600"));
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {IDC_EDIT_TEXT_X, "800", "The text position X is out of range!"},
+        {IDC_EDIT_TEXT_X, "799", nullptr},
+        {IDC_EDIT_TEXT_X, "-5", "The text position X is out of range!"},
+        {IDC_EDIT_TEXT_Y, "-1", "The text position Y is out of range!"},
+        {IDC_EDIT_TEXT_Y, "abc", nullptr},
+    };
+    for (const auto& [id, value, message] : cases) {
+        platform.messages.clear();
+        edit(id)->setText(QString::fromLatin1(value));
+        edit(id)->setFocus();
+        edit(IDC_EDIT_TEXT)->setFocus();
+        EXPECT_EQ(platform.texts(), message ? std::vector<QString>{QString::fromLatin1(message)} : std::vector<QString>{})
+            << value;
+        EXPECT_EQ(edit(id)->text(), QString::fromLatin1(value));
+    }
+    platform.messages.clear();
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->clear();
+    edit(IDC_EDIT_TEXT_X)->setFocus();
+    edit(IDC_EDIT_TEXT)->setFocus();
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("The output hight is invalid!")});
+}
+
+TEST_F(ConvertDialogTest, BrowseForcesTheTifExtensionAndRemembersTheFolder) {
+    start();
+    const QString start = edit(IDC_EDIT_OUTPUT_FILE)->text();
+    const std::pair<const char*, const char*> cases[] = {
+        {"/d/pics/out.jpg", "/d/pics/out.tif"},
+        {"/d/pics/out", "/d/pics/out.tif"},
+        {"/d/pics/photo.tif.bak", "/d/pics/photo.tif.tif"},
+        {"/d/my.pics/out", "/d/my.pics/out.tif"},
+    };
+    for (const auto& [chosen, expected] : cases) {
+        platform.saveChoices = {QString::fromLatin1(chosen)};
+        QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);
+        EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QString::fromLatin1(expected));
+        EXPECT_EQ(dialog->OutputFile(), QString::fromLatin1(expected));
+        EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                          QStringLiteral("last_output_folder"), {}),
+                  FolderOf(QString::fromLatin1(expected)));
+    }
+    ASSERT_EQ(platform.saveRequests.size(), 4u);
+    EXPECT_EQ(platform.saveRequests[0].title, QStringLiteral("Select Output"));
+    EXPECT_EQ(platform.saveRequests[0].initialFolder, start.chopped(1));
+    EXPECT_EQ(platform.saveRequests[0].filters[0].description, QStringLiteral("TIF file"));
+    EXPECT_EQ(platform.saveRequests[1].initialFolder, QStringLiteral("/d/pics"));
+
+    QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);  // cancelled
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QStringLiteral("/d/my.pics/out.tif"));
+}
+
+TEST_F(ConvertDialogTest, TheOverlayFontAndColourPersist) {
+    start();
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(27);
+    font.setBold(true);
+    font.setUnderline(true);
+    platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
+    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);  // cancelled: unchanged
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+
+    start();
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(dialog->TextFont().lfHeight, -27);
+    EXPECT_EQ(dialog->TextFont().lfWeight, 700);
+    EXPECT_EQ(dialog->TextFont().lfUnderline, 1);
+    EXPECT_EQ(dialog->TextColor(), 0xFFu);
+    EXPECT_EQ(SettingsStore(iniPath).GetProfileInt(QStringLiteral("CurrentFont"), QStringLiteral("nCurrentColor"), 0), 255);
+}
+
+TEST(FontColorDialogTest, StartsAtBlackWithTheSixteenStandardColours) {
+    FontColorDialog dialog(QFont(QStringLiteral("DejaVu Sans")), true);
+    EXPECT_EQ(dialog.selectedColour(), QColor(Qt::black));
+    EXPECT_EQ(FontColorDialog::StandardColours().size(), 16u);
+    EXPECT_EQ(FontColorDialog::StandardColours().front().first, QColor(Qt::black));
+    FontColorDialog plain(QFont(), false);
+    EXPECT_EQ(plain.selectedColour(), QColor(Qt::black));
+}
+
+}  // namespace
