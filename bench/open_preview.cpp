@@ -43,10 +43,14 @@ Stats Measure(const std::function<void()>& run) {
 QString MakeJpeg(const QString& folder, int width, int height) {
     const QString path = QStringLiteral("%1/photo-%2x%3.jpg").arg(folder).arg(width).arg(height);
     if (QFile::exists(path)) return path;
-    // Noise over a gradient: compresses like a real photo, not like a flat field.
-    vips::VImage noise = vips::VImage::gaussnoise(width, height, vips::VImage::option()->set("sigma", 20.0));
-    vips::VImage ramp = vips::VImage::xyz(width, height)[0] * (255.0 / width);
-    vips::VImage rgb = (noise + ramp).bandjoin({noise + 80, noise + 160}).cast(VIPS_FORMAT_UCHAR);
+    // Gradients with grain: compresses like a real photo, not like a flat
+    // field or pure noise.
+    const vips::VImage xy = vips::VImage::xyz(width, height);
+    const vips::VImage grain = vips::VImage::gaussnoise(width, height, vips::VImage::option()->set("sigma", 6.0));
+    const vips::VImage x = xy[0] * (200.0 / width), y = xy[1] * (200.0 / height);
+    const vips::VImage rgb = vips::VImage::bandjoin({x + grain, y + grain * 0.8, (x + y) * 0.5 + grain * 0.6 + 20})
+                                 .cast(VIPS_FORMAT_UCHAR)
+                                 .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     rgb.jpegsave(QFile::encodeName(path).constData(), vips::VImage::option()->set("Q", 90));
     return path;
 }

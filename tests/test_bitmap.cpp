@@ -202,6 +202,27 @@ TEST_F(BitmapTest, SavingReplacesAFileOnlyWithACompleteOne) {
               QStringList{QStringLiteral("old.tif")});
 }
 
+TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
+    const QString grey = temp.file(QStringLiteral("grey.png"));
+    (VImage::black(8, 8) + 77).cast(VIPS_FORMAT_UCHAR).write_to_file(QFile::encodeName(grey).constData());
+    const QString deep = temp.file(QStringLiteral("deep.tif"));
+    (VImage::black(8, 8, VImage::option()->set("bands", 3)) + std::vector<double>{65535, 0, 32896})
+        .cast(VIPS_FORMAT_USHORT)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16))
+        .write_to_file(QFile::encodeName(deep).constData());
+    const std::pair<QString, QColor> cases[] = {{grey, QColor(77, 77, 77)}, {deep, QColor(255, 0, 128)}};
+    for (const auto& [path, colour] : cases) {
+        auto bitmap = Bitmap::Create(4, 4);
+        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
+        const QString out = path + QStringLiteral(".out.tif");
+        ASSERT_TRUE(bitmap->Save(out, tiff));
+        const VImage image = Read(out);
+        EXPECT_EQ(image.bands(), 3);
+        EXPECT_EQ(image.format(), VIPS_FORMAT_UCHAR);
+        EXPECT_EQ(At(image, 2, 2), colour) << path.toStdString();
+    }
+}
+
 TEST_F(BitmapTest, AnUndecodablePhotoCannotBeDrawn) {
     const auto photo = LoadPhoto(temp.write(QStringLiteral("x.jpg"), "not a photo"));
     auto bitmap = Bitmap::Create(10, 10);

@@ -12,13 +12,12 @@
 
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
+#include "imaging/tiff_writer.h"
 
 namespace imaging {
 namespace {
 
 using vips::VImage;
-
-constexpr double kMillimetresPerInch = 25.4;
 
 struct EncoderEntry {
     const char* mimeType;
@@ -124,7 +123,9 @@ bool Bitmap::DrawScaled(const Photo& photo) {
             source = source.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
         source = source.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
         if (source.bands() > 3) source = source.extract_band(0, VImage::option()->set("n", 3));
-        if (source.bands() == 1) source = source.bandjoin({source, source});
+        // (The list form of bandjoin is static: it joins only what it is given.)
+        if (source.bands() == 1) source = VImage::bandjoin({source, source, source});
+        if (source.bands() != 3) return false;
 
         const int width = Width();
         const int height = Height();
@@ -195,23 +196,14 @@ bool Bitmap::RotateFlip(int type) {
 bool Bitmap::Save(const QString& path, const Encoder& encoder) {
     if (encoder.mimeType != QLatin1StringView("image/tiff")) return false;
     try {
-        const double pixelsPerMillimetre = m_dpi / kMillimetresPerInch;
-        VipsBlob* blob = m_impl->image.tiffsave_buffer(VImage::option()
-                                          ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)
-                                          ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL)
-                                          ->set("resunit", VIPS_FOREIGN_TIFF_RESUNIT_INCH)
-                                          ->set("xres", pixelsPerMillimetre)
-                                          ->set("yres", pixelsPerMillimetre)
-                                          ->set("strip", true));
-        size_t length = 0;
-        const auto* data = static_cast<const char*>(vips_blob_get(blob, &length));
+        // Pixels settle in memory (on all cores), then strips compress on all cores.
+        const VImage pixels = m_impl->image.copy_memory();
         // The old file is replaced only by a complete new one.
         QSaveFile file(path);
-        const bool saved = file.open(QIODevice::WriteOnly) &&
-                           file.write(data, static_cast<qint64>(length)) == static_cast<qint64>(length) &&
-                           file.commit();
-        vips_area_unref(VIPS_AREA(blob));
-        return saved;
+        return file.open(QIODevice::WriteOnly) &&
+               WriteRgbTiff(file, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
+                            pixels.height(), m_dpi) &&
+               file.commit();
     } catch (const vips::VError&) {
         vips_error_clear();
         return false;
