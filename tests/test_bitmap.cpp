@@ -223,6 +223,44 @@ TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
     }
 }
 
+TEST_F(BitmapTest, ShrinkingAveragesFineDetailInsteadOfAliasing) {
+    // A one-pixel checkerboard shrunk three times is an even grey, not a pattern.
+    const VImage xy = VImage::xyz(300, 300);
+    const VImage board = (((xy[0] + xy[1]) % 2) * 255).cast(VIPS_FORMAT_UCHAR);
+    const QString path = temp.file(QStringLiteral("board.png"));
+    VImage::bandjoin({board, board, board}).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .write_to_file(QFile::encodeName(path).constData());
+    auto bitmap = Bitmap::Create(100, 100);
+    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
+    const QString out = temp.file(QStringLiteral("board.tif"));
+    ASSERT_TRUE(bitmap->Save(out, tiff));
+    const VImage grey = Read(out).crop(5, 5, 90, 90);  // away from the edges
+    EXPECT_NEAR(grey.avg(), 127.5, 4.0);
+    EXPECT_LT(grey.deviate(), 6.0);
+}
+
+TEST_F(BitmapTest, EnlargingKeepsPixelCentresInLine) {
+    // Left half black, right half white; four times wider, the edge must stay
+    // in the middle: the two pixels beside it mirror each other.
+    const QString path = temp.file(QStringLiteral("edge.png"));
+    VImage half = VImage::black(5, 4, VImage::option()->set("bands", 3));
+    half.join(half + 255, VIPS_DIRECTION_HORIZONTAL).cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .write_to_file(QFile::encodeName(path).constData());
+    auto bitmap = Bitmap::Create(40, 16);
+    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
+    const QString out = temp.file(QStringLiteral("edge.tif"));
+    ASSERT_TRUE(bitmap->Save(out, tiff));
+    const VImage image = Read(out);
+    for (int offset = 0; offset < 6; ++offset) {
+        const int left = At(image, 19 - offset, 8).red();
+        const int right = At(image, 20 + offset, 8).red();
+        EXPECT_NEAR(left + right, 255, 2) << offset;
+    }
+    EXPECT_EQ(At(image, 0, 8).red(), 0);
+    EXPECT_EQ(At(image, 39, 8).red(), 255);
+}
+
 TEST_F(BitmapTest, AnUndecodablePhotoCannotBeDrawn) {
     const auto photo = LoadPhoto(temp.write(QStringLiteral("x.jpg"), "not a photo"));
     auto bitmap = Bitmap::Create(10, 10);

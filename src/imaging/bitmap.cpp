@@ -42,6 +42,31 @@ VImage ImageFromMask(const QImage& mask) {
                                          VIPS_FORMAT_UCHAR);
 }
 
+/// @p image scaled to @p width x @p height with a Catmull-Rom cubic: shrinking
+/// axes are reduced (the kernel widened, so fine detail averages instead of
+/// aliasing), growing axes interpolated with pixel centres kept in line.
+VImage ScaleCubic(VImage image, int width, int height) {
+    const double shrinkX = double(image.width()) / width;
+    const double shrinkY = double(image.height()) / height;
+    if (shrinkX > 1.0 || shrinkY > 1.0) {
+        image = image.reduce(std::max(shrinkX, 1.0), std::max(shrinkY, 1.0),
+                             VImage::option()->set("kernel", VIPS_KERNEL_CUBIC));
+    }
+    if (image.width() < width || image.height() < height) {
+        const double a = double(width) / image.width();
+        const double d = double(height) / image.height();
+        // Output pixel centre X + 1/2 samples input position (X + 1/2) / a.
+        image = image.affine({a, 0.0, 0.0, d},
+                             VImage::option()
+                                 ->set("interpolate", vips::VInterpolate::new_from_name("bicubic"))
+                                 ->set("odx", (a - 1.0) / 2.0)
+                                 ->set("ody", (d - 1.0) / 2.0)
+                                 ->set("oarea", std::vector<int>{0, 0, width, height})
+                                 ->set("extend", VIPS_EXTEND_COPY));
+    }
+    return image;
+}
+
 }  // namespace
 
 std::optional<int> RotateFlipFor(int angle, int flipType) {
@@ -129,11 +154,7 @@ bool Bitmap::DrawScaled(const Photo& photo) {
 
         const int width = Width();
         const int height = Height();
-        VImage scaled = source.resize(
-            double(width) / source.width(),
-            VImage::option()
-                ->set("vscale", double(height) / source.height())
-                ->set("kernel", VIPS_KERNEL_CUBIC));
+        VImage scaled = ScaleCubic(source, width, height);
         // Rounding inside the resampler may leave a pixel too many or too few.
         if (scaled.width() != width || scaled.height() != height)
             scaled = scaled.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
