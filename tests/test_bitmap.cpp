@@ -54,8 +54,10 @@ TEST(RotateFlip, TheTableOfTypes) {
         for (int f = 0; f < 3; ++f) EXPECT_EQ(RotateFlipFor(angles[a], f), expected[a][f]) << angles[a] << " " << f;
     EXPECT_EQ(RotateFlipFor(45, 0), std::nullopt);
     EXPECT_EQ(RotateFlipFor(-90, 1), std::nullopt);
-    EXPECT_EQ(RotateFlipFor(90, 3), 1);  // a known angle with an unknown flip only turns
-    EXPECT_EQ(RotateFlipFor(180, -1), 2);
+    EXPECT_EQ(RotateFlipFor(90, 3), std::nullopt);
+    EXPECT_EQ(RotateFlipFor(180, -1), std::nullopt);
+    EXPECT_TRUE(IsKnownAngle(270));
+    EXPECT_FALSE(IsKnownAngle(360));
 }
 
 TEST(Colours, ColorRefBecomesOpaqueArgb) {
@@ -182,6 +184,29 @@ TEST_F(BitmapTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
         const QPoint inside = type == 0 ? QPoint(20, 30) : QPoint(200 - 1 - 20, 100 - 1 - 30);
         EXPECT_EQ(At(image, inside.x(), inside.y()), QColor(Qt::red)) << type;
         EXPECT_EQ(At(image, 100, 50), QColor(Qt::white)) << type;
+    }
+}
+
+TEST_F(BitmapTest, OnlyTheEightRotateFlipTypesExist) {
+    auto bitmap = Bitmap::Create(4, 2);
+    EXPECT_FALSE(bitmap->RotateFlip(8));
+    EXPECT_FALSE(bitmap->RotateFlip(-1));
+    EXPECT_EQ(bitmap->Width(), 4);
+    EXPECT_TRUE(bitmap->RotateFlip(Rotate270FlipNone));
+    EXPECT_EQ(bitmap->Width(), 2);
+}
+
+TEST_F(BitmapTest, TextInAnyScriptIsDrawn) {
+    const QString white = fixtures::SolidPhoto(temp, QStringLiteral("w.png"), 120, 60, Qt::white);
+    QFont font(QStringLiteral("No Such Face"));  // falls back to a font that exists
+    font.setPixelSize(30);
+    for (const QString& text : {QStringLiteral("写真"), QStringLiteral("Ärger"), QStringLiteral("Фото")}) {
+        auto bitmap = Bitmap::Create(120, 60);
+        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(white)));
+        bitmap->DrawText(text, font, Qt::black, QPoint(5, 5));
+        const QString out = temp.file(QStringLiteral("script.tif"));
+        ASSERT_TRUE(bitmap->Save(out, tiff));
+        EXPECT_LT(Read(out).crop(0, 0, 120, 45).min(), 60.0) << text.toStdString();  // ink was laid
     }
 }
 

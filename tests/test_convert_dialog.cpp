@@ -149,6 +149,16 @@ TEST_F(ConvertDialogTest, AnUnknownStoredAngleConvertsUnturned) {
     EXPECT_EQ(At(result(), 10, 10), QColor(Qt::red));  // neither turned nor mirrored
 }
 
+TEST_F(ConvertDialogTest, AnUnknownStoredFlipConvertsUnturnedWithoutAWord) {
+    seedStore("[Option]\nnRotateAngel=90\nnFlipType=7\n");
+    startWithPhoto();
+    platform.messages.clear();
+    convert();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(result().width(), 400);
+    EXPECT_EQ(At(result(), 10, 10), QColor(Qt::red));
+}
+
 TEST_F(ConvertDialogTest, ATextPositionOutsideTheOutputIsResetWhenConverting) {
     startWithPhoto();
     edit(IDC_EDIT_TEXT)->setText(QStringLiteral("x"));

@@ -69,18 +69,19 @@ VImage ScaleCubic(VImage image, int width, int height) {
 
 }  // namespace
 
+bool IsKnownAngle(int angle) { return angle == 0 || angle == 90 || angle == 180 || angle == 270; }
+
 std::optional<int> RotateFlipFor(int angle, int flipType) {
+    if (!IsKnownAngle(angle) || flipType < 0 || flipType > 2) return std::nullopt;
     int rotation = 0;
     switch (angle) {
         case 0: rotation = 0; break;
         case 90: rotation = 1; break;
         case 180: rotation = 2; break;
         case 270: rotation = 3; break;
-        default: return std::nullopt;
     }
     // Rows of the platform's table: none, X, Y for each angle.
     static constexpr int kTable[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
-    if (flipType < 0 || flipType > 2) return kTable[rotation][0];
     return kTable[rotation][flipType];
 }
 

@@ -29,9 +29,11 @@ enum RotateFlipType : int {
     Rotate270FlipY = 5,
 };
 
+/// True for the angles the program turns by: 0, 90, 180 and 270 degrees.
+bool IsKnownAngle(int angle);
+
 /// The rotate-flip type of @p angle degrees and @p flipType (0 none,
-/// 1 horizontal, 2 vertical); nothing for an angle other than 0, 90, 180, 270.
-/// A known angle with an unknown flip type turns without flipping.
+/// 1 horizontal, 2 vertical); nothing when either is not one of those.
 std::optional<int> RotateFlipFor(int angle, int flipType);
 
 /// The opaque colour of a COLORREF (0x00BBGGRR); its top byte is ignored.

@@ -75,12 +75,10 @@ void CLumarisDlg::ConvertPhoto() {
                          position);
     }
 
-    std::optional<int> rotateFlip = imaging::RotateFlipFor(m_nRotateAngle, m_nFlipType);
-    if (!rotateFlip) {
-        Message(g_Language.GetString(IDS_STRING116), error);
-        rotateFlip = imaging::RotateNoneFlipNone;
-    }
-    if (!bitmap->RotateFlip(*rotateFlip)) Message(g_Language.GetString(IDS_STRING117), error);
+    // An unknown angle or flip (a hand-edited store) turns nothing at all.
+    if (!imaging::IsKnownAngle(m_nRotateAngle)) Message(g_Language.GetString(IDS_STRING116), error);
+    const int rotateFlip = imaging::RotateFlipFor(m_nRotateAngle, m_nFlipType).value_or(imaging::RotateNoneFlipNone);
+    if (!bitmap->RotateFlip(rotateFlip)) Message(g_Language.GetString(IDS_STRING117), error);
 
     const std::optional<imaging::Encoder> encoder = imaging::FindEncoder(QStringLiteral("image/tiff"));
     UpdateData(true);
