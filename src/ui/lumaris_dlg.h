@@ -102,7 +102,6 @@ private:
     void SetFieldText(int id, const QString& text);
     void OnConvert();
     void ConvertPhoto();
-    bool TextPositionForOutput(QPoint* position);
     void OnBrowse();
     void OnFont();
     void OnTextPositionLeft(int controlId);

@@ -10,6 +10,7 @@
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/bitmap.h"
+#include "imaging/conversion.h"
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
 #include "resources/resource.h"
@@ -49,60 +50,30 @@ void CLumarisDlg::OnConvert() {
 }
 
 void CLumarisDlg::ConvertPhoto() {
-    const QString error = g_Language.GetString(IDS_MESSAGE_ERROR);
     if (!CheckOutputSize()) return;
-
-    const std::unique_ptr<imaging::Bitmap> bitmap =
-        imaging::Bitmap::Create(m_nOutputWidth, m_nOutputHeight);
-    if (!bitmap) {
-        // A bitmap that cannot be made fails each step that uses it in turn.
-        Message(g_Language.GetString(IDS_STRING113), error);
-        Message(g_Language.GetString(IDS_STRING114), error);
-        Message(g_Language.GetString(IDS_STRING115), error);
-        return;
-    }
-    if (!bitmap->SetResolution(m_pPhoto->HorizontalResolution()))
-        Message(g_Language.GetString(IDS_STRING113), error);
-    if (!bitmap->DrawScaled(*m_pPhoto)) {
-        Message(g_Language.GetString(IDS_STRING115), error);
-        return;
-    }
-
-    const QString text = FieldText(IDC_EDIT_TEXT);
-    QPoint position;
-    if (!text.isEmpty() && TextPositionForOutput(&position)) {
-        bitmap->DrawText(text, QFontFromLogFont(m_lfText), imaging::ColorFromColorRef(m_crTextColor),
-                         position);
-    }
-
-    // An unknown angle or flip (a hand-edited store) turns nothing at all.
-    if (!imaging::IsKnownAngle(m_nRotateAngle)) Message(g_Language.GetString(IDS_STRING116), error);
-    const int rotateFlip = imaging::RotateFlipFor(m_nRotateAngle, m_nFlipType).value_or(imaging::RotateNoneFlipNone);
-    if (!bitmap->RotateFlip(rotateFlip)) Message(g_Language.GetString(IDS_STRING117), error);
-
-    const std::optional<imaging::Encoder> encoder = imaging::FindEncoder(QStringLiteral("image/tiff"));
     UpdateData(true);
     // The whole path is used: a shortened one would name another file.
     m_szOutputPath = FieldText(IDC_EDIT_OUTPUT_FILE);
-    if (!encoder || !bitmap->Save(m_szOutputPath, *encoder))
-        Message(g_Language.GetString(IDS_STRING118), m_szOutputPath);
-}
 
-bool CLumarisDlg::TextPositionForOutput(QPoint* position) {
-    int32_t x = ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer);
-    int32_t y = ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer);
-    if (x < 0 || x >= m_nOutputWidth) {
-        Message(g_Language.GetString(IDS_STRING130), g_Language.GetString(IDS_MESSAGE_ERROR));
-        x = 0;
-        SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
-    }
-    if (y < 0 || y >= m_nOutputHeight) {
-        Message(g_Language.GetString(IDS_STRING131), g_Language.GetString(IDS_MESSAGE_ERROR));
-        y = 0;
-        SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
-    }
-    *position = QPoint(x, y);
-    return true;
+    imaging::ConversionOrder order;
+    order.width = m_nOutputWidth;
+    order.height = m_nOutputHeight;
+    order.angle = m_nRotateAngle;
+    order.flipType = m_nFlipType;
+    order.text = FieldText(IDC_EDIT_TEXT);
+    order.font = QFontFromLogFont(m_lfText);
+    order.colour = imaging::ColorFromColorRef(m_crTextColor);
+    order.position = QPoint(ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer),
+                            ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer));
+    order.outputPath = m_szOutputPath;
+    imaging::RunConversion(*m_pPhoto, order, [this](int stringId) {
+        const QString title = stringId == IDS_STRING118 ? m_szOutputPath
+                                                        : g_Language.GetString(IDS_MESSAGE_ERROR);
+        Message(g_Language.GetString(stringId), title);
+        // A corrected position shows in its field.
+        if (stringId == IDS_STRING130) SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
+        if (stringId == IDS_STRING131) SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
+    });
 }
 
 void CLumarisDlg::OnTextPositionLeft(int controlId) {
