@@ -22,6 +22,7 @@ tool_cmd() {  # tool input width height angle output
   local tool=$1 in=$2 w=$3 h=$4 a=$5 o=$6
   case $tool in
     tessiva) echo "$build/bench/convert_once '$in' $w $h $a '$o'" ;;
+    cli) echo "$build/tessiva-convert -W $w -H $h -r $a -o '$o' '$in'" ;;
     vips) echo "vips resize '$in' $out/r.v $(awk "BEGIN{print $w/6000}") --vscale $(awk "BEGIN{print $h/(\"$in\" ~ /12000/ ? 8400 : 4000)}") --kernel cubic && vips rot $out/r.v $out/t.v d$a && vips tiffsave $out/t.v '$o' --compression lzw --predictor horizontal" ;;
     magick) echo "convert '$in' -filter Catrom -resize ${w}x${h}! -rotate $a -compress LZW -define tiff:predictor=2 '$o'" ;;
     gm) echo "gm convert '$in' -filter Catrom -resize ${w}x${h}! -rotate $a -compress LZW '$o'" ;;
@@ -32,6 +33,7 @@ tool_cmd() {  # tool input width height angle output
 available() {
   case $1 in
     tessiva) [ -x "$build/bench/convert_once" ] ;;
+    cli) [ -x "$build/tessiva-convert" ] ;;
     vips) command -v vips >/dev/null ;;
     magick) command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick ;;
     gm) command -v gm >/dev/null ;;
@@ -42,7 +44,7 @@ available() {
 printf "%-34s %-8s %9s %9s %9s %9s\n" workload tool "median s" "min s" "max s" "peak MB"
 for workload in "${workloads[@]}"; do
   IFS='|' read -r name in w h a <<<"$workload"
-  for tool in tessiva vips magick gm pillow; do
+  for tool in tessiva cli vips magick gm pillow; do
     available $tool || { printf "%-34s %-8s %s\n" "$name" $tool "(not installed)"; continue; }
     cmd=$(tool_cmd $tool "$in" $w $h $a "$out/$tool.tif")
     times=() peak=0 failed=0

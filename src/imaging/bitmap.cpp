@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QMutex>
 #include <QPainter>
 #include <QSaveFile>
 #include <array>
@@ -180,6 +181,9 @@ void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colo
     QImage mask(box.size(), QImage::Format_Grayscale8);
     mask.fill(0);
     {
+        // Conversions may run on several threads; font engines are shared.
+        static QMutex fontEngines;
+        const QMutexLocker lock(&fontEngines);
         QPainter painter(&mask);
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(font);

@@ -1,0 +1,153 @@
+#include <QFile>
+#include <QDir>
+#include <QProcess>
+#include <csignal>
+#include <sys/types.h>
+#include <vips/vips8>
+
+#include "dialog_fixture.h"
+#include "photo_fixtures.h"
+
+using namespace res;
+
+namespace {
+
+/// The command-line converter and the window, given the same settings.
+class ConvertCliTest : public MainDialogTest {
+protected:
+    struct Run {
+        int exitCode;
+        QString errors;
+    };
+    Run runCli(const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(TESSIVA_CLI), arguments);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    }
+    static double Difference(const QString& a, const QString& b) {
+        const vips::VImage x = vips::VImage::new_from_file(QFile::encodeName(a).constData());
+        const vips::VImage y = vips::VImage::new_from_file(QFile::encodeName(b).constData());
+        if (x.width() != y.width() || x.height() != y.height() || x.bands() != y.bands()) return 1e9;
+        return (x - y).abs().max();
+    }
+};
+
+TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
+    const QString in = temp.mkdir(QStringLiteral("in"));
+    QStringList inputs;
+    for (const char* name : {"a.jpg", "b.png", "c.tif", "d.webp", "e.heic"})
+        inputs << fixtures::SolidPhoto(temp, QStringLiteral("in/") + QString::fromLatin1(name), 120, 80, QColor(40, 160, 90));
+    inputs << fixtures::FramedPhoto(temp, QStringLiteral("in/f.gif"), 120, 80, {Qt::blue, Qt::yellow});
+    inputs << temp.write(QStringLiteral("in/broken.jpg"), "not a photo at all");
+
+    const QString cliOut = temp.mkdir(QStringLiteral("cli"));
+    const Run run = runCli(QStringList{QStringLiteral("-W"), QStringLiteral("90"), QStringLiteral("-r"), QStringLiteral("90"),
+                                       QStringLiteral("-f"), QStringLiteral("horizontal"), QStringLiteral("--text"),
+                                       QStringLiteral("Tessiva"), QStringLiteral("--font"), QStringLiteral("DejaVu Sans bold 14"),
+                                       QStringLiteral("--color"), QStringLiteral("#ff0000"), QStringLiteral("--position"),
+                                       QStringLiteral("5,8"), QStringLiteral("-d"), cliOut}
+                           + inputs);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("broken.jpg: Can not get the width of the photo!"))) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("Converted 6 of 7 photos; 1 failed."))) << run.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(cliOut + QStringLiteral("/broken_out.tif")));
+
+    // The window, set the same way.
+    start();
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    font.setBold(true);
+    platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
+    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    for (const QString& input : inputs.mid(0, 6)) {
+        platform.openChoices = {input};
+        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("90"));
+        QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+        edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva"));
+        edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("5"));
+        edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("8"));
+        const QString windowOut = temp.file(QStringLiteral("window-") + QFileInfo(input).baseName() + QStringLiteral(".tif"));
+        edit(IDC_EDIT_OUTPUT_FILE)->setText(windowOut);
+        QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+        const QString cliFile = cliOut + u'/' + QFileInfo(input).completeBaseName() + QStringLiteral("_out.tif");
+        EXPECT_EQ(Difference(windowOut, cliFile), 0.0) << input.toStdString();
+    }
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(ConvertCliTest, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red);
+    const QString out = temp.write(QStringLiteral("p_out.tif"), "keep me");
+    Run run = runCli({photo});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("--overwrite"))) << run.errors.toStdString();
+    EXPECT_EQ(fixtures::Bytes(out), QByteArray("keep me"));
+    run = runCli({QStringLiteral("--overwrite"), QStringLiteral("-H"), QStringLiteral("15"), photo});
+    EXPECT_EQ(run.exitCode, 0);
+    const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(out).constData());
+    EXPECT_EQ(image.width(), 20);  // the calculator's proportions
+    EXPECT_EQ(image.height(), 15);
+}
+
+TEST_F(ConvertCliTest, MistakesOnTheCommandLineAreExplained) {
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red);
+    const std::pair<QStringList, const char*> cases[] = {
+        {{}, "no input photo"},
+        {{QStringLiteral("-r"), QStringLiteral("45"), photo}, "--rotate"},
+        {{QStringLiteral("-f"), QStringLiteral("sideways"), photo}, "--flip"},
+        {{QStringLiteral("-W"), QStringLiteral("abc"), photo}, "--width"},
+        {{QStringLiteral("--position"), QStringLiteral("1"), photo}, "--position"},
+        {{QStringLiteral("-o"), QStringLiteral("x.tif"), photo, photo}, "--output-dir"},
+        {{QStringLiteral("--font"), QStringLiteral("24"), photo}, "--font"},
+    };
+    for (const auto& [arguments, mention] : cases) {
+        const Run run = runCli(arguments);
+        EXPECT_EQ(run.exitCode, 2) << mention;
+        EXPECT_TRUE(run.errors.contains(QString::fromLatin1(mention))) << run.errors.toStdString();
+    }
+    const Run frame = runCli({QStringLiteral("--frame"), QStringLiteral("3"), QStringLiteral("-o"),
+                              temp.file(QStringLiteral("f.tif")), photo});
+    EXPECT_EQ(frame.exitCode, 1);
+    EXPECT_TRUE(frame.errors.contains(QStringLiteral("The frame number is invalid"))) << frame.errors.toStdString();
+}
+
+TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("in/big.png"), 3000, 2000, Qt::red);
+    QStringList inputs;
+    for (int i = 0; i < 40; ++i) {
+        const QString copy = temp.file(QStringLiteral("in/p%1.png").arg(i));
+        QFile::copy(photo, copy);
+        inputs << copy;
+    }
+    const QString out = temp.mkdir(QStringLiteral("out"));
+    QProcess process;
+    process.start(QStringLiteral(TESSIVA_CLI), QStringList{QStringLiteral("-j"), QStringLiteral("1"),
+                                                           QStringLiteral("-W"), QStringLiteral("4000"),
+                                                           QStringLiteral("-d"), out} + inputs);
+    ASSERT_TRUE(process.waitForStarted());
+    QTest::qWait(1500);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 130);
+    const QStringList written = QDir(out).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_LT(written.size(), 40);
+    for (const QString& name : written) {  // every file there is a whole TIFF
+        EXPECT_TRUE(name.endsWith(QStringLiteral("_out.tif"))) << name.toStdString();
+        const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(out + u'/' + name).constData());
+        EXPECT_EQ(image.width(), 4000);
+        EXPECT_EQ(image.avg(), (255.0 + 0 + 0) / 3) << name.toStdString();
+    }
+}
+
+TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
+    const QString broken = temp.write(QStringLiteral("kaputt.jpg"), "kaputt");
+    const Run run = runCli({QStringLiteral("--language"), QStringLiteral("German"), broken});
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("Die Breite des Fotos kann nicht ermittelt werden!")))
+        << run.errors.toStdString();
+}
+
+}  // namespace
