@@ -1,0 +1,44 @@
+// Opening, previewing and converting an arbitrary file as a photo.
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/bitmap.h"
+#include "imaging/imaging_library.h"
+#include "imaging/photo.h"
+#include <vips/vips8>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("VIPS_WARNING", "0");
+    static QGuiApplication app(*argc, *argv);
+    static imaging::LibrarySession session;
+    vips_cache_set_max(0);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QTemporaryDir folder;
+    // The name picks the loader for formats told by their extension.
+    static const char* kNames[] = {"p.jpg", "p.png", "p.gif", "p.tif", "p.ico", "p.wmf", "p.emf", "p.dng"};
+    const QString path = folder.filePath(QString::fromLatin1(kNames[size % 8]));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) return 0;
+        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    }
+    const auto photo = imaging::LoadPhoto(path);
+    if (photo->Width() > 0 && photo->Height() > 0) {
+        (void)photo->Preview(QSize(16, 12));
+        for (const QUuid& dimension : photo->FrameDimensions())
+            (void)photo->SelectActiveFrame(dimension, 1);
+        if (auto bitmap = imaging::Bitmap::Create(8, 8)) {
+            (void)bitmap->DrawScaled(*photo);
+            (void)bitmap->RotateFlip(5);
+        }
+    }
+    QFile::remove(path);
+    return 0;
+}

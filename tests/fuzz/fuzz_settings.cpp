@@ -1,0 +1,26 @@
+// The settings store's reads on an arbitrary settings file.
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+
+#include "app/settings_store.h"
+#include "overlay/log_font.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("tessiva.conf"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) return 0;
+        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    }
+    const SettingsStore store(path);
+    for (const char* key : {"nRotateAngel", "nFlipType", "lfHeight", "x"})
+        (void)store.GetProfileInt(QStringLiteral("Option"), QString::fromLatin1(key), 7);
+    for (const char* key : {"CurrentLanguage", "last_output_folder", "LastPhotoFolder"})
+        (void)store.GetProfileString(QStringLiteral("Option"), QString::fromLatin1(key), QStringLiteral("d"));
+    (void)ReadLogFont(store, QStringLiteral("CurrentFont"), {-13, 400, QString()});
+    (void)ParseStoredInt(QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    return 0;
+}
