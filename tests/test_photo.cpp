@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <vips/vips8>
 
@@ -124,6 +125,18 @@ TEST_F(PhotoTest, MetafilesAreRendered) {
             const QString cut = temp.write(QStringLiteral("cut-%1.%2").arg(keep).arg(path.right(3)), bytes.left(keep));
             LoadPhoto(cut)->Preview(QSize(8, 8));
         }
+    }
+}
+
+TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
+    // Inputs the fuzzers once turned into crashes or runaway allocations.
+    const QDir regressions(QStringLiteral(TESSIVA_SOURCE_DIR "/tests/fuzz/regressions"));
+    const QStringList files = regressions.entryList(QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString& name : files) {
+        const auto photo = LoadPhoto(regressions.filePath(name));
+        photo->Preview(QSize(16, 12));
+        EXPECT_EQ(photo->Width(), 0) << name.toStdString();
     }
 }
 

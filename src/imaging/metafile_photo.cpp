@@ -129,9 +129,19 @@ bool IsWindowsMetafile(const QString& path) {
     return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0300 || version == 0x0100);
 }
 
+/// True when the metafile header's sizes fit the file: libwmf allocates what
+/// the header claims before reading a record.
+bool WmfHeaderFits(const QByteArray& bytes) {
+    const qsizetype start = qFromLittleEndian<quint32>(bytes.constData()) == 0x9AC6CDD7u ? 22 : 0;
+    if (bytes.size() < start + 18) return false;
+    const char* header = bytes.constData() + start;
+    const quint32 maxRecordWords = qFromLittleEndian<quint32>(header + 12);
+    return maxRecordWords >= 3 && quint64{maxRecordWords} * 2 <= quint64(bytes.size());
+}
+
 std::unique_ptr<Photo> LoadWindowsMetafile(const QString& path) {
     QByteArray bytes = ReadSmallFile(path);
-    if (bytes.isEmpty()) return MakeUndecodedPhoto();
+    if (bytes.isEmpty() || !WmfHeaderFits(bytes)) return MakeUndecodedPhoto();
     const QByteArray svg = WmfPlayer().toSvg(bytes);
     return svg.isEmpty() ? MakeUndecodedPhoto() : RenderSvg(svg.constData(), static_cast<size_t>(svg.size()));
 }
