@@ -19,25 +19,17 @@ constexpr quint32 kEmrHeader = 1;
 constexpr quint32 kEmfSignature = 0x464D4520;  // " EMF"
 
 /// A vector picture rendered once into pixels when it is opened.
-class RenderedPhoto final : public Photo {
+class RenderedPhoto final : public SinglePagePhoto {
 public:
     explicit RenderedPhoto(vips::VImage image) : m_image(std::move(image)) {}
 
     int Width() const override { return m_image.width(); }
     int Height() const override { return m_image.height(); }
-    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
-    uint32_t FrameCount(const QUuid& dimension) const override {
-        return dimension == kFrameDimensionPage ? 1 : 0;
-    }
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
-        return dimension == kFrameDimensionPage && index == 0;
-    }
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
         if (m_preview.size() != size) m_preview = ToPreview(m_image, size);
         return m_preview;
     }
-    double HorizontalResolution() const override { return kDefaultDpi; }
     std::shared_ptr<FrameData> ActiveFrameData() const override {
         return std::make_shared<FrameData>(FrameData{m_image});
     }

@@ -6,11 +6,11 @@
 #include <QSize>
 #include <memory>
 #include <optional>
+
+#include "imaging/photo.h"
 #include <vips/vips8>
 
 namespace imaging {
-
-class Photo;
 
 /// A frame's pixels, decoded on demand (read once, in order).
 struct FrameData {
@@ -22,6 +22,19 @@ std::optional<vips::VImage> ActiveFrameOf(const Photo& photo);
 
 /// The platform's resolution when a file stores none.
 inline constexpr double kDefaultDpi = 96.0;
+
+/// A photo of exactly one page, as the rendered and developed kinds are.
+class SinglePagePhoto : public Photo {
+public:
+    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
+    uint32_t FrameCount(const QUuid& dimension) const override {
+        return dimension == kFrameDimensionPage ? 1 : 0;
+    }
+    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+        return dimension == kFrameDimensionPage && index == 0;
+    }
+    double HorizontalResolution() const override { return kDefaultDpi; }
+};
 
 /// A photo that could not be decoded: no size, no frames, nothing to show.
 std::unique_ptr<Photo> MakeUndecodedPhoto();

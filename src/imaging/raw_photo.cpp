@@ -66,27 +66,19 @@ std::optional<vips::VImage> Develop(const QString& path, bool halfSize) {
     }
 }
 
-class RawPhoto final : public Photo {
+class RawPhoto final : public SinglePagePhoto {
 public:
     RawPhoto(QString path, int width, int height)
         : m_path(std::move(path)), m_width(width), m_height(height) {}
 
     int Width() const override { return m_width; }
     int Height() const override { return m_height; }
-    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
-    uint32_t FrameCount(const QUuid& dimension) const override {
-        return dimension == kFrameDimensionPage ? 1 : 0;
-    }
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
-        return dimension == kFrameDimensionPage && index == 0;
-    }
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
         if (!m_developed) m_developed = Develop(m_path, true);
         if (!*m_developed) return {};
         return ToPreview(**m_developed, size);
     }
-    double HorizontalResolution() const override { return kDefaultDpi; }
     std::shared_ptr<FrameData> ActiveFrameData() const override {
         std::optional<vips::VImage> developed = Develop(m_path, false);
         return developed ? std::make_shared<FrameData>(FrameData{*developed}) : nullptr;

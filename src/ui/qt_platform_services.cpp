@@ -17,6 +17,20 @@
 
 namespace {
 
+/// File-dialog filters in Qt's "description (patterns);;..." form.
+QString FilterList(const std::vector<FileFilter>& filters) {
+    QStringList names;
+    for (const FileFilter& filter : filters)
+        names << filter.description + QStringLiteral(" (") + filter.patterns.join(u' ') + u')';
+    return names.join(QStringLiteral(";;"));
+}
+
+/// A file dialog's answer: nothing when cancelled.
+std::optional<QString> Chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(path);
+}
+
 class QtServices final : public PlatformServices {
 public:
     MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
@@ -78,15 +92,9 @@ public:
     std::optional<QString> GetOpenFileName(QWidget* owner, const QString& title,
                                            const std::vector<FileFilter>& filters,
                                            const QString& initialFolder) override {
-        QStringList names;
-        for (const FileFilter& filter : filters)
-            names << filter.description + QStringLiteral(" (") + filter.patterns.join(u' ') + u')';
         // The descriptions already name their patterns.
-        const QString path = QFileDialog::getOpenFileName(owner, title, initialFolder,
-                                                          names.join(QStringLiteral(";;")), nullptr,
-                                                          QFileDialog::HideNameFilterDetails);
-        if (path.isEmpty()) return std::nullopt;
-        return QDir::toNativeSeparators(path);
+        return Chosen(QFileDialog::getOpenFileName(owner, title, initialFolder, FilterList(filters),
+                                                   nullptr, QFileDialog::HideNameFilterDetails));
     }
 
     int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override {
@@ -104,15 +112,9 @@ public:
     std::optional<QString> GetSaveFileName(QWidget* owner, const QString& title,
                                            const std::vector<FileFilter>& filters,
                                            const QString& initialFolder) override {
-        QStringList names;
-        for (const FileFilter& filter : filters)
-            names << filter.description + QStringLiteral(" (") + filter.patterns.join(u' ') + u')';
         // Replacing an existing file is asked about when converting.
-        const QString path = QFileDialog::getSaveFileName(
-            owner, title, initialFolder, names.join(QStringLiteral(";;")), nullptr,
-            QFileDialog::DontConfirmOverwrite);
-        if (path.isEmpty()) return std::nullopt;
-        return QDir::toNativeSeparators(path);
+        return Chosen(QFileDialog::getSaveFileName(owner, title, initialFolder, FilterList(filters),
+                                                   nullptr, QFileDialog::DontConfirmOverwrite));
     }
 
     void StartHelpViewer(const QString& target) override {
