@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <algorithm>
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
@@ -18,34 +19,59 @@ constexpr qint64 kMaxMetafileBytes = qint64{64} << 20;
 constexpr quint32 kEmrHeader = 1;
 constexpr quint32 kEmfSignature = 0x464D4520;  // " EMF"
 
-/// A vector picture rendered once into pixels when it is opened.
+/// A vector picture kept as SVG text: the preview is rendered just large
+/// enough, and the full size only when a conversion reads it.
 class RenderedPhoto final : public SinglePagePhoto {
 public:
-    explicit RenderedPhoto(vips::VImage image) : m_image(std::move(image)) {}
+    RenderedPhoto(QByteArray svg, int width, int height)
+        : m_svg(std::move(svg)), m_width(width), m_height(height) {}
 
-    int Width() const override { return m_image.width(); }
-    int Height() const override { return m_image.height(); }
+    int Width() const override { return m_width; }
+    int Height() const override { return m_height; }
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
-        if (m_preview.size() != size) m_preview = ToPreview(m_image, size);
+        if (m_preview.size() == size) return m_preview;
+        const double scale = std::min(1.0, std::max(double(size.width()) / m_width,
+                                                    double(size.height()) / m_height));
+        try {
+            m_preview = ToPreview(Render(scale), size);
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            m_preview = {};
+        }
         return m_preview;
     }
     std::shared_ptr<FrameData> ActiveFrameData() const override {
-        return std::make_shared<FrameData>(FrameData{m_image});
+        try {
+            return std::make_shared<FrameData>(FrameData{Render(1.0)});
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return nullptr;
+        }
     }
 
 private:
-    vips::VImage m_image;
+    /// The picture at @p scale; it reads the text this photo keeps alive.
+    vips::VImage Render(double scale) const {
+        return vips::VImage::new_from_buffer(m_svg.constData(), size_t(m_svg.size()), "",
+                                             vips::VImage::option()->set("scale", scale));
+    }
+
+    QByteArray m_svg;
+    int m_width;
+    int m_height;
     QImage m_preview;
 };
 
-/// Renders SVG text into a photo, refusing pictures beyond the pixel limit.
+/// A photo of SVG text, refusing pictures beyond the pixel limit; nothing is
+/// rendered yet.
 std::unique_ptr<Photo> RenderSvg(const char* svg, size_t length) {
+    QByteArray text(svg, static_cast<qsizetype>(length));
     try {
-        vips::VImage image = vips::VImage::new_from_buffer(svg, length, "");
-        if (image.width() > 0 && image.height() > 0 &&
-            int64_t{image.width()} * image.height() <= kMaxPhotoPixels)
-            return std::make_unique<RenderedPhoto>(image.copy_memory());  // before the text goes
+        const vips::VImage header = vips::VImage::new_from_buffer(text.constData(), length, "");
+        if (header.width() > 0 && header.height() > 0 &&
+            int64_t{header.width()} * header.height() <= kMaxPhotoPixels)
+            return std::make_unique<RenderedPhoto>(std::move(text), header.width(), header.height());
     } catch (const vips::VError&) {
         vips_error_clear();
     }
