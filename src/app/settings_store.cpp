@@ -39,8 +39,6 @@ SettingsStore::SettingsStore(const QString& iniFile)
 
 SettingsStore::~SettingsStore() = default;
 
-QString SettingsStore::location() const { return m_settings->fileName(); }
-
 int32_t SettingsStore::GetProfileInt(const QString& section, const QString& key,
                                      int32_t defaultValue) const {
     const QVariant value = m_settings->value(KeyPath(section, key));

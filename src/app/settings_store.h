@@ -35,9 +35,6 @@ public:
     /// Stores a string; false when the store could not be written.
     bool WriteProfileString(const QString& section, const QString& key, const QString& value);
 
-    /// Where the store lives (a file path or a registry path).
-    QString location() const;
-
     /// Called after every write with its section and key (diagnostics, tests).
     using WriteObserver = std::function<void(const QString& section, const QString& key)>;
     void setWriteObserver(WriteObserver observer) { m_observer = std::move(observer); }

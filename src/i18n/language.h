@@ -62,15 +62,12 @@ public:
     /// The installed language at @p index (0 to count - 1), or empty.
     QString GetLanguageName(int index) const;
     QString GetCurrentLanguage() const { return m_strCurrentLanguage; }
-    QString GetBaseFolder() const { return m_strBaseFolder; }
     /// The current language's code page and identifier (the thread locale).
     int GetCodePage() const { return m_nCodePage; }
     uint16_t GetLanguageId() const {
         return static_cast<uint16_t>((m_nSubLanguage << 10) | (m_nPrimaryLanguage & 0x3FF));
     }
     LanguageEncoding GetEncoding() const { return m_nEncoding; }
-    /// The path of the language file last loaded.
-    QString GetLanguageFile() const { return m_strLanguageFile; }
 
     /// The interface font; nothing before the first load.
     const std::optional<QFont>& GetUIFont() const { return m_fontUI; }

@@ -67,7 +67,6 @@ public:
     int Height() const;
     /// Sets both resolutions in dots per inch; false for a non-positive value.
     bool SetResolution(double dpi);
-    double Resolution() const { return m_dpi; }
     /// Draws the active frame of @p photo stretched over the whole bitmap with
     /// a bicubic filter (transparent parts stay black); false when the frame
     /// cannot be decoded.

@@ -96,6 +96,9 @@ private:
     void OnFrameDimensionChanged(int index);
     void OnBaseWidth();
     void OnBaseHeight();
+    /// The calculator: reads the typed side, writes the other in the photo's proportions.
+    void FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
+                              int32_t* other, int32_t photoOther);
     bool PhotoSizeKnown();
     void CheckPositionAgainstPhoto();
     QString FieldText(int id) const;

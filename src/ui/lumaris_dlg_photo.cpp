@@ -185,33 +185,29 @@ bool CLumarisDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CLumarisDlg::OnBaseWidth() {
-    if (m_szPhotoPath.isEmpty()) {
-        Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
-        return;
-    }
-    m_nOutputWidth = ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer);
-    const auto height = imaging::ProportionalSide(m_nPhotoWidth, m_nPhotoHeight, m_nOutputWidth);
-    if (!height) {
-        PhotoSizeKnown();  // says which side of the photo is unknown
-        return;
-    }
-    m_nOutputHeight = *height;
-    SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_nOutputHeight));
+    FillProportionalSide(IDC_EDIT_OUTPUT_WIDTH, &m_nOutputWidth, m_nPhotoWidth, IDC_EDIT_OUTPUT_HEIGHT,
+                         &m_nOutputHeight, m_nPhotoHeight);
 }
 
 void CLumarisDlg::OnBaseHeight() {
+    FillProportionalSide(IDC_EDIT_OUTPUT_HEIGHT, &m_nOutputHeight, m_nPhotoHeight, IDC_EDIT_OUTPUT_WIDTH,
+                         &m_nOutputWidth, m_nPhotoWidth);
+}
+
+void CLumarisDlg::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
+                                       int32_t* other, int32_t photoOther) {
     if (m_szPhotoPath.isEmpty()) {
         Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
         return;
     }
-    m_nOutputHeight = ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer);
-    const auto width = imaging::ProportionalSide(m_nPhotoHeight, m_nPhotoWidth, m_nOutputHeight);
-    if (!width) {
-        PhotoSizeKnown();
+    *typed = ParseIntField(FieldText(typedId), imaging::kSizeFieldBuffer);
+    const auto side = imaging::ProportionalSide(photoTyped, photoOther, *typed);
+    if (!side) {
+        PhotoSizeKnown();  // says which side of the photo is unknown
         return;
     }
-    m_nOutputWidth = *width;
-    SetFieldText(IDC_EDIT_OUTPUT_WIDTH, QString::number(m_nOutputWidth));
+    *other = *side;
+    SetFieldText(otherId, QString::number(*other));
 }
 
 bool CLumarisDlg::CheckOutputSize() {
