@@ -11,6 +11,29 @@ using namespace res;
 
 namespace {
 
+/// A two-colour GIF whose logical screen is 2 x 1 and whose frames have the
+/// given sizes (each placed at the origin); a 0 x 0 frame holds no pixels.
+QByteArray GifWithFrameSizes(const std::vector<QSize>& frames) {
+    QByteArray gif("GIF89a\x02\x00\x01\x00\x80\x00\x00"  // screen 2 x 1, 2-colour table
+                   "\x00\x00\x00\xff\x00\x00", 19);
+    for (const QSize& size : frames) {
+        gif += QByteArray("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);  // 0.1 s per frame
+        gif += QByteArray("\x2c\x00\x00\x00\x00", 5);
+        for (const int side : {size.width(), size.height()}) gif += char(side & 0xff), gif += char(side >> 8);
+        gif += '\0';
+        // LZW, minimum code size 2: clear, two pixels of colour 1, end.
+        gif += QByteArray("\x02\x02\x4c\x0a\x00", 5);
+    }
+    return gif + ';';
+}
+
+/// Mounts a small RAM file system over @p folder (so even root meets a full
+/// or read-only disk); false where the test may not mount.
+bool MountSmall(const QString& folder, const QString& options) {
+    return QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                       options, QStringLiteral("tmpfs"), folder}) == 0;
+}
+
 /// Whatever the file, opening and converting it ends in a message or a TIFF,
 /// never in a crash, and the dialog stays usable.
 class BadInputTest : public MainDialogTest {
@@ -91,6 +114,40 @@ TEST_F(BadInputTest, OddNamesOpenAndConvert) {
     }
 }
 
+TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
+    start();
+    const QString mixed = temp.write(QStringLiteral("mixed.gif"), GifWithFrameSizes({QSize(2, 1), QSize(0, 0), QSize(2, 1)}));
+    platform.openChoices = {mixed};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    ASSERT_TRUE(platform.messages.empty());
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 2"));
+    // The empty frame shows the screen as it stands and converts at its size.
+    const QString out = temp.file(QStringLiteral("mixed.tif"));
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("1"));
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(out);
+    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("mixed.gif 2 * 1"));
+    EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).width(), 2);
+
+    // Nothing but empty frames: a message or a TIFF, and the dialog goes on.
+    for (const QString& name : {QStringLiteral("empty.gif"), QStringLiteral("empty-first.gif")}) {
+        const std::vector<QSize> sizes = name == QStringLiteral("empty.gif")
+                                             ? std::vector<QSize>{QSize(0, 0)}
+                                             : std::vector<QSize>{QSize(0, 0), QSize(2, 1)};
+        platform.messages.clear();
+        QFile::remove(temp.file(QStringLiteral("out.tif")));
+        openAndConvert(temp.write(name, GifWithFrameSizes(sizes)));
+        if (QFile::exists(temp.file(QStringLiteral("out.tif")))) {
+            EXPECT_TRUE(platform.messages.empty()) << name.toStdString();
+        } else {
+            ASSERT_FALSE(platform.messages.empty()) << name.toStdString();
+            EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+        }
+    }
+    expectUsable();
+}
+
 TEST_F(BadInputTest, ATiffWithTenThousandPages) {
     start();
     const QString path = temp.file(QStringLiteral("pages.tif"));
@@ -124,9 +181,7 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
 
     // A full disk: a tiny file system of our own, where mounting is allowed.
     const QString small = temp.mkdir(QStringLiteral("small"));
-    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                    QStringLiteral("size=16k"), QStringLiteral("tmpfs"), small}) != 0)
-        GTEST_SKIP() << "cannot mount a small file system here";
+    if (!MountSmall(small, QStringLiteral("size=16k"))) GTEST_SKIP() << "cannot mount a small file system here";
     const QString old = small + QStringLiteral("/out.tif");
     {
         QFile file(old);
@@ -147,6 +202,37 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     EXPECT_EQ(platform.messages[1].caption, old);
     EXPECT_EQ(kept, QByteArray("old picture"));
     EXPECT_EQ(left, QStringList{QStringLiteral("out.tif")});
+}
+
+TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
+    start();
+    platform.openChoices = {fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red)};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    const QString locked = temp.mkdir(QStringLiteral("locked"));
+    const QString old = locked + QStringLiteral("/out.tif");
+    // Root writes through permissions, so there the folder is a file system
+    // mounted read-only once the older file is in it.
+    const bool mounted = geteuid() == 0;
+    if (mounted && !MountSmall(locked, QStringLiteral("size=64k"))) GTEST_SKIP() << "cannot mount a file system here";
+    temp.write(QStringLiteral("locked/out.tif"), "old picture");
+    if (mounted) {
+        ASSERT_TRUE(MountSmall(locked, QStringLiteral("remount,ro")));
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    platform.answers = {MsgResult::Yes};
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(old);
+    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    const QByteArray kept = fixtures::Bytes(old);
+    const QStringList left = QDir(locked).entryList(QDir::Files | QDir::Hidden);
+    if (mounted) QProcess::execute(QStringLiteral("umount"), {locked});
+    else QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_EQ(platform.messages.size(), 2u);  // the question, then the failure
+    EXPECT_EQ(platform.messages[1].text, QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.messages[1].caption, old);
+    EXPECT_EQ(kept, QByteArray("old picture"));
+    EXPECT_EQ(left, QStringList{QStringLiteral("out.tif")});
+    expectUsable();
 }
 
 }  // namespace
