@@ -83,6 +83,95 @@ TEST_F(PhotoTest, TiffPagesAreThePageDimension) {
     EXPECT_GT(PreviewColour(*photo).green(), 200);
 }
 
+struct GreyPage {
+    QSize size;
+    int grey;
+};
+
+/// A classic TIFF written byte by byte, in either byte order: one uncompressed
+/// grey strip per page, each page's pixels followed by its directory.
+QByteArray HandmadeTiff(bool bigEndian, const std::vector<GreyPage>& pages) {
+    const auto number = [bigEndian](uint32_t value, int width) {
+        QByteArray bytes(width, '\0');
+        for (int i = 0; i < width; ++i)
+            bytes[bigEndian ? width - 1 - i : i] = static_cast<char>(value >> (8 * i));
+        return bytes;
+    };
+    const auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+        const QByteArray field = type == 3 ? number(value, 2) + QByteArray(2, '\0') : number(value, 4);
+        return number(tag, 2) + number(type, 2) + number(1, 4) + field;
+    };
+    constexpr uint32_t kDirectorySize = 2 + 9 * 12 + 4;
+    std::vector<uint32_t> directories;
+    uint32_t offset = 8;
+    for (const GreyPage& page : pages) {
+        offset += static_cast<uint32_t>(page.size.width() * page.size.height());
+        offset += offset % 2;  // directories start on a word boundary
+        directories.push_back(offset);
+        offset += kDirectorySize;
+    }
+    QByteArray file = QByteArray(bigEndian ? "MM" : "II") + number(42, 2) + number(directories[0], 4);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const auto [size, grey] = pages[i];
+        const uint32_t pixels = static_cast<uint32_t>(size.width() * size.height());
+        const auto stripAt = static_cast<uint32_t>(file.size());
+        file += QByteArray(static_cast<qsizetype>(pixels), static_cast<char>(grey));
+        if (file.size() % 2) file += '\0';
+        file += number(9, 2) + entry(256, 4, size.width()) + entry(257, 4, size.height()) + entry(258, 3, 8) +
+                entry(259, 3, 1) + entry(262, 3, 1) + entry(273, 4, stripAt) + entry(277, 3, 1) +
+                entry(278, 4, size.height()) + entry(279, 4, pixels);
+        file += number(i + 1 < pages.size() ? directories[i + 1] : 0, 4);
+    }
+    return file;
+}
+
+TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
+    const std::vector<GreyPage> pages{{QSize(30, 20), 10}, {QSize(7, 9), 90}, {QSize(40, 3), 170}, {QSize(5, 5), 250}};
+    const auto expectPages = [&](const QString& path, const std::string& kind) {
+        const auto photo = LoadPhoto(path);
+        ASSERT_EQ(photo->FrameCount(kFrameDimensionPage), pages.size()) << kind;
+        for (const uint32_t page : {3u, 0u, 2u, 1u, 3u}) {
+            ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page)) << kind;
+            EXPECT_EQ(QSize(photo->Width(), photo->Height()), pages[page].size) << kind << " page " << page;
+            EXPECT_EQ(PreviewColour(*photo), QColor(pages[page].grey, pages[page].grey, pages[page].grey))
+                << kind << " page " << page;
+        }
+    };
+    expectPages(temp.write(QStringLiteral("little.tif"), HandmadeTiff(false, pages)), "little-endian");
+    expectPages(temp.write(QStringLiteral("big.tif"), HandmadeTiff(true, pages)), "big-endian");
+
+    // Written by the library: 64-bit offsets, tiles with compression.
+    std::vector<vips::VImage> equal;
+    for (const GreyPage& page : pages) equal.push_back((vips::VImage::black(32, 16) + page.grey).cast(VIPS_FORMAT_UCHAR));
+    vips::VImage strip = vips::VImage::arrayjoin(equal, vips::VImage::option()->set("across", 1));
+    strip.set("page-height", 16);
+    for (const char* options : {"[bigtiff]", "[tile,tile_width=16,tile_height=16,compression=lzw]"}) {
+        const QString path = temp.file(QStringLiteral("written%1.tif").arg(QString::fromLatin1(options).size()));
+        strip.write_to_file((QFile::encodeName(path) + options).constData());
+        const auto photo = LoadPhoto(path);
+        ASSERT_EQ(photo->FrameCount(kFrameDimensionPage), pages.size()) << options;
+        for (const uint32_t page : {2u, 1u}) {
+            ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page));
+            EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey) << options;
+        }
+    }
+}
+
+TEST_F(PhotoTest, ABrokenChainOfTiffPagesStillShowsThePagesItReaches) {
+    const std::vector<GreyPage> pages{{QSize(6, 4), 40}, {QSize(6, 4), 120}, {QSize(6, 4), 200}};
+    QByteArray bytes = HandmadeTiff(false, pages);
+    // The last page's directory links to a point past the end of the file.
+    bytes.replace(bytes.size() - 4, 4, QByteArray("\xff\xff\xff\x7f", 4));
+    const auto photo = LoadPhoto(temp.write(QStringLiteral("chain.tif"), bytes));
+    const uint32_t count = photo->FrameCount(kFrameDimensionPage);
+    ASSERT_EQ(count, 3u) << "pages before the broken link";
+    for (uint32_t page = count; page-- > 0;) {
+        ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page));
+        EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey);
+    }
+    EXPECT_FALSE(photo->SelectActiveFrame(kFrameDimensionPage, count));
+}
+
 TEST_F(PhotoTest, IconSizesAreTheResolutionDimensionEachWithItsOwnSize) {
     const auto photo = LoadPhoto(fixtures::IconFile(temp, QStringLiteral("app.ico"), {16, 32, 48},
                                                     {Qt::red, Qt::green, Qt::blue}));

@@ -9,6 +9,7 @@
 #include "imaging/metafile_photo.h"
 #include "imaging/photo_internal.h"
 #include "imaging/raw_photo.h"
+#include "imaging/tiff_pages.h"
 
 namespace imaging {
 namespace {
@@ -62,6 +63,13 @@ bool PngStoresResolution(const QString& path) {
     return false;
 }
 
+/// A multi-page TIFF is opened once per frame with random access, and that one
+/// image serves the size, the preview and the conversion: libvips reads every
+/// page's directory on each open. Everything else streams, opened anew per use.
+VipsAccess AccessFor(Loader loader) {
+    return loader == Loader::Tiff ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL;
+}
+
 /// A photo decoded by libvips. The file's header is read once per frame; the
 /// preview is made with shrink-on-load and kept until the frame or size changes.
 class VipsPhoto final : public Photo {
@@ -72,6 +80,7 @@ public:
           m_loader(loader),
           m_dimension(dimension),
           m_frames(frames),
+          m_reuseFrame(loader == Loader::Tiff && frames > 1),
           m_frame(std::move(frame)) {}
 
     int Width() const override { return m_frame.width(); }
@@ -85,7 +94,8 @@ public:
         if (dimension != m_dimension || index >= m_frames) return false;
         if (index == m_active) return true;
         try {
-            VImage frame = VImage::new_from_file(m_nativePath.c_str(), loadOptions(index));
+            VImage frame = m_reuseFrame ? OpenTiffPage(index)
+                                        : VImage::new_from_file(m_nativePath.c_str(), loadOptions(index));
             if (static_cast<int64_t>(frame.width()) * frame.height() > kMaxPhotoPixels) return false;
             m_frame = frame;
             m_active = index;
@@ -128,6 +138,7 @@ public:
     }
 
     std::shared_ptr<FrameData> ActiveFrameData() const override {
+        if (m_reuseFrame) return std::make_shared<FrameData>(FrameData{m_frame});
         try {
             return std::make_shared<FrameData>(
                 FrameData{VImage::new_from_file(m_nativePath.c_str(), loadOptions(m_active))});
@@ -137,16 +148,23 @@ public:
         }
     }
 
-    /// Options that load frame @p index: sequential access, damaged files read
-    /// as far as they go.
+    /// Options that load frame @p index.
     vips::VOption* loadOptions(uint32_t index) const {
-        vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
+        vips::VOption* options = VImage::option()->set("access", AccessFor(m_loader));
         if (m_frames > 1) options->set("page", static_cast<int>(index));
         return options;
     }
 
 private:
+    /// Page @p index of a multi-page TIFF, through the page index when it can.
+    VImage OpenTiffPage(uint32_t index) {
+        if (!m_pageIndex) m_pageIndex = TiffPageIndex::Read(m_path, m_frames);
+        if (std::optional<VImage> page = m_pageIndex->OpenPage(m_path, index, VIPS_ACCESS_RANDOM)) return *page;
+        return VImage::new_from_file(m_nativePath.c_str(), loadOptions(index));
+    }
+
     QImage MakePreview(const QSize& size) const {
+        if (m_reuseFrame) return ToPreview(m_frame, size);
         try {
             // The thumbnail takes its loader's options with the file name.
             std::string file = m_nativePath;
@@ -163,6 +181,8 @@ private:
     Loader m_loader;
     QUuid m_dimension;
     uint32_t m_frames;
+    bool m_reuseFrame;
+    std::optional<TiffPageIndex> m_pageIndex;  // read at the first frame change
     uint32_t m_active = 0;
     VImage m_frame;
     std::optional<QImage> m_preview;
@@ -246,7 +266,7 @@ std::unique_ptr<Photo> LoadPhoto(const QString& path) {
         if (!loaderName) throw vips::VError();
         const Loader loader = LoaderOf(loaderName);
         VImage first = VImage::new_from_file(nativePath.c_str(),
-                                             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+                                             VImage::option()->set("access", AccessFor(loader)));
         if (first.width() <= 0 || first.height() <= 0 ||
             static_cast<int64_t>(first.width()) * first.height() > kMaxPhotoPixels)
             return std::make_unique<UndecodedPhoto>();
