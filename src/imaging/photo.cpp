@@ -81,7 +81,14 @@ public:
           m_dimension(dimension),
           m_frames(frames),
           m_reuseFrame(loader == Loader::Tiff && frames > 1),
-          m_frame(std::move(frame)) {}
+          m_frame(std::move(frame)) {
+        // Reading the first page's pixels through the header libvips opened
+        // would read every page's directory a second time.
+        if (m_reuseFrame) {
+            m_pageIndex = TiffPageIndex::Read(m_path, m_frames);
+            if (std::optional<VImage> first = m_pageIndex->OpenPage(m_path, 0, VIPS_ACCESS_RANDOM)) m_frame = *first;
+        }
+    }
 
     int Width() const override { return m_frame.width(); }
     int Height() const override { return m_frame.height(); }
@@ -158,7 +165,6 @@ public:
 private:
     /// Page @p index of a multi-page TIFF, through the page index when it can.
     VImage OpenTiffPage(uint32_t index) {
-        if (!m_pageIndex) m_pageIndex = TiffPageIndex::Read(m_path, m_frames);
         if (std::optional<VImage> page = m_pageIndex->OpenPage(m_path, index, VIPS_ACCESS_RANDOM)) return *page;
         return VImage::new_from_file(m_nativePath.c_str(), loadOptions(index));
     }
@@ -182,7 +188,7 @@ private:
     QUuid m_dimension;
     uint32_t m_frames;
     bool m_reuseFrame;
-    std::optional<TiffPageIndex> m_pageIndex;  // read at the first frame change
+    std::optional<TiffPageIndex> m_pageIndex;  // for a multi-page TIFF
     uint32_t m_active = 0;
     VImage m_frame;
     std::optional<QImage> m_preview;
