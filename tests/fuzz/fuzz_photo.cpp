@@ -32,8 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto photo = imaging::LoadPhoto(path);
     if (photo->Width() > 0 && photo->Height() > 0) {
         (void)photo->Preview(QSize(16, 12));
-        for (const QUuid& dimension : photo->FrameDimensions())
-            (void)photo->SelectActiveFrame(dimension, 1);
+        for (const QUuid& dimension : photo->FrameDimensions()) {
+            const uint32_t last = photo->FrameCount(dimension) - 1;
+            if (photo->SelectActiveFrame(dimension, last) && last > 1 && photo->SelectActiveFrame(dimension, 1))
+                (void)photo->Preview(QSize(16, 12));
+        }
         if (auto bitmap = imaging::Bitmap::Create(8, 8)) {
             (void)bitmap->DrawScaled(*photo);
             (void)bitmap->RotateFlip(5);
