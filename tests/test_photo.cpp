@@ -5,6 +5,7 @@
 #include <QFile>
 #include <vips/vips8>
 
+#include "imaging/bitmap.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "photo_fixtures.h"
@@ -154,6 +155,12 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
             ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page));
             EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey) << options;
         }
+        // The page converts, not only previews.
+        const auto bitmap = Bitmap::Create(8, 4);
+        const QString out = temp.file(QStringLiteral("page1.tif"));
+        ASSERT_TRUE(bitmap->DrawScaled(*photo));
+        ASSERT_TRUE(bitmap->Save(out, *FindEncoder(QStringLiteral("image/tiff"))));
+        EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(4, 2)[0], pages[1].grey);
     }
 }
 

@@ -86,7 +86,7 @@ TiffPageIndex TiffPageIndex::Read(const QString& path, uint32_t maxPages) {
     return index;
 }
 
-std::optional<vips::VImage> TiffPageIndex::OpenPage(const QString& path, uint32_t page, VipsAccess access) const {
+std::optional<vips::VImage> TiffPageIndex::OpenPage(const QString& path, uint32_t page) const {
     if (page >= m_pages.size()) return std::nullopt;
     const int linkWidth = m_bigTiff ? 8 : 4;
     QByteArray first(linkWidth, '\0');
@@ -108,7 +108,7 @@ std::optional<vips::VImage> TiffPageIndex::OpenPage(const QString& path, uint32_
     g_signal_connect(custom, "seek", G_CALLBACK(SeekPatched), view);
     const vips::VSource source(VIPS_SOURCE(custom));  // takes our reference
     try {
-        return vips::VImage::new_from_source(source, "", vips::VImage::option()->set("access", access));
+        return vips::VImage::new_from_source(source, "", vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;

@@ -23,11 +23,11 @@ public:
 
     uint32_t size() const { return static_cast<uint32_t>(m_pages.size()); }
 
-    /// Page @p page of the file at @p path as a one-page TIFF image: the
-    /// file as it is, but for the header pointing at that page's directory
-    /// and that directory pointing nowhere. Nothing when the index has no
-    /// such page or libvips cannot read it.
-    std::optional<vips::VImage> OpenPage(const QString& path, uint32_t page, VipsAccess access) const;
+    /// Page @p page of the file at @p path as a one-page TIFF image, to be
+    /// read once from the top: the file as it is, but for the header pointing
+    /// at that page's directory and that directory pointing nowhere. Nothing
+    /// when the index has no such page or libvips cannot read it.
+    std::optional<vips::VImage> OpenPage(const QString& path, uint32_t page) const;
 
 private:
     struct Page {
