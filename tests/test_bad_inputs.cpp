@@ -235,4 +235,36 @@ TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     expectUsable();
 }
 
+TEST_F(BadInputTest, HostileSettingsStillStartAUsableDialog) {
+    useShippedLanguages();
+    QByteArray stored =
+        "[Option]\n"
+        "nRotateAngel=99999999999\n"
+        "nFlipType=@ByteArray(\\x1\\x2)\n"
+        "CurrentLanguage=../../../../etc/passwd\n"
+        "last_output_folder=/no/such/folder/\n"
+        "LastPhotoFolder=\"\\0\\0\"\n"
+        "[CurrentFont]\n"
+        "lfHeight=-2147483648\n"
+        "lfWidth=2147483647\n"
+        "lfEscapement=-1\n"
+        "lfWeight=4294967295\n"
+        "lfItalic=300\n"
+        "lfCharSet=-7\n"
+        "nCurrentColor=-1\n"
+        "lfFaceName=";
+    stored += QByteArray(10000, 'x') + "\n\x01\xff\xfe[garbage\n=\n";
+    seedStore(stored);
+    start();
+    platform.messages.clear();
+    edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Hello"));
+    expectUsable();
+    // A language name that leads out of the language folder is no installed
+    // language: English, and so it is written back.
+    EXPECT_EQ(label(IDC_STATIC_OUTPUT_FILENAME)->text(), QStringLiteral("Output file:"));
+    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"), {}),
+              QStringLiteral("english"));
+}
+
 }  // namespace
