@@ -272,3 +272,25 @@ TEST(FontColorDialogTest, StartsAtBlackWithTheSixteenStandardColours) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FontColorDialogTest, OkWithoutChangesGivesBackTheStartingFont) {
+    for (const bool bold : {false, true}) {
+        for (const bool italic : {false, true}) {
+            QFont initial(QStringLiteral("DejaVu Sans"));
+            initial.setPixelSize(13);
+            initial.setBold(bold);
+            initial.setItalic(italic);
+            initial.setUnderline(italic);
+            const QFont chosen = FontColorDialog(initial, true).selectedFont();
+            EXPECT_EQ(chosen.family(), initial.family()) << bold << italic;
+            EXPECT_EQ(chosen.bold(), bold) << "bold " << bold << " italic " << italic;
+            EXPECT_EQ(chosen.italic(), italic) << "bold " << bold << " italic " << italic;
+            EXPECT_EQ(chosen.underline(), italic);
+            EXPECT_EQ(QFontInfo(chosen).pixelSize(), 13) << bold << italic;
+        }
+    }
+}
+
+}  // namespace

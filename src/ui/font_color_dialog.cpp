@@ -2,11 +2,40 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
+#include <cstdlib>
+
+namespace {
+
+/// @p font with the name of its style in its family. The font chooser selects
+/// a style by name, and a font without one is named "Normal", which families
+/// that call it "Book" or "Roman" lack: the chooser then took the first style
+/// listed, oblique in some families, and OK turned the text italic.
+QFont WithStyleName(QFont font) {
+    if (!font.styleName().isEmpty()) return font;
+    const QString family = QFontInfo(font).family();
+    QString best;
+    int bestDistance = 0;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::italic(family, style) != font.italic()) continue;
+        const int distance = std::abs(QFontDatabase::weight(family, style) - font.weight());
+        // Of equal weights the shortest name is the plain cut ("Bold", not "Condensed Bold").
+        if (best.isEmpty() || distance < bestDistance || (distance == bestDistance && style.size() < best.size())) {
+            best = style;
+            bestDistance = distance;
+        }
+    }
+    if (!best.isEmpty()) font.setStyleName(best);
+    return font;
+}
+
+}  // namespace
 
 const std::vector<std::pair<QColor, QString>>& FontColorDialog::StandardColours() {
     static const std::vector<std::pair<QColor, QString>> colours{
@@ -23,12 +52,12 @@ const std::vector<std::pair<QColor, QString>>& FontColorDialog::StandardColours(
 }
 
 FontColorDialog::FontColorDialog(const QFont& initial, bool offerColours, QWidget* parent)
-    : QDialog(parent), m_fonts(new QFontDialog(initial, this)) {
+    : QDialog(parent), m_fonts(new QFontDialog(WithStyleName(initial), this)) {
     setWindowTitle(tr("Font"));
     // The font chooser is embedded; this dialog owns the buttons.
     m_fonts->setWindowFlags(Qt::Widget);
     m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-    m_fonts->setCurrentFont(initial);
+    m_fonts->setCurrentFont(WithStyleName(initial));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_fonts);
