@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts the program in a real X window on a fresh settings folder, presses Tab
-# and Enter with real X input (Exit is second in the tab order), then checks the
-# settings it wrote. Keeps a screenshot in OUTPUT_DIR.
+# Starts the program in a real X window on a fresh settings folder and drives it
+# with real X input along the tab order: Homepage and Help (the desktop's opener
+# is a stand-in that records what it is asked to open), then Exit. Checks what
+# was opened and the settings written. Keeps a screenshot in OUTPUT_DIR.
 #   smoke_window.sh TESSIVA OUTPUT_DIR
 set -u
 exe=$1 out=$2
@@ -10,8 +11,10 @@ for tool in xvfb-run xdotool xwd; do
 done
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-mkdir -p "$home/Pictures" "$out"
-export HOME=$home XDG_CONFIG_HOME=$home/.config
+mkdir -p "$home/Pictures" "$home/bin" "$out"
+printf '#!/bin/sh\necho "$@" >> "%s/opened"\n' "$home" > "$home/bin/xdg-open"
+chmod +x "$home/bin/xdg-open"
+export HOME=$home XDG_CONFIG_HOME=$home/.config PATH=$home/bin:$PATH
 unset QT_QPA_PLATFORM
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
@@ -21,7 +24,14 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   sleep 0.5
   xwd -root -silent > "$1/smoke.xwd"
   xdotool windowfocus --sync "$wid"
-  xdotool key Tab
+  # Open Photo has the focus; eight Tabs on is Homepage, then Help (the
+  # size fields are disabled until a photo is open).
+  xdotool key --delay 40 Tab Tab Tab Tab Tab Tab Tab Tab Return
+  sleep 0.5
+  xdotool key --delay 40 Tab Return
+  sleep 0.5
+  # Back to Exit, second in the order.
+  xdotool key --delay 40 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
   sleep 0.3
   xdotool key Return
   for i in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
@@ -29,6 +39,9 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wait $pid
 ' "$exe" "$out" || exit 1
 
+opened=$(cat "$home/opened" 2>/dev/null)
+grep -q "^https://" <<<"$opened" || { echo "Homepage opened no web page: $opened"; exit 1; }
+grep -q "^file://.*/help/Introduction.htm$" <<<"$opened" || { echo "Help opened no help page: $opened"; exit 1; }
 command -v convert >/dev/null && convert "$out/smoke.xwd" "$out/smoke.png" 2>/dev/null
 conf=$home/.config/VELTRIX/tessiva.conf
 for key in nRotateAngel nFlipType CurrentLanguage last_output_folder lfHeight lfWidth lfEscapement \
@@ -36,4 +49,4 @@ for key in nRotateAngel nFlipType CurrentLanguage last_output_folder lfHeight lf
            lfClipPrecision lfPitchAndFamily lfFaceName nCurrentColor; do
   grep -q "^$key=" "$conf" 2>/dev/null || { echo "the settings lack $key"; cat "$conf" 2>/dev/null; exit 1; }
 done
-echo "Exit wrote every setting; screenshot in $out"
+echo "Homepage and Help opened their pages, Exit wrote every setting; screenshot in $out"

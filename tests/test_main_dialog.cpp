@@ -173,6 +173,23 @@ TEST_F(MainDialogTest, TabFromOpenPhotoReachesExit) {
     EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OUTPUT_FILE_BROWSE));
 }
 
+TEST_F(MainDialogTest, TabWalksTheEnabledStopsInTemplateOrderAndWrapsAround) {
+    start();
+    // Before a photo is open the size and frame fields are disabled; of each
+    // radio group only the checked button is a stop.
+    const std::vector<int> expected{
+        IDC_BUTTON_OPEN_PHOTO, IDC_BUTTON_EXIT,   IDC_BUTTON_CONVERT, IDC_BUTTON_OUTPUT_FILE_BROWSE,
+        IDC_BUTTON_BASE_WIDTH, IDC_BUTTON_BASE_HEIGHT, IDC_RADIO_ROTATE_0, IDC_RADIO_FLIP_NO,
+        IDC_BUTTON_HOMEPAGE,   IDC_BUTTON_HELP,   IDC_BUTTON_FONT,    IDC_EDIT_TEXT_X,
+        IDC_EDIT_TEXT_Y,       IDC_EDIT_TEXT,     IDC_BUTTON_OPEN_PHOTO};
+    std::vector<int> stops;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        stops.push_back(ControlId(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(stops, expected);
+}
+
 TEST_F(MainDialogTest, WithoutAPicturesFolderTheStoredFolderStillWins) {
     platform.picturesFolder.reset();
     seedStore("[Option]\nlast_output_folder=/data/out/\n");
