@@ -99,7 +99,7 @@ TEST_F(BadInputTest, OddNamesOpenAndConvert) {
     start();
     for (const QString& name : {QStringLiteral("with space.png"), QStringLiteral("quote\"and'.png"),
                                 QStringLiteral("Ünïcödé 写真.png"), QStringLiteral("-leading-dash.png"),
-                                QStringLiteral("brackets[1].png")}) {
+                                QStringLiteral("brackets[1].png"), QStringLiteral("line\nbreak\ttab.png")}) {
         const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 12, 8, Qt::blue);
         const QString odd = temp.file(name);
         QFile::remove(odd);
