@@ -8,6 +8,7 @@
 #include "imaging/bitmap.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
+#include "imaging/photo_internal.h"
 #include "photo_fixtures.h"
 #include "test_support.h"
 
@@ -224,6 +225,76 @@ TEST_F(PhotoTest, MetafilesAreRendered) {
     }
 }
 
+TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
+    const Encoder tiff = *FindEncoder(QStringLiteral("image/tiff"));
+    for (const QString& path : {fixtures::RedEmf(temp, QStringLiteral("box.emf")),
+                                fixtures::RedWmf(temp, QStringLiteral("box.wmf"))}) {
+        const auto photo = LoadPhoto(path);
+        for (const QSize target : {QSize(20, 10), QSize(300, 40), QSize(400, 200)}) {
+            const auto bitmap = Bitmap::Create(target.width(), target.height());
+            ASSERT_TRUE(bitmap->DrawScaled(*photo)) << path.toStdString();
+            const QString out = temp.file(QStringLiteral("metafile-%1.tif").arg(target.width()));
+            ASSERT_TRUE(bitmap->Save(out, tiff));
+            const vips::VImage saved = vips::VImage::new_from_file(QFile::encodeName(out).constData());
+            EXPECT_EQ(QSize(saved.width(), saved.height()), target);
+            const std::vector<double> centre = saved.getpoint(target.width() / 2, target.height() / 2);
+            EXPECT_GT(centre[0], 200) << path.toStdString() << " at " << target.width();
+            EXPECT_LT(centre[1], 60) << path.toStdString() << " at " << target.width();
+        }
+    }
+}
+
+TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
+    // The same name over again: a photo edited elsewhere, or a TIFF converted
+    // once more and opened again.
+    for (const QString& name : {QStringLiteral("again.png"), QStringLiteral("again.tif"), QStringLiteral("again.jpg")}) {
+        fixtures::SolidPhoto(temp, name, 40, 30, Qt::red);
+        {
+            const auto photo = LoadPhoto(temp.file(name));
+            const auto bitmap = Bitmap::Create(40, 30);
+            ASSERT_TRUE(bitmap->DrawScaled(*photo));
+            ASSERT_TRUE(bitmap->Save(temp.file(QStringLiteral("converted.tif")), *FindEncoder(QStringLiteral("image/tiff"))));
+            EXPECT_EQ(LoadPhoto(temp.file(QStringLiteral("converted.tif")))->Width(), 40);
+        }
+        const auto first = LoadPhoto(temp.file(name));
+        EXPECT_GT(PreviewColour(*first).red(), 200);
+        const auto bitmap = Bitmap::Create(4, 4);
+        ASSERT_TRUE(bitmap->DrawScaled(*first));
+
+        QFile::remove(temp.file(name));
+        fixtures::SolidPhoto(temp, name, 60, 20, Qt::blue);
+        const auto second = LoadPhoto(temp.file(name));
+        EXPECT_EQ(second->Width(), 60) << name.toStdString();
+        EXPECT_GT(PreviewColour(*second).blue(), 200) << name.toStdString();
+        const QString out = temp.file(name + QStringLiteral(".out.tif"));
+        ASSERT_TRUE(bitmap->DrawScaled(*second));
+        ASSERT_TRUE(bitmap->Save(out, *FindEncoder(QStringLiteral("image/tiff"))));
+        EXPECT_GT(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(2, 2)[2], 200)
+            << name.toStdString();
+        {
+            const auto wide = Bitmap::Create(60, 20);
+            ASSERT_TRUE(wide->DrawScaled(*second));
+            ASSERT_TRUE(wide->Save(temp.file(QStringLiteral("converted.tif")), *FindEncoder(QStringLiteral("image/tiff"))));
+            const auto reopened = LoadPhoto(temp.file(QStringLiteral("converted.tif")));
+            EXPECT_EQ(reopened->Width(), 60) << "a converted TIFF opened again";
+            EXPECT_GT(PreviewColour(*reopened).blue(), 200);
+        }
+    }
+}
+
+TEST(RenderScale, JustLargeEnoughAlongBothSidesButBounded) {
+    // Reduced: the side that shrinks least decides.
+    EXPECT_DOUBLE_EQ(RenderScale(QSize(1000, 500), QSize(200, 125)), 0.25);
+    // Never above full size: enlargements are rendered at it and then scaled.
+    EXPECT_DOUBLE_EQ(RenderScale(QSize(100, 50), QSize(400, 200)), 1.0);
+    EXPECT_DOUBLE_EQ(RenderScale(QSize(100, 50), QSize(50, 400)), 1.0);
+    // Extreme proportions: no more than four times the target along a side.
+    const QSize strip(100, 500000), target(196, 125);
+    const double scale = RenderScale(strip, target);
+    EXPECT_LE(strip.height() * scale, 4.0 * target.height());
+    EXPECT_LE(strip.width() * scale, 4.0 * target.width());
+}
+
 TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
     // Inputs the fuzzers once turned into crashes or runaway allocations.
     const QDir regressions(QStringLiteral(TESSIVA_SOURCE_DIR "/tests/fuzz/regressions"));
@@ -234,8 +305,11 @@ TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
         const QImage preview = photo->Preview(QSize(16, 12));
         EXPECT_TRUE(preview.isNull() || preview.size() == QSize(16, 12)) << name.toStdString();
     }
-    // A metafile claiming records beyond its end is refused outright.
-    EXPECT_EQ(LoadPhoto(regressions.filePath(QStringLiteral("wmf-huge-record.wmf")))->Width(), 0);
+    // A metafile claiming records beyond its end is refused outright, and so
+    // are pictures with a side beyond the renderer's limit (once read as one
+    // pixel wide and rendered, millions of lines, for a minute).
+    for (const char* name : {"wmf-huge-record.wmf", "emf-side-beyond-limit-1.emf", "emf-side-beyond-limit-2.emf"})
+        EXPECT_EQ(LoadPhoto(regressions.filePath(QString::fromLatin1(name)))->Width(), 0) << name;
 }
 
 TEST_F(PhotoTest, TransparencyShowsBlackInThePreview) {

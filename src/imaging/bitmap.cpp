@@ -143,7 +143,7 @@ bool Bitmap::SetResolution(double dpi) {
 
 bool Bitmap::DrawScaled(const Photo& photo) {
     try {
-        std::optional<VImage> frame = ActiveFrameOf(photo);
+        std::optional<VImage> frame = ActiveFrameOf(photo, QSize(Width(), Height()));
         if (!frame || frame->width() <= 0 || frame->height() <= 0) return false;
         VImage source = *frame;
         if (source.has_alpha())  // drawn onto the new bitmap's black

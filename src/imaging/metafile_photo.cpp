@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QtEndian>
 #include <algorithm>
+#include <cstdlib>
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
@@ -18,9 +19,11 @@ namespace {
 constexpr qint64 kMaxMetafileBytes = qint64{64} << 20;
 constexpr quint32 kEmrHeader = 1;
 constexpr quint32 kEmfSignature = 0x464D4520;  // " EMF"
+// The SVG loader refuses smaller scales and renders at full size instead.
+constexpr double kMinRenderScale = 0.001;
 
-/// A vector picture kept as SVG text: the preview is rendered just large
-/// enough, and the full size only when a conversion reads it.
+/// A vector picture kept as SVG text, rendered only as large as the preview or
+/// the conversion at hand needs.
 class RenderedPhoto final : public SinglePagePhoto {
 public:
     RenderedPhoto(QByteArray svg, int width, int height)
@@ -31,8 +34,8 @@ public:
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
         if (m_preview.size() == size) return m_preview;
-        const double scale = std::min(1.0, std::max(double(size.width()) / m_width,
-                                                    double(size.height()) / m_height));
+        const double scale = RenderScale(QSize(m_width, m_height), size);
+        if (scale < kMinRenderScale) return {};
         try {
             m_preview = ToPreview(Render(scale), size);
         } catch (const vips::VError&) {
@@ -41,9 +44,11 @@ public:
         }
         return m_preview;
     }
-    std::shared_ptr<FrameData> ActiveFrameData() const override {
+    std::shared_ptr<FrameData> ActiveFrameData(const QSize& target) const override {
+        const double scale = target.isEmpty() ? 0.0 : RenderScale(QSize(m_width, m_height), target);
+        if (scale < kMinRenderScale) return nullptr;
         try {
-            return std::make_shared<FrameData>(FrameData{Render(1.0)});
+            return std::make_shared<FrameData>(FrameData{Render(scale)});
         } catch (const vips::VError&) {
             vips_error_clear();
             return nullptr;
@@ -69,7 +74,13 @@ std::unique_ptr<Photo> RenderSvg(const char* svg, size_t length) {
     QByteArray text(svg, static_cast<qsizetype>(length));
     try {
         const vips::VImage header = vips::VImage::new_from_buffer(text.constData(), length, "");
-        if (header.width() > 0 && header.height() > 0 &&
+        // The loader leaves a side beyond its coordinate limit at a default
+        // without failing; at double scale such a side does not double.
+        const vips::VImage twice = vips::VImage::new_from_buffer(text.constData(), length, "",
+                                                                 vips::VImage::option()->set("scale", 2.0));
+        const bool doubles = std::abs(twice.width() - 2 * header.width()) <= 2 &&
+                             std::abs(twice.height() - 2 * header.height()) <= 2;
+        if (doubles && header.width() > 0 && header.height() > 0 &&
             int64_t{header.width()} * header.height() <= kMaxPhotoPixels)
             return std::make_unique<RenderedPhoto>(std::move(text), header.width(), header.height());
     } catch (const vips::VError&) {
@@ -134,6 +145,12 @@ private:
 };
 
 }  // namespace
+
+double RenderScale(const QSize& source, const QSize& target) {
+    const double across = double(target.width()) / source.width();
+    const double down = double(target.height()) / source.height();
+    return std::min({1.0, std::max(across, down), 4.0 * std::min(across, down)});
+}
 
 bool IsWindowsMetafile(const QString& path) {
     QFile file(path);

@@ -133,7 +133,7 @@ public:
         return stored && dpi > 0.0 ? dpi : kDefaultDpi;
     }
 
-    std::shared_ptr<FrameData> ActiveFrameData() const override {
+    std::shared_ptr<FrameData> ActiveFrameData(const QSize&) const override {
         try {
             return std::make_shared<FrameData>(FrameData{OpenFrame(m_active)});
         } catch (const vips::VError&) {
@@ -194,8 +194,8 @@ public:
 
 }  // namespace
 
-std::optional<VImage> ActiveFrameOf(const Photo& photo) {
-    const std::shared_ptr<FrameData> frame = photo.ActiveFrameData();
+std::optional<VImage> ActiveFrameOf(const Photo& photo, const QSize& target) {
+    const std::shared_ptr<FrameData> frame = photo.ActiveFrameData(target);
     if (!frame) return std::nullopt;
     return frame->image;
 }

@@ -41,9 +41,13 @@ public:
     virtual QImage Preview(const QSize& size) = 0;
     /// Horizontal resolution in dots per inch; 96 when the file stores none.
     virtual double HorizontalResolution() const = 0;
-    /// The active frame's full pixels, for the imaging layer; nothing when
-    /// they cannot be had.
-    virtual std::shared_ptr<FrameData> ActiveFrameData() const { return nullptr; }
+    /// The active frame's pixels, for the imaging layer to scale to @p target:
+    /// the full frame, but a vector picture rendered at a size suited to the
+    /// target; nothing when they cannot be had.
+    virtual std::shared_ptr<FrameData> ActiveFrameData(const QSize& target) const {
+        (void)target;
+        return nullptr;
+    }
 };
 
 /// Opens the photo at @p path. Never null: a file that cannot be decoded gives

@@ -79,7 +79,7 @@ public:
         if (!*m_developed) return {};
         return ToPreview(**m_developed, size);
     }
-    std::shared_ptr<FrameData> ActiveFrameData() const override {
+    std::shared_ptr<FrameData> ActiveFrameData(const QSize&) const override {
         std::optional<vips::VImage> developed = Develop(m_path, false);
         return developed ? std::make_shared<FrameData>(FrameData{*developed}) : nullptr;
     }
