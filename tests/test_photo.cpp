@@ -307,9 +307,15 @@ TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
     }
     // A metafile claiming records beyond its end is refused outright, and so
     // are pictures with a side beyond the renderer's limit (once read as one
-    // pixel wide and rendered, millions of lines, for a minute).
-    for (const char* name : {"wmf-huge-record.wmf", "emf-side-beyond-limit-1.emf", "emf-side-beyond-limit-2.emf"})
+    // pixel wide: rendering millions of lines took minutes and gigabytes).
+    for (const char* name : {"wmf-huge-record.wmf", "emf-side-beyond-limit.emf", "emf-width-beyond-limit.emf"})
         EXPECT_EQ(LoadPhoto(regressions.filePath(QString::fromLatin1(name)))->Width(), 0) << name;
+    // A strip one pixel wide and millions high opens, but is too thin to show
+    // or to scale: no preview, and the conversion fails at once.
+    const auto strip = LoadPhoto(regressions.filePath(QStringLiteral("emf-one-pixel-strip.emf")));
+    EXPECT_EQ(strip->Width(), 1);
+    EXPECT_TRUE(strip->Preview(QSize(196, 125)).isNull());
+    EXPECT_FALSE(Bitmap::Create(8, 8)->DrawScaled(*strip));
 }
 
 TEST_F(PhotoTest, TransparencyShowsBlackInThePreview) {

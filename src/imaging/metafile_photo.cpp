@@ -1,9 +1,12 @@
 #include "imaging/metafile_photo.h"
 
 #include <QFile>
+#include <QSizeF>
+#include <QXmlStreamReader>
 #include <QtEndian>
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
+#include <optional>
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
@@ -68,20 +71,32 @@ private:
     QImage m_preview;
 };
 
+/// The width and height the root element of SVG text declares, in pixels.
+std::optional<QSizeF> DeclaredSize(const QByteArray& svg) {
+    QXmlStreamReader reader(svg);
+    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {}
+    if (reader.name() != QLatin1StringView("svg")) return std::nullopt;
+    bool wide = false, high = false;
+    const double width = reader.attributes().value(QLatin1StringView("width")).toDouble(&wide);
+    const double height = reader.attributes().value(QLatin1StringView("height")).toDouble(&high);
+    if (!wide || !high || !std::isfinite(width) || !std::isfinite(height)) return std::nullopt;
+    return QSizeF(width, height);
+}
+
 /// A photo of SVG text, refusing pictures beyond the pixel limit; nothing is
 /// rendered yet.
 std::unique_ptr<Photo> RenderSvg(const char* svg, size_t length) {
     QByteArray text(svg, static_cast<qsizetype>(length));
+    // The loader silently leaves a side beyond its coordinate limit at a
+    // default: a picture millions of pixels across read as one pixel wide.
+    // So the size the text declares is checked, and must be the one read.
+    const std::optional<QSizeF> declared = DeclaredSize(text);
+    if (!declared || declared->width() < 1.0 || declared->height() < 1.0 ||
+        declared->width() * declared->height() > double(kMaxPhotoPixels))
+        return MakeUndecodedPhoto();
     try {
         const vips::VImage header = vips::VImage::new_from_buffer(text.constData(), length, "");
-        // The loader leaves a side beyond its coordinate limit at a default
-        // without failing; at double scale such a side does not double.
-        const vips::VImage twice = vips::VImage::new_from_buffer(text.constData(), length, "",
-                                                                 vips::VImage::option()->set("scale", 2.0));
-        const bool doubles = std::abs(twice.width() - 2 * header.width()) <= 2 &&
-                             std::abs(twice.height() - 2 * header.height()) <= 2;
-        if (doubles && header.width() > 0 && header.height() > 0 &&
-            int64_t{header.width()} * header.height() <= kMaxPhotoPixels)
+        if (std::abs(header.width() - declared->width()) <= 1.0 && std::abs(header.height() - declared->height()) <= 1.0)
             return std::make_unique<RenderedPhoto>(std::move(text), header.width(), header.height());
     } catch (const vips::VError&) {
         vips_error_clear();
