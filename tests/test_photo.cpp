@@ -285,9 +285,9 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
 TEST(RenderScale, JustLargeEnoughAlongBothSidesButBounded) {
     // Reduced: the side that shrinks least decides.
     EXPECT_DOUBLE_EQ(RenderScale(QSize(1000, 500), QSize(200, 125)), 0.25);
-    // Never above full size: enlargements are rendered at it and then scaled.
-    EXPECT_DOUBLE_EQ(RenderScale(QSize(100, 50), QSize(400, 200)), 1.0);
-    EXPECT_DOUBLE_EQ(RenderScale(QSize(100, 50), QSize(50, 400)), 1.0);
+    // Enlarged: rendered at the target's size, not scaled up from pixels.
+    EXPECT_DOUBLE_EQ(RenderScale(QSize(100, 50), QSize(400, 200)), 4.0);
+    EXPECT_DOUBLE_EQ(RenderScale(QSize(100, 50), QSize(100, 200)), 4.0);
     // Extreme proportions: no more than four times the target along a side.
     const QSize strip(100, 500000), target(196, 125);
     const double scale = RenderScale(strip, target);

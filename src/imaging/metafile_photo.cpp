@@ -164,7 +164,7 @@ private:
 double RenderScale(const QSize& source, const QSize& target) {
     const double across = double(target.width()) / source.width();
     const double down = double(target.height()) / source.height();
-    return std::min({1.0, std::max(across, down), 4.0 * std::min(across, down)});
+    return std::min(std::max(across, down), 4.0 * std::min(across, down));
 }
 
 bool IsWindowsMetafile(const QString& path) {

@@ -22,9 +22,9 @@ std::optional<vips::VImage> ActiveFrameOf(const Photo& photo, const QSize& targe
 
 /// The scale at which a vector picture of @p source pixels is rendered to be
 /// scaled to @p target: large enough to be reduced, not enlarged, along both
-/// sides, never above full size, and never more than four times the target
-/// along either side (a picture of extreme proportions would otherwise be
-/// rendered whole for a small target: millions of lines for a preview).
+/// sides (vectors stay sharp at any size), and never more than four times the
+/// target along either side (a picture of extreme proportions would otherwise
+/// be rendered whole for a small target: millions of lines for a preview).
 double RenderScale(const QSize& source, const QSize& target);
 
 /// The platform's resolution when a file stores none.
