@@ -282,6 +282,15 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
     }
 }
 
+TEST_F(PhotoTest, ALargeGifWhoseDataCanHoldItOpens) {
+    // 18 megapixels of one colour: about 1,350 pixels per byte, LZW at its best.
+    const QString path = temp.file(QStringLiteral("large.gif"));
+    (vips::VImage::black(4500, 4000) + 200).cast(VIPS_FORMAT_UCHAR).write_to_file(QFile::encodeName(path).constData());
+    const auto photo = LoadPhoto(path);
+    EXPECT_EQ(photo->Width(), 4500);
+    EXPECT_GT(PreviewColour(*photo).green(), 150);
+}
+
 TEST(RenderScale, JustLargeEnoughAlongBothSidesButBounded) {
     // Reduced: the side that shrinks least decides.
     EXPECT_DOUBLE_EQ(RenderScale(QSize(1000, 500), QSize(200, 125)), 0.25);
@@ -310,6 +319,8 @@ TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
     // pixel wide: rendering millions of lines took minutes and gigabytes).
     for (const char* name : {"wmf-huge-record.wmf", "emf-side-beyond-limit.emf", "emf-width-beyond-limit.emf"})
         EXPECT_EQ(LoadPhoto(regressions.filePath(QString::fromLatin1(name)))->Width(), 0) << name;
+    // A GIF claiming a 390-megapixel frame in 47 bytes.
+    EXPECT_EQ(LoadPhoto(regressions.filePath(QStringLiteral("gif-huge-frame.gif")))->Width(), 0);
     // A strip one pixel wide and millions high opens, but is too thin to show
     // or to scale: no preview, and the conversion fails at once.
     const auto strip = LoadPhoto(regressions.filePath(QStringLiteral("emf-one-pixel-strip.emf")));

@@ -18,6 +18,14 @@ using vips::VImage;
 
 constexpr double kMillimetresPerInch = 25.4;
 
+/// GIF's LZW cannot describe more pixels than this per byte of the file (a
+/// code of 12 bits stands for at most 4,096): a larger GIF is missing its
+/// data. The GIF loader decodes onto the whole screen, 4 bytes a pixel, so a
+/// 50-byte file claiming 20,000 x 20,000 pixels took 1.5 GB and seconds.
+constexpr int64_t kMaxGifPixelsPerByte = 4096;
+/// Below this many pixels the screen is cheap, and may well be mostly empty.
+constexpr int64_t kGifPixelsAlwaysAllowed = int64_t{16} << 20;
+
 enum class Loader { Jpeg, Png, Gif, Webp, Tiff, Magick, Other };
 
 /// The loader family of a loader class, by its nickname ("gifload", ...).
@@ -257,8 +265,10 @@ std::unique_ptr<Photo> LoadPhoto(const QString& path) {
         const Loader loader = LoaderOf(loaderName);
         VImage first = VImage::new_from_file(nativePath.c_str(),
                                              VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-        if (first.width() <= 0 || first.height() <= 0 ||
-            static_cast<int64_t>(first.width()) * first.height() > kMaxPhotoPixels)
+        const int64_t pixels = static_cast<int64_t>(first.width()) * first.height();
+        if (first.width() <= 0 || first.height() <= 0 || pixels > kMaxPhotoPixels)
+            return std::make_unique<UndecodedPhoto>();
+        if (loader == Loader::Gif && pixels > kGifPixelsAlwaysAllowed && pixels > kMaxGifPixelsPerByte * info.size())
             return std::make_unique<UndecodedPhoto>();
         const int pages = first.get_typeof("n-pages") ? first.get_int("n-pages") : 1;
         QUuid dimension = kFrameDimensionPage;
