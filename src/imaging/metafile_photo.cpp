@@ -37,32 +37,29 @@ public:
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
         if (m_preview.size() == size) return m_preview;
-        const double scale = RenderScale(QSize(m_width, m_height), size);
-        if (scale < kMinRenderScale) return {};
-        try {
-            m_preview = ToPreview(Render(scale), size);
-        } catch (const vips::VError&) {
-            vips_error_clear();
-            m_preview = {};
-        }
+        const std::optional<vips::VImage> picture = RenderFor(size);
+        m_preview = picture ? ToPreview(*picture, size) : QImage();
         return m_preview;
     }
     std::shared_ptr<FrameData> ActiveFrameData(const QSize& target) const override {
-        const double scale = target.isEmpty() ? 0.0 : RenderScale(QSize(m_width, m_height), target);
-        if (scale < kMinRenderScale) return nullptr;
-        try {
-            return std::make_shared<FrameData>(FrameData{Render(scale)});
-        } catch (const vips::VError&) {
-            vips_error_clear();
-            return nullptr;
-        }
+        const std::optional<vips::VImage> picture = RenderFor(target);
+        return picture ? std::make_shared<FrameData>(FrameData{*picture}) : nullptr;
     }
 
 private:
-    /// The picture at @p scale; it reads the text this photo keeps alive.
-    vips::VImage Render(double scale) const {
-        return vips::VImage::new_from_buffer(m_svg.constData(), size_t(m_svg.size()), "",
-                                             vips::VImage::option()->set("scale", scale));
+    /// The picture rendered to be scaled to @p target; it reads the text this
+    /// photo keeps alive. Nothing when it would be too thin to render.
+    std::optional<vips::VImage> RenderFor(const QSize& target) const {
+        if (target.isEmpty()) return std::nullopt;
+        const double scale = RenderScale(QSize(m_width, m_height), target);
+        if (scale < kMinRenderScale) return std::nullopt;
+        try {
+            return vips::VImage::new_from_buffer(m_svg.constData(), size_t(m_svg.size()), "",
+                                                 vips::VImage::option()->set("scale", scale));
+        } catch (const vips::VError&) {
+            vips_error_clear();
+            return std::nullopt;
+        }
     }
 
     QByteArray m_svg;

@@ -52,7 +52,7 @@ const std::vector<std::pair<QColor, QString>>& FontColorDialog::StandardColours(
 }
 
 FontColorDialog::FontColorDialog(const QFont& initial, bool offerColours, QWidget* parent)
-    : QDialog(parent), m_fonts(new QFontDialog(WithStyleName(initial), this)) {
+    : QDialog(parent), m_fonts(new QFontDialog(this)) {
     setWindowTitle(tr("Font"));
     // The font chooser is embedded; this dialog owns the buttons.
     m_fonts->setWindowFlags(Qt::Widget);
