@@ -43,10 +43,26 @@ VImage ImageFromMask(const QImage& mask) {
                                          VIPS_FORMAT_UCHAR);
 }
 
+/// Beyond this reduction a cubic kernel grows too wide for the resampler, and
+/// its rounded weights no longer add up (a flat 200 came out as 198).
+constexpr double kMaxCubicReduction = 32.0;
+/// What a box shrink leaves for the cubic kernel: enough to keep it smooth.
+constexpr double kCubicShareOfLargeReductions = 16.0;
+
+/// The whole-number box shrink that brings @p factor within the cubic
+/// kernel's reach; 1 when none is needed.
+int BoxShrinkFor(double factor) {
+    if (factor <= kMaxCubicReduction) return 1;
+    return static_cast<int>(std::floor(factor / kCubicShareOfLargeReductions));
+}
+
 /// @p image scaled to @p width x @p height with a Catmull-Rom cubic: shrinking
 /// axes are reduced (the kernel widened, so fine detail averages instead of
 /// aliasing), growing axes interpolated with pixel centres kept in line.
 VImage ScaleCubic(VImage image, int width, int height) {
+    const int boxX = BoxShrinkFor(double(image.width()) / width);
+    const int boxY = BoxShrinkFor(double(image.height()) / height);
+    if (boxX > 1 || boxY > 1) image = image.shrink(boxX, boxY);
     const double shrinkX = double(image.width()) / width;
     const double shrinkY = double(image.height()) / height;
     if (shrinkX > 1.0 || shrinkY > 1.0) {
@@ -160,7 +176,11 @@ bool Bitmap::DrawScaled(const Photo& photo) {
         // Rounding inside the resampler may leave a pixel too many or too few.
         if (scaled.width() != width || scaled.height() != height)
             scaled = scaled.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
-        m_impl->image = scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        // The bitmap is held whole from here on, as drawing and turning need:
+        // the frame streams from its file once, in order (text drawn onto a
+        // still-streaming picture read it out of order, and large photos failed).
+        m_impl->image = scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+                            .copy_memory();
         return true;
     } catch (const vips::VError&) {
         vips_error_clear();
@@ -194,8 +214,9 @@ void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colo
         const VImage alpha = ImageFromMask(mask);
         const VImage patch = m_impl->image.crop(box.x(), box.y(), box.width(), box.height());
         const std::vector<double> ink{double(colour.red()), double(colour.green()), double(colour.blue())};
-        const VImage blended = ((patch * (255 - alpha) + alpha * ink) / 255).cast(VIPS_FORMAT_UCHAR);
-        m_impl->image = m_impl->image.insert(blended, box.x(), box.y());
+        const VImage blended =
+            ((patch * (255 - alpha) + alpha * ink) / 255).cast(VIPS_FORMAT_UCHAR).copy_memory();
+        m_impl->image.draw_image(blended, box.x(), box.y());
     } catch (const vips::VError&) {
         vips_error_clear();
     }
@@ -204,8 +225,7 @@ void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colo
 bool Bitmap::RotateFlip(int type) {
     if (type < 0 || type > 7) return false;
     try {
-        // Turning reads the picture out of order: settle the pixels first.
-        VImage image = m_impl->image.copy_memory();
+        VImage image = m_impl->image;
         static constexpr VipsAngle kAngles[4] = {VIPS_ANGLE_D0, VIPS_ANGLE_D90, VIPS_ANGLE_D180,
                                                  VIPS_ANGLE_D270};
         const int rotation = type & 3;
