@@ -10,7 +10,8 @@ using namespace res;
 
 namespace {
 
-const int kGerman = 45400 + 2;  // Chinese_Simplified, English, German, Japanese_unicode, Russian_utf-8
+const int kGerman =
+    45400 + 2;  // Chinese_Simplified, English, German, Japanese_unicode, Russian_utf-8
 
 class LanguageDialogTest : public MainDialogTest {
 protected:
@@ -52,12 +53,14 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     rightClick(surface());
     ASSERT_EQ(platform.shownMenus.size(), 1u);
     const auto& menu = platform.shownMenus[0];
-    ASSERT_EQ(menu.size(), 3u);
+    ASSERT_EQ(menu.size(), 5u);
     EXPECT_EQ(menu[0].text, QStringLiteral("Sprache"));
     EXPECT_EQ(menu[1].text, QStringLiteral("Schriftart der Oberfläche"));
     EXPECT_EQ(menu[1].id, IDM_POPUPMENU_FONT);
-    EXPECT_EQ(menu[2].text, QStringLiteral("Über Tessiva"));
-    EXPECT_EQ(menu[2].id, IDM_ABOUT);
+    EXPECT_EQ(menu[2].text, QStringLiteral("In sRGB umwandeln"));
+    EXPECT_EQ(menu[3].text, QStringLiteral("Nach Kameraausrichtung aufrichten"));
+    EXPECT_EQ(menu[4].text, QStringLiteral("Über Tessiva"));
+    EXPECT_EQ(menu[4].id, IDM_ABOUT);
 
     const auto& languages = menu[0].submenu;
     ASSERT_EQ(languages.size(), 5u);
@@ -92,7 +95,23 @@ TEST_F(LanguageDialogTest, WithoutLanguageFilesTheLanguageListIsEmpty) {
     EXPECT_EQ(platform.shownMenus[0][0].text, QStringLiteral("Language"));
     EXPECT_TRUE(platform.shownMenus[0][0].submenu.empty());
     EXPECT_EQ(platform.shownMenus[0][1].text, QStringLiteral("Font"));
-    EXPECT_EQ(platform.shownMenus[0][2].text, QStringLiteral("About"));
+    EXPECT_EQ(platform.shownMenus[0][4].text, QStringLiteral("About"));
+}
+
+TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {
+    seedStore("[Option]\nnAutoOrient=1\n");
+    start();
+    platform.menuChoices = {IDM_CONVERT_TO_SRGB};
+    rightClick(surface());
+    rightClick(surface());
+    ASSERT_EQ(platform.shownMenus.size(), 2u);
+    EXPECT_FALSE(platform.shownMenus[0][2].checked);
+    EXPECT_TRUE(platform.shownMenus[0][3].checked);
+    EXPECT_TRUE(platform.shownMenus[1][2].checked);
+    EXPECT_TRUE(dialog->ConvertsToSrgb());
+    EXPECT_TRUE(dialog->OpensUpright());
+    // Stored at once, as a folder chosen with Browse is.
+    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nConvertToSrgb")), 1);
 }
 
 TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {

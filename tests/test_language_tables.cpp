@@ -50,9 +50,9 @@ TEST(LocaleTable, TellingRowsMatch) {
         {u"Yoruba_Nigeria", 0x046A, 1252, u"YOR"},
     };
     for (const Row& row : rows) {
-        const auto it = std::find_if(g_LocaleTable.begin(), g_LocaleTable.end(), [&](const LocaleEntry& e) {
-            return QStringView(e.name) == QStringView(row.name);
-        });
+        const auto it = std::find_if(
+            g_LocaleTable.begin(), g_LocaleTable.end(),
+            [&](const LocaleEntry& e) { return QStringView(e.name) == QStringView(row.name); });
         ASSERT_NE(it, g_LocaleTable.end()) << QString::fromUtf16(row.name).toStdString();
         EXPECT_EQ(it->languageId, row.id) << QString::fromUtf16(row.name).toStdString();
         EXPECT_EQ(it->codePage, row.codePage) << QString::fromUtf16(row.name).toStdString();
@@ -78,14 +78,15 @@ TEST(LanguageKeys, IdsAreUniqueWithinEachSection) {
     for (const auto& key : g_LanguageKeys) {
         const QString name = QString::fromUtf16(key.key);
         const QString section = name.left(3) == u"IDS" ? QStringLiteral("STRING")
-                                : (name.left(3) == u"IDM" || name.left(3) == u"IDR") ? QStringLiteral("MENU")
-                                                                                     : QStringLiteral("DIALOG");
+                                : (name.left(3) == u"IDM" || name.left(3) == u"IDR")
+                                    ? QStringLiteral("MENU")
+                                    : QStringLiteral("DIALOG");
         EXPECT_FALSE(idsPerSection[section].contains(key.id)) << name.toStdString();
         idsPerSection[section].insert(key.id);
     }
     EXPECT_EQ(idsPerSection[QStringLiteral("DIALOG")].size(), 21);
-    EXPECT_EQ(idsPerSection[QStringLiteral("MENU")].size(), 4);
-    EXPECT_EQ(idsPerSection[QStringLiteral("STRING")].size(), 20);
+    EXPECT_EQ(idsPerSection[QStringLiteral("MENU")].size(), 6);
+    EXPECT_EQ(idsPerSection[QStringLiteral("STRING")].size(), 25);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ inline const QString kLastOutputFolder = QStringLiteral("last_output_folder");
 inline const QString kLastPhotoFolder = QStringLiteral("LastPhotoFolder");
 inline const QString kRotateAngle = QStringLiteral("nRotateAngel");  // sic: the stored name
 inline const QString kFlipType = QStringLiteral("nFlipType");
+inline const QString kConvertToSrgb = QStringLiteral("nConvertToSrgb");
+inline const QString kAutoOrient = QStringLiteral("nAutoOrient");
 inline const QString kCurrentColor = QStringLiteral("nCurrentColor");
 
 inline const QString kDefaultLanguage = QStringLiteral("english");

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <algorithm>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
 #include "resources/resource.h"
+#include "resources/step_messages.h"
 
 namespace cli {
 namespace {
@@ -35,21 +37,27 @@ std::optional<QUuid> DimensionFor(const Options& options, const imaging::Photo& 
 
 QString OutputFor(const Options& options, const QString& input) {
     if (!options.output.isEmpty()) return options.output;
-    const QString folder = options.outputDir.isEmpty()
-                               ? FolderOf(QDir::toNativeSeparators(QFileInfo(input).absoluteFilePath()))
-                               : QDir::toNativeSeparators(options.outputDir) + PathSeparator();
+    const QString folder =
+        options.outputDir.isEmpty()
+            ? FolderOf(QDir::toNativeSeparators(QFileInfo(input).absoluteFilePath()))
+            : QDir::toNativeSeparators(QDir::cleanPath(options.outputDir)) + PathSeparator();
     return imaging::DefaultOutputFile(folder, QDir::toNativeSeparators(input));
 }
 
 FileResult ConvertFile(const Options& options, const QString& input) {
-    FileResult result{input, OutputFor(options, input), false, {}};
-    const auto say = [&](int id) { result.messages << g_Language.GetString(id); };
+    FileResult result{input, OutputFor(options, input), false, {}, {}};
+    const auto say = [&](int id, const QString& reason = {}) {
+        QString text = g_Language.GetString(id);
+        if (!reason.isEmpty()) text += QStringLiteral(" (%1)").arg(reason);
+        result.messages << text;
+    };
 
-    const std::unique_ptr<imaging::Photo> photo = imaging::LoadPhoto(input);
+    const std::unique_ptr<imaging::Photo> photo =
+        imaging::LoadPhoto(input, imaging::OpenOptions{options.autoOrient});
     const int photoWidth = photo->Width();
     const int photoHeight = photo->Height();
-    if (photoWidth <= 0) return say(res::IDS_STRING126), result;
-    if (photoHeight <= 0) return say(res::IDS_STRING127), result;
+    if (photoWidth <= 0) return say(res::IDS_STRING126, photo->LoadFailure()), result;
+    if (photoHeight <= 0) return say(res::IDS_STRING127, photo->LoadFailure()), result;
 
     const std::optional<QUuid> dimension = DimensionFor(options, *photo);
     if (options.frame != 0 || !options.dimension.isEmpty()) {
@@ -61,8 +69,10 @@ FileResult ConvertFile(const Options& options, const QString& input) {
     // Sizes as the window's calculator gives them.
     int width = options.width.value_or(photoWidth);
     int height = options.height.value_or(photoHeight);
-    if (options.width && !options.height) height = imaging::ProportionalSide(photoWidth, photoHeight, width).value_or(0);
-    if (options.height && !options.width) width = imaging::ProportionalSide(photoHeight, photoWidth, height).value_or(0);
+    if (options.width && !options.height)
+        height = imaging::ProportionalSide(photoWidth, photoHeight, width).value_or(0);
+    if (options.height && !options.width)
+        width = imaging::ProportionalSide(photoHeight, photoWidth, height).value_or(0);
     if (width <= 0) return say(res::IDS_STRING111), result;
     if (height <= 0) return say(res::IDS_STRING112), result;
 
@@ -80,20 +90,60 @@ FileResult ConvertFile(const Options& options, const QString& input) {
     order.colour = options.colour;
     order.position = options.position;
     order.outputPath = result.output;
-    result.ok = imaging::RunConversion(*photo, order, say);
+    order.colours =
+        options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+    order.background = options.background;
+    // First strictly, so that damage is noticed; a damaged photo is then
+    // converted as far as it can be read, with a warning.
+    order.strict = true;
+    std::vector<imaging::StepFailure> failures;
+    result.ok = imaging::RunConversion(
+        *photo, order, [&](const imaging::StepFailure& failure) { failures.push_back(failure); });
+    if (!result.ok && !failures.empty() && failures.back().step == imaging::Step::Scale) {
+        const QString damage = failures.back().reason;
+        order.strict = false;
+        failures.clear();
+        result.ok = imaging::RunConversion(*photo, order, [&](const imaging::StepFailure& failure) {
+            failures.push_back(failure);
+        });
+        if (result.ok)
+            result.warnings << g_Language.GetString(res::IDS_STRING136) +
+                                   QStringLiteral(" (%1)").arg(damage);
+    }
+    for (const imaging::StepFailure& failure : failures)
+        say(res::MessageIdFor(failure.step), failure.reason);
     return result;
 }
 
-std::vector<FileResult> ConvertAll(const Options& options, int jobs, const std::atomic<bool>& stop,
-                                   const std::function<void(const FileResult&, int finished)>& done) {
+std::vector<FileResult> ConvertAll(
+    const Options& options, int jobs, const std::atomic<bool>& stop,
+    const std::function<void(const FileResult&, int finished)>& done) {
     std::vector<FileResult> results(static_cast<size_t>(options.inputs.size()));
-    for (qsizetype i = 0; i < options.inputs.size(); ++i) results[size_t(i)].input = options.inputs[i];
+    // Which input writes each output first: a later one would overwrite it.
+    QHash<QString, QString> writers;
+    std::vector<QString> collisions(results.size());
+    for (qsizetype i = 0; i < options.inputs.size(); ++i) {
+        results[size_t(i)].input = options.inputs[i];
+        const QString output = OutputFor(options, options.inputs[i]);
+        const QString key = QFileInfo(output).absoluteFilePath();
+        if (const auto first = writers.constFind(key); first != writers.cend())
+            collisions[size_t(i)] =
+                FormatMessage(g_Language.GetString(res::IDS_STRING135), {output, *first});
+        else
+            writers.insert(key, options.inputs[i]);
+    }
     std::atomic<qsizetype> next{0};
     QMutex reporting;
     int finished = 0;
     const auto work = [&] {
         for (qsizetype i = next++; i < options.inputs.size() && !stop; i = next++) {
-            FileResult result = ConvertFile(options, options.inputs[i]);
+            FileResult result = collisions[size_t(i)].isEmpty()
+                                    ? ConvertFile(options, options.inputs[i])
+                                    : FileResult{options.inputs[i],
+                                                 OutputFor(options, options.inputs[i]),
+                                                 false,
+                                                 {collisions[size_t(i)]},
+                                                 {}};
             const QMutexLocker lock(&reporting);
             results[size_t(i)] = result;
             done(result, ++finished);

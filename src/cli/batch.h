@@ -27,7 +27,10 @@ struct Options {
     QString output;     // one input only
     QString outputDir;  // empty: beside each input
     bool overwrite = false;
-    int jobs = 0;  // 0: one per core
+    int jobs = 0;                   // 0: one per core
+    bool toSrgb = false;            // convert through the embedded profile to sRGB
+    bool autoOrient = false;        // turn photos upright by the camera's orientation
+    QColor background = Qt::black;  // under transparent parts
 };
 
 /// The outcome of one input.
@@ -36,6 +39,7 @@ struct FileResult {
     QString output;
     bool ok = false;
     QStringList messages;  // in the order they happened
+    QStringList warnings;  // what went wrong without stopping the conversion
 };
 
 /// The file @p input is written to under @p options.
@@ -46,10 +50,12 @@ FileResult ConvertFile(const Options& options, const QString& input);
 
 /// Converts every input on @p jobs threads; @p done is called (from any
 /// thread, one call at a time) as each file finishes. Stops taking new files
-/// once @p stop is set. The results in input order; unconverted ones are
-/// marked with no messages and not ok.
-std::vector<FileResult> ConvertAll(const Options& options, int jobs, const std::atomic<bool>& stop,
-                                   const std::function<void(const FileResult&, int finished)>& done);
+/// once @p stop is set. An input whose output an earlier input of the run
+/// writes fails without being read. The results in input order; unconverted
+/// ones are marked with no messages and not ok.
+std::vector<FileResult> ConvertAll(
+    const Options& options, int jobs, const std::atomic<bool>& stop,
+    const std::function<void(const FileResult&, int finished)>& done);
 
 /// Parses a font description: a family, then any of the words bold, italic,
 /// underline, strikeout, and a pixel size ("DejaVu Sans bold 24").

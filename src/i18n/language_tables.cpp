@@ -30,6 +30,8 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {32771, u"IDM_ABOUT"},
     {8454144, u"IDM_SELECT_LANGUAGE"},
     {32772, u"IDM_POPUPMENU_FONT"},
+    {32773, u"IDM_CONVERT_TO_SRGB"},
+    {32774, u"IDM_AUTO_ORIENT"},
     {102, u"IDS_LANGUAGE"},
     {105, u"IDS_MESSAGE_ERROR"},
     {119, u"IDS_MESSAGE_WARNING"},
@@ -50,6 +52,11 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {129, u"IDS_STRING129"},
     {130, u"IDS_STRING130"},
     {131, u"IDS_STRING131"},
+    {132, u"IDS_STRING132"},
+    {133, u"IDS_STRING133"},
+    {134, u"IDS_STRING134"},
+    {135, u"IDS_STRING135"},
+    {136, u"IDS_STRING136"},
 });
 
 // Identifiers, code pages and abbreviations as the platform publishes them.

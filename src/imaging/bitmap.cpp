@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vips/vips8>
 
+#include "imaging/colour.h"
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
 #include "imaging/tiff_writer.h"
@@ -86,16 +87,26 @@ VImage ScaleCubic(VImage image, int width, int height) {
 
 }  // namespace
 
-bool IsKnownAngle(int angle) { return angle == 0 || angle == 90 || angle == 180 || angle == 270; }
+bool IsKnownAngle(int angle) {
+    return angle == 0 || angle == 90 || angle == 180 || angle == 270;
+}
 
 std::optional<int> RotateFlipFor(int angle, int flipType) {
     if (!IsKnownAngle(angle) || flipType < 0 || flipType > 2) return std::nullopt;
     int rotation = 0;
     switch (angle) {
-        case 0: rotation = 0; break;
-        case 90: rotation = 1; break;
-        case 180: rotation = 2; break;
-        case 270: rotation = 3; break;
+        case 0:
+            rotation = 0;
+            break;
+        case 90:
+            rotation = 1;
+            break;
+        case 180:
+            rotation = 2;
+            break;
+        case 270:
+            rotation = 3;
+            break;
     }
     // Rows of the platform's table: none, X, Y for each angle.
     static constexpr int kTable[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
@@ -108,7 +119,8 @@ QColor ColorFromColorRef(uint32_t colorRef) {
 }
 
 uint32_t ArgbFromColorRef(uint32_t colorRef) {
-    return 0xFF000000u | ((colorRef & 0xFF) << 16) | (colorRef & 0xFF00) | ((colorRef >> 16) & 0xFF);
+    return 0xFF000000u | ((colorRef & 0xFF) << 16) | (colorRef & 0xFF00) |
+           ((colorRef >> 16) & 0xFF);
 }
 
 uint32_t ColorRefFromColor(const QColor& colour) {
@@ -127,9 +139,32 @@ std::optional<Encoder> FindEncoder(const QString& mimeType) {
     return std::nullopt;
 }
 
+int RotateFlipForOrientation(int orientation) {
+    // Orientation tag values 1 to 8, as the turn that shows them upright.
+    static constexpr int kTypes[9] = {RotateNoneFlipNone, RotateNoneFlipNone, RotateNoneFlipX,
+                                      Rotate180FlipNone,  Rotate180FlipX,     Rotate90FlipX,
+                                      Rotate90FlipNone,   Rotate270FlipX,     Rotate270FlipNone};
+    return orientation >= 1 && orientation <= 8 ? kTypes[orientation] : RotateNoneFlipNone;
+}
+
+VImage ApplyRotateFlip(const VImage& image, int type) {
+    static constexpr VipsAngle kAngles[4] = {VIPS_ANGLE_D0, VIPS_ANGLE_D90, VIPS_ANGLE_D180,
+                                             VIPS_ANGLE_D270};
+    VImage turned = image;
+    if ((type & 3) != 0) turned = turned.rot(kAngles[type & 3]);
+    if (type >= 4) turned = turned.flip(VIPS_DIRECTION_HORIZONTAL);
+    return turned;
+}
+
 struct Bitmap::Impl {
     VImage image;
+    QByteArray profile;  // describes the pixels' colours; empty for sRGB
 };
+
+bool Bitmap::Fail(QString reason) {
+    m_error = std::move(reason);
+    return false;
+}
 
 Bitmap::Bitmap(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 Bitmap::~Bitmap() = default;
@@ -148,8 +183,12 @@ std::unique_ptr<Bitmap> Bitmap::Create(int width, int height) {
     }
 }
 
-int Bitmap::Width() const { return m_impl->image.width(); }
-int Bitmap::Height() const { return m_impl->image.height(); }
+int Bitmap::Width() const {
+    return m_impl->image.width();
+}
+int Bitmap::Height() const {
+    return m_impl->image.height();
+}
 
 bool Bitmap::SetResolution(double dpi) {
     if (!std::isfinite(dpi) || dpi <= 0.0) return false;
@@ -157,45 +196,51 @@ bool Bitmap::SetResolution(double dpi) {
     return true;
 }
 
-bool Bitmap::DrawScaled(const Photo& photo) {
+bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
     try {
-        std::optional<VImage> frame = ActiveFrameOf(photo, QSize(Width(), Height()));
-        if (!frame || frame->width() <= 0 || frame->height() <= 0) return false;
-        VImage source = *frame;
-        if (source.has_alpha())  // drawn onto the new bitmap's black
-            source = source.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
-        source = source.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
-        if (source.bands() > 3) source = source.extract_band(0, VImage::option()->set("n", 3));
-        // (The list form of bandjoin is static: it joins only what it is given.)
-        if (source.bands() == 1) source = VImage::bandjoin({source, source, source});
-        if (source.bands() != 3) return false;
+        const std::shared_ptr<FrameData> frame =
+            photo.ActiveFrameData(QSize(Width(), Height()), options.strict);
+        if (!frame || frame->image.width() <= 0 || frame->image.height() <= 0)
+            return Fail(photo.LoadFailure().isEmpty() ? kUnrenderable : photo.LoadFailure());
+        QByteArray profile;
+        const VImage source = ToRgb8(frame->image, options.colours, options.background, &profile);
 
-        const int width = Width();
-        const int height = Height();
+        // Scaled as stored, then set upright in memory, where turning is cheap.
+        const int turn = RotateFlipForOrientation(frame->orientation);
+        const bool swap = SwapsSides(frame->orientation);
+        const int width = swap ? Height() : Width();
+        const int height = swap ? Width() : Height();
         VImage scaled = ScaleCubic(source, width, height);
         // Rounding inside the resampler may leave a pixel too many or too few.
         if (scaled.width() != width || scaled.height() != height)
-            scaled = scaled.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+            scaled = scaled.embed(0, 0, width, height,
+                                  VImage::option()->set("extend", VIPS_EXTEND_COPY));
         // The bitmap is held whole from here on, as drawing and turning need:
         // the frame streams from its file once, in order (text drawn onto a
         // still-streaming picture read it out of order, and large photos failed).
-        m_impl->image = scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-                            .copy_memory();
+        VImage pixels =
+            scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+                .copy_memory();
+        if (turn != RotateNoneFlipNone) pixels = ApplyRotateFlip(pixels, turn).copy_memory();
+        m_impl->image = pixels;
+        m_impl->profile = profile;
         return true;
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return false;
+    } catch (const vips::VError& error) {
+        return Fail(LibraryError(error));
     }
 }
 
-void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colour, QPoint position) {
+void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colour,
+                      QPoint position) {
     if (text.isEmpty()) return;
     const QFontMetricsF metrics(font);
     // The ink may reach outside the advance (italics, overhangs): leave room.
     const qreal margin = metrics.height();
-    const QRectF ink = metrics.boundingRect(text).translated(position.x(), position.y() + metrics.ascent());
-    const QRect box = ink.adjusted(-margin, -margin, margin, margin).toAlignedRect().intersected(
-        QRect(0, 0, Width(), Height()));
+    const QRectF ink =
+        metrics.boundingRect(text).translated(position.x(), position.y() + metrics.ascent());
+    const QRect box = ink.adjusted(-margin, -margin, margin, margin)
+                          .toAlignedRect()
+                          .intersected(QRect(0, 0, Width(), Height()));
     if (box.isEmpty()) return;
 
     QImage mask(box.size(), QImage::Format_Grayscale8);
@@ -208,12 +253,14 @@ void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colo
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(font);
         painter.setPen(Qt::white);
-        painter.drawText(QPointF(position.x() - box.x(), position.y() - box.y() + metrics.ascent()), text);
+        painter.drawText(QPointF(position.x() - box.x(), position.y() - box.y() + metrics.ascent()),
+                         text);
     }
     try {
         const VImage alpha = ImageFromMask(mask);
         const VImage patch = m_impl->image.crop(box.x(), box.y(), box.width(), box.height());
-        const std::vector<double> ink{double(colour.red()), double(colour.green()), double(colour.blue())};
+        const std::vector<double> ink{double(colour.red()), double(colour.green()),
+                                      double(colour.blue())};
         const VImage blended =
             ((patch * (255 - alpha) + alpha * ink) / 255).cast(VIPS_FORMAT_UCHAR).copy_memory();
         m_impl->image.draw_image(blended, box.x(), box.y());
@@ -223,36 +270,32 @@ void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colo
 }
 
 bool Bitmap::RotateFlip(int type) {
-    if (type < 0 || type > 7) return false;
+    if (type < 0 || type > 7) return Fail(QStringLiteral("no such turn"));
     try {
-        VImage image = m_impl->image;
-        static constexpr VipsAngle kAngles[4] = {VIPS_ANGLE_D0, VIPS_ANGLE_D90, VIPS_ANGLE_D180,
-                                                 VIPS_ANGLE_D270};
-        const int rotation = type & 3;
-        if (rotation != 0) image = image.rot(kAngles[rotation]);
-        if (type >= 4) image = image.flip(VIPS_DIRECTION_HORIZONTAL);
-        m_impl->image = image;
+        m_impl->image = ApplyRotateFlip(m_impl->image, type);
         return true;
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return false;
+    } catch (const vips::VError& error) {
+        return Fail(LibraryError(error));
     }
 }
 
 bool Bitmap::Save(const QString& path, const Encoder& encoder) {
-    if (encoder.mimeType != QLatin1StringView("image/tiff")) return false;
+    if (encoder.mimeType != QLatin1StringView("image/tiff"))
+        return Fail(QStringLiteral("not a TIFF encoder"));
     try {
         // Pixels settle in memory (on all cores), then strips compress on all cores.
         const VImage pixels = m_impl->image.copy_memory();
         // The old file is replaced only by a complete new one.
         QSaveFile file(path);
-        return file.open(QIODevice::WriteOnly) &&
-               WriteRgbTiff(file, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
-                            pixels.height(), m_dpi) &&
-               file.commit();
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return false;
+        if (!file.open(QIODevice::WriteOnly)) return Fail(file.errorString());
+        if (!WriteRgbTiff(file, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
+                          pixels.height(), m_dpi, m_impl->profile))
+            return Fail(file.errorString().isEmpty() ? QStringLiteral("the file would pass 4 GiB")
+                                                     : file.errorString());
+        if (!file.commit()) return Fail(file.errorString());
+        return true;
+    } catch (const vips::VError& error) {
+        return Fail(LibraryError(error));
     }
 }
 

@@ -11,6 +11,14 @@
 namespace imaging {
 
 class Photo;
+enum class ColourHandling;
+
+/// How a photo's frame is laid onto a bitmap.
+struct DrawOptions {
+    ColourHandling colours{};       // KeepStored
+    QColor background = Qt::black;  // under transparent parts
+    bool strict = false;            // fail at the first damage the decoder notices
+};
 
 /// Rotations and flips as the platform numbers them: rotate clockwise first,
 /// then flip (X mirrors left and right, Y top and bottom).
@@ -68,9 +76,9 @@ public:
     /// Sets both resolutions in dots per inch; false for a non-positive value.
     bool SetResolution(double dpi);
     /// Draws the active frame of @p photo stretched over the whole bitmap with
-    /// a bicubic filter (transparent parts stay black); false when the frame
+    /// a bicubic filter, upright as the photo was opened; false when the frame
     /// cannot be decoded.
-    bool DrawScaled(const Photo& photo);
+    bool DrawScaled(const Photo& photo, const DrawOptions& options = {});
     /// Writes @p text with @p font in @p colour, the top-left corner of its
     /// layout box at @p position, on one line.
     void DrawText(const QString& text, const QFont& font, const QColor& colour, QPoint position);
@@ -80,9 +88,13 @@ public:
     /// replaced only once the new one is complete; on failure it is untouched
     /// and no partial file is left.
     bool Save(const QString& path, const Encoder& encoder);
+    /// Why the last step that failed did, in the library's or the system's words.
+    const QString& Error() const { return m_error; }
 
 private:
     struct Impl;
+    bool Fail(QString reason);
+    QString m_error;
     explicit Bitmap(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
     double m_dpi = 96.0;

@@ -6,9 +6,28 @@
 #include <QString>
 #include <functional>
 
+#include "imaging/photo.h"
+
 namespace imaging {
 
-class Photo;
+/// The steps of a conversion that can fail, or correct what they were given.
+enum class Step {
+    SetResolution,  // the source's resolution cannot be used
+    SetInterpolation,
+    Scale,  // the frame cannot be decoded or scaled: nothing is saved
+    TextX,  // the text's x lies outside the output: drawn at 0
+    TextY,  // likewise y
+    Angle,  // not 0, 90, 180 or 270: nothing is turned
+    RotateFlip,
+    Save,  // nothing is saved
+};
+
+/// A step that failed, and why, in the library's or the system's words
+/// (empty when there is nothing to add to the step).
+struct StepFailure {
+    Step step;
+    QString reason;
+};
 
 /// What one conversion makes of a photo's active frame.
 struct ConversionOrder {
@@ -21,13 +40,19 @@ struct ConversionOrder {
     QColor colour = Qt::black;
     QPoint position;  // top-left of the text in output pixels, before turning
     QString outputPath;
+    ColourHandling colours = ColourHandling::KeepStored;
+    QColor background = Qt::black;  // under transparent parts
+    bool strict = false;            // fail at the first damage the decoder notices
 };
 
+/// Where text at @p position lies outside an output of @p width x @p height:
+/// TextX, TextY, both or neither, in that order.
+std::vector<Step> TextPositionFailures(QPoint position, int width, int height);
+
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,
-/// TIFF. Each failure or correction is told to @p notify by the id of its
-/// message string (113 to 118, 130, 131), in the order they happen. True when
-/// the TIFF was written.
+/// TIFF. Each failure or correction is told to @p notify in the order they
+/// happen. True when the TIFF was written.
 bool RunConversion(const Photo& photo, const ConversionOrder& order,
-                   const std::function<void(int stringId)>& notify);
+                   const std::function<void(const StepFailure&)>& notify);
 
 }  // namespace imaging

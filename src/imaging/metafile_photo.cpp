@@ -1,15 +1,16 @@
 #include "imaging/metafile_photo.h"
 
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSizeF>
 #include <QXmlStreamReader>
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <emf2svg.h>
-#include <libwmf/api.h>
-#include <libwmf/svg.h>
 #include <vips/vips8>
 
 #include "imaging/photo.h"
@@ -41,7 +42,7 @@ public:
         m_preview = picture ? ToPreview(*picture, size) : QImage();
         return m_preview;
     }
-    std::shared_ptr<FrameData> ActiveFrameData(const QSize& target) const override {
+    std::shared_ptr<FrameData> ActiveFrameData(const QSize& target, bool) const override {
         const std::optional<vips::VImage> picture = RenderFor(target);
         return picture ? std::make_shared<FrameData>(FrameData{*picture}) : nullptr;
     }
@@ -68,16 +69,37 @@ private:
     QImage m_preview;
 };
 
-/// The width and height the root element of SVG text declares, in pixels.
+/// A length of the root element in pixels: a plain number or one in "px".
+std::optional<double> PixelLength(QStringView text) {
+    if (text.endsWith(QLatin1StringView("px"))) text.chop(2);
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) ? std::optional(value) : std::nullopt;
+}
+
+/// The width and height the root element of SVG text declares, in pixels: its
+/// width and height, or without them its view box.
 std::optional<QSizeF> DeclaredSize(const QByteArray& svg) {
     QXmlStreamReader reader(svg);
-    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {}
+    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {
+    }
     if (reader.name() != QLatin1StringView("svg")) return std::nullopt;
-    bool wide = false, high = false;
-    const double width = reader.attributes().value(QLatin1StringView("width")).toDouble(&wide);
-    const double height = reader.attributes().value(QLatin1StringView("height")).toDouble(&high);
-    if (!wide || !high || !std::isfinite(width) || !std::isfinite(height)) return std::nullopt;
-    return QSizeF(width, height);
+    const QXmlStreamAttributes attributes = reader.attributes();
+    if (!attributes.hasAttribute(QLatin1StringView("width")) &&
+        !attributes.hasAttribute(QLatin1StringView("height"))) {
+        const QStringList box =
+            attributes.value(QLatin1StringView("viewBox"))
+                .toString()
+                .split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+        if (box.size() != 4) return std::nullopt;
+        const std::optional<double> width = PixelLength(box[2]), height = PixelLength(box[3]);
+        if (!width || !height) return std::nullopt;
+        return QSizeF(*width, *height);
+    }
+    const std::optional<double> width = PixelLength(attributes.value(QLatin1StringView("width")));
+    const std::optional<double> height = PixelLength(attributes.value(QLatin1StringView("height")));
+    if (!width || !height) return std::nullopt;
+    return QSizeF(*width, *height);
 }
 
 /// A photo of SVG text, refusing pictures beyond the pixel limit; nothing is
@@ -90,15 +112,17 @@ std::unique_ptr<Photo> RenderSvg(const char* svg, size_t length) {
     const std::optional<QSizeF> declared = DeclaredSize(text);
     if (!declared || declared->width() < 1.0 || declared->height() < 1.0 ||
         declared->width() * declared->height() > double(kMaxPhotoPixels))
-        return MakeUndecodedPhoto();
+        return MakeUndecodedPhoto(kUnrenderable);
     try {
         const vips::VImage header = vips::VImage::new_from_buffer(text.constData(), length, "");
-        if (std::abs(header.width() - declared->width()) <= 1.0 && std::abs(header.height() - declared->height()) <= 1.0)
-            return std::make_unique<RenderedPhoto>(std::move(text), header.width(), header.height());
-    } catch (const vips::VError&) {
-        vips_error_clear();
+        if (std::abs(header.width() - declared->width()) <= 1.0 &&
+            std::abs(header.height() - declared->height()) <= 1.0)
+            return std::make_unique<RenderedPhoto>(std::move(text), header.width(),
+                                                   header.height());
+    } catch (const vips::VError& error) {
+        return MakeUndecodedPhoto(LibraryError(error));
     }
-    return MakeUndecodedPhoto();
+    return MakeUndecodedPhoto(kUnrenderable);
 }
 
 QByteArray ReadSmallFile(const QString& path) {
@@ -126,14 +150,16 @@ public:
     /// The metafile @p bytes as SVG text, or empty.
     QByteArray toSvg(QByteArray& bytes) {
         if (m_failed || !m_api) return {};
-        if (wmf_mem_open(m_api, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) != wmf_E_None)
+        if (wmf_mem_open(m_api, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) !=
+            wmf_E_None)
             return {};
         QByteArray svg;
         wmfD_Rect bounds{};
         unsigned int width = 0;
         unsigned int height = 0;
         if (wmf_scan(m_api, 0, &bounds) == wmf_E_None &&
-            wmf_display_size(m_api, &width, &height, 96, 96) == wmf_E_None && width > 0 && height > 0) {
+            wmf_display_size(m_api, &width, &height, 96, 96) == wmf_E_None && width > 0 &&
+            height > 0) {
             wmf_svg_t* device = WMF_SVG_GetData(m_api);
             device->out = wmf_stream_create(m_api, nullptr);
             device->Description = const_cast<char*>("Tessiva");
@@ -188,9 +214,10 @@ bool WmfHeaderFits(const QByteArray& bytes) {
 
 std::unique_ptr<Photo> LoadWindowsMetafile(const QString& path) {
     QByteArray bytes = ReadSmallFile(path);
-    if (bytes.isEmpty() || !WmfHeaderFits(bytes)) return MakeUndecodedPhoto();
+    if (bytes.isEmpty() || !WmfHeaderFits(bytes)) return MakeUndecodedPhoto(kUnrenderable);
     const QByteArray svg = WmfPlayer().toSvg(bytes);
-    return svg.isEmpty() ? MakeUndecodedPhoto() : RenderSvg(svg.constData(), static_cast<size_t>(svg.size()));
+    return svg.isEmpty() ? MakeUndecodedPhoto(kUnrenderable)
+                         : RenderSvg(svg.constData(), static_cast<size_t>(svg.size()));
 }
 
 bool IsEnhancedMetafile(const QString& path) {
@@ -203,17 +230,25 @@ bool IsEnhancedMetafile(const QString& path) {
 
 std::unique_ptr<Photo> LoadEnhancedMetafile(const QString& path) {
     QByteArray contents = ReadSmallFile(path);
-    if (contents.isEmpty()) return MakeUndecodedPhoto();
+    if (contents.isEmpty()) return MakeUndecodedPhoto(kUnrenderable);
     generatorOptions options{};
     options.nameSpace = const_cast<char*>("svg");
     options.svgDelimiter = true;
     options.emfplus = true;
     char* svg = nullptr;
     size_t length = 0;
-    const int ok = emf2svg(contents.data(), static_cast<size_t>(contents.size()), &svg, &length, &options);
-    std::unique_ptr<Photo> photo = ok && svg ? RenderSvg(svg, length) : MakeUndecodedPhoto();
+    const int ok =
+        emf2svg(contents.data(), static_cast<size_t>(contents.size()), &svg, &length, &options);
+    std::unique_ptr<Photo> photo =
+        ok && svg ? RenderSvg(svg, length) : MakeUndecodedPhoto(kUnrenderable);
     free(svg);
     return photo;
+}
+
+std::unique_ptr<Photo> LoadScalableVectorGraphics(const QString& path) {
+    const QByteArray text = ReadSmallFile(path);
+    return text.isEmpty() ? MakeUndecodedPhoto(kUnrenderable)
+                          : RenderSvg(text.constData(), size_t(text.size()));
 }
 
 }  // namespace imaging

@@ -19,4 +19,8 @@ bool IsWindowsMetafile(const QString& path);
 /// Renders a Windows metafile; an undecodable one gives a photo without size.
 std::unique_ptr<Photo> LoadWindowsMetafile(const QString& path);
 
+/// Renders SVG text only as large as each use needs; one without a size in
+/// pixels, or beyond the pixel limit, gives a photo without size.
+std::unique_ptr<Photo> LoadScalableVectorGraphics(const QString& path);
+
 }  // namespace imaging

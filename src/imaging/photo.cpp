@@ -6,6 +6,7 @@
 #include <string>
 #include <vips/vips8>
 
+#include "imaging/colour.h"
 #include "imaging/metafile_photo.h"
 #include "imaging/photo_internal.h"
 #include "imaging/raw_photo.h"
@@ -32,7 +33,9 @@ enum class Loader { Jpeg, Png, Gif, Webp, Tiff, Magick, Other };
 Loader LoaderOf(const char* typeName) {
     const char* nickname = vips_nickname_find(g_type_from_name(typeName));
     const std::string_view name = nickname ? nickname : "";
-    const auto is = [&](std::string_view family) { return name.substr(0, family.size()) == family; };
+    const auto is = [&](std::string_view family) {
+        return name.substr(0, family.size()) == family;
+    };
     if (is("jpegload")) return Loader::Jpeg;
     if (is("pngload")) return Loader::Png;
     if (is("gifload")) return Loader::Gif;
@@ -78,18 +81,25 @@ bool PngStoresResolution(const QString& path) {
 /// a multi-page TIFF are opened through an index of them instead.
 class VipsPhoto final : public Photo {
 public:
-    VipsPhoto(QString path, Loader loader, QUuid dimension, uint32_t frames, VImage frame)
+    VipsPhoto(QString path, Loader loader, QUuid dimension, uint32_t frames, VImage frame,
+              int orientation)
         : m_path(std::move(path)),
           m_nativePath(QFile::encodeName(m_path).toStdString()),
           m_loader(loader),
           m_dimension(dimension),
           m_frames(frames),
-          m_frame(std::move(frame)) {
-        if (loader == Loader::Tiff && frames > 1) m_pageIndex = TiffPageIndex::Read(m_path, m_frames);
+          m_frame(std::move(frame)),
+          m_orientation(orientation) {
+        if (loader == Loader::Tiff && frames > 1)
+            m_pageIndex = TiffPageIndex::Read(m_path, m_frames);
     }
 
-    int Width() const override { return m_frame.width(); }
-    int Height() const override { return m_frame.height(); }
+    int Width() const override {
+        return SwapsSides(m_orientation) ? m_frame.height() : m_frame.width();
+    }
+    int Height() const override {
+        return SwapsSides(m_orientation) ? m_frame.width() : m_frame.height();
+    }
     std::vector<QUuid> FrameDimensions() const override { return {m_dimension}; }
     uint32_t FrameCount(const QUuid& dimension) const override {
         return dimension == m_dimension ? m_frames : 0;
@@ -100,12 +110,13 @@ public:
         if (index == m_active) return true;
         try {
             VImage frame = OpenFrame(index);
-            if (static_cast<int64_t>(frame.width()) * frame.height() > kMaxPhotoPixels) return false;
+            if (static_cast<int64_t>(frame.width()) * frame.height() > kMaxPhotoPixels)
+                return false;
             m_frame = frame;
             m_active = index;
             return true;
-        } catch (const vips::VError&) {
-            vips_error_clear();
+        } catch (const vips::VError& error) {
+            LibraryError(error);
             return false;
         }
     }
@@ -141,36 +152,44 @@ public:
         return stored && dpi > 0.0 ? dpi : kDefaultDpi;
     }
 
-    std::shared_ptr<FrameData> ActiveFrameData(const QSize&) const override {
-        try {
-            return std::make_shared<FrameData>(FrameData{OpenFrame(m_active)});
-        } catch (const vips::VError&) {
-            vips_error_clear();
-            return nullptr;
-        }
+    std::shared_ptr<FrameData> ActiveFrameData(const QSize&, bool strict) const override {
+        return std::make_shared<FrameData>(FrameData{OpenFrame(m_active, strict), m_orientation});
     }
 
 private:
     /// Frame @p index, to be read once from the top; throws when it cannot be
-    /// opened.
-    VImage OpenFrame(uint32_t index) const {
-        if (m_pageIndex)
+    /// opened. With @p strict, reading it fails at the first damage noticed.
+    VImage OpenFrame(uint32_t index, bool strict = false) const {
+        if (m_pageIndex && !strict)
             if (std::optional<VImage> page = m_pageIndex->OpenPage(m_path, index)) return *page;
         vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
+        if (strict) options->set("fail_on", VIPS_FAIL_ON_WARNING);
         if (m_frames > 1) options->set("page", static_cast<int>(index));
         return VImage::new_from_file(m_nativePath.c_str(), options);
     }
 
     QImage MakePreview(const QSize& size) const {
+        // Made as stored, then turned upright.
+        const QSize stored = SwapsSides(m_orientation) ? size.transposed() : size;
         try {
+            // The thumbnail would read CMYK through the built-in profile, not the photo's own.
+            if (m_frame.interpretation() == VIPS_INTERPRETATION_CMYK) {
+                const VImage rgb = ToRgb8(OpenFrame(m_active), ColourHandling::ToSrgb, Qt::black);
+                return ToRgbImage(rgb.thumbnail_image(stored.width(), ThumbnailOptions(stored)),
+                                  size, m_orientation);
+            }
             if (m_pageIndex)  // a TIFF page has no smaller copy to load instead
-                return ToRgbImage(OpenFrame(m_active).thumbnail_image(size.width(), ThumbnailOptions(size)), size);
+                return ToRgbImage(
+                    OpenFrame(m_active).thumbnail_image(stored.width(), ThumbnailOptions(stored)),
+                    size, m_orientation);
             // The thumbnail takes its loader's options with the file name.
             std::string file = m_nativePath;
             if (m_frames > 1) file += "[page=" + std::to_string(m_active) + "]";
-            return ToRgbImage(VImage::thumbnail(file.c_str(), size.width(), ThumbnailOptions(size)), size);
-        } catch (const vips::VError&) {
-            vips_error_clear();
+            return ToRgbImage(
+                VImage::thumbnail(file.c_str(), stored.width(), ThumbnailOptions(stored)), size,
+                m_orientation);
+        } catch (const vips::VError& error) {
+            LibraryError(error);
             return {};
         }
     }
@@ -183,6 +202,7 @@ private:
     std::optional<TiffPageIndex> m_pageIndex;  // for a multi-page TIFF
     uint32_t m_active = 0;
     VImage m_frame;
+    int m_orientation;  // the turn that sets the stored frames upright; 1 for none
     std::optional<QImage> m_preview;
     uint32_t m_previewFrame = 0;
     QSize m_previewSize;
@@ -191,6 +211,7 @@ private:
 /// A file that could not be decoded: no size, no frames, nothing to show.
 class UndecodedPhoto final : public Photo {
 public:
+    explicit UndecodedPhoto(QString reason) : m_reason(std::move(reason)) {}
     int Width() const override { return 0; }
     int Height() const override { return 0; }
     std::vector<QUuid> FrameDimensions() const override { return {}; }
@@ -198,17 +219,40 @@ public:
     bool SelectActiveFrame(const QUuid&, uint32_t) override { return false; }
     QImage Preview(const QSize&) override { return {}; }
     double HorizontalResolution() const override { return kDefaultDpi; }
+    QString LoadFailure() const override { return m_reason; }
+
+private:
+    QString m_reason;
 };
+
+/// The turn that sets @p frame upright when @p options ask for it; 1 for none.
+int OrientationOf(const VImage& frame, const OpenOptions& options) {
+    if (!options.autoOrient || !frame.get_typeof(VIPS_META_ORIENTATION)) return 1;
+    const int orientation = frame.get_int(VIPS_META_ORIENTATION);
+    return orientation >= 1 && orientation <= 8 ? orientation : 1;
+}
+
+/// Why @p path cannot be read at all, in the system's words; empty when it can.
+QString UnreadableReason(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir()) return QStringLiteral("is a folder");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return file.errorString();
+    return {};
+}
 
 }  // namespace
 
-std::optional<VImage> ActiveFrameOf(const Photo& photo, const QSize& target) {
-    const std::shared_ptr<FrameData> frame = photo.ActiveFrameData(target);
-    if (!frame) return std::nullopt;
-    return frame->image;
+QString LibraryError(const vips::VError& error) {
+    vips_error_clear();
+    QString text = QString::fromUtf8(error.what()).trimmed();
+    text = text.section(u'\n', 0, 0).trimmed();
+    return text.isEmpty() ? QStringLiteral("the imaging library failed") : text;
 }
 
-std::unique_ptr<Photo> MakeUndecodedPhoto() { return std::make_unique<UndecodedPhoto>(); }
+std::unique_ptr<Photo> MakeUndecodedPhoto(QString reason) {
+    return std::make_unique<UndecodedPhoto>(std::move(reason));
+}
 
 vips::VOption* ThumbnailOptions(const QSize& size) {
     return VImage::option()
@@ -217,13 +261,12 @@ vips::VOption* ThumbnailOptions(const QSize& size) {
         ->set("no_rotate", true);
 }
 
-QImage ToRgbImage(VImage image, const QSize& size) {
-    if (image.has_alpha())  // transparent parts show the black frame
-        image = image.flatten(VImage::option()->set("background", std::vector<double>{0.0}));
-    image = image.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
-    if (image.bands() > 3) image = image.extract_band(0, VImage::option()->set("n", 3));
-    if (image.bands() != 3 || image.width() != size.width() || image.height() != size.height())
-        return {};
+QImage ToRgbImage(VImage image, const QSize& size, int orientation) {
+    // Shown as a colour-managed viewer shows it; transparent parts show the black frame.
+    image = ToRgb8(image, ColourHandling::ToSrgb, Qt::black);
+    if (orientation != 1)
+        image = ApplyRotateFlip(image.copy_memory(), RotateFlipForOrientation(orientation));
+    if (image.width() != size.width() || image.height() != size.height()) return {};
     size_t bytes = 0;
     void* pixels = image.write_to_memory(&bytes);
     const QImage copy = QImage(static_cast<const uchar*>(pixels), image.width(), image.height(),
@@ -236,8 +279,8 @@ QImage ToRgbImage(VImage image, const QSize& size) {
 QImage ToPreview(const VImage& image, const QSize& size) {
     try {
         return ToRgbImage(image.thumbnail_image(size.width(), ThumbnailOptions(size)), size);
-    } catch (const vips::VError&) {
-        vips_error_clear();
+    } catch (const vips::VError& error) {
+        LibraryError(error);
         return {};
     }
 }
@@ -249,9 +292,9 @@ QString FrameDimensionName(const QUuid& dimension, int index) {
     return QStringLiteral("Dimension%1").arg(index);
 }
 
-std::unique_ptr<Photo> LoadPhoto(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable()) return std::make_unique<UndecodedPhoto>();
+std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options) {
+    if (const QString reason = UnreadableReason(path); !reason.isEmpty())
+        return MakeUndecodedPhoto(reason);
     if (IsEnhancedMetafile(path)) return LoadEnhancedMetafile(path);
     if (IsWindowsMetafile(path)) return LoadWindowsMetafile(path);
     if (IsCameraRawFile(path)) {
@@ -259,26 +302,41 @@ std::unique_ptr<Photo> LoadPhoto(const QString& path) {
         if (raw->Width() > 0) return raw;  // else perhaps a format with a raw-like name
     }
     const std::string nativePath = QFile::encodeName(path).toStdString();
+    const QFileInfo info(path);
     try {
         const char* loaderName = vips_foreign_find_load(nativePath.c_str());
-        if (!loaderName) throw vips::VError();
+        if (!loaderName) {
+            vips_error_clear();
+            return MakeUndecodedPhoto(QStringLiteral("not a photo file"));
+        }
+        // Vector pictures are rendered only as large as each use needs.
+        if (std::string_view(vips_nickname_find(g_type_from_name(loaderName)))
+                .starts_with("svgload"))
+            return LoadScalableVectorGraphics(path);
         const Loader loader = LoaderOf(loaderName);
-        VImage first = VImage::new_from_file(nativePath.c_str(),
-                                             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        VImage first = VImage::new_from_file(
+            nativePath.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
         const int64_t pixels = static_cast<int64_t>(first.width()) * first.height();
-        if (first.width() <= 0 || first.height() <= 0 || pixels > kMaxPhotoPixels)
-            return std::make_unique<UndecodedPhoto>();
-        if (loader == Loader::Gif && pixels > kGifPixelsAlwaysAllowed && pixels > kMaxGifPixelsPerByte * info.size())
-            return std::make_unique<UndecodedPhoto>();
+        if (first.width() <= 0 || first.height() <= 0)
+            return MakeUndecodedPhoto(QStringLiteral("no pixels"));
+        if (pixels > kMaxPhotoPixels)
+            return MakeUndecodedPhoto(QStringLiteral("%1 x %2 pixels is more than %3 million")
+                                          .arg(first.width())
+                                          .arg(first.height())
+                                          .arg(kMaxPhotoPixels / 1000000));
+        if (loader == Loader::Gif && pixels > kGifPixelsAlwaysAllowed &&
+            pixels > kMaxGifPixelsPerByte * info.size())
+            return MakeUndecodedPhoto(
+                QStringLiteral("the file is too short for the size it claims"));
         const int pages = first.get_typeof("n-pages") ? first.get_int("n-pages") : 1;
         QUuid dimension = kFrameDimensionPage;
         if (loader == Loader::Gif || loader == Loader::Webp) dimension = kFrameDimensionTime;
         if (loader == Loader::Magick && LooksLikeIcon(path)) dimension = kFrameDimensionResolution;
-        return std::make_unique<VipsPhoto>(path, loader, dimension,
-                                           static_cast<uint32_t>(std::max(pages, 1)), first);
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return std::make_unique<UndecodedPhoto>();
+        const int orientation = OrientationOf(first, options);
+        return std::make_unique<VipsPhoto>(
+            path, loader, dimension, static_cast<uint32_t>(std::max(pages, 1)), first, orientation);
+    } catch (const vips::VError& error) {
+        return MakeUndecodedPhoto(LibraryError(error));
     }
 }
 

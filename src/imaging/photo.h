@@ -21,6 +21,19 @@ QString FrameDimensionName(const QUuid& dimension, int index);
 
 struct FrameData;
 
+/// How stored colours reach the output.
+enum class ColourHandling {
+    KeepStored,  // stored values, the photo's RGB profile carried into the file
+    ToSrgb,      // converted through the embedded profile to sRGB
+};
+
+/// Choices made when a photo is opened.
+struct OpenOptions {
+    /// Turn the photo upright by the camera's orientation tag, so that its
+    /// size, preview and frames are upright from the start.
+    bool autoOrient = false;
+};
+
 /// A decoded photo: its frames, the active frame's size and a preview.
 class Photo {
 public:
@@ -43,16 +56,21 @@ public:
     virtual double HorizontalResolution() const = 0;
     /// The active frame's pixels, for the imaging layer to scale to @p target:
     /// the full frame, but a vector picture rendered at a size suited to the
-    /// target; nothing when they cannot be had.
-    virtual std::shared_ptr<FrameData> ActiveFrameData(const QSize& target) const {
+    /// target; nothing when they cannot be had. With @p strict, decoding
+    /// stops at the first damage the decoder notices.
+    virtual std::shared_ptr<FrameData> ActiveFrameData(const QSize& target, bool strict) const {
         (void)target;
+        (void)strict;
         return nullptr;
     }
+    /// Why the photo could not be opened, in the system's or the decoder's
+    /// words; empty when it was.
+    virtual QString LoadFailure() const { return {}; }
 };
 
 /// Opens the photo at @p path. Never null: a file that cannot be decoded gives
-/// a photo whose width and height are 0.
-std::unique_ptr<Photo> LoadPhoto(const QString& path);
+/// a photo whose width and height are 0, and says why in LoadFailure().
+std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options = {});
 
 /// The most pixels a photo may have; larger ones are refused as undecodable
 /// before any pixel is read.

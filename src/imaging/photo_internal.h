@@ -4,21 +4,34 @@
 
 #include <QImage>
 #include <QSize>
+#include <QString>
 #include <memory>
 #include <optional>
 
-#include "imaging/photo.h"
 #include <vips/vips8>
+#include "imaging/photo.h"
 
 namespace imaging {
 
-/// A frame's pixels, decoded on demand (read once, in order).
+/// A frame's pixels, decoded on demand (read once, in order), and the turn
+/// that makes them upright: an orientation tag's value, 1 for none.
 struct FrameData {
     vips::VImage image;
+    int orientation = 1;
 };
 
-/// The active frame of @p photo, to be scaled to @p target, or nothing.
-std::optional<vips::VImage> ActiveFrameOf(const Photo& photo, const QSize& target);
+/// The rotate-flip type (as Bitmap::RotateFlip takes it) that sets a picture
+/// stored with camera orientation @p orientation (1 to 8) upright.
+int RotateFlipForOrientation(int orientation);
+/// True when that turn swaps width and height.
+inline bool SwapsSides(int orientation) {
+    return orientation >= 5 && orientation <= 8;
+}
+/// @p image turned and mirrored by rotate-flip @p type (0 to 7); reads it out of order.
+vips::VImage ApplyRotateFlip(const vips::VImage& image, int type);
+
+/// The library's complaint in @p error as one line; clears the library's error buffer.
+QString LibraryError(const vips::VError& error);
 
 /// The scale at which a vector picture of @p source pixels is rendered to be
 /// scaled to @p target: large enough to be reduced, not enlarged, along both
@@ -43,18 +56,23 @@ public:
     double HorizontalResolution() const override { return kDefaultDpi; }
 };
 
-/// A photo that could not be decoded: no size, no frames, nothing to show.
-std::unique_ptr<Photo> MakeUndecodedPhoto();
+/// A photo that could not be decoded, for @p reason: no size, no frames,
+/// nothing to show.
+std::unique_ptr<Photo> MakeUndecodedPhoto(QString reason);
+
+/// Why a vector picture could not be rendered.
+inline const QString kUnrenderable = QStringLiteral("not a picture that can be rendered");
 
 /// Thumbnail options for exactly @p size, proportions ignored, as stored.
 vips::VOption* ThumbnailOptions(const QSize& size);
 
-/// A thumbnail of @p size as 8-bit RGB with transparency on black; a null
-/// image when it is not of that size.
-QImage ToRgbImage(vips::VImage image, const QSize& size);
+/// A thumbnail as shown: 8-bit sRGB, colour-managed, transparency on black,
+/// turned upright by @p orientation; a null image when it is not of @p size
+/// once turned.
+QImage ToRgbImage(vips::VImage image, const QSize& size, int orientation = 1);
 
-/// @p image scaled to exactly @p size (proportions ignored), transparency on
-/// black, as 8-bit RGB; a null image when that fails.
+/// @p image scaled to exactly @p size (proportions ignored) and shown as
+/// ToRgbImage does; a null image when that fails.
 QImage ToPreview(const vips::VImage& image, const QSize& size);
 
 }  // namespace imaging

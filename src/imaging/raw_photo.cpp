@@ -79,7 +79,7 @@ public:
         if (!*m_developed) return {};
         return ToPreview(**m_developed, size);
     }
-    std::shared_ptr<FrameData> ActiveFrameData(const QSize&) const override {
+    std::shared_ptr<FrameData> ActiveFrameData(const QSize&, bool) const override {
         std::optional<vips::VImage> developed = Develop(m_path, false);
         return developed ? std::make_shared<FrameData>(FrameData{*developed}) : nullptr;
     }
@@ -107,14 +107,14 @@ bool IsCameraRawFile(const QString& path) {
 
 std::unique_ptr<Photo> LoadCameraRaw(const QString& path) {
     RawHandle raw;
-    if (!raw.open(path)) return MakeUndecodedPhoto();
+    if (!raw.open(path)) return MakeUndecodedPhoto(QStringLiteral("not a camera raw file"));
     const libraw_image_sizes_t& sizes = raw.get()->sizes;
     // Orientations 5 and 6 turn the sensor's rows into columns.
     const bool turned = sizes.flip == 5 || sizes.flip == 6;
     const int width = turned ? sizes.height : sizes.width;
     const int height = turned ? sizes.width : sizes.height;
     if (width <= 0 || height <= 0 || int64_t{width} * height > kMaxPhotoPixels)
-        return MakeUndecodedPhoto();
+        return MakeUndecodedPhoto(QStringLiteral("no pixels, or more than the pixel limit"));
     return std::make_unique<RawPhoto>(path, width, height);
 }
 

@@ -10,6 +10,25 @@
 namespace imaging {
 namespace {
 
+/// The tags this writer uses, by their numbers in the TIFF standard.
+enum class TiffTag : uint16_t {
+    ImageWidth = 256,
+    ImageLength = 257,
+    BitsPerSample = 258,
+    Compression = 259,
+    Photometric = 262,
+    StripOffsets = 273,
+    SamplesPerPixel = 277,
+    RowsPerStrip = 278,
+    StripByteCounts = 279,
+    XResolution = 282,
+    YResolution = 283,
+    PlanarConfiguration = 284,
+    ResolutionUnit = 296,
+    Predictor = 317,
+    IccProfile = 34675,
+};
+
 constexpr int kClearCode = 256;
 constexpr int kEndCode = 257;
 constexpr int kFirstCode = 258;
@@ -89,7 +108,8 @@ std::vector<uint8_t> EncodeStrip(const uint8_t* rows, int width, int rowCount) {
     std::vector<uint8_t> differenced(rows, rows + rowBytes * static_cast<size_t>(rowCount));
     for (int y = 0; y < rowCount; ++y) {
         uint8_t* row = differenced.data() + rowBytes * static_cast<size_t>(y);
-        for (size_t i = rowBytes - 1; i >= 3; --i) row[i] = static_cast<uint8_t>(row[i] - row[i - 3]);
+        for (size_t i = rowBytes - 1; i >= 3; --i)
+            row[i] = static_cast<uint8_t>(row[i] - row[i - 3]);
     }
     return LzwEncode(differenced.data(), differenced.size());
 }
@@ -140,11 +160,13 @@ std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size) {
     return out;
 }
 
-bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi) {
+bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi,
+                  const QByteArray& iccProfile) {
     if (width <= 0 || height <= 0) return false;
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     // Strips of about 256 KiB: small enough to share out, large enough to compress well.
-    const int rowsPerStrip = static_cast<int>(std::clamp<size_t>((256 * 1024) / rowBytes, 1, size_t(height)));
+    const int rowsPerStrip =
+        static_cast<int>(std::clamp<size_t>((256 * 1024) / rowBytes, 1, size_t(height)));
     const int stripCount = (height + rowsPerStrip - 1) / rowsPerStrip;
 
     std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(stripCount));
@@ -152,11 +174,13 @@ bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, 
     const auto work = [&] {
         for (int s = next++; s < stripCount; s = next++) {
             const int first = s * rowsPerStrip;
-            strips[static_cast<size_t>(s)] = EncodeStrip(pixels + rowBytes * static_cast<size_t>(first), width,
-                                                         std::min(rowsPerStrip, height - first));
+            strips[static_cast<size_t>(s)] =
+                EncodeStrip(pixels + rowBytes * static_cast<size_t>(first), width,
+                            std::min(rowsPerStrip, height - first));
         }
     };
-    const unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), unsigned(stripCount)));
+    const unsigned threads =
+        std::max(1u, std::min(std::thread::hardware_concurrency(), unsigned(stripCount)));
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
     work();
@@ -172,58 +196,71 @@ bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, 
     }
     const bool pad = offset % 2 != 0;
     const uint64_t directory = offset + (pad ? 1 : 0);
-    constexpr int kEntries = 14;
-    const uint64_t values = directory + 2 + 12 * kEntries + 4;
-    const uint64_t bitsAt = values, xresAt = bitsAt + 6, yresAt = xresAt + 8, offsetsAt = yresAt + 8;
+    const int entries = iccProfile.isEmpty() ? 14 : 15;
+    const uint64_t values = directory + 2 + 12 * uint64_t(entries) + 4;
+    const uint64_t bitsAt = values, xresAt = bitsAt + 6, yresAt = xresAt + 8,
+                   offsetsAt = yresAt + 8;
     const uint64_t sizesAt = offsetsAt + 4 * uint64_t(stripCount);
-    if (sizesAt + 4 * uint64_t(stripCount) > 0xFFFFFFFFull) return false;
+    const uint64_t iccAt = sizesAt + 4 * uint64_t(stripCount);
+    if (iccAt + uint64_t(iccProfile.size()) > 0xFFFFFFFFull) return false;
 
     std::vector<uint8_t> head{'I', 'I', 42, 0};
     AppendLong(head, static_cast<uint32_t>(directory));
-    if (out.write(reinterpret_cast<const char*>(head.data()), qint64(head.size())) != qint64(head.size()))
+    if (out.write(reinterpret_cast<const char*>(head.data()), qint64(head.size())) !=
+        qint64(head.size()))
         return false;
     for (auto& strip : strips) {
-        if (out.write(reinterpret_cast<const char*>(strip.data()), qint64(strip.size())) != qint64(strip.size()))
+        if (out.write(reinterpret_cast<const char*>(strip.data()), qint64(strip.size())) !=
+            qint64(strip.size()))
             return false;
         std::vector<uint8_t>().swap(strip);  // written: let it go
     }
 
     std::vector<uint8_t> ifd;
     if (pad) ifd.push_back(0);
-    const auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-        AppendShort(ifd, tag);
+    const auto entry = [&](TiffTag tag, uint16_t type, uint32_t count, uint32_t value) {
+        AppendShort(ifd, static_cast<uint16_t>(tag));
         AppendShort(ifd, type);
         AppendLong(ifd, count);
         AppendLong(ifd, value);
     };
-    constexpr uint16_t kShort = 3, kLong = 4, kRational = 5;
+    constexpr uint16_t kShort = 3, kLong = 4, kRational = 5, kUndefined = 7;
     const bool oneStrip = stripCount == 1;
-    AppendShort(ifd, kEntries);
-    entry(256, kLong, 1, static_cast<uint32_t>(width));
-    entry(257, kLong, 1, static_cast<uint32_t>(height));
-    entry(258, kShort, 3, static_cast<uint32_t>(bitsAt));
-    entry(259, kShort, 1, 5);  // LZW
-    entry(262, kShort, 1, 2);  // RGB
-    entry(273, kLong, static_cast<uint32_t>(stripCount), oneStrip ? stripOffsets[0] : static_cast<uint32_t>(offsetsAt));
-    entry(277, kShort, 1, 3);
-    entry(278, kLong, 1, static_cast<uint32_t>(rowsPerStrip));
-    entry(279, kLong, static_cast<uint32_t>(stripCount), oneStrip ? stripSizes[0] : static_cast<uint32_t>(sizesAt));
-    entry(282, kRational, 1, static_cast<uint32_t>(xresAt));
-    entry(283, kRational, 1, static_cast<uint32_t>(yresAt));
-    entry(284, kShort, 1, 1);  // chunky
-    entry(296, kShort, 1, 2);  // inch
-    entry(317, kShort, 1, 2);  // horizontal differencing
+    AppendShort(ifd, static_cast<uint16_t>(entries));
+    // Entries in ascending tag order, as readers require.
+    entry(TiffTag::ImageWidth, kLong, 1, static_cast<uint32_t>(width));
+    entry(TiffTag::ImageLength, kLong, 1, static_cast<uint32_t>(height));
+    entry(TiffTag::BitsPerSample, kShort, 3, static_cast<uint32_t>(bitsAt));
+    entry(TiffTag::Compression, kShort, 1, 5);  // LZW
+    entry(TiffTag::Photometric, kShort, 1, 2);  // RGB
+    entry(TiffTag::StripOffsets, kLong, static_cast<uint32_t>(stripCount),
+          oneStrip ? stripOffsets[0] : static_cast<uint32_t>(offsetsAt));
+    entry(TiffTag::SamplesPerPixel, kShort, 1, 3);
+    entry(TiffTag::RowsPerStrip, kLong, 1, static_cast<uint32_t>(rowsPerStrip));
+    entry(TiffTag::StripByteCounts, kLong, static_cast<uint32_t>(stripCount),
+          oneStrip ? stripSizes[0] : static_cast<uint32_t>(sizesAt));
+    entry(TiffTag::XResolution, kRational, 1, static_cast<uint32_t>(xresAt));
+    entry(TiffTag::YResolution, kRational, 1, static_cast<uint32_t>(yresAt));
+    entry(TiffTag::PlanarConfiguration, kShort, 1, 1);  // chunky
+    entry(TiffTag::ResolutionUnit, kShort, 1, 2);       // inch
+    entry(TiffTag::Predictor, kShort, 1, 2);            // horizontal differencing
+    if (!iccProfile.isEmpty())
+        entry(TiffTag::IccProfile, kUndefined, static_cast<uint32_t>(iccProfile.size()),
+              static_cast<uint32_t>(iccAt));
     AppendLong(ifd, 0);
     for (int i = 0; i < 3; ++i) AppendShort(ifd, 8);
     const uint32_t denominator = 10000;
-    const auto numerator = static_cast<uint32_t>(std::clamp(std::lround(dpi * denominator), 1L, 0x7FFFFFFFL));
+    const auto numerator =
+        static_cast<uint32_t>(std::clamp(std::lround(dpi * denominator), 1L, 0x7FFFFFFFL));
     for (int i = 0; i < 2; ++i) {
         AppendLong(ifd, numerator);
         AppendLong(ifd, denominator);
     }
     for (uint32_t v : stripOffsets) AppendLong(ifd, v);
     for (uint32_t v : stripSizes) AppendLong(ifd, v);
-    return out.write(reinterpret_cast<const char*>(ifd.data()), qint64(ifd.size())) == qint64(ifd.size());
+    ifd.insert(ifd.end(), iccProfile.begin(), iccProfile.end());
+    return out.write(reinterpret_cast<const char*>(ifd.data()), qint64(ifd.size())) ==
+           qint64(ifd.size());
 }
 
 }  // namespace imaging

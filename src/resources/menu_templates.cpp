@@ -23,6 +23,8 @@ std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent) {
     QMenu* language = popup->addMenu(QStringLiteral("Language"));
     AddCommand(*language, "", 0);  // placeholder, replaced by the installed languages
     AddCommand(*popup, "Font", IDM_POPUPMENU_FONT);
+    AddCommand(*popup, "Convert to sRGB", IDM_CONVERT_TO_SRGB)->setCheckable(true);
+    AddCommand(*popup, "Upright by camera orientation", IDM_AUTO_ORIENT)->setCheckable(true);
     AddCommand(*popup, "About", IDM_ABOUT);
     return root;
 }

@@ -62,6 +62,8 @@ inline constexpr int IDC_ABOUT_VERSION = 1101;
 inline constexpr int IDM_ABOUTBOX = 0x0010;  // system menu
 inline constexpr int IDM_ABOUT = 32771;
 inline constexpr int IDM_POPUPMENU_FONT = 32772;
+inline constexpr int IDM_CONVERT_TO_SRGB = 32773;
+inline constexpr int IDM_AUTO_ORIENT = 32774;
 inline constexpr int ID_LANGUAGE_FIRST = 45400;
 inline constexpr int ID_LANGUAGE_LAST = 46399;
 
@@ -91,5 +93,11 @@ inline constexpr int IDS_STRING128 = 128;
 inline constexpr int IDS_STRING129 = 129;
 inline constexpr int IDS_STRING130 = 130;
 inline constexpr int IDS_STRING131 = 131;
+// Texts of the command-line converter.
+inline constexpr int IDS_STRING132 = 132;  // summary
+inline constexpr int IDS_STRING133 = 133;  // failed count
+inline constexpr int IDS_STRING134 = 134;  // interrupted
+inline constexpr int IDS_STRING135 = 135;  // output collision
+inline constexpr int IDS_STRING136 = 136;  // damaged photo
 
 }  // namespace res

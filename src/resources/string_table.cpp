@@ -8,7 +8,7 @@
 namespace res {
 namespace {
 
-constexpr std::array<std::pair<int, const char*>, 25> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 30> kStrings{{
     {IDS_ABOUTBOX, "&About Tessiva"},
     {IDS_LANGUAGE, "English"},
     {IDS_MESSAGE_ERROR, "Error"},
@@ -36,6 +36,11 @@ constexpr std::array<std::pair<int, const char*>, 25> kStrings{{
      "The text position Y is bigger than the photo height!, The program set it to 0 now."},
     {IDS_STRING130, "The text position X is out of range! The program set it to 0 now."},
     {IDS_STRING131, "The text position Y is out of range! The program set it to 0 now."},
+    {IDS_STRING132, "Converted %d of %d photos"},
+    {IDS_STRING133, "%d failed"},
+    {IDS_STRING134, "interrupted"},
+    {IDS_STRING135, "would overwrite %s, written for %s"},
+    {IDS_STRING136, "warning: the photo is damaged; converted what could be read"},
 }};
 
 }  // namespace

@@ -92,8 +92,10 @@ CLumarisDlg::CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidg
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     m_lfText = ReadLogFont(m_store, settings::kCurrentFont, {-13, 400, QString()});
-    m_crTextColor =
-        static_cast<ColorRef>(m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
+    m_crTextColor = static_cast<ColorRef>(
+        m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
+    m_bConvertToSrgb = m_store.GetProfileInt(settings::kOption, settings::kConvertToSrgb, 0) != 0;
+    m_bAutoOrient = m_store.GetProfileInt(settings::kOption, settings::kAutoOrient, 0) != 0;
 }
 
 CLumarisDlg::~CLumarisDlg() {
@@ -268,7 +270,9 @@ void CLumarisDlg::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
-void CLumarisDlg::OnClose() { SaveSettings(); }
+void CLumarisDlg::OnClose() {
+    SaveSettings();
+}
 
 void CLumarisDlg::OnExit() {
     SaveSettings();
@@ -309,6 +313,13 @@ void CLumarisDlg::OnCommand(int id) {
     OnLanguageCommand(id);
     if (id == IDM_ABOUT) OnAbout();
     if (id == IDM_POPUPMENU_FONT) OnPopupMenuFont();
+    if (id == IDM_CONVERT_TO_SRGB) ToggleStoredChoice(m_bConvertToSrgb, settings::kConvertToSrgb);
+    if (id == IDM_AUTO_ORIENT) ToggleStoredChoice(m_bAutoOrient, settings::kAutoOrient);
+}
+
+void CLumarisDlg::ToggleStoredChoice(bool& choice, const QString& key) {
+    choice = !choice;
+    m_store.WriteProfileInt(settings::kOption, key, choice ? 1 : 0);
 }
 
 void CLumarisDlg::ShowPopupMenu(const QPoint& point) {
@@ -321,6 +332,10 @@ void CLumarisDlg::ShowPopupMenu(const QPoint& point) {
     QMenu* popup = loaded->actions().value(0) ? loaded->actions().value(0)->menu() : nullptr;
     if (!popup) return;
     FillLanguageMenu(*loaded, *popup);
+    for (QAction* item : popup->actions()) {
+        if (item->data().toInt() == IDM_CONVERT_TO_SRGB) item->setChecked(m_bConvertToSrgb);
+        if (item->data().toInt() == IDM_AUTO_ORIENT) item->setChecked(m_bAutoOrient);
+    }
     if (const int command = m_platform.TrackPopupMenu(*popup, mapToGlobal(point)))
         OnCommand(command);
 }
@@ -369,7 +384,8 @@ void CLumarisDlg::OnAbout() {
 }
 
 void CLumarisDlg::OnHelp() {
-    m_platform.StartHelpViewer(FolderOf(ExecutablePath()) + QStringLiteral("help.chm::/Introduction.htm"));
+    m_platform.StartHelpViewer(FolderOf(ExecutablePath()) +
+                               QStringLiteral("help.chm::/Introduction.htm"));
 }
 
 void CLumarisDlg::OnHomepage() {

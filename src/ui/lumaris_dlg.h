@@ -20,7 +20,7 @@ class SettingsStore;
 namespace imaging {
 class LibrarySession;
 class Photo;
-}
+}  // namespace imaging
 
 /// The program's one window: the photo, its output settings and the commands
 /// that act on them. Its members are the state all commands share.
@@ -45,6 +45,8 @@ public:
 
     int RotateAngle() const { return m_nRotateAngle; }
     int FlipType() const { return m_nFlipType; }
+    bool ConvertsToSrgb() const { return m_bConvertToSrgb; }
+    bool OpensUpright() const { return m_bAutoOrient; }
     const QString& OutputFile() const { return m_strOutputFile; }
     const QString& OutputFolder() const { return m_strOutputFolder; }
     const LogFont& TextFont() const { return m_lfText; }
@@ -109,6 +111,7 @@ private:
     void OnFont();
     void OnTextPositionLeft(int controlId);
     void OnPopupMenuFont();
+    void ToggleStoredChoice(bool& choice, const QString& key);
     void ShowPopupMenu(const QPoint& point);
     bool FillLanguageMenu(QMenu& loaded, QMenu& popup);
     void OnLanguageCommand(int command);
@@ -143,4 +146,6 @@ private:
     PhotoLoader m_loadPhoto;
     LogFont m_lfText;
     ColorRef m_crTextColor = 0;
+    bool m_bConvertToSrgb = false;  // else stored colour values, the profile carried
+    bool m_bAutoOrient = false;     // photos opened upright by the camera's orientation
 };

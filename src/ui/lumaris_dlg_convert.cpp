@@ -14,6 +14,7 @@
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
 #include "resources/resource.h"
+#include "resources/step_messages.h"
 #include "ui/lumaris_dlg.h"
 
 using namespace res;
@@ -39,7 +40,8 @@ void CLumarisDlg::OnConvert() {
     }
     UpdateData(true);
     if (FileExists(m_strOutputFile)) {
-        const QString question = FormatMessage(g_Language.GetString(IDS_STRING120), {m_strOutputFile});
+        const QString question =
+            FormatMessage(g_Language.GetString(IDS_STRING120), {m_strOutputFile});
         if (Message(question, g_Language.GetString(IDS_MESSAGE_WARNING), MsgButtons::YesNo,
                     MsgIcon::Exclamation) != MsgResult::Yes)
             return;
@@ -63,16 +65,22 @@ void CLumarisDlg::ConvertPhoto() {
     order.text = FieldText(IDC_EDIT_TEXT);
     order.font = QFontFromLogFont(m_lfText);
     order.colour = imaging::ColorFromColorRef(m_crTextColor);
-    order.position = QPoint(ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer),
-                            ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer));
+    order.position =
+        QPoint(ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer),
+               ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer));
     order.outputPath = m_szOutputPath;
-    imaging::RunConversion(*m_pPhoto, order, [this](int stringId) {
-        const QString title = stringId == IDS_STRING118 ? m_szOutputPath
-                                                        : g_Language.GetString(IDS_MESSAGE_ERROR);
-        Message(g_Language.GetString(stringId), title);
+    order.colours =
+        m_bConvertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+    imaging::RunConversion(*m_pPhoto, order, [this](const imaging::StepFailure& failure) {
+        const QString title = failure.step == imaging::Step::Save
+                                  ? m_szOutputPath
+                                  : g_Language.GetString(IDS_MESSAGE_ERROR);
+        Message(g_Language.GetString(res::MessageIdFor(failure.step)), title);
         // A corrected position shows in its field.
-        if (stringId == IDS_STRING130) SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
-        if (stringId == IDS_STRING131) SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
+        if (failure.step == imaging::Step::TextX)
+            SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
+        if (failure.step == imaging::Step::TextY)
+            SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
     });
 }
 
@@ -87,9 +95,10 @@ void CLumarisDlg::OnTextPositionLeft(int controlId) {
 }
 
 void CLumarisDlg::OnBrowse() {
-    const std::optional<QString> chosen = m_platform.GetSaveFileName(
-        this, QStringLiteral("Select Output"), {{QStringLiteral("TIF file"), {QStringLiteral("*.tif")}}},
-        imaging::SaveDialogFolder(m_strOutputFile));
+    const std::optional<QString> chosen =
+        m_platform.GetSaveFileName(this, QStringLiteral("Select Output"),
+                                   {{QStringLiteral("TIF file"), {QStringLiteral("*.tif")}}},
+                                   imaging::SaveDialogFolder(m_strOutputFile));
     if (!chosen) return;
     m_strOutputFile = imaging::WithTifExtension(*chosen);
     m_strOutputFolder = FolderOf(m_strOutputFile);
@@ -98,7 +107,8 @@ void CLumarisDlg::OnBrowse() {
 }
 
 void CLumarisDlg::OnFont() {
-    const std::optional<FontChoice> chosen = m_platform.ChooseFont(this, QFontFromLogFont(m_lfText), true);
+    const std::optional<FontChoice> chosen =
+        m_platform.ChooseFont(this, QFontFromLogFont(m_lfText), true);
     if (!chosen) return;
     m_lfText = LogFontFromQFont(chosen->font);
     m_crTextColor = imaging::ColorRefFromColor(chosen->colour);

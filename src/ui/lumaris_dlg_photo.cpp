@@ -25,9 +25,9 @@ const std::vector<FileFilter>& PhotoFilters() {
     static const std::vector<FileFilter> filters{
         {QStringLiteral("Photo Files (*.bmp;*.gif;*.png;*.tif;*.jpg;*.jpeg;*.ico;*.exif;*.wmf;"
                         "*.emf;*.dib;*.webp;*.heic;*.avif;*.jxl;*.jp2)"),
-         {"*.bmp", "*.gif", "*.png", "*.tif", "*.jpg", "*.jpeg", "*.ico", "*.exif", "*.wmf",
-          "*.emf", "*.dib", "*.raw", "*.tiff", "*.webp", "*.heic", "*.heif", "*.avif", "*.jxl",
-          "*.jp2", "*.j2k", "*.jpf", "*.jpx"}},
+         {"*.bmp",  "*.gif", "*.png", "*.tif", "*.jpg",  "*.jpeg", "*.ico",  "*.exif",
+          "*.wmf",  "*.emf", "*.dib", "*.raw", "*.tiff", "*.webp", "*.heic", "*.heif",
+          "*.avif", "*.jxl", "*.jp2", "*.j2k", "*.jpf",  "*.jpx"}},
         {QStringLiteral("Any Files (*.*)"), {"*"}},
     };
     return filters;
@@ -52,9 +52,11 @@ void CLumarisDlg::OnOpenPhoto() {
     if (!chosen) return;
 
     m_szPhotoPath = *chosen;
-    m_store.WriteProfileString(settings::kOption, settings::kLastPhotoFolder, FolderOf(m_szPhotoPath));
+    m_store.WriteProfileString(settings::kOption, settings::kLastPhotoFolder,
+                               FolderOf(m_szPhotoPath));
     m_pPhoto.reset();
-    m_pPhoto = m_loadPhoto ? m_loadPhoto(m_szPhotoPath) : imaging::LoadPhoto(m_szPhotoPath);
+    m_pPhoto = m_loadPhoto ? m_loadPhoto(m_szPhotoPath)
+                           : imaging::LoadPhoto(m_szPhotoPath, imaging::OpenOptions{m_bAutoOrient});
     RefreshPreview();
 
     m_strOutputFile = imaging::DefaultOutputFile(m_strOutputFolder, m_szPhotoPath);
@@ -71,8 +73,8 @@ void CLumarisDlg::OnOpenPhoto() {
     GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(true);
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_PHOTO_INFO))
         ->setText(FormatMessage(QStringLiteral("%s %d * %d"),
-                                {imaging::PhotoFileName(m_szPhotoPath), QString::number(m_nPhotoWidth),
-                                 QString::number(m_nPhotoHeight)}));
+                                {imaging::PhotoFileName(m_szPhotoPath),
+                                 QString::number(m_nPhotoWidth), QString::number(m_nPhotoHeight)}));
     ShowFrames();
     CheckPositionAgainstPhoto();
 }
@@ -91,18 +93,20 @@ bool CLumarisDlg::PhotoSizeKnown() {
 
 void CLumarisDlg::ShowFrames() {
     m_pFrameDimensions = m_pPhoto->FrameDimensions();
-    if (m_pFrameDimensions.size() > m_nFrameCount.size()) m_pFrameDimensions.resize(m_nFrameCount.size());
+    if (m_pFrameDimensions.size() > m_nFrameCount.size())
+        m_pFrameDimensions.resize(m_nFrameCount.size());
     m_nFrameCount.fill(0);
 
     auto* range = qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FRAME_RANGE));
     m_comboFrameDimension->clear();
     for (size_t i = 0; i < m_pFrameDimensions.size(); ++i) {
         const int index = static_cast<int>(i);
-        m_comboFrameDimension->insertItem(index,
-                                          imaging::FrameDimensionName(m_pFrameDimensions[i], index));
+        m_comboFrameDimension->insertItem(
+            index, imaging::FrameDimensionName(m_pFrameDimensions[i], index));
         m_nFrameCount[i] = m_pPhoto->FrameCount(m_pFrameDimensions[i]);
-        range->setText(FormatMessage(QStringLiteral("Set frame from 0 to %d"),
-                                     {QString::number(static_cast<int64_t>(m_nFrameCount[i]) - 1)}));
+        range->setText(
+            FormatMessage(QStringLiteral("Set frame from 0 to %d"),
+                          {QString::number(static_cast<int64_t>(m_nFrameCount[i]) - 1)}));
     }
     m_comboFrameDimension->setCurrentIndex(0);
     m_comboFrameDimension->setVisible(m_pFrameDimensions.size() >= 2);
@@ -159,7 +163,8 @@ void CLumarisDlg::OnFrameNumberLeft() {
     int dimension = 0;
     int32_t number = 0;
     if (!FrameEditTarget(&dimension, &number)) return;
-    if (number >= 0 && number < static_cast<int64_t>(m_nFrameCount[static_cast<size_t>(dimension)])) {
+    if (number >= 0 &&
+        number < static_cast<int64_t>(m_nFrameCount[static_cast<size_t>(dimension)])) {
         m_pPhoto->SelectActiveFrame(m_pFrameDimensions[static_cast<size_t>(dimension)],
                                     static_cast<uint32_t>(number));
         RefreshPreview();
@@ -185,13 +190,13 @@ bool CLumarisDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CLumarisDlg::OnBaseWidth() {
-    FillProportionalSide(IDC_EDIT_OUTPUT_WIDTH, &m_nOutputWidth, m_nPhotoWidth, IDC_EDIT_OUTPUT_HEIGHT,
-                         &m_nOutputHeight, m_nPhotoHeight);
+    FillProportionalSide(IDC_EDIT_OUTPUT_WIDTH, &m_nOutputWidth, m_nPhotoWidth,
+                         IDC_EDIT_OUTPUT_HEIGHT, &m_nOutputHeight, m_nPhotoHeight);
 }
 
 void CLumarisDlg::OnBaseHeight() {
-    FillProportionalSide(IDC_EDIT_OUTPUT_HEIGHT, &m_nOutputHeight, m_nPhotoHeight, IDC_EDIT_OUTPUT_WIDTH,
-                         &m_nOutputWidth, m_nPhotoWidth);
+    FillProportionalSide(IDC_EDIT_OUTPUT_HEIGHT, &m_nOutputHeight, m_nPhotoHeight,
+                         IDC_EDIT_OUTPUT_WIDTH, &m_nOutputWidth, m_nPhotoWidth);
 }
 
 void CLumarisDlg::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,

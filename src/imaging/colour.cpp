@@ -1,0 +1,101 @@
+#include "imaging/colour.h"
+
+#include <lcms2.h>
+
+namespace imaging {
+namespace {
+
+using vips::VImage;
+
+/// The colour bands of @p image, its alpha aside.
+int ColourBands(const VImage& image) {
+    return image.bands() - (image.has_alpha() ? 1 : 0);
+}
+
+bool IsCmyk(const VImage& image) {
+    return image.interpretation() == VIPS_INTERPRETATION_CMYK && ColourBands(image) >= 4;
+}
+
+/// The profile colour space that suits @p image's stored values.
+cmsColorSpaceSignature SpaceOf(const VImage& image) {
+    if (IsCmyk(image)) return cmsSigCmykData;
+    return ColourBands(image) < 3 ? cmsSigGrayData : cmsSigRgbData;
+}
+
+/// The lcms pixel type of one 8-bit pixel in @p space.
+cmsUInt32Number PixelTypeOf(cmsColorSpaceSignature space) {
+    switch (space) {
+        case cmsSigCmykData:
+            return TYPE_CMYK_8;
+        case cmsSigGrayData:
+            return TYPE_GRAY_8;
+        default:
+            return TYPE_RGB_8;
+    }
+}
+
+/// True when @p bytes form a profile of @p space that turns values into sRGB:
+/// a damaged profile, or one of another kind, fails here.
+bool TransformsToSrgb(const void* bytes, size_t length, cmsColorSpaceSignature space) {
+    cmsHPROFILE profile = cmsOpenProfileFromMem(bytes, static_cast<cmsUInt32Number>(length));
+    if (!profile) return false;
+    bool usable = false;
+    const cmsProfileClassSignature kind = cmsGetDeviceClass(profile);
+    if (cmsGetColorSpace(profile) == space && kind != cmsSigLinkClass &&
+        kind != cmsSigAbstractClass && kind != cmsSigNamedColorClass) {
+        cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+        cmsHTRANSFORM transform =
+            cmsCreateTransform(profile, PixelTypeOf(space), srgb, TYPE_RGB_8,
+                               INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE);
+        usable = transform != nullptr;
+        if (transform) cmsDeleteTransform(transform);
+        cmsCloseProfile(srgb);
+    }
+    cmsCloseProfile(profile);
+    return usable;
+}
+
+/// @p colour as values for an image of @p bands colour bands.
+std::vector<double> BackgroundFor(const QColor& colour, int bands) {
+    if (bands < 3) return {double(qGray(colour.rgb()))};
+    return {double(colour.red()), double(colour.green()), double(colour.blue())};
+}
+
+}  // namespace
+
+QByteArray UsableProfile(const VImage& image) {
+    if (!image.get_typeof(VIPS_META_ICC_NAME)) return {};
+    size_t length = 0;
+    const void* bytes = image.get_blob(VIPS_META_ICC_NAME, &length);
+    constexpr size_t kProfileHeaderBytes = 128;
+    if (!bytes || length <= kProfileHeaderBytes || length > size_t(INT32_MAX)) return {};
+    if (!TransformsToSrgb(bytes, length, SpaceOf(image))) return {};
+    return QByteArray(static_cast<const char*>(bytes), static_cast<qsizetype>(length));
+}
+
+VImage ToRgb8(VImage image, ColourHandling handling, const QColor& background,
+              QByteArray* carriedProfile) {
+    if (carriedProfile) carriedProfile->clear();
+    const QByteArray profile = UsableProfile(image);
+    const bool rgbSource = SpaceOf(image) == cmsSigRgbData;
+    if (IsCmyk(image) || (handling == ColourHandling::ToSrgb && !profile.isEmpty())) {
+        image = image.icc_transform("srgb", VImage::option()
+                                                ->set("embedded", !profile.isEmpty())
+                                                ->set("input_profile", "cmyk")
+                                                ->set("depth", 8));
+    } else {
+        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+        if (carriedProfile && rgbSource) *carriedProfile = profile;
+    }
+    if (image.has_alpha())
+        image = image.flatten(
+            VImage::option()->set("background", BackgroundFor(background, ColourBands(image))));
+    image = image.cast(VIPS_FORMAT_UCHAR);
+    if (image.bands() > 3) image = image.extract_band(0, VImage::option()->set("n", 3));
+    // (The list form of bandjoin is static: it joins only what it is given.)
+    if (image.bands() == 1) image = VImage::bandjoin({image, image, image});
+    if (image.bands() != 3) throw vips::VError("the photo's colours cannot be shown as RGB");
+    return image;
+}
+
+}  // namespace imaging
