@@ -11,11 +11,23 @@ using namespace imaging;
 
 TEST(IntegerRule, ReadsLeadingDigitsLikeTheDialog) {
     const std::pair<const char*, int32_t> cases[] = {
-        {"640", 640},        {"  640px", 640},  {"\t+12", 12},      {"-5", -5},
-        {"12abc", 12},       {"abc", 0},        {"", 0},            {"-", 0},
-        {"- 5", 0},          {"0x10", 0},       {"007", 7},         {"99999999999", INT_MAX},
-        {"-99999999999", INT_MIN}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
-        {"2147483648", INT_MAX},   {"1 2", 1},
+        {"640", 640},
+        {"  640px", 640},
+        {"\t+12", 12},
+        {"-5", -5},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"- 5", 0},
+        {"0x10", 0},
+        {"007", 7},
+        {"99999999999", INT_MAX},
+        {"-99999999999", INT_MIN},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"2147483648", INT_MAX},
+        {"1 2", 1},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(ParseIntField(QString::fromLatin1(text), kSizeFieldBuffer), expected) << text;
@@ -49,21 +61,31 @@ TEST(Calculator, ExtremesAreClampedAndUnknownSidesGiveNothing) {
 
 TEST(OutputName, FolderPlusBaseNamePlusSuffix) {
     const QString folder = QStringLiteral("/out/");
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/trip.day1.png")), QStringLiteral("/out/trip.day1_out.tif"));
+    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/trip.day1.png")),
+              QStringLiteral("/out/trip.day1_out.tif"));
     EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/holiday.2007.jpg")),
               QStringLiteral("/out/holiday.2007_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/noext")), QStringLiteral("/out/noext_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/my.pics/noext")), QStringLiteral("/out/noext_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/.hidden")), QStringLiteral("/out/_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out"), QStringLiteral("/in/a.jpg")), QStringLiteral("/outa_out.tif"));
+    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/noext")),
+              QStringLiteral("/out/noext_out.tif"));
+    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/my.pics/noext")),
+              QStringLiteral("/out/noext_out.tif"));
+    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/.hidden")),
+              QStringLiteral("/out/_out.tif"));
+    EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out"), QStringLiteral("/in/a.jpg")),
+              QStringLiteral("/outa_out.tif"));
 }
 
 TEST(OutputName, UrlLikePathsKeepTheirWholeText) {
-    EXPECT_EQ(PhotoFileName(QStringLiteral("http://host/dir/pic.jpg")), QStringLiteral("http://host/dir/pic.jpg"));
+    EXPECT_EQ(PhotoFileName(QStringLiteral("http://host/dir/pic.jpg")),
+              QStringLiteral("http://host/dir/pic.jpg"));
     EXPECT_EQ(PhotoFileName(QStringLiteral("ftp://host/a")), QStringLiteral("ftp://host/a"));
     EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out/"), QStringLiteral("http://host/dir/pic.jpg")),
               QStringLiteral("/out/http://host/dir/pic_out.tif"));
     EXPECT_EQ(PhotoFileName(QStringLiteral("/home/ann/a.jpg")), QStringLiteral("a.jpg"));
+    // A colon in the right place of an absolute path names a folder, not a scheme.
+    EXPECT_EQ(PhotoFileName(QStringLiteral("/ab:/trip.png")), QStringLiteral("trip.png"));
+    EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out/"), QStringLiteral("/abc:/trip.png")),
+              QStringLiteral("/out/trip_out.tif"));
 }
 
 }  // namespace

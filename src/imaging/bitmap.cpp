@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QPainter>
 #include <QSaveFile>
+#include <QtMath>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -233,29 +234,33 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
 void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colour,
                       QPoint position) {
     if (text.isEmpty()) return;
+    // Conversions may run on several threads; font engines are shared.
+    static QMutex fontEngines;
+    const QMutexLocker lock(&fontEngines);
     const QFontMetricsF metrics(font);
-    // The ink may reach outside the advance (italics, overhangs): leave room.
-    const qreal margin = metrics.height();
-    const QRectF ink =
-        metrics.boundingRect(text).translated(position.x(), position.y() + metrics.ascent());
-    const QRect box = ink.adjusted(-margin, -margin, margin, margin)
-                          .toAlignedRect()
+    // The line never wraps, so it is drawn into a strip reaching the right
+    // edge: glyphs of fallback faces (colour emoji among them) draw wider
+    // than they measure, and a measured box cut the line short. The ink may
+    // reach outside the advance (italics, overhangs): leave room.
+    const int margin = qCeil(metrics.height());
+    const QRect box = QRect(position.x() - margin, position.y() - margin,
+                            Width() - (position.x() - margin), 3 * margin)
                           .intersected(QRect(0, 0, Width(), Height()));
     if (box.isEmpty()) return;
 
-    QImage mask(box.size(), QImage::Format_Grayscale8);
-    mask.fill(0);
+    // Drawn for its coverage alone: every glyph, a colour one too, takes the
+    // text's colour.
+    QImage coverage(box.size(), QImage::Format_ARGB32_Premultiplied);
+    coverage.fill(Qt::transparent);
     {
-        // Conversions may run on several threads; font engines are shared.
-        static QMutex fontEngines;
-        const QMutexLocker lock(&fontEngines);
-        QPainter painter(&mask);
+        QPainter painter(&coverage);
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setFont(font);
         painter.setPen(Qt::white);
         painter.drawText(QPointF(position.x() - box.x(), position.y() - box.y() + metrics.ascent()),
                          text);
     }
+    const QImage mask = coverage.convertToFormat(QImage::Format_Alpha8);
     try {
         const VImage alpha = ImageFromMask(mask);
         const VImage patch = m_impl->image.crop(box.x(), box.y(), box.width(), box.height());

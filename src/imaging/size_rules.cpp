@@ -32,7 +32,11 @@ std::optional<int32_t> ProportionalSide(int32_t photoFrom, int32_t photoTo, int3
 }
 
 QString PhotoFileName(const QString& path) {
-    if ((path.size() > 3 && path[3] == u':') || (path.size() > 4 && path[4] == u':')) return path;
+    // A URL-like path ("ftp:...", "http:...") is its own name; an absolute
+    // path starting at the root ("/ab:/trip.png") never is one.
+    const bool urlLike =
+        (path.size() > 3 && path[3] == u':') || (path.size() > 4 && path[4] == u':');
+    if (urlLike && !path.startsWith(u'/')) return path;
     return path.mid(path.lastIndexOf(PathSeparator()) + 1);
 }
 
@@ -53,7 +57,8 @@ QString WithTifExtension(const QString& path) {
 QString SaveDialogFolder(const QString& outputFile) {
     const qsizetype cut = outputFile.lastIndexOf(PathSeparator());
     if (cut < 0) return QStringLiteral(".");
-    return cut == 0 ? QString(PathSeparator()) : outputFile.left(cut);  // the root keeps its separator
+    return cut == 0 ? QString(PathSeparator())
+                    : outputFile.left(cut);  // the root keeps its separator
 }
 
 }  // namespace imaging

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -181,7 +182,14 @@ void CLumarisDlg::OnFrameDimensionChanged(int index) {
 }
 
 bool CLumarisDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
+    // Focus taken by another window (a message box the check itself shows)
+    // is not the user leaving the field: checking then said everything twice.
+    const auto leftField = [event] {
+        if (event->type() != QEvent::FocusOut) return false;
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    };
+    if (leftField()) {
         if (watched == GetDlgItem(IDC_EDIT_FRAME_NUMBER)) OnFrameNumberLeft();
         if (watched == GetDlgItem(IDC_EDIT_TEXT_X)) OnTextPositionLeft(IDC_EDIT_TEXT_X);
         if (watched == GetDlgItem(IDC_EDIT_TEXT_Y)) OnTextPositionLeft(IDC_EDIT_TEXT_Y);
