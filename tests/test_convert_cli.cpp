@@ -1,8 +1,8 @@
-#include <QFile>
+#include <sys/types.h>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <csignal>
-#include <sys/types.h>
 #include <vips/vips8>
 
 #include "dialog_fixture.h"
@@ -28,7 +28,8 @@ protected:
     static double Difference(const QString& a, const QString& b) {
         const vips::VImage x = vips::VImage::new_from_file(QFile::encodeName(a).constData());
         const vips::VImage y = vips::VImage::new_from_file(QFile::encodeName(b).constData());
-        if (x.width() != y.width() || x.height() != y.height() || x.bands() != y.bands()) return 1e9;
+        if (x.width() != y.width() || x.height() != y.height() || x.bands() != y.bands())
+            return 1e9;
         return (x - y).abs().max();
     }
 };
@@ -37,20 +38,27 @@ TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
     const QString in = temp.mkdir(QStringLiteral("in"));
     QStringList inputs;
     for (const char* name : {"a.jpg", "b.png", "c.tif", "d.webp", "e.heic"})
-        inputs << fixtures::SolidPhoto(temp, QStringLiteral("in/") + QString::fromLatin1(name), 120, 80, QColor(40, 160, 90));
-    inputs << fixtures::FramedPhoto(temp, QStringLiteral("in/f.gif"), 120, 80, {Qt::blue, Qt::yellow});
+        inputs << fixtures::SolidPhoto(temp, QStringLiteral("in/") + QString::fromLatin1(name), 120,
+                                       80, QColor(40, 160, 90));
+    inputs << fixtures::FramedPhoto(temp, QStringLiteral("in/f.gif"), 120, 80,
+                                    {Qt::blue, Qt::yellow});
     inputs << temp.write(QStringLiteral("in/broken.jpg"), "not a photo at all");
 
     const QString cliOut = temp.mkdir(QStringLiteral("cli"));
-    const Run run = runCli(QStringList{QStringLiteral("-W"), QStringLiteral("90"), QStringLiteral("-r"), QStringLiteral("90"),
-                                       QStringLiteral("-f"), QStringLiteral("horizontal"), QStringLiteral("--text"),
-                                       QStringLiteral("Tessiva"), QStringLiteral("--font"), QStringLiteral("DejaVu Sans bold 14"),
-                                       QStringLiteral("--color"), QStringLiteral("#ff0000"), QStringLiteral("--position"),
-                                       QStringLiteral("5,8"), QStringLiteral("-d"), cliOut}
-                           + inputs);
+    const Run run = runCli(
+        QStringList{QStringLiteral("-W"), QStringLiteral("90"), QStringLiteral("-r"),
+                    QStringLiteral("90"), QStringLiteral("-f"), QStringLiteral("horizontal"),
+                    QStringLiteral("--text"), QStringLiteral("Tessiva"), QStringLiteral("--font"),
+                    QStringLiteral("DejaVu Sans bold 14"), QStringLiteral("--color"),
+                    QStringLiteral("#ff0000"), QStringLiteral("--position"), QStringLiteral("5,8"),
+                    QStringLiteral("-d"), cliOut} +
+        inputs);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("broken.jpg: Can not get the width of the photo!"))) << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("Converted 6 of 7 photos; 1 failed."))) << run.errors.toStdString();
+    EXPECT_TRUE(
+        run.errors.contains(QStringLiteral("broken.jpg: Can not get the width of the photo!")))
+        << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("Converted 6 of 7 photos; 1 failed.")))
+        << run.errors.toStdString();
     EXPECT_FALSE(QFile::exists(cliOut + QStringLiteral("/broken_out.tif")));
 
     // The window, set the same way.
@@ -70,10 +78,12 @@ TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
         edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva"));
         edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("5"));
         edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("8"));
-        const QString windowOut = temp.file(QStringLiteral("window-") + QFileInfo(input).baseName() + QStringLiteral(".tif"));
+        const QString windowOut = temp.file(QStringLiteral("window-") +
+                                            QFileInfo(input).baseName() + QStringLiteral(".tif"));
         edit(IDC_EDIT_OUTPUT_FILE)->setText(windowOut);
         QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
-        const QString cliFile = cliOut + u'/' + QFileInfo(input).completeBaseName() + QStringLiteral("_out.tif");
+        const QString cliFile =
+            cliOut + u'/' + QFileInfo(input).completeBaseName() + QStringLiteral("_out.tif");
         EXPECT_EQ(Difference(windowOut, cliFile), 0.0) << input.toStdString();
     }
     EXPECT_TRUE(platform.messages.empty());
@@ -86,7 +96,8 @@ TEST_F(ConvertCliTest, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.errors.contains(QStringLiteral("--overwrite"))) << run.errors.toStdString();
     EXPECT_EQ(fixtures::Bytes(out), QByteArray("keep me"));
-    run = runCli({QStringLiteral("--overwrite"), QStringLiteral("-H"), QStringLiteral("15"), photo});
+    run =
+        runCli({QStringLiteral("--overwrite"), QStringLiteral("-H"), QStringLiteral("15"), photo});
     EXPECT_EQ(run.exitCode, 0);
     const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(out).constData());
     EXPECT_EQ(image.width(), 20);  // the calculator's proportions
@@ -112,11 +123,13 @@ TEST_F(ConvertCliTest, MistakesOnTheCommandLineAreExplained) {
     const Run frame = runCli({QStringLiteral("--frame"), QStringLiteral("3"), QStringLiteral("-o"),
                               temp.file(QStringLiteral("f.tif")), photo});
     EXPECT_EQ(frame.exitCode, 1);
-    EXPECT_TRUE(frame.errors.contains(QStringLiteral("The frame number is invalid"))) << frame.errors.toStdString();
+    EXPECT_TRUE(frame.errors.contains(QStringLiteral("The frame number is invalid")))
+        << frame.errors.toStdString();
 }
 
 TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("in/big.png"), 3000, 2000, Qt::red);
+    const QString photo =
+        fixtures::SolidPhoto(temp, QStringLiteral("in/big.png"), 3000, 2000, Qt::red);
     QStringList inputs;
     for (int i = 0; i < 40; ++i) {
         const QString copy = temp.file(QStringLiteral("in/p%1.png").arg(i));
@@ -125,9 +138,10 @@ TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
     }
     const QString out = temp.mkdir(QStringLiteral("out"));
     QProcess process;
-    process.start(QStringLiteral(TESSIVA_CLI), QStringList{QStringLiteral("-j"), QStringLiteral("1"),
-                                                           QStringLiteral("-W"), QStringLiteral("4000"),
-                                                           QStringLiteral("-d"), out} + inputs);
+    process.start(QStringLiteral(TESSIVA_CLI),
+                  QStringList{QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-W"),
+                              QStringLiteral("4000"), QStringLiteral("-d"), out} +
+                      inputs);
     ASSERT_TRUE(process.waitForStarted());
     QTest::qWait(1500);
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
@@ -137,16 +151,108 @@ TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
     EXPECT_LT(written.size(), 40);
     for (const QString& name : written) {  // every file there is a whole TIFF
         EXPECT_TRUE(name.endsWith(QStringLiteral("_out.tif"))) << name.toStdString();
-        const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(out + u'/' + name).constData());
+        const vips::VImage image =
+            vips::VImage::new_from_file(QFile::encodeName(out + u'/' + name).constData());
         EXPECT_EQ(image.width(), 4000);
         EXPECT_EQ(image.avg(), (255.0 + 0 + 0) / 3) << name.toStdString();
+    }
+}
+
+TEST_F(ConvertCliTest, TwoInputsOfOneRunNeverWriteOneOutput) {
+    const QString gif =
+        fixtures::FramedPhoto(temp, QStringLiteral("multi.gif"), 40, 30, {Qt::blue, Qt::yellow});
+    const QString tif = fixtures::SolidPhoto(temp, QStringLiteral("multi.tif"), 40, 30, Qt::red);
+    const QString out = temp.mkdir(QStringLiteral("out"));
+    const Run run = runCli({QStringLiteral("-d"), out + u'/', gif, tif});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains(
+        QStringLiteral("multi.tif: would overwrite %1/multi_out.tif, written for %2")
+            .arg(out, gif)))
+        << run.errors.toStdString();
+    EXPECT_FALSE(run.errors.contains(QStringLiteral("//"))) << run.errors.toStdString();
+    // The file is the first input's: blue, its first frame.
+    const vips::VImage written = vips::VImage::new_from_file(
+        QFile::encodeName(out + QStringLiteral("/multi_out.tif")).constData());
+    EXPECT_EQ(written.getpoint(5, 5), (std::vector<double>{0, 0, 255}));
+}
+
+TEST_F(ConvertCliTest, FailuresSayWhy) {
+    const QString folder = temp.mkdir(QStringLiteral("folder"));
+    const QString text = temp.write(QStringLiteral("notes.jpg"), "just some notes");
+    const std::pair<QString, const char*> cases[] = {
+        {temp.file(QStringLiteral("missing.jpg")), "(No such file or directory)"},
+        {folder, "(is a folder)"},
+        {text, "(not a photo file)"},
+    };
+    for (const auto& [input, reason] : cases) {
+        const Run run = runCli({QStringLiteral("-d"), temp.path(), input});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.errors.contains(input +
+                                        QStringLiteral(": Can not get the width of the photo! ") +
+                                        QLatin1StringView(reason)))
+            << run.errors.toStdString();
+    }
+    // Unknown options and languages are usage errors too.
+    EXPECT_EQ(runCli({QStringLiteral("-q"), text}).exitCode, 2);
+    const Run language = runCli({QStringLiteral("--language"), QStringLiteral("Klingon"), text});
+    EXPECT_EQ(language.exitCode, 2);
+    EXPECT_TRUE(language.errors.contains(QStringLiteral("Klingon")))
+        << language.errors.toStdString();
+
+    // A full disk, where this test may mount a tiny one.
+    const QString small = temp.mkdir(QStringLiteral("small"));
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red);
+    if (QProcess::execute(QStringLiteral("mount"),
+                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=16k"), QStringLiteral("tmpfs"), small}) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    const Run full = runCli({QStringLiteral("-W"), QStringLiteral("3000"), QStringLiteral("-H"),
+                             QStringLiteral("3000"), QStringLiteral("-d"), small, photo});
+    const QStringList left = QDir(small).entryList(QDir::Files | QDir::Hidden);
+    QProcess::execute(QStringLiteral("umount"), {small});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(
+        full.errors.contains(QStringLiteral("Failed to save the file! (No space left on device)")))
+        << full.errors.toStdString();
+    EXPECT_TRUE(left.isEmpty());
+}
+
+TEST_F(ConvertCliTest, TheReadmeExampleRunsAsWritten) {
+    // The command as the README shows it, from a folder of camera photos.
+    const QString readme = ReadText(QStringLiteral(TESSIVA_SOURCE_DIR "/README.md"));
+    const qsizetype start = readme.indexOf(QStringLiteral("`build/tessiva-convert "));
+    ASSERT_GE(start, 0);
+    const QString command = readme.mid(start + 1, readme.indexOf(u'`', start + 1) - start - 1);
+    QStringList arguments = QProcess::splitCommand(command);
+    ASSERT_EQ(arguments.takeFirst(), QStringLiteral("build/tessiva-convert"));
+    ASSERT_EQ(arguments.takeLast(), QStringLiteral("photos/*.jpg"));
+    temp.mkdir(QStringLiteral("photos"));
+    temp.mkdir(QStringLiteral("out"));
+    for (const char* name : {"a.jpg", "b.jpg"})
+        fixtures::SolidPhoto(temp, QStringLiteral("photos/") + QLatin1StringView(name), 6000, 4000,
+                             QColor(90, 120, 150));
+    QProcess process;
+    process.setWorkingDirectory(temp.path());
+    process.start(
+        QStringLiteral(TESSIVA_CLI),
+        arguments + QStringList{QStringLiteral("photos/a.jpg"), QStringLiteral("photos/b.jpg")});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    for (const char* name : {"out/a_out.tif", "out/b_out.tif"}) {
+        const vips::VImage result = vips::VImage::new_from_file(
+            QFile::encodeName(temp.file(QLatin1StringView(name))).constData());
+        EXPECT_EQ(result.width(), 1066);  // turned: the output height
+        EXPECT_EQ(result.height(), 1600);
     }
 }
 
 TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
     const QString broken = temp.write(QStringLiteral("kaputt.jpg"), "kaputt");
     const Run run = runCli({QStringLiteral("--language"), QStringLiteral("German"), broken});
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("Die Breite des Fotos kann nicht ermittelt werden!")))
+    EXPECT_TRUE(
+        run.errors.contains(QStringLiteral("Die Breite des Fotos kann nicht ermittelt werden!")))
+        << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("0 von 1 Fotos umgewandelt; 1 fehlgeschlagen.")))
         << run.errors.toStdString();
 }
 

@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QtMath>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -198,6 +199,7 @@ bool Bitmap::SetResolution(double dpi) {
 }
 
 bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
+    vips_error_clear();  // a failure's reason must be its own
     try {
         const std::shared_ptr<FrameData> frame =
             photo.ActiveFrameData(QSize(Width(), Height()), options.strict);
@@ -293,10 +295,16 @@ bool Bitmap::Save(const QString& path, const Encoder& encoder) {
         // The old file is replaced only by a complete new one.
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly)) return Fail(file.errorString());
+        errno = 0;
         if (!WriteRgbTiff(file, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
-                          pixels.height(), m_dpi, m_impl->profile))
-            return Fail(file.errorString().isEmpty() ? QStringLiteral("the file would pass 4 GiB")
-                                                     : file.errorString());
+                          pixels.height(), m_dpi, m_impl->profile)) {
+            // The file's own account of a failed write is often "Unknown error".
+            const int cause = errno;
+            if (cause != 0) return Fail(QString::fromLocal8Bit(std::strerror(cause)));
+            return Fail(file.error() == QFileDevice::NoError
+                            ? QStringLiteral("the file would pass 4 GiB")
+                            : file.errorString());
+        }
         if (!file.commit()) return Fail(file.errorString());
         return true;
     } catch (const vips::VError& error) {

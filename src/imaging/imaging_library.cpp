@@ -10,7 +10,9 @@ bool g_started = false;
 
 }  // namespace
 
-LibrarySession::LibrarySession() : m_ok(vips_init("tessiva") == 0) { g_started |= m_ok; }
+LibrarySession::LibrarySession() : m_ok(vips_init("tessiva") == 0) {
+    g_started |= m_ok;
+}
 
 LibrarySession::~LibrarySession() {
     // Empty the operation cache (it holds images and open files) but keep it

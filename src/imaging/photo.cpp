@@ -293,6 +293,8 @@ QString FrameDimensionName(const QUuid& dimension, int index) {
 }
 
 std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options) {
+    // Operations that succeed may still leave remarks; a failure's reason must be its own.
+    vips_error_clear();
     if (const QString reason = UnreadableReason(path); !reason.isEmpty())
         return MakeUndecodedPhoto(reason);
     if (IsEnhancedMetafile(path)) return LoadEnhancedMetafile(path);

@@ -27,7 +27,8 @@ gint64 ReadPatched(VipsSourceCustom*, void* buffer, gint64 length, void* data) {
     for (const auto& [at, bytes] : view->patches) {
         const qint64 from = std::max(at, view->position);
         const qint64 to = std::min(at + bytes.size(), view->position + got);
-        if (from < to) std::memcpy(out + (from - view->position), bytes.constData() + (from - at), to - from);
+        if (from < to)
+            std::memcpy(out + (from - view->position), bytes.constData() + (from - at), to - from);
     }
     view->position += got;
     return got;
@@ -68,7 +69,8 @@ TiffPageIndex TiffPageIndex::Read(const QString& path, uint32_t maxPages) {
     index.m_bigTiff = bigTiff;
 
     const uint64_t fileSize = static_cast<uint64_t>(file.size());
-    const int countWidth = bigTiff ? 8 : 2, entryWidth = bigTiff ? 20 : 12, linkWidth = bigTiff ? 8 : 4;
+    const int countWidth = bigTiff ? 8 : 2, entryWidth = bigTiff ? 20 : 12,
+              linkWidth = bigTiff ? 8 : 4;
     uint64_t directory = bigTiff ? number(head, 8, 8) : number(head, 4, 4);
     while (directory != 0 && index.m_pages.size() < maxPages) {
         if (directory >= fileSize || !file.seek(static_cast<qint64>(directory))) break;
@@ -91,7 +93,8 @@ std::optional<vips::VImage> TiffPageIndex::OpenPage(const QString& path, uint32_
     const int linkWidth = m_bigTiff ? 8 : 4;
     QByteArray first(linkWidth, '\0');
     for (int i = 0; i < linkWidth; ++i)
-        first[m_bigEndian ? linkWidth - 1 - i : i] = static_cast<char>(m_pages[page].directory >> (8 * i));
+        first[m_bigEndian ? linkWidth - 1 - i : i] =
+            static_cast<char>(m_pages[page].directory >> (8 * i));
 
     auto* view = new PatchedFile;
     view->file.setFileName(path);
@@ -108,7 +111,8 @@ std::optional<vips::VImage> TiffPageIndex::OpenPage(const QString& path, uint32_
     g_signal_connect(custom, "seek", G_CALLBACK(SeekPatched), view);
     const vips::VSource source(VIPS_SOURCE(custom));  // takes our reference
     try {
-        return vips::VImage::new_from_source(source, "", vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        return vips::VImage::new_from_source(
+            source, "", vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;

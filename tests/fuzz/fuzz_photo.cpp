@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <vips/vips8>
 #include "imaging/bitmap.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
-#include <vips/vips8>
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -22,23 +22,31 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir folder;
     // The name picks the loader for formats told by their extension.
-    static const char* kNames[] = {"p.jpg", "p.png", "p.gif", "p.tif", "p.ico", "p.wmf", "p.emf", "p.dng"};
+    static const char* kNames[] = {"p.jpg", "p.png", "p.gif", "p.tif",
+                                   "p.ico", "p.wmf", "p.emf", "p.dng"};
     const QString path = folder.filePath(QString::fromLatin1(kNames[size % 8]));
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly)) return 0;
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
-    const auto photo = imaging::LoadPhoto(path);
+    // Half the inputs are opened upright and converted to sRGB, the rest as stored.
+    const bool upright = (size / 8) % 2 == 1;
+    const auto photo = imaging::LoadPhoto(path, imaging::OpenOptions{upright});
     if (photo->Width() > 0 && photo->Height() > 0) {
         (void)photo->Preview(QSize(16, 12));
         for (const QUuid& dimension : photo->FrameDimensions()) {
             const uint32_t last = photo->FrameCount(dimension) - 1;
-            if (photo->SelectActiveFrame(dimension, last) && last > 1 && photo->SelectActiveFrame(dimension, 1))
+            if (photo->SelectActiveFrame(dimension, last) && last > 1 &&
+                photo->SelectActiveFrame(dimension, 1))
                 (void)photo->Preview(QSize(16, 12));
         }
         if (auto bitmap = imaging::Bitmap::Create(8, 8)) {
-            (void)bitmap->DrawScaled(*photo);
+            imaging::DrawOptions options;
+            options.colours =
+                upright ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+            options.strict = upright;
+            (void)bitmap->DrawScaled(*photo, options);
             (void)bitmap->RotateFlip(5);
         }
     }
