@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <QDir>
 #include <QFile>
@@ -183,7 +184,10 @@ TEST_F(ConvertCliTest, FailuresSayWhy) {
         {temp.file(QStringLiteral("missing.jpg")), "(No such file or directory)"},
         {folder, "(is a folder)"},
         {text, "(not a photo file)"},
+        {temp.file(QStringLiteral("pipe.jpg")), "(not a regular file)"},  // opening it would wait
     };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(QStringLiteral("pipe.jpg"))).constData(), 0600),
+              0);
     for (const auto& [input, reason] : cases) {
         const Run run = runCli({QStringLiteral("-d"), temp.path(), input});
         EXPECT_EQ(run.exitCode, 1);

@@ -33,6 +33,11 @@ std::optional<QUuid> DimensionFor(const Options& options, const imaging::Photo& 
     return std::nullopt;
 }
 
+/// @p message followed by @p reason in brackets, when there is one.
+QString WithReason(const QString& message, const QString& reason) {
+    return reason.isEmpty() ? message : QStringLiteral("%1 (%2)").arg(message, reason);
+}
+
 }  // namespace
 
 QString OutputFor(const Options& options, const QString& input) {
@@ -47,9 +52,7 @@ QString OutputFor(const Options& options, const QString& input) {
 FileResult ConvertFile(const Options& options, const QString& input) {
     FileResult result{input, OutputFor(options, input), false, {}, {}};
     const auto say = [&](int id, const QString& reason = {}) {
-        QString text = g_Language.GetString(id);
-        if (!reason.isEmpty()) text += QStringLiteral(" (%1)").arg(reason);
-        result.messages << text;
+        result.messages << WithReason(g_Language.GetString(id), reason);
     };
 
     const std::unique_ptr<imaging::Photo> photo =
@@ -95,20 +98,20 @@ FileResult ConvertFile(const Options& options, const QString& input) {
     order.background = options.background;
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning.
-    order.strict = true;
     std::vector<imaging::StepFailure> failures;
-    result.ok = imaging::RunConversion(
-        *photo, order, [&](const imaging::StepFailure& failure) { failures.push_back(failure); });
-    if (!result.ok && !failures.empty() && failures.back().step == imaging::Step::Scale) {
-        const QString damage = failures.back().reason;
-        order.strict = false;
+    const auto attempt = [&](bool strict) {
+        order.strict = strict;
         failures.clear();
-        result.ok = imaging::RunConversion(*photo, order, [&](const imaging::StepFailure& failure) {
+        return imaging::RunConversion(*photo, order, [&](const imaging::StepFailure& failure) {
             failures.push_back(failure);
         });
+    };
+    result.ok = attempt(true);
+    if (!result.ok && !failures.empty() && failures.back().step == imaging::Step::Scale) {
+        const QString damage = failures.back().reason;
+        result.ok = attempt(false);
         if (result.ok)
-            result.warnings << g_Language.GetString(res::IDS_STRING136) +
-                                   QStringLiteral(" (%1)").arg(damage);
+            result.warnings << WithReason(g_Language.GetString(res::IDS_STRING136), damage);
     }
     for (const imaging::StepFailure& failure : failures)
         say(res::MessageIdFor(failure.step), failure.reason);
@@ -123,12 +126,13 @@ std::vector<FileResult> ConvertAll(
     QHash<QString, QString> writers;
     std::vector<QString> collisions(results.size());
     for (qsizetype i = 0; i < options.inputs.size(); ++i) {
-        results[size_t(i)].input = options.inputs[i];
-        const QString output = OutputFor(options, options.inputs[i]);
-        const QString key = QFileInfo(output).absoluteFilePath();
+        FileResult& unconverted = results[size_t(i)];
+        unconverted.input = options.inputs[i];
+        unconverted.output = OutputFor(options, options.inputs[i]);
+        const QString key = QFileInfo(unconverted.output).absoluteFilePath();
         if (const auto first = writers.constFind(key); first != writers.cend())
-            collisions[size_t(i)] =
-                FormatMessage(g_Language.GetString(res::IDS_STRING135), {output, *first});
+            collisions[size_t(i)] = FormatMessage(g_Language.GetString(res::IDS_STRING135),
+                                                  {unconverted.output, *first});
         else
             writers.insert(key, options.inputs[i]);
     }
@@ -137,13 +141,11 @@ std::vector<FileResult> ConvertAll(
     int finished = 0;
     const auto work = [&] {
         for (qsizetype i = next++; i < options.inputs.size() && !stop; i = next++) {
-            FileResult result = collisions[size_t(i)].isEmpty()
-                                    ? ConvertFile(options, options.inputs[i])
-                                    : FileResult{options.inputs[i],
-                                                 OutputFor(options, options.inputs[i]),
-                                                 false,
-                                                 {collisions[size_t(i)]},
-                                                 {}};
+            FileResult result = results[size_t(i)];
+            if (collisions[size_t(i)].isEmpty())
+                result = ConvertFile(options, options.inputs[i]);
+            else
+                result.messages << collisions[size_t(i)];
             const QMutexLocker lock(&reporting);
             results[size_t(i)] = result;
             done(result, ++finished);

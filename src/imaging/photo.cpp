@@ -115,8 +115,8 @@ public:
             m_frame = frame;
             m_active = index;
             return true;
-        } catch (const vips::VError& error) {
-            LibraryError(error);
+        } catch (const vips::VError&) {
+            vips_error_clear();
             return false;
         }
     }
@@ -188,8 +188,8 @@ private:
             return ToRgbImage(
                 VImage::thumbnail(file.c_str(), stored.width(), ThumbnailOptions(stored)), size,
                 m_orientation);
-        } catch (const vips::VError& error) {
-            LibraryError(error);
+        } catch (const vips::VError&) {
+            vips_error_clear();
             return {};
         }
     }
@@ -236,6 +236,8 @@ int OrientationOf(const VImage& frame, const OpenOptions& options) {
 QString UnreadableReason(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) return QStringLiteral("is a folder");
+    // Opening a pipe or a device could wait for ever.
+    if (info.exists() && !info.isFile()) return QStringLiteral("not a regular file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return file.errorString();
     return {};
@@ -279,8 +281,8 @@ QImage ToRgbImage(VImage image, const QSize& size, int orientation) {
 QImage ToPreview(const VImage& image, const QSize& size) {
     try {
         return ToRgbImage(image.thumbnail_image(size.width(), ThumbnailOptions(size)), size);
-    } catch (const vips::VError& error) {
-        LibraryError(error);
+    } catch (const vips::VError&) {
+        vips_error_clear();
         return {};
     }
 }
