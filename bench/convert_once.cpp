@@ -20,11 +20,10 @@ int main(int argc, char* argv[]) {
         imaging::LibrarySession session;
         const auto photo = imaging::LoadPhoto(QString::fromLocal8Bit(argv[1]));
         const auto bitmap = imaging::Bitmap::Create(std::atoi(argv[2]), std::atoi(argv[3]));
-        const auto encoder = imaging::FindEncoder(QStringLiteral("image/tiff"));
-        if (bitmap && encoder && bitmap->SetResolution(photo->HorizontalResolution()) &&
+        if (bitmap && bitmap->SetResolution(photo->HorizontalResolution()) &&
             bitmap->DrawScaled(*photo) &&
             bitmap->RotateFlip(imaging::RotateFlipFor(std::atoi(argv[4]), 0).value_or(0)) &&
-            bitmap->Save(QString::fromLocal8Bit(argv[5]), *encoder))
+            bitmap->SaveTiff(QString::fromLocal8Bit(argv[5])))
             status = 0;
     }
     imaging::ShutdownLibrary();

@@ -8,13 +8,13 @@
 #include <QTest>
 #include <memory>
 
-#include "app/app.h"
+#include "ui/apply_language.h"
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
 #include "ui/dialog_builder.h"
 #include "test_support.h"
-#include "ui/lumaris_dlg.h"
+#include "ui/main_dialog.h"
 
 /// A main dialog on a private settings file and a recording platform, shown and
 /// active so that focus and keys behave as on a desktop.
@@ -24,7 +24,7 @@ protected:
     QString iniPath = temp.file(QStringLiteral("config/VELTRIX/tessiva.conf"));
     FakePlatform platform;
     std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<CLumarisDlg> dialog;
+    std::unique_ptr<MainDialog> dialog;
 
     QString baseFolder = temp.mkdir(QStringLiteral("program"));  // no language folder
 
@@ -32,7 +32,7 @@ protected:
     ~MainDialogTest() override {
         dialog.reset();
         // Leave the shared language manager as a program without languages has it.
-        g_Language.SetServices(nullptr, nullptr);
+        StopLanguage();
         g_Language.Initialize(temp.file(QStringLiteral("none")), QStringLiteral("english"));
     }
 
@@ -45,11 +45,11 @@ protected:
     }
 
     /// Starts (or restarts) the dialog the way the program does.
-    CLumarisDlg& start() {
+    MainDialog& start() {
         dialog.reset();
         store = std::make_unique<SettingsStore>(iniPath);
         StartLanguage(*store, platform, baseFolder);
-        dialog = std::make_unique<CLumarisDlg>(*store, platform);
+        dialog = std::make_unique<MainDialog>(*store, platform);
         dialog->Create();
         dialog->show();
         dialog->activateWindow();

@@ -15,13 +15,13 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/app.h"
+#include "ui/apply_language.h"
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
 #include "test_support.h"
-#include "ui/lumaris_dlg.h"
+#include "ui/main_dialog.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
                                            QString::fromLocal8Bit(argv[3]));
     StartLanguage(store, platform, QStringLiteral(TESSIVA_SOURCE_DIR));
     {
-        CLumarisDlg dialog(store, platform);
+        MainDialog dialog(store, platform);
         dialog.Create();
         dialog.show();
         if (argc > 2) {
@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
             std::printf("message: %s | %s\n", qPrintable(message.caption), qPrintable(message.text));
         if (!saved) return 1;
     }
-    g_Language.SetServices(nullptr, nullptr);
+    StopLanguage();
     imaging::ShutdownLibrary();
     return 0;
 }

@@ -5,12 +5,13 @@
 #include <QTest>
 
 #include "resources/resource.h"
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
+#include "test_support.h"
 
 namespace {
 
 TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
-    CAboutDlg about;
+    AboutDialog about;
     about.show();
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tessiva"));
     auto* icon = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_ICON));
@@ -29,7 +30,7 @@ TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
 }
 
 TEST(AboutDialog, EscapeClosesIt) {
-    CAboutDlg about;
+    AboutDialog about;
     about.show();
     QTest::keyClick(&about, Qt::Key_Escape);
     EXPECT_FALSE(about.isVisible());

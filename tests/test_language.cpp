@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <QFile>
 #include <clocale>
 
@@ -12,15 +14,25 @@ namespace {
 
 const QString kWarning = QStringLiteral("Your language file name may be not proper,\n please read the help file!");
 
+/// A warning handler that shows warnings as the window does, on @p platform.
+Language::WarningHandler ShownOn(FakePlatform& platform) {
+    return [&platform](const QString& text, const QString& caption) {
+        platform.MessageBox(nullptr, text, caption, MsgButtons::Ok, MsgIcon::None);
+    };
+}
+
 /// A language manager over a temporary program folder and settings store.
 class LanguageTest : public ::testing::Test {
 protected:
     TempFolder temp;
     FakePlatform platform;
     SettingsStore store{temp.file(QStringLiteral("store.conf"))};
-    CLanguage language;
+    Language language;
 
-    LanguageTest() { language.SetServices(&store, &platform); }
+    LanguageTest() {
+        language.SetStore(&store);
+        language.SetWarningHandler(ShownOn(platform));
+    }
     ~LanguageTest() override { std::setlocale(LC_ALL, ""); }
 
     void install(const QString& name, const QByteArray& content) {
@@ -62,6 +74,8 @@ struct NameCase {
     const char* warningCaption;  // nullptr: no warning
 };
 
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.file; }
+
 class LanguageNames : public LanguageTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(LanguageNames, NameTellsEncodingAndLocale) {
@@ -98,7 +112,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // Unrecognised: identifier and code page keep their first values.
                       NameCase{"Klingon", ENCODING_ANSI, 0x0409, 1252, "klingon"},
                       NameCase{"german_utf-8_old", ENCODING_UTF8, 0x0409, 1252, "german_utf"},
-                      NameCase{"x_unicode_utf-8", ENCODING_UTF8, 0x0409, 1252, "x_unicode"}));
+                      NameCase{"x_unicode_utf-8", ENCODING_UTF8, 0x0409, 1252, "x_unicode"}),
+    [](const ::testing::TestParamInfo<NameCase>& info) {
+        std::string name = info.param.file;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
 
 TEST_F(LanguageTest, AnUnrecognisedNameLoadsItsTextsAsUtf8) {
     install(QStringLiteral("Klingon"), "[DIALOG]\nIDC_BUTTON_EXIT=Qapla\xE2\x80\x99\n");
@@ -249,8 +269,9 @@ TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     TempFolder temp;
     SettingsStore store(temp.file(QStringLiteral("s.conf")));
     FakePlatform platform;
-    CLanguage language;
-    language.SetServices(&store, &platform);
+    Language language;
+    language.SetStore(&store);
+    language.SetWarningHandler(ShownOn(platform));
     language.Initialize(QStringLiteral(TESSIVA_SOURCE_DIR), QString::fromLatin1(GetParam()));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(language.GetCurrentLanguage(), QString::fromLatin1(GetParam()));
@@ -276,8 +297,8 @@ INSTANTIATE_TEST_SUITE_P(Files, ShippedLanguages,
 TEST(ShippedLanguageTexts, EachEncodingDecodesToItsScript) {
     TempFolder temp;
     SettingsStore store(temp.file(QStringLiteral("s.conf")));
-    CLanguage language;
-    language.SetServices(&store, nullptr);
+    Language language;
+    language.SetStore(&store);
     const QString base = QStringLiteral(TESSIVA_SOURCE_DIR);
     language.Initialize(base, QStringLiteral("German"));
     EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));

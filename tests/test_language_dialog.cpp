@@ -215,7 +215,7 @@ TEST(ApplyToDialog, FillsComboBoxesFromLinesAndSkipsEdits) {
     temp.write(QStringLiteral("language/German.ini"),
                "[DIALOG]\nIDD_PROGRAM_TIF_CAPTION=\nIDC_BUTTON_OPEN_PHOTO=a\\nb\\n\\n\n"
                "IDC_BUTTON_EXIT=Beenden\n");
-    CLanguage language;
+    i18n::Language language;
     language.Initialize(temp.path(), QStringLiteral("German"));
 
     QDialog dialog;
@@ -228,7 +228,7 @@ TEST(ApplyToDialog, FillsComboBoxesFromLinesAndSkipsEdits) {
     edit->setObjectName(QStringLiteral("1037"));
     auto* nameless = new QPushButton(QStringLiteral("keep"), &dialog);
     nameless->setObjectName(QStringLiteral("-1"));
-    language.ApplyToDialog(dialog, IDD_PROGRAM_TIF);
+    ApplyLanguageToDialog(language, dialog, IDD_PROGRAM_TIF);
 
     ASSERT_EQ(combo->count(), 4);
     EXPECT_EQ(combo->itemText(0), QStringLiteral("a"));

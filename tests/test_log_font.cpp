@@ -3,7 +3,7 @@
 #include <QFont>
 
 #include "app/settings_store.h"
-#include "overlay/log_font.h"
+#include "font/log_font.h"
 #include "test_support.h"
 
 namespace {
@@ -112,3 +112,9 @@ TEST(LogFontConversion, ExtremeStoredHeightsStayUsable) {
 }
 
 }  // namespace
+
+TEST(Colours, ColorRefHoldsRedInTheLowestByte) {
+    EXPECT_EQ(ColorFromColorRef(0x123456), QColor(0x56, 0x34, 0x12));
+    EXPECT_EQ(ColorFromColorRef(0xAB123456), QColor(0x56, 0x34, 0x12));  // the top byte is ignored
+    EXPECT_EQ(ColorRefFromColor(QColor(0x56, 0x34, 0x12)), 0x123456u);
+}

@@ -207,23 +207,6 @@ TEST_F(MainDialogTest, WithoutAPicturesFolderOrStoredFolderTheFallbackIsUsed) {
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), platform.fallbackFolder);
 }
 
-TEST_F(MainDialogTest, OlderPlatformsUseTheFallbackFolderWithoutAsking) {
-    platform.majorVersion = 5;
-    start();
-    EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), platform.fallbackFolder);
-}
-
-TEST_F(MainDialogTest, AnUnreadableVersionIsReportedAndStartUpGoesOn) {
-    platform.versionReadable = false;
-    seedStore("[Option]\nlast_output_folder=/srv/out/\n");
-    start();
-    ASSERT_FALSE(platform.messages.empty());
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can get Windows Version!"));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QStringLiteral("/srv/out/"));
-}
-
 TEST_F(MainDialogTest, AnOutputPathOverTheLimitIsReportedAtClosingAndSavingGoesOn) {
     start();
     QLineEdit* output = edit(IDC_EDIT_OUTPUT_FILE);
@@ -285,12 +268,12 @@ TEST_F(MainDialogTest, WithoutAStoredFaceTheDialogFontReplacesTheOtherFields) {
     EXPECT_EQ(dialog->TextColor(), 0xFF00u);
 }
 
-TEST_F(MainDialogTest, HelpStartsTheViewerOnTheIntroductionBesideTheProgram) {
+TEST_F(MainDialogTest, HelpShowsTheIntroductionBesideTheLanguageFolder) {
     start();
     QTest::mouseClick(button(IDC_BUTTON_HELP), Qt::LeftButton);
-    ASSERT_EQ(platform.helpTargets.size(), 1u);
-    EXPECT_EQ(platform.helpTargets[0],
-              FolderOf(ExecutablePath()) + QStringLiteral("help.chm::/Introduction.htm"));
+    ASSERT_EQ(platform.helpPages.size(), 1u);
+    EXPECT_EQ(platform.helpPages[0], GetBaseFolder() + QStringLiteral("/help/Introduction.htm"));
+    EXPECT_TRUE(QFileInfo::exists(platform.helpPages[0]));
     EXPECT_TRUE(platform.messages.empty());
 }
 

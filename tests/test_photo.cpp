@@ -160,7 +160,7 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
         const auto bitmap = Bitmap::Create(8, 4);
         const QString out = temp.file(QStringLiteral("page1.tif"));
         ASSERT_TRUE(bitmap->DrawScaled(*photo));
-        ASSERT_TRUE(bitmap->Save(out, *FindEncoder(QStringLiteral("image/tiff"))));
+        ASSERT_TRUE(bitmap->SaveTiff(out));
         EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(4, 2)[0], pages[1].grey);
     }
 }
@@ -226,7 +226,6 @@ TEST_F(PhotoTest, MetafilesAreRendered) {
 }
 
 TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
-    const Encoder tiff = *FindEncoder(QStringLiteral("image/tiff"));
     for (const QString& path : {fixtures::RedEmf(temp, QStringLiteral("box.emf")),
                                 fixtures::RedWmf(temp, QStringLiteral("box.wmf"))}) {
         const auto photo = LoadPhoto(path);
@@ -234,7 +233,7 @@ TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
             const auto bitmap = Bitmap::Create(target.width(), target.height());
             ASSERT_TRUE(bitmap->DrawScaled(*photo)) << path.toStdString();
             const QString out = temp.file(QStringLiteral("metafile-%1.tif").arg(target.width()));
-            ASSERT_TRUE(bitmap->Save(out, tiff));
+            ASSERT_TRUE(bitmap->SaveTiff(out));
             const vips::VImage saved = vips::VImage::new_from_file(QFile::encodeName(out).constData());
             EXPECT_EQ(QSize(saved.width(), saved.height()), target);
             const std::vector<double> centre = saved.getpoint(target.width() / 2, target.height() / 2);
@@ -253,7 +252,7 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
             const auto photo = LoadPhoto(temp.file(name));
             const auto bitmap = Bitmap::Create(40, 30);
             ASSERT_TRUE(bitmap->DrawScaled(*photo));
-            ASSERT_TRUE(bitmap->Save(temp.file(QStringLiteral("converted.tif")), *FindEncoder(QStringLiteral("image/tiff"))));
+            ASSERT_TRUE(bitmap->SaveTiff(temp.file(QStringLiteral("converted.tif"))));
             EXPECT_EQ(LoadPhoto(temp.file(QStringLiteral("converted.tif")))->Width(), 40);
         }
         const auto first = LoadPhoto(temp.file(name));
@@ -268,13 +267,13 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
         EXPECT_GT(PreviewColour(*second).blue(), 200) << name.toStdString();
         const QString out = temp.file(name + QStringLiteral(".out.tif"));
         ASSERT_TRUE(bitmap->DrawScaled(*second));
-        ASSERT_TRUE(bitmap->Save(out, *FindEncoder(QStringLiteral("image/tiff"))));
+        ASSERT_TRUE(bitmap->SaveTiff(out));
         EXPECT_GT(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(2, 2)[2], 200)
             << name.toStdString();
         {
             const auto wide = Bitmap::Create(60, 20);
             ASSERT_TRUE(wide->DrawScaled(*second));
-            ASSERT_TRUE(wide->Save(temp.file(QStringLiteral("converted.tif")), *FindEncoder(QStringLiteral("image/tiff"))));
+            ASSERT_TRUE(wide->SaveTiff(temp.file(QStringLiteral("converted.tif"))));
             const auto reopened = LoadPhoto(temp.file(QStringLiteral("converted.tif")));
             EXPECT_EQ(reopened->Width(), 60) << "a converted TIFF opened again";
             EXPECT_GT(PreviewColour(*reopened).blue(), 200);

@@ -3,6 +3,7 @@
 #include "i18n/language.h"
 #include "resources/resource.h"
 #include "resources/string_table.h"
+#include "test_support.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ TEST(StringTable, KeepsTheProgramsOwnWording) {
 }
 
 TEST(LanguageManager, MessagesComeFromTheBuiltInTableWithoutALanguageFile) {
-    CLanguage language;
+    Language language;
     EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
     EXPECT_EQ(language.GetString(res::IDS_STRING113), QStringLiteral("Failed to SetResolution!"));
     EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("Error"));

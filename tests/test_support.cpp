@@ -18,12 +18,6 @@ MsgResult FakePlatform::MessageBox(QWidget* owner, const QString& text, const QS
     return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
 }
 
-bool FakePlatform::GetVersionEx(OsVersionInfo& info) {
-    if (!versionReadable) return false;
-    info.dwMajorVersion = majorVersion;
-    return true;
-}
-
 bool FakePlatform::OpenUrl(const QString& url) {
     openedUrls.push_back(url);
     return openUrlSucceeds;

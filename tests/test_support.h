@@ -10,6 +10,22 @@
 
 #include "ui/platform_services.h"
 
+// Test cases read best with the layers' names unqualified.
+namespace app::settings {}
+namespace font {}
+namespace i18n {}
+namespace imaging {}
+namespace overlay {}
+namespace res {}
+namespace ui {}
+using namespace app;
+using namespace font;
+using namespace i18n;
+using namespace imaging;
+using namespace overlay;
+using namespace res;
+using namespace ui;
+
 /// A message box as the program asked for it.
 struct RecordedMessage {
     QString text;
@@ -33,13 +49,11 @@ class FakePlatform final : public PlatformServices {
 public:
     std::vector<RecordedMessage> messages;
     std::deque<MsgResult> answers;  // next answers; Ok or No when empty
-    bool versionReadable = true;
-    uint32_t majorVersion = 10;
     std::optional<QString> picturesFolder;
     QString fallbackFolder = QStringLiteral("/fallback/home/");
     bool openUrlSucceeds = true;
     std::vector<QString> openedUrls;
-    std::vector<QString> helpTargets;
+    std::vector<QString> helpPages;
     struct OpenRequest {
         QString title;
         std::vector<FileFilter> filters;
@@ -61,11 +75,10 @@ public:
 
     MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
                          MsgButtons buttons, MsgIcon icon) override;
-    bool GetVersionEx(OsVersionInfo& info) override;
     std::optional<QString> PicturesFolder() override { return picturesFolder; }
     QString FallbackFolder() override { return fallbackFolder; }
     bool OpenUrl(const QString& url) override;
-    void StartHelpViewer(const QString& target) override { helpTargets.push_back(target); }
+    void ShowHelpPage(const QString& path) override { helpPages.push_back(path); }
     int RunModal(QDialog& dialog) override;
     std::optional<QString> GetOpenFileName(QWidget* owner, const QString& title,
                                            const std::vector<FileFilter>& filters,

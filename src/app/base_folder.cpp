@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace app {
+
 QChar PathSeparator() { return QDir::separator(); }
 
 bool FileExists(const QString& path) {
@@ -39,3 +41,5 @@ QString ExecutablePath() {
 }
 
 QString GetBaseFolder() { return BaseFolderFor(ExecutablePath()); }
+
+}  // namespace app

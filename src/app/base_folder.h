@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace app {
+
 /// The native path separator of this platform ("\\" on Windows, "/" elsewhere).
 QChar PathSeparator();
 
@@ -22,3 +24,5 @@ QString ExecutablePath();
 
 /// The base folder of the running program (BaseFolderFor its executable).
 QString GetBaseFolder();
+
+}  // namespace app

@@ -3,7 +3,10 @@
 #include <QString>
 
 // Sections and keys of the settings store, spelled exactly as stored.
-namespace settings {
+namespace app::settings {
+
+/// The company key under which the store keeps the program's data.
+inline const QString kCompanyKey = QStringLiteral("VELTRIX");
 
 inline const QString kOption = QStringLiteral("Option");
 inline const QString kCurrentFont = QStringLiteral("CurrentFont");
@@ -19,4 +22,4 @@ inline const QString kCurrentColor = QStringLiteral("nCurrentColor");
 
 inline const QString kDefaultLanguage = QStringLiteral("english");
 
-}  // namespace settings
+}  // namespace app::settings

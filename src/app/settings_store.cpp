@@ -5,6 +5,8 @@
 #include <QVariant>
 #include <optional>
 
+namespace app {
+
 namespace {
 
 QString KeyPath(const QString& section, const QString& key) { return section + u'/' + key; }
@@ -103,3 +105,5 @@ SettingsStore::Batch::Batch(SettingsStore& store) : m_store(store) { ++m_store.m
 SettingsStore::Batch::~Batch() {
     if (--m_store.m_batchDepth == 0) m_store.commit();
 }
+
+}  // namespace app

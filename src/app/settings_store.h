@@ -8,6 +8,8 @@
 
 class QSettings;
 
+namespace app {
+
 /// The per-user settings store: named sections of 32-bit integers and strings.
 ///
 /// Reads never fail: a missing, unreadable or mistyped value gives the caller's
@@ -64,3 +66,5 @@ private:
 /// digits only. Values from 2^31 to 2^32-1 are 32-bit patterns and wrap to
 /// negative numbers. Anything else gives no value.
 std::optional<int32_t> ParseStoredInt(QStringView text);
+
+}  // namespace app

@@ -13,9 +13,15 @@
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
 #include "resources/resource.h"
-#include "resources/step_messages.h"
+#include "messages/step_messages.h"
 
 namespace cli {
+
+using app::FolderOf;
+using app::PathSeparator;
+using i18n::FormatMessage;
+using i18n::g_Language;
+
 namespace {
 
 /// The frame dimension the options name for @p photo, or nothing.
@@ -114,7 +120,7 @@ FileResult ConvertFile(const Options& options, const QString& input) {
             result.warnings << WithReason(g_Language.GetString(res::IDS_STRING136), damage);
     }
     for (const imaging::StepFailure& failure : failures)
-        say(res::MessageIdFor(failure.step), failure.reason);
+        say(messages::MessageIdFor(failure.step), failure.reason);
     return result;
 }
 

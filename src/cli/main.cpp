@@ -245,8 +245,8 @@ int main(int argc, char* argv[]) {
     const QString language = parser.isSet(QStringLiteral("language"))
                                  ? parser.value(QStringLiteral("language"))
                                  : QStringLiteral("english");
-    g_Language.Initialize(GetBaseFolder(), language);
-    if (g_Language.GetCurrentLanguage().compare(language, Qt::CaseInsensitive) != 0)
+    i18n::g_Language.Initialize(app::GetBaseFolder(), language);
+    if (i18n::g_Language.GetCurrentLanguage().compare(language, Qt::CaseInsensitive) != 0)
         Fail(QStringLiteral("no language file named %1").arg(language));
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
@@ -270,12 +270,12 @@ int main(int argc, char* argv[]) {
     }
     imaging::ShutdownLibrary();
     const qsizetype total = options.inputs.size();
-    QString summary = FormatMessage(g_Language.GetString(res::IDS_STRING132),
+    QString summary = i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING132),
                                     {QString::number(converted), QString::number(total)});
     if (failed)
-        summary += QStringLiteral("; ") + FormatMessage(g_Language.GetString(res::IDS_STRING133),
+        summary += QStringLiteral("; ") + i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING133),
                                                         {QString::number(failed)});
-    if (g_stop) summary += QStringLiteral("; ") + g_Language.GetString(res::IDS_STRING134);
+    if (g_stop) summary += QStringLiteral("; ") + i18n::g_Language.GetString(res::IDS_STRING134);
     std::fprintf(stderr, "%s.\n", qPrintable(summary));
     if (g_stop) return 130;
     return failed ? 1 : 0;

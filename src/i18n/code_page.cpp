@@ -9,6 +9,9 @@
 #else
 #include <cerrno>
 #include <iconv.h>
+
+namespace i18n {
+
 #endif
 
 namespace {
@@ -81,3 +84,5 @@ QString DecodeCodePage(QByteArrayView bytes, int codePage) {
     if (codePage == kCodePageSystem || codePage == kCodePageUtf8) return DecodeUtf8(bytes);
     return DecodeWith(codePage, bytes);
 }
+
+}  // namespace i18n

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+namespace i18n {
+
 namespace {
 
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
@@ -110,3 +112,5 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
     if (keyIt == sectionIt->constEnd()) return std::nullopt;
     return *keyIt;
 }
+
+}  // namespace i18n

@@ -5,6 +5,8 @@
 #include <functional>
 #include <optional>
 
+namespace i18n {
+
 /// A read-only INI file, read the way the platform's private-profile reader
 /// reads one:
 /// - a file starting with a UTF-16 byte-order mark is UTF-16 text; any other
@@ -41,3 +43,5 @@ private:
     QHash<QString, QHash<QString, QString>> m_sections;
     bool m_utf16 = false;
 };
+
+}  // namespace i18n

@@ -12,7 +12,13 @@
 #include "i18n/runtime_locale.h"
 #include "resources/resource.h"
 #include "resources/string_table.h"
-#include "ui/platform_services.h"
+#include "font/log_font.h"
+
+namespace i18n {
+
+using app::PathSeparator;
+using font::LogFont;
+using font::LogFontDefaults;
 
 namespace {
 
@@ -52,7 +58,7 @@ QString FindText(const std::vector<LanguageText>& texts, int id) {
 }  // namespace
 
 // Defined after the constants above, which its construction uses.
-CLanguage g_Language;
+Language g_Language;
 
 QString ExpandEscapes(QString text) {
     text.replace(QStringLiteral("\\t"), QStringLiteral("\t"));
@@ -86,82 +92,76 @@ QString FormatMessage(const QString& format, const QStringList& args) {
     return result;
 }
 
-CLanguage::CLanguage() : m_strCurrentLanguage(kEnglish) {}
-CLanguage::~CLanguage() = default;
+Language::Language() : m_currentLanguage(kEnglish) {}
+Language::~Language() = default;
 
-void CLanguage::SetServices(SettingsStore* store, PlatformServices* platform) {
-    m_store = store;
-    m_platform = platform;
-}
-
-bool CLanguage::Initialize(const QString& baseFolder, const QString& name) {
-    m_strBaseFolder = baseFolder;
-    m_arrLanguages.clear();
+void Language::Initialize(const QString& baseFolder, const QString& name) {
+    m_baseFolder = baseFolder;
+    m_languages.clear();
     FindLanguageFiles();
-    return SelectLanguage(name);
+    SelectLanguage(name);
 }
 
-void CLanguage::FindLanguageFiles() {
-    const QDir folder(m_strBaseFolder + PathSeparator() + QStringLiteral("language"));
+void Language::FindLanguageFiles() {
+    const QDir folder(m_baseFolder + PathSeparator() + QStringLiteral("language"));
     const QStringList files =
         folder.entryList({QStringLiteral("*") + kIniExtension}, QDir::Files | QDir::Readable);
     for (const QString& file : files) {
-        if (file.endsWith(kIniExtension)) m_arrLanguages << file.chopped(kIniExtension.size());
+        if (file.endsWith(kIniExtension)) m_languages << file.chopped(kIniExtension.size());
     }
     // Ordinal order of UTF-16 units: capitals before small letters.
-    std::sort(m_arrLanguages.begin(), m_arrLanguages.end(),
+    std::sort(m_languages.begin(), m_languages.end(),
               [](const QString& a, const QString& b) { return QStringView(a) < QStringView(b); });
 }
 
-QString CLanguage::GetLanguageName(int index) const {
-    return index >= 0 && index < m_arrLanguages.size() ? m_arrLanguages[index] : QString();
+QString Language::GetLanguageName(int index) const {
+    return index >= 0 && index < m_languages.size() ? m_languages[index] : QString();
 }
 
-bool CLanguage::SelectLanguage(const QString& name) {
-    m_arrMenuTexts.clear();
-    m_arrStringTexts.clear();
-    m_arrDialogTexts.clear();
-    m_strCurrentLanguage = kEnglish;
-    for (const QString& installed : m_arrLanguages) {
+void Language::SelectLanguage(const QString& name) {
+    m_menuTexts.clear();
+    m_stringTexts.clear();
+    m_dialogTexts.clear();
+    m_currentLanguage = kEnglish;
+    for (const QString& installed : m_languages) {
         if (installed.compare(name, Qt::CaseInsensitive) == 0) {
-            m_strCurrentLanguage = name;
+            m_currentLanguage = name;
             break;
         }
     }
     LoadLanguageFile(name);
-    return true;
 }
 
-LanguageEncoding CLanguage::DetectEncoding(const QString& name) {
+LanguageEncoding Language::DetectEncoding(const QString& name) {
     const QString lower = name.toLower();
     if (lower.contains(kUtf8Suffix)) return ENCODING_UTF8;
     if (lower.contains(kUtf16Suffix)) return ENCODING_UTF16;
     return ENCODING_ANSI;
 }
 
-std::optional<QString> CLanguage::ResolveLocale(const QString& name) {
+std::optional<QString> Language::ResolveLocale(const QString& name) {
     QString part = name.toLower();
-    if (m_nEncoding == ENCODING_UTF8) part.chop(kUtf8Suffix.size());
-    if (m_nEncoding == ENCODING_UTF16) part.chop(kUtf16Suffix.size());
+    if (m_encoding == ENCODING_UTF8) part.chop(kUtf8Suffix.size());
+    if (m_encoding == ENCODING_UTF16) part.chop(kUtf16Suffix.size());
 
     const auto codePageFor = [this](int ansiCodePage) {
-        if (m_nEncoding == ENCODING_UTF8) return kCodePageUtf8;
-        if (m_nEncoding == ENCODING_UTF16) return 1252;
+        if (m_encoding == ENCODING_UTF8) return kCodePageUtf8;
+        if (m_encoding == ENCODING_UTF16) return 1252;
         return ansiCodePage;
     };
     if (part == kEnglish) {
-        m_nPrimaryLanguage = 9;
-        m_nSubLanguage = 1;
-        m_nCodePage = codePageFor(1252);
+        m_primaryLanguage = 9;
+        m_subLanguage = 1;
+        m_codePage = codePageFor(1252);
         return kEnglish;
     }
     for (const LocaleEntry& entry : g_LocaleTable) {
         const QString rowName = QString::fromUtf16(entry.name).toLower();
         const QString abbreviation = QString::fromUtf16(entry.abbreviation).toLower();
         if (rowName == part || abbreviation == part) {
-            m_nPrimaryLanguage = entry.languageId & 0x3FF;
-            m_nSubLanguage = entry.languageId >> 10;
-            m_nCodePage = codePageFor(entry.codePage);
+            m_primaryLanguage = entry.languageId & 0x3FF;
+            m_subLanguage = entry.languageId >> 10;
+            m_codePage = codePageFor(entry.codePage);
             return abbreviation;
         }
     }
@@ -170,29 +170,29 @@ std::optional<QString> CLanguage::ResolveLocale(const QString& name) {
     return std::nullopt;
 }
 
-QString CLanguage::LanguageFilePath(const QString& name) const {
-    const QString folder = m_strBaseFolder + PathSeparator() + QStringLiteral("language") +
+QString Language::LanguageFilePath(const QString& name) const {
+    const QString folder = m_baseFolder + PathSeparator() + QStringLiteral("language") +
                            PathSeparator();
     const QString exact = folder + name + kIniExtension;
     if (QFileInfo::exists(exact)) return exact;
     // Names match without regard to case, also on file systems that see case.
-    for (const QString& installed : m_arrLanguages) {
+    for (const QString& installed : m_languages) {
         if (installed.compare(name, Qt::CaseInsensitive) == 0)
             return folder + installed + kIniExtension;
     }
     return exact;
 }
 
-bool CLanguage::LoadLanguageFile(const QString& name) {
-    m_nEncoding = DetectEncoding(name);
+void Language::LoadLanguageFile(const QString& name) {
+    m_encoding = DetectEncoding(name);
     const std::optional<QString> locale = ResolveLocale(name);
-    m_strLanguageFile = LanguageFilePath(name);
+    m_languageFile = LanguageFilePath(name);
 
     // Byte files decode with the language's code page; when the name told no
     // locale, with the system's, as the file reader would.
-    const int codePage = locale ? m_nCodePage : kCodePageSystem;
+    const int codePage = locale ? m_codePage : kCodePageSystem;
     const IniFile file = IniFile::Read(
-        m_strLanguageFile, [codePage](QByteArrayView bytes) { return DecodeCodePage(bytes, codePage); });
+        m_languageFile, [codePage](QByteArrayView bytes) { return DecodeCodePage(bytes, codePage); });
 
     for (const LanguageKey& row : g_LanguageKeys) {
         const QString key = QString::fromUtf16(row.key);
@@ -202,47 +202,53 @@ bool CLanguage::LoadLanguageFile(const QString& name) {
             text = kPopupMenuCaption;
         else
             text = ExpandEscapes(file.value(SectionName(section), key).value_or(QString()));
-        auto& list = section == Section::String ? m_arrStringTexts
-                     : section == Section::Menu ? m_arrMenuTexts
-                                                : m_arrDialogTexts;
+        auto& list = section == Section::String ? m_stringTexts
+                     : section == Section::Menu ? m_menuTexts
+                                                : m_dialogTexts;
         list.push_back({row.id, text});
     }
 
     ApplyRuntimeLocale(locale ? GetLanguageId() : 0);
     CreateUIFont();
-    return true;
 }
 
-bool CLanguage::CreateUIFont() {
+void Language::CreateUIFont() {
     LogFont description;
     const LogFontDefaults defaults{-11, 400, QStringLiteral("Microsoft Sans Serif")};
     if (m_store) {
-        description = ReadLogFont(*m_store, m_strCurrentLanguage, defaults);
+        description = font::ReadLogFont(*m_store, m_currentLanguage, defaults);
     } else {
         description.lfHeight = defaults.height;
         description.lfWeight = defaults.weight;
         description.lfFaceName = defaults.faceName;
     }
     description.lfQuality = 0;
-    m_fontUI = QFontFromLogFont(description);
-    return true;
+    m_uiFont = font::QFontFromLogFont(description);
 }
 
-void CLanguage::SetUIFont(const QFont& font) {
+void Language::SetUIFont(const QFont& font) {
     // Described as it resolved, so only a font that exists is kept and stored.
-    m_fontUI = QFontFromLogFont(LogFontFromQFont(font));
-    SaveUIFont(*m_fontUI);
+    m_uiFont = font::QFontFromLogFont(font::LogFontFromQFont(font));
+    if (m_store) font::WriteLogFont(*m_store, m_currentLanguage, font::LogFontFromQFont(*m_uiFont));
 }
 
-QString CLanguage::GetString(int id) const {
-    const QString text = FindText(m_arrStringTexts, id);
+QString Language::GetString(int id) const {
+    const QString text = FindText(m_stringTexts, id);
     return text.isEmpty() ? res::LoadBuiltinString(id) : text;
 }
 
-QString CLanguage::GetMenuText(int id) const { return FindText(m_arrMenuTexts, id); }
+QString Language::GetMenuText(int id) const { return FindText(m_menuTexts, id); }
 
-QString CLanguage::GetDialogText(int id) const { return FindText(m_arrDialogTexts, id); }
+QString Language::GetDialogText(int id) const { return FindText(m_dialogTexts, id); }
 
-void CLanguage::Warn(const QString& text, const QString& caption) const {
-    if (m_platform) m_platform->MessageBox(nullptr, text, caption, MsgButtons::Ok, MsgIcon::None);
+QString Language::GetTopLevelCaption(int menuId, int position) const {
+    const QString value = GetMenuText(menuId);
+    const QStringList pieces = value.split(u',');
+    return position >= 0 && position < pieces.size() ? pieces[position] : value;
 }
+
+void Language::Warn(const QString& text, const QString& caption) const {
+    if (m_warn) m_warn(text, caption);
+}
+
+}  // namespace i18n

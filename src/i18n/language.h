@@ -4,15 +4,15 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
-#include "overlay/log_font.h"
-
-class PlatformServices;
-class QMenu;
-class QWidget;
+namespace app {
 class SettingsStore;
+}
+
+namespace i18n {
 
 /// How a language file's name says its texts are encoded.
 enum LanguageEncoding : int32_t {
@@ -32,23 +32,27 @@ struct LanguageText {
 ///
 /// Message texts fall back to the built-in English strings; dialog and menu
 /// texts have no fallback, so windows keep their template texts.
-class CLanguage {
+class Language {
 public:
     /// First command id of the Language menu; one id per installed language.
     static constexpr int kFirstLanguageCommand = 45400;
 
-    CLanguage();
-    ~CLanguage();
+    /// Shows a warning about a language file: its text and caption.
+    using WarningHandler = std::function<void(const QString& text, const QString& caption)>;
 
-    /// The settings store (interface fonts) and the desktop (warnings) the
-    /// manager uses; without them fonts take their defaults and warnings are
-    /// not shown.
-    void SetServices(SettingsStore* store, PlatformServices* platform);
+    Language();
+    ~Language();
+
+    /// The settings store the interface fonts are kept in; without one fonts
+    /// take their defaults and are not stored.
+    void SetStore(app::SettingsStore* store) { m_store = store; }
+    /// Where warnings go; without a handler they are not shown.
+    void SetWarningHandler(WarningHandler handler) { m_warn = std::move(handler); }
 
     /// Lists the language files under @p baseFolder and selects @p name.
-    bool Initialize(const QString& baseFolder, const QString& name);
+    void Initialize(const QString& baseFolder, const QString& name);
     /// Loads the language @p name: texts, locale and interface font.
-    bool SelectLanguage(const QString& name);
+    void SelectLanguage(const QString& name);
 
     /// The message text @p id: the language's, else the built-in English one,
     /// else empty.
@@ -58,64 +62,55 @@ public:
     /// The dialog text @p id of the language, or empty.
     QString GetDialogText(int id) const;
 
-    int GetLanguageCount() const { return static_cast<int>(m_arrLanguages.size()); }
+    int GetLanguageCount() const { return static_cast<int>(m_languages.size()); }
     /// The installed language at @p index (0 to count - 1), or empty.
     QString GetLanguageName(int index) const;
-    QString GetCurrentLanguage() const { return m_strCurrentLanguage; }
+    QString GetCurrentLanguage() const { return m_currentLanguage; }
     /// The current language's code page and identifier (the thread locale).
-    int GetCodePage() const { return m_nCodePage; }
+    int GetCodePage() const { return m_codePage; }
     uint16_t GetLanguageId() const {
-        return static_cast<uint16_t>((m_nSubLanguage << 10) | (m_nPrimaryLanguage & 0x3FF));
+        return static_cast<uint16_t>((m_subLanguage << 10) | (m_primaryLanguage & 0x3FF));
     }
-    LanguageEncoding GetEncoding() const { return m_nEncoding; }
+    LanguageEncoding GetEncoding() const { return m_encoding; }
 
     /// The interface font; nothing before the first load.
-    const std::optional<QFont>& GetUIFont() const { return m_fontUI; }
+    const std::optional<QFont>& GetUIFont() const { return m_uiFont; }
     /// Builds the interface font from the current language's settings.
-    bool CreateUIFont();
+    void CreateUIFont();
     /// Makes @p font the interface font and stores it for the current language.
     void SetUIFont(const QFont& font);
 
-    /// Puts the language's texts and interface font on @p dialog, built from
-    /// template @p templateId.
-    bool ApplyToDialog(QWidget& dialog, int templateId);
-    /// Puts the language's texts on @p menu, loaded from menu resource
-    /// @p menuId; @p topLevel for the resource's own top-level items.
-    bool ApplyToMenu(QMenu& menu, int menuId, bool topLevel);
     /// The caption of top-level item @p position of menu resource @p menuId.
     QString GetTopLevelCaption(int menuId, int position) const;
-    /// Stores @p font's description as the current language's interface font.
-    bool SaveUIFont(const QFont& font);
 
     static LanguageEncoding DetectEncoding(const QString& name);
 
 private:
     void FindLanguageFiles();
-    bool LoadLanguageFile(const QString& name);
+    void LoadLanguageFile(const QString& name);
     std::optional<QString> ResolveLocale(const QString& name);
     QString LanguageFilePath(const QString& name) const;
     void Warn(const QString& text, const QString& caption) const;
 
-    QString m_strCurrentLanguage;
-    QStringList m_arrLanguages;
-    std::vector<LanguageText> m_arrMenuTexts;
-    std::vector<LanguageText> m_arrStringTexts;
-    std::vector<LanguageText> m_arrDialogTexts;
-    QString m_strBaseFolder;
-    int32_t m_nCodePage = 1252;
-    int32_t m_nSubLanguage = 1;
-    int32_t m_nPrimaryLanguage = 9;
-    QString m_strLanguageFile;
-    LanguageEncoding m_nEncoding = ENCODING_ANSI;
-    std::optional<QFont> m_fontUI;
-    int32_t m_nPopupCounter = 0;
+    QString m_currentLanguage;
+    QStringList m_languages;
+    std::vector<LanguageText> m_menuTexts;
+    std::vector<LanguageText> m_stringTexts;
+    std::vector<LanguageText> m_dialogTexts;
+    QString m_baseFolder;
+    int32_t m_codePage = 1252;
+    int32_t m_subLanguage = 1;
+    int32_t m_primaryLanguage = 9;
+    QString m_languageFile;
+    LanguageEncoding m_encoding = ENCODING_ANSI;
+    std::optional<QFont> m_uiFont;
 
-    SettingsStore* m_store = nullptr;
-    PlatformServices* m_platform = nullptr;
+    app::SettingsStore* m_store = nullptr;
+    WarningHandler m_warn;
 };
 
 /// The program's one language manager.
-extern CLanguage g_Language;
+extern Language g_Language;
 
 /// Replaces the two-character escapes "\t", "\n" and "\r" by a tab, a line
 /// feed and a carriage return; other backslashes stay.
@@ -124,3 +119,5 @@ QString ExpandEscapes(QString text);
 /// Fills the printf-style placeholders of a message ("%s", "%d", "%%") in order
 /// with @p args; a placeholder without an argument stays as written.
 QString FormatMessage(const QString& format, const QStringList& args);
+
+}  // namespace i18n

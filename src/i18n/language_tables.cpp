@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace i18n {
+
 namespace {
 
 constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
@@ -340,3 +342,5 @@ constexpr auto kLocaleTable = std::to_array<LocaleEntry>({
 
 const std::span<const LanguageKey> g_LanguageKeys{kLanguageKeys};
 const std::span<const LocaleEntry> g_LocaleTable{kLocaleTable};
+
+}  // namespace i18n

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+namespace i18n {
+
 /// A translatable text: the id the program uses and the key a language file
 /// holds it under.
 struct LanguageKey {
@@ -24,3 +26,5 @@ struct LocaleEntry {
 
 /// All locales, in the order they are searched.
 extern const std::span<const LocaleEntry> g_LocaleTable;
+
+}  // namespace i18n

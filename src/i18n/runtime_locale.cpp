@@ -7,6 +7,8 @@
 
 #include "i18n/language_tables.h"
 
+namespace i18n {
+
 namespace {
 
 // ISO 639 codes of the platform's primary language ids.
@@ -109,3 +111,5 @@ QString ApplyRuntimeLocale(uint16_t languageId) {
     const char* current = std::setlocale(LC_CTYPE, nullptr);
     return QString::fromLatin1(current ? current : "");
 }
+
+}  // namespace i18n

@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace i18n {
+
 /// The Qt locale that platform language identifier @p languageId stands for.
 QLocale LocaleForLanguageId(uint16_t languageId);
 
@@ -12,3 +14,5 @@ QLocale LocaleForLanguageId(uint16_t languageId);
 /// locale installed here; the user's default when none is or when
 /// @p languageId is 0. Returns the runtime locale name now in force.
 QString ApplyRuntimeLocale(uint16_t languageId);
+
+}  // namespace i18n

@@ -23,17 +23,6 @@ namespace {
 
 using vips::VImage;
 
-struct EncoderEntry {
-    const char* mimeType;
-    const char* saver;  // libvips operation
-};
-// The encoders the program may ask for, in lookup order.
-constexpr std::array kEncoders{
-    EncoderEntry{"image/bmp", "magicksave"}, EncoderEntry{"image/jpeg", "jpegsave"},
-    EncoderEntry{"image/gif", "gifsave"},    EncoderEntry{"image/tiff", "tiffsave"},
-    EncoderEntry{"image/png", "pngsave"},
-};
-
 /// A one-band 8-bit image of @p mask, copied row by row (QImage rows are padded).
 VImage ImageFromMask(const QImage& mask) {
     const size_t width = static_cast<size_t>(mask.width());
@@ -113,32 +102,6 @@ std::optional<int> RotateFlipFor(int angle, int flipType) {
     // Rows of the platform's table: none, X, Y for each angle.
     static constexpr int kTable[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
     return kTable[rotation][flipType];
-}
-
-QColor ColorFromColorRef(uint32_t colorRef) {
-    return QColor(static_cast<int>(colorRef & 0xFF), static_cast<int>((colorRef >> 8) & 0xFF),
-                  static_cast<int>((colorRef >> 16) & 0xFF));
-}
-
-uint32_t ArgbFromColorRef(uint32_t colorRef) {
-    return 0xFF000000u | ((colorRef & 0xFF) << 16) | (colorRef & 0xFF00) |
-           ((colorRef >> 16) & 0xFF);
-}
-
-uint32_t ColorRefFromColor(const QColor& colour) {
-    return static_cast<uint32_t>(colour.red()) | (static_cast<uint32_t>(colour.green()) << 8) |
-           (static_cast<uint32_t>(colour.blue()) << 16);
-}
-
-std::optional<Encoder> FindEncoder(const QString& mimeType) {
-    int position = 0;
-    for (const EncoderEntry& entry : kEncoders) {
-        if (!vips_type_find("VipsOperation", entry.saver)) continue;  // not in this build
-        if (mimeType == QLatin1StringView(entry.mimeType))
-            return Encoder{position, QString::fromLatin1(entry.mimeType)};
-        ++position;
-    }
-    return std::nullopt;
 }
 
 int RotateFlipForOrientation(int orientation) {
@@ -286,9 +249,7 @@ bool Bitmap::RotateFlip(int type) {
     }
 }
 
-bool Bitmap::Save(const QString& path, const Encoder& encoder) {
-    if (encoder.mimeType != QLatin1StringView("image/tiff"))
-        return Fail(QStringLiteral("not a TIFF encoder"));
+bool Bitmap::SaveTiff(const QString& path) {
     try {
         // Pixels settle in memory (on all cores), then strips compress on all cores.
         const VImage pixels = m_impl->image.copy_memory();

@@ -44,21 +44,6 @@ bool IsKnownAngle(int angle);
 /// 1 horizontal, 2 vertical); nothing when either is not one of those.
 std::optional<int> RotateFlipFor(int angle, int flipType);
 
-/// The opaque colour of a COLORREF (0x00BBGGRR); its top byte is ignored.
-QColor ColorFromColorRef(uint32_t colorRef);
-/// That colour as 32-bit ARGB with alpha 255.
-uint32_t ArgbFromColorRef(uint32_t colorRef);
-/// The COLORREF of @p colour.
-uint32_t ColorRefFromColor(const QColor& colour);
-
-/// An image encoder found by its MIME type.
-struct Encoder {
-    int position;
-    QString mimeType;
-};
-/// The first encoder whose MIME type is exactly @p mimeType, or nothing.
-std::optional<Encoder> FindEncoder(const QString& mimeType);
-
 /// The output picture of one conversion: 24-bit RGB of a fixed size, drawn on,
 /// turned, and saved. Pixels are computed when saved.
 class Bitmap {
@@ -84,10 +69,10 @@ public:
     void DrawText(const QString& text, const QFont& font, const QColor& colour, QPoint position);
     /// Turns and mirrors the bitmap; false for a type outside 0 to 7.
     bool RotateFlip(int type);
-    /// Writes the bitmap with @p encoder to @p path. The file at @p path is
-    /// replaced only once the new one is complete; on failure it is untouched
-    /// and no partial file is left.
-    bool Save(const QString& path, const Encoder& encoder);
+    /// Writes the bitmap to @p path as a 24-bit RGB TIFF. The file at @p path
+    /// is replaced only once the new one is complete; on failure it is
+    /// untouched and no partial file is left.
+    bool SaveTiff(const QString& path);
     /// Why the last step that failed did, in the library's or the system's words.
     const QString& Error() const { return m_error; }
 

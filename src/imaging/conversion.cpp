@@ -1,15 +1,9 @@
 #include "imaging/conversion.h"
 
 #include "imaging/bitmap.h"
+#include "overlay/text_position.h"
 
 namespace imaging {
-
-std::vector<Step> TextPositionFailures(QPoint position, int width, int height) {
-    std::vector<Step> failures;
-    if (position.x() < 0 || position.x() >= width) failures.push_back(Step::TextX);
-    if (position.y() < 0 || position.y() >= height) failures.push_back(Step::TextY);
-    return failures;
-}
 
 bool RunConversion(const Photo& photo, const ConversionOrder& order,
                    const std::function<void(const StepFailure&)>& notify) {
@@ -30,24 +24,19 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         return false;
     }
     if (!order.text.isEmpty()) {
-        QPoint position = order.position;
-        for (const Step failure : TextPositionFailures(position, order.width, order.height)) {
-            notify({failure, {}});
-            (failure == Step::TextX ? position.rx() : position.ry()) = 0;
-        }
-        bitmap->DrawText(order.text, order.font, order.colour, position);
+        const QSize size(order.width, order.height);
+        const overlay::PositionFit fit = overlay::FitOf(order.position, size);
+        if (fit.x != overlay::Fit::Inside) notify({Step::TextX, {}});
+        if (fit.y != overlay::Fit::Inside) notify({Step::TextY, {}});
+        bitmap->DrawText(order.text, order.font, order.colour,
+                         overlay::Corrected(order.position, size));
     }
     // An unknown angle or flip (a hand-edited store) turns nothing at all.
     if (!IsKnownAngle(order.angle)) notify({Step::Angle, {}});
     if (!bitmap->RotateFlip(
             RotateFlipFor(order.angle, order.flipType).value_or(RotateNoneFlipNone)))
         notify({Step::RotateFlip, bitmap->Error()});
-    const std::optional<Encoder> encoder = FindEncoder(QStringLiteral("image/tiff"));
-    if (!encoder) {
-        notify({Step::Save, QStringLiteral("no TIFF encoder")});
-        return false;
-    }
-    if (!bitmap->Save(order.outputPath, *encoder)) {
+    if (!bitmap->SaveTiff(order.outputPath)) {
         notify({Step::Save, bitmap->Error()});
         return false;
     }

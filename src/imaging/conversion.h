@@ -45,10 +45,6 @@ struct ConversionOrder {
     bool strict = false;            // fail at the first damage the decoder notices
 };
 
-/// Where text at @p position lies outside an output of @p width x @p height:
-/// TextX, TextY, both or neither, in that order.
-std::vector<Step> TextPositionFailures(QPoint position, int width, int height);
-
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,
 /// TIFF. Each failure or correction is told to @p notify in the order they
 /// happen. True when the TIFF was written.

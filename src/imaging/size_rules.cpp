@@ -37,7 +37,7 @@ QString PhotoFileName(const QString& path) {
     const bool urlLike =
         (path.size() > 3 && path[3] == u':') || (path.size() > 4 && path[4] == u':');
     if (urlLike && !path.startsWith(u'/')) return path;
-    return path.mid(path.lastIndexOf(PathSeparator()) + 1);
+    return path.mid(path.lastIndexOf(app::PathSeparator()) + 1);
 }
 
 QString DefaultOutputFile(const QString& folder, const QString& photoPath) {
@@ -48,16 +48,16 @@ QString DefaultOutputFile(const QString& folder, const QString& photoPath) {
 }
 
 QString WithTifExtension(const QString& path) {
-    const qsizetype nameStart = path.lastIndexOf(PathSeparator()) + 1;
+    const qsizetype nameStart = path.lastIndexOf(app::PathSeparator()) + 1;
     const qsizetype dot = path.lastIndexOf(u'.');
     const QString stem = dot >= nameStart ? path.left(dot) : path;
     return stem + QStringLiteral(".tif");
 }
 
 QString SaveDialogFolder(const QString& outputFile) {
-    const qsizetype cut = outputFile.lastIndexOf(PathSeparator());
+    const qsizetype cut = outputFile.lastIndexOf(app::PathSeparator());
     if (cut < 0) return QStringLiteral(".");
-    return cut == 0 ? QString(PathSeparator())
+    return cut == 0 ? QString(app::PathSeparator())
                     : outputFile.left(cut);  // the root keeps its separator
 }
 

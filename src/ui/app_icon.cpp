@@ -1,8 +1,10 @@
 #include "ui/app_icon.h"
 
-// The icons live in the core library; a static library's resources must be
-// registered by hand before first use.
+// The icons live in the interface library; a static library's resources must
+// be registered by hand before first use, from outside any namespace.
 static void InitIconResources() { Q_INIT_RESOURCE(tessiva); }
+
+namespace ui {
 
 QIcon LoadAppIcon() {
     static const bool registered = (InitIconResources(), true);
@@ -12,3 +14,5 @@ QIcon LoadAppIcon() {
         icon.addFile(QStringLiteral(":/icons/tessiva-%1.png").arg(size), QSize(size, size));
     return icon;
 }
+
+}  // namespace ui

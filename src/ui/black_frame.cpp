@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace ui {
+
 BlackFrame::BlackFrame(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -16,3 +18,5 @@ void BlackFrame::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     if (!m_image.isNull() && !rect().isEmpty()) painter.drawImage(rect(), m_image);
 }
+
+}  // namespace ui

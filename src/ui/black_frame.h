@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace ui {
+
 /// A static control drawn as a black rectangle; the photo preview is painted
 /// into it.
 class BlackFrame : public QWidget {
@@ -21,3 +23,5 @@ protected:
 private:
     QImage m_image;
 };
+
+}  // namespace ui

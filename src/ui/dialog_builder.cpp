@@ -15,6 +15,8 @@
 #include "ui/black_frame.h"
 #include "ui/group_frame.h"
 
+namespace ui {
+
 namespace {
 
 int MulDiv(int number, int numerator, int denominator) {
@@ -175,3 +177,5 @@ BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tmpl, const 
     }
     return built;
 }
+
+}  // namespace ui

@@ -10,6 +10,8 @@ class QButtonGroup;
 class QDialog;
 class QWidget;
 
+namespace ui {
+
 /// Pixels per dialog unit of a font: a horizontal unit is a quarter of cx, a
 /// vertical unit an eighth of cy.
 struct DialogBaseUnits {
@@ -53,3 +55,5 @@ struct BuiltDialog {
 /// positions mapped through @p font, tab order = template order, each group
 /// of radio buttons exclusive on its own. Sets the caption and a fixed size.
 BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tmpl, const QFont& font);
+
+}  // namespace ui

@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+namespace ui {
+
 namespace {
 
 /// @p font with the name of its style in its family. The font chooser selects
@@ -87,3 +89,5 @@ QFont FontColorDialog::selectedFont() const { return m_fonts->currentFont(); }
 QColor FontColorDialog::selectedColour() const {
     return m_colours ? m_colours->currentData().value<QColor>() : QColor(Qt::black);
 }
+
+}  // namespace ui

@@ -7,6 +7,8 @@
 class QComboBox;
 class QFontDialog;
 
+namespace ui {
+
 /// The font dialog with its effects (underline, strike-out) and, when asked
 /// for, a list of the sixteen standard colours starting at black.
 class FontColorDialog : public QDialog {
@@ -24,3 +26,5 @@ private:
     QFontDialog* m_fonts;
     QComboBox* m_colours = nullptr;
 };
+
+}  // namespace ui

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyle>
 
+namespace ui {
+
 GroupFrame::GroupFrame(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -34,3 +36,5 @@ void GroupFrame::paintEvent(QPaintEvent*) {
                           Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, palette(),
                           isEnabled(), m_title, QPalette::WindowText);
 }
+
+}  // namespace ui

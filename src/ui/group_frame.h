@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace ui {
+
 /// A group box drawn the way dialog templates mean it: a frame around a
 /// region of the dialog whose top line runs through the title. It is only
 /// decoration; clicks pass through to the dialog beneath.
@@ -20,3 +22,5 @@ protected:
 private:
     QString m_title;
 };
+
+}  // namespace ui

@@ -13,6 +13,8 @@ class QMenu;
 class QPoint;
 class QWidget;
 
+namespace ui {
+
 /// Buttons of a message box.
 enum class MsgButtons { Ok, YesNo };
 /// Icon of a message box.
@@ -33,13 +35,6 @@ struct FontChoice {
     QColor colour;
 };
 
-/// The platform's version record; only the major version is used.
-struct OsVersionInfo {
-    uint32_t dwOSVersionInfoSize = 0;
-    uint32_t dwMajorVersion = 0;
-    uint32_t dwMinorVersion = 0;
-};
-
 /// What the dialogs ask of the desktop: message boxes, the shell, folders.
 /// The program uses the Qt implementation; tests use a recording fake.
 class PlatformServices {
@@ -50,8 +45,6 @@ public:
     virtual MsgResult MessageBox(QWidget* owner, const QString& text, const QString& caption,
                                  MsgButtons buttons = MsgButtons::Ok,
                                  MsgIcon icon = MsgIcon::None) = 0;
-    /// Fills @p info with the platform's version; false when it cannot be read.
-    virtual bool GetVersionEx(OsVersionInfo& info) = 0;
     /// The user's pictures folder without a trailing separator, or nothing
     /// when the folder does not exist.
     virtual std::optional<QString> PicturesFolder() = 0;
@@ -77,10 +70,12 @@ public:
     virtual std::optional<QString> GetSaveFileName(QWidget* owner, const QString& title,
                                                    const std::vector<FileFilter>& filters,
                                                    const QString& initialFolder) = 0;
-    /// Starts the help viewer on @p target, "<folder>help.chm::/<page>".
-    /// Failures are not reported.
-    virtual void StartHelpViewer(const QString& target) = 0;
+    /// Shows the help page at @p path in the user's browser. Failures are not
+    /// reported.
+    virtual void ShowHelpPage(const QString& path) = 0;
 };
 
 /// The platform services of the running program.
 PlatformServices& QtPlatformServices();
+
+}  // namespace ui

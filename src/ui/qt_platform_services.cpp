@@ -15,6 +15,9 @@
 #include "ui/font_color_dialog.h"
 #include "ui/platform_services.h"
 
+namespace ui {
+
+
 namespace {
 
 /// File-dialog filters in Qt's "description (patterns);;..." form.
@@ -57,19 +60,6 @@ public:
         }
     }
 
-    bool GetVersionEx(OsVersionInfo& info) override {
-        if (info.dwOSVersionInfoSize == 0) return false;
-#ifdef Q_OS_WIN
-        const auto version = QOperatingSystemVersion::current();
-        info.dwMajorVersion = static_cast<uint32_t>(version.majorVersion());
-        info.dwMinorVersion = static_cast<uint32_t>(version.minorVersion());
-#else
-        // Desktops here have the per-user pictures folder of modern Windows.
-        info.dwMajorVersion = 6;
-        info.dwMinorVersion = 0;
-#endif
-        return true;
-    }
 
     std::optional<QString> PicturesFolder() override {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -81,7 +71,7 @@ public:
 #ifdef Q_OS_WIN
         return QStringLiteral("c:\\");
 #else
-        return QDir::toNativeSeparators(QDir::homePath()) + PathSeparator();
+        return QDir::toNativeSeparators(QDir::homePath()) + app::PathSeparator();
 #endif
     }
 
@@ -117,24 +107,8 @@ public:
                                                    nullptr, QFileDialog::DontConfirmOverwrite));
     }
 
-    void StartHelpViewer(const QString& target) override {
-        const qsizetype split = target.indexOf(u"::");
-        const QString chm = split < 0 ? target : target.left(split);
-        QString page = split < 0 ? QString() : target.mid(split + 2);
-        while (page.startsWith(u'/')) page.remove(0, 1);
-#ifdef Q_OS_WIN
-        QProcess::startDetached(QStringLiteral("hh.exe"), {target});
-#else
-        if (QFileInfo::exists(chm)) {
-            for (const char* viewer : {"xchm", "kchmviewer"}) {
-                const QString program = QStandardPaths::findExecutable(QString::fromLatin1(viewer));
-                if (!program.isEmpty() && QProcess::startDetached(program, {chm})) return;
-            }
-        }
-        // Without a CHM viewer the same help is shipped as HTML.
-        const QString html = FolderOf(chm) + QStringLiteral("help") + PathSeparator() + page;
-        if (QFileInfo::exists(html)) QDesktopServices::openUrl(QUrl::fromLocalFile(html));
-#endif
+    void ShowHelpPage(const QString& path) override {
+        if (QFileInfo::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
 };
 
@@ -144,3 +118,5 @@ PlatformServices& QtPlatformServices() {
     static QtServices services;
     return services;
 }
+
+}  // namespace ui

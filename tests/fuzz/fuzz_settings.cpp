@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "app/settings_store.h"
-#include "overlay/log_font.h"
+#include "font/log_font.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir folder;

@@ -1,4 +1,4 @@
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -6,9 +6,13 @@
 #include "i18n/language.h"
 #include "resources/resource.h"
 #include "ui/app_icon.h"
+#include "ui/apply_language.h"
 #include "ui/dialog_builder.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+namespace ui {
+
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const auto& tmpl = res::AboutDialogTemplate();
     const BuiltDialog built = BuildDialog(*this, tmpl, DialogFont(tmpl.fontPointSize));
     if (auto* icon = qobject_cast<QLabel*>(built.item(res::IDC_ABOUT_ICON))) {
@@ -20,5 +24,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         ok->setFocus();
     }
-    g_Language.ApplyToDialog(*this, res::IDD_ABOUTBOX);
+    ApplyLanguageToDialog(i18n::g_Language, *this, res::IDD_ABOUTBOX);
 }
+
+}  // namespace ui

@@ -13,9 +13,27 @@
 #include "i18n/language.h"
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
+#include "overlay/text_position.h"
 #include "resources/resource.h"
 #include "ui/black_frame.h"
-#include "ui/lumaris_dlg.h"
+#include "ui/main_dialog.h"
+
+namespace ui {
+
+// Names of the layers below, as every file of the window uses them.
+namespace settings = app::settings;
+using app::FileExists;
+using app::FolderOf;
+using app::PathSeparator;
+using font::ColorFromColorRef;
+using font::ColorRefFromColor;
+using font::LogFont;
+using font::LogFontFromQFont;
+using font::QFontFromLogFont;
+using font::WriteLogFont;
+using font::ReadLogFont;
+using i18n::FormatMessage;
+using i18n::g_Language;
 
 using namespace res;
 using imaging::ParseIntField;
@@ -36,102 +54,100 @@ const std::vector<FileFilter>& PhotoFilters() {
 
 }  // namespace
 
-QString CLumarisDlg::FieldText(int id) const {
+QString MainDialog::FieldText(int id) const {
     const auto* edit = qobject_cast<const QLineEdit*>(GetDlgItem(id));
     return edit ? edit->text() : QString();
 }
 
-void CLumarisDlg::SetFieldText(int id, const QString& text) {
+void MainDialog::SetFieldText(int id, const QString& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id))) edit->setText(text);
 }
 
-void CLumarisDlg::OnOpenPhoto() {
+void MainDialog::OnOpenPhoto() {
     const QString startFolder =
         m_store.GetProfileString(settings::kOption, settings::kLastPhotoFolder, QString());
     const std::optional<QString> chosen = m_platform.GetOpenFileName(
         this, QStringLiteral("Select a Photo file..."), PhotoFilters(), startFolder);
     if (!chosen) return;
 
-    m_szPhotoPath = *chosen;
+    m_photoPath = *chosen;
     m_store.WriteProfileString(settings::kOption, settings::kLastPhotoFolder,
-                               FolderOf(m_szPhotoPath));
-    m_pPhoto.reset();
-    m_pPhoto = m_loadPhoto ? m_loadPhoto(m_szPhotoPath)
-                           : imaging::LoadPhoto(m_szPhotoPath, imaging::OpenOptions{m_bAutoOrient});
+                               FolderOf(m_photoPath));
+    m_photo.reset();
+    m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath)
+                           : imaging::LoadPhoto(m_photoPath, imaging::OpenOptions{m_autoOrient});
     RefreshPreview();
 
-    m_strOutputFile = imaging::DefaultOutputFile(m_strOutputFolder, m_szPhotoPath);
-    SetFieldText(IDC_EDIT_OUTPUT_FILE, m_strOutputFile);
+    m_outputFile = imaging::DefaultOutputFile(m_outputFolder, m_photoPath);
+    SetFieldText(IDC_EDIT_OUTPUT_FILE, m_outputFile);
     GetDlgItem(IDC_EDIT_OUTPUT_FILE)->setEnabled(true);
 
-    m_nPhotoWidth = m_pPhoto->Width();
-    m_nPhotoHeight = m_pPhoto->Height();
+    m_photoWidth = m_photo->Width();
+    m_photoHeight = m_photo->Height();
     if (!PhotoSizeKnown()) return;
 
-    SetFieldText(IDC_EDIT_OUTPUT_WIDTH, QString::number(m_nPhotoWidth));
-    SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_nPhotoHeight));
+    SetFieldText(IDC_EDIT_OUTPUT_WIDTH, QString::number(m_photoWidth));
+    SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_photoHeight));
     GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(true);
     GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(true);
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_PHOTO_INFO))
         ->setText(FormatMessage(QStringLiteral("%s %d * %d"),
-                                {imaging::PhotoFileName(m_szPhotoPath),
-                                 QString::number(m_nPhotoWidth), QString::number(m_nPhotoHeight)}));
+                                {imaging::PhotoFileName(m_photoPath),
+                                 QString::number(m_photoWidth), QString::number(m_photoHeight)}));
     ShowFrames();
     CheckPositionAgainstPhoto();
 }
 
-bool CLumarisDlg::PhotoSizeKnown() {
-    if (m_nPhotoWidth <= 0) {
-        Message(g_Language.GetString(IDS_STRING126), m_szPhotoPath);
+bool MainDialog::PhotoSizeKnown() {
+    if (m_photoWidth <= 0) {
+        Message(g_Language.GetString(IDS_STRING126), m_photoPath);
         return false;
     }
-    if (m_nPhotoHeight <= 0) {
-        Message(g_Language.GetString(IDS_STRING127), m_szPhotoPath);
+    if (m_photoHeight <= 0) {
+        Message(g_Language.GetString(IDS_STRING127), m_photoPath);
         return false;
     }
     return true;
 }
 
-void CLumarisDlg::ShowFrames() {
-    m_pFrameDimensions = m_pPhoto->FrameDimensions();
-    if (m_pFrameDimensions.size() > m_nFrameCount.size())
-        m_pFrameDimensions.resize(m_nFrameCount.size());
-    m_nFrameCount.fill(0);
+void MainDialog::ShowFrames() {
+    m_frameDimensions = m_photo->FrameDimensions();
+    m_frameCounts.assign(m_frameDimensions.size(), 0);
 
     auto* range = qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FRAME_RANGE));
     m_comboFrameDimension->clear();
-    for (size_t i = 0; i < m_pFrameDimensions.size(); ++i) {
+    for (size_t i = 0; i < m_frameDimensions.size(); ++i) {
         const int index = static_cast<int>(i);
         m_comboFrameDimension->insertItem(
-            index, imaging::FrameDimensionName(m_pFrameDimensions[i], index));
-        m_nFrameCount[i] = m_pPhoto->FrameCount(m_pFrameDimensions[i]);
+            index, imaging::FrameDimensionName(m_frameDimensions[i], index));
+        m_frameCounts[i] = m_photo->FrameCount(m_frameDimensions[i]);
         range->setText(
             FormatMessage(QStringLiteral("Set frame from 0 to %d"),
-                          {QString::number(static_cast<int64_t>(m_nFrameCount[i]) - 1)}));
+                          {QString::number(static_cast<int64_t>(m_frameCounts[i]) - 1)}));
     }
     m_comboFrameDimension->setCurrentIndex(0);
-    m_comboFrameDimension->setVisible(m_pFrameDimensions.size() >= 2);
+    m_comboFrameDimension->setVisible(m_frameDimensions.size() >= 2);
     SetFieldText(IDC_EDIT_FRAME_NUMBER, QStringLiteral("0"));
-    const bool severalFrames = m_nFrameCount[0] >= 2;
+    const bool severalFrames = !m_frameCounts.empty() && m_frameCounts[0] >= 2;
     range->setVisible(severalFrames);
     GetDlgItem(IDC_EDIT_FRAME_NUMBER)->setVisible(severalFrames);
 }
 
-void CLumarisDlg::RefreshPreview() {
+void MainDialog::RefreshPreview() {
     auto* frame = static_cast<BlackFrame*>(GetDlgItem(IDC_STATIC_PICTURE));
-    if (!m_pPhoto || frame->size().isEmpty()) {
+    if (!m_photo || frame->size().isEmpty()) {
         frame->setImage({});
         return;
     }
     // Made once per frame at the frame's device pixels; painting only copies it.
     const QSize pixels = frame->size() * frame->devicePixelRatio();
-    QImage preview = m_pPhoto->Preview(pixels);
+    QImage preview = m_photo->Preview(pixels);
     preview.setDevicePixelRatio(frame->devicePixelRatio());
     frame->setImage(preview);
 }
 
-bool CLumarisDlg::FrameEditTarget(int* dimension, int32_t* number) const {
-    if (!m_pPhoto || m_pFrameDimensions.empty() || m_comboFrameDimension->currentIndex() < 0)
+bool MainDialog::FrameEditTarget(int* dimension, int32_t* number) const {
+    if (!m_photo || m_frameDimensions.empty() || m_comboFrameDimension->currentIndex() < 0)
         return false;
     const QString text = FieldText(IDC_EDIT_FRAME_NUMBER).left(127);
     if (text.isEmpty()) return false;
@@ -140,11 +156,11 @@ bool CLumarisDlg::FrameEditTarget(int* dimension, int32_t* number) const {
     return true;
 }
 
-void CLumarisDlg::OnFrameNumberChanged() {
+void MainDialog::OnFrameNumberChanged() {
     int dimension = 0;
     int32_t number = 0;
     if (!FrameEditTarget(&dimension, &number)) return;
-    const int64_t count = m_nFrameCount[static_cast<size_t>(dimension)];
+    const int64_t count = m_frameCounts[static_cast<size_t>(dimension)];
     // A dimension without frames has no number to settle on.
     if (count == 0) return;
     if (number < 0) {
@@ -155,18 +171,18 @@ void CLumarisDlg::OnFrameNumberChanged() {
         SetFieldText(IDC_EDIT_FRAME_NUMBER, QString::number(count - 1));
         return;
     }
-    m_pPhoto->SelectActiveFrame(m_pFrameDimensions[static_cast<size_t>(dimension)],
+    m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
                                 static_cast<uint32_t>(number));
     RefreshPreview();
 }
 
-void CLumarisDlg::OnFrameNumberLeft() {
+void MainDialog::OnFrameNumberLeft() {
     int dimension = 0;
     int32_t number = 0;
     if (!FrameEditTarget(&dimension, &number)) return;
     if (number >= 0 &&
-        number < static_cast<int64_t>(m_nFrameCount[static_cast<size_t>(dimension)])) {
-        m_pPhoto->SelectActiveFrame(m_pFrameDimensions[static_cast<size_t>(dimension)],
+        number < static_cast<int64_t>(m_frameCounts[static_cast<size_t>(dimension)])) {
+        m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
                                     static_cast<uint32_t>(number));
         RefreshPreview();
         return;
@@ -174,14 +190,14 @@ void CLumarisDlg::OnFrameNumberLeft() {
     Message(g_Language.GetString(IDS_STRING121), g_Language.GetString(IDS_MESSAGE_ERROR));
 }
 
-void CLumarisDlg::OnFrameDimensionChanged(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= m_pFrameDimensions.size()) return;
-    const int64_t count = m_nFrameCount[static_cast<size_t>(index)];
+void MainDialog::OnFrameDimensionChanged(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= m_frameDimensions.size()) return;
+    const int64_t count = m_frameCounts[static_cast<size_t>(index)];
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FRAME_RANGE))
         ->setText(FormatMessage(g_Language.GetString(IDS_STRING122), {QString::number(count - 1)}));
 }
 
-bool CLumarisDlg::eventFilter(QObject* watched, QEvent* event) {
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
     // Focus taken by another window (a message box the check itself shows)
     // is not the user leaving the field: checking then said everything twice.
     const auto leftField = [event] {
@@ -197,19 +213,19 @@ bool CLumarisDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CLumarisDlg::OnBaseWidth() {
-    FillProportionalSide(IDC_EDIT_OUTPUT_WIDTH, &m_nOutputWidth, m_nPhotoWidth,
-                         IDC_EDIT_OUTPUT_HEIGHT, &m_nOutputHeight, m_nPhotoHeight);
+void MainDialog::OnBaseWidth() {
+    FillProportionalSide(IDC_EDIT_OUTPUT_WIDTH, &m_outputWidth, m_photoWidth,
+                         IDC_EDIT_OUTPUT_HEIGHT, &m_outputHeight, m_photoHeight);
 }
 
-void CLumarisDlg::OnBaseHeight() {
-    FillProportionalSide(IDC_EDIT_OUTPUT_HEIGHT, &m_nOutputHeight, m_nPhotoHeight,
-                         IDC_EDIT_OUTPUT_WIDTH, &m_nOutputWidth, m_nPhotoWidth);
+void MainDialog::OnBaseHeight() {
+    FillProportionalSide(IDC_EDIT_OUTPUT_HEIGHT, &m_outputHeight, m_photoHeight,
+                         IDC_EDIT_OUTPUT_WIDTH, &m_outputWidth, m_photoWidth);
 }
 
-void CLumarisDlg::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
+void MainDialog::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
                                        int32_t* other, int32_t photoOther) {
-    if (m_szPhotoPath.isEmpty()) {
+    if (m_photoPath.isEmpty()) {
         Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
         return;
     }
@@ -223,29 +239,38 @@ void CLumarisDlg::FillProportionalSide(int typedId, int32_t* typed, int32_t phot
     SetFieldText(otherId, QString::number(*other));
 }
 
-bool CLumarisDlg::CheckOutputSize() {
-    m_nOutputWidth = ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer);
-    m_nOutputHeight = ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer);
-    if (m_nOutputWidth <= 0) {
+bool MainDialog::CheckOutputSize() {
+    m_outputWidth = ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer);
+    m_outputHeight = ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer);
+    if (m_outputWidth <= 0) {
         Message(g_Language.GetString(IDS_STRING111), g_Language.GetString(IDS_MESSAGE_ERROR));
         return false;
     }
-    if (m_nOutputHeight <= 0) {
+    if (m_outputHeight <= 0) {
         Message(g_Language.GetString(IDS_STRING112), g_Language.GetString(IDS_MESSAGE_ERROR));
         return false;
     }
     return true;
 }
 
-void CLumarisDlg::CheckPositionAgainstPhoto() {
-    const int32_t x = ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer);
-    const int32_t y = ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer);
-    if (x >= m_nPhotoWidth) {
+void MainDialog::CheckPositionAgainstPhoto() {
+    // Only a position beyond the photo is reset here; a negative one waits for
+    // the checks at leaving the field and at converting.
+    const overlay::PositionFit fit =
+        overlay::FitOf(TypedTextPosition(), QSize(m_photoWidth, m_photoHeight));
+    if (fit.x == overlay::Fit::Beyond) {
         Message(g_Language.GetString(IDS_STRING128), g_Language.GetString(IDS_MESSAGE_WARNING));
         SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
     }
-    if (y >= m_nPhotoHeight) {
+    if (fit.y == overlay::Fit::Beyond) {
         Message(g_Language.GetString(IDS_STRING129), g_Language.GetString(IDS_MESSAGE_WARNING));
         SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
     }
 }
+
+QPoint MainDialog::TypedTextPosition() const {
+    return {imaging::ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer),
+            imaging::ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer)};
+}
+
+}  // namespace ui

@@ -1,11 +1,13 @@
-#include "resources/menu_templates.h"
+#include "ui/menu_templates.h"
 
 #include <QAction>
 #include <QMenu>
 
 #include "resources/resource.h"
 
-namespace res {
+using namespace res;
+
+namespace ui {
 namespace {
 
 QAction* AddCommand(QMenu& menu, const char* text, int id) {
@@ -29,4 +31,4 @@ std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent) {
     return root;
 }
 
-}  // namespace res
+}  // namespace ui

@@ -13,9 +13,27 @@
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
+#include "overlay/text_position.h"
 #include "resources/resource.h"
-#include "resources/step_messages.h"
-#include "ui/lumaris_dlg.h"
+#include "messages/step_messages.h"
+#include "ui/main_dialog.h"
+
+namespace ui {
+
+// Names of the layers below, as every file of the window uses them.
+namespace settings = app::settings;
+using app::FileExists;
+using app::FolderOf;
+using app::PathSeparator;
+using font::ColorFromColorRef;
+using font::ColorRefFromColor;
+using font::LogFont;
+using font::LogFontFromQFont;
+using font::QFontFromLogFont;
+using font::WriteLogFont;
+using font::ReadLogFont;
+using i18n::FormatMessage;
+using i18n::g_Language;
 
 using namespace res;
 using imaging::ParseIntField;
@@ -33,15 +51,15 @@ public:
 
 }  // namespace
 
-void CLumarisDlg::OnConvert() {
-    if (m_szPhotoPath.isEmpty()) {
+void MainDialog::OnConvert() {
+    if (m_photoPath.isEmpty()) {
         Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
         return;
     }
     UpdateData(true);
-    if (FileExists(m_strOutputFile)) {
+    if (FileExists(m_outputFile)) {
         const QString question =
-            FormatMessage(g_Language.GetString(IDS_STRING120), {m_strOutputFile});
+            FormatMessage(g_Language.GetString(IDS_STRING120), {m_outputFile});
         if (Message(question, g_Language.GetString(IDS_MESSAGE_WARNING), MsgButtons::YesNo,
                     MsgIcon::Exclamation) != MsgResult::Yes)
             return;
@@ -51,31 +69,29 @@ void CLumarisDlg::OnConvert() {
     ConvertPhoto();
 }
 
-void CLumarisDlg::ConvertPhoto() {
+void MainDialog::ConvertPhoto() {
     if (!CheckOutputSize()) return;
     UpdateData(true);
     // The whole path is used: a shortened one would name another file.
-    m_szOutputPath = FieldText(IDC_EDIT_OUTPUT_FILE);
+    m_outputPath = FieldText(IDC_EDIT_OUTPUT_FILE);
 
     imaging::ConversionOrder order;
-    order.width = m_nOutputWidth;
-    order.height = m_nOutputHeight;
-    order.angle = m_nRotateAngle;
-    order.flipType = m_nFlipType;
+    order.width = m_outputWidth;
+    order.height = m_outputHeight;
+    order.angle = m_rotateAngle;
+    order.flipType = m_flipType;
     order.text = FieldText(IDC_EDIT_TEXT);
-    order.font = QFontFromLogFont(m_lfText);
-    order.colour = imaging::ColorFromColorRef(m_crTextColor);
-    order.position =
-        QPoint(ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer),
-               ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer));
-    order.outputPath = m_szOutputPath;
+    order.font = QFontFromLogFont(m_textFont);
+    order.colour = ColorFromColorRef(m_textColour);
+    order.position = TypedTextPosition();
+    order.outputPath = m_outputPath;
     order.colours =
-        m_bConvertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
-    imaging::RunConversion(*m_pPhoto, order, [this](const imaging::StepFailure& failure) {
+        m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+    imaging::RunConversion(*m_photo, order, [this](const imaging::StepFailure& failure) {
         const QString title = failure.step == imaging::Step::Save
-                                  ? m_szOutputPath
+                                  ? m_outputPath
                                   : g_Language.GetString(IDS_MESSAGE_ERROR);
-        Message(g_Language.GetString(res::MessageIdFor(failure.step)), title);
+        Message(g_Language.GetString(messages::MessageIdFor(failure.step)), title);
         // A corrected position shows in its field.
         if (failure.step == imaging::Step::TextX)
             SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
@@ -84,33 +100,36 @@ void CLumarisDlg::ConvertPhoto() {
     });
 }
 
-void CLumarisDlg::OnTextPositionLeft(int controlId) {
-    if (m_szPhotoPath.isEmpty() || !CheckOutputSize()) return;
+void MainDialog::OnTextPositionLeft(int controlId) {
+    if (m_photoPath.isEmpty() || !CheckOutputSize()) return;
     const bool isX = controlId == IDC_EDIT_TEXT_X;
-    const int32_t value = ParseIntField(FieldText(controlId), imaging::kPositionFieldBuffer);
-    if (value < 0 || value >= (isX ? m_nOutputWidth : m_nOutputHeight)) {
+    const overlay::PositionFit fit =
+        overlay::FitOf(TypedTextPosition(), QSize(m_outputWidth, m_outputHeight));
+    if ((isX ? fit.x : fit.y) != overlay::Fit::Inside) {
         Message(g_Language.GetString(isX ? IDS_STRING123 : IDS_STRING124),
                 g_Language.GetString(IDS_MESSAGE_ERROR));
     }
 }
 
-void CLumarisDlg::OnBrowse() {
+void MainDialog::OnBrowse() {
     const std::optional<QString> chosen =
         m_platform.GetSaveFileName(this, QStringLiteral("Select Output"),
                                    {{QStringLiteral("TIF file"), {QStringLiteral("*.tif")}}},
-                                   imaging::SaveDialogFolder(m_strOutputFile));
+                                   imaging::SaveDialogFolder(m_outputFile));
     if (!chosen) return;
-    m_strOutputFile = imaging::WithTifExtension(*chosen);
-    m_strOutputFolder = FolderOf(m_strOutputFile);
-    m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder, m_strOutputFolder);
-    SetFieldText(IDC_EDIT_OUTPUT_FILE, m_strOutputFile);
+    m_outputFile = imaging::WithTifExtension(*chosen);
+    m_outputFolder = FolderOf(m_outputFile);
+    m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder, m_outputFolder);
+    SetFieldText(IDC_EDIT_OUTPUT_FILE, m_outputFile);
 }
 
-void CLumarisDlg::OnFont() {
+void MainDialog::OnFont() {
     const std::optional<FontChoice> chosen =
-        m_platform.ChooseFont(this, QFontFromLogFont(m_lfText), true);
+        m_platform.ChooseFont(this, QFontFromLogFont(m_textFont), true);
     if (!chosen) return;
-    m_lfText = LogFontFromQFont(chosen->font);
-    m_crTextColor = imaging::ColorRefFromColor(chosen->colour);
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_lfText.lfFaceName);
+    m_textFont = LogFontFromQFont(chosen->font);
+    m_textColour = ColorRefFromColor(chosen->colour);
+    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
 }
+
+}  // namespace ui

@@ -5,11 +5,11 @@
 
 class QMenu;
 
-namespace res {
+namespace ui {
 
 /// Loads menu resource @p id as a menu whose items are its top-level items;
 /// command ids are in each action's data, separators and placeholders have 0.
 /// nullptr when there is no such resource.
 std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent);
 
-}  // namespace res
+}  // namespace ui

@@ -9,27 +9,31 @@
 #include <memory>
 #include <vector>
 
-#include "overlay/log_font.h"
+#include "font/log_font.h"
 #include "ui/dialog_builder.h"
 #include "ui/platform_services.h"
 
 class QButtonGroup;
 class QComboBox;
 class QMenu;
+namespace app {
 class SettingsStore;
+}  // namespace app
 namespace imaging {
 class LibrarySession;
 class Photo;
 }  // namespace imaging
 
+namespace ui {
+
 /// The program's one window: the photo, its output settings and the commands
 /// that act on them. Its members are the state all commands share.
-class CLumarisDlg : public QDialog {
+class MainDialog : public QDialog {
     Q_OBJECT
 public:
     /// Reads the overlay font and colour from @p store; creates no controls yet.
-    CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidget* parent = nullptr);
-    ~CLumarisDlg() override;
+    MainDialog(app::SettingsStore& store, PlatformServices& platform, QWidget* parent = nullptr);
+    ~MainDialog() override;
 
     /// Creates the controls from the dialog template and initialises them; once.
     void Create();
@@ -43,14 +47,14 @@ public:
     /// @p saveAndValidate is false, from them (with validation) when true.
     bool UpdateData(bool saveAndValidate = true);
 
-    int RotateAngle() const { return m_nRotateAngle; }
-    int FlipType() const { return m_nFlipType; }
-    bool ConvertsToSrgb() const { return m_bConvertToSrgb; }
-    bool OpensUpright() const { return m_bAutoOrient; }
-    const QString& OutputFile() const { return m_strOutputFile; }
-    const QString& OutputFolder() const { return m_strOutputFolder; }
-    const LogFont& TextFont() const { return m_lfText; }
-    ColorRef TextColor() const { return m_crTextColor; }
+    int RotateAngle() const { return m_rotateAngle; }
+    int FlipType() const { return m_flipType; }
+    bool ConvertsToSrgb() const { return m_convertToSrgb; }
+    bool OpensUpright() const { return m_autoOrient; }
+    const QString& OutputFile() const { return m_outputFile; }
+    const QString& OutputFolder() const { return m_outputFolder; }
+    const font::LogFont& TextFont() const { return m_textFont; }
+    font::ColorRef TextColor() const { return m_textColour; }
 
     /// The longest output path the output-file field takes.
     static constexpr int kMaxOutputPathLength = 256;
@@ -63,9 +67,9 @@ public:
     void SetPhotoLoader(PhotoLoader loader) { m_loadPhoto = std::move(loader); }
 
     /// The opened photo, or nullptr.
-    imaging::Photo* GetPhoto() const { return m_pPhoto.get(); }
-    int OutputWidth() const { return m_nOutputWidth; }
-    int OutputHeight() const { return m_nOutputHeight; }
+    imaging::Photo* GetPhoto() const { return m_photo.get(); }
+    int OutputWidth() const { return m_outputWidth; }
+    int OutputHeight() const { return m_outputHeight; }
 
     /// Reads both size fields into the output size; false, after saying which
     /// side is invalid, when one is not positive.
@@ -103,6 +107,8 @@ private:
                               int32_t* other, int32_t photoOther);
     bool PhotoSizeKnown();
     void CheckPositionAgainstPhoto();
+    /// The text position as typed in its two fields.
+    QPoint TypedTextPosition() const;
     QString FieldText(int id) const;
     void SetFieldText(int id, const QString& text);
     void OnConvert();
@@ -122,30 +128,31 @@ private:
     MsgResult Message(const QString& text, const QString& caption,
                       MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
 
-    SettingsStore& m_store;
+    app::SettingsStore& m_store;
     PlatformServices& m_platform;
     BuiltDialog m_built;
     bool m_created = false;
 
-    QString m_szPhotoPath;
-    QString m_szOutputPath;
-    QString m_strOutputFolder;
-    QString m_strOutputFile;
-    OsVersionInfo m_osvi;
+    QString m_photoPath;
+    QString m_outputPath;
+    QString m_outputFolder;
+    QString m_outputFile;
     std::unique_ptr<imaging::LibrarySession> m_imaging;
-    int32_t m_nPhotoWidth = 0;
-    int32_t m_nPhotoHeight = 0;
-    int32_t m_nOutputWidth = 0;
-    int32_t m_nOutputHeight = 0;
-    int32_t m_nRotateAngle = 0;
-    int32_t m_nFlipType = 0;
-    std::unique_ptr<imaging::Photo> m_pPhoto;
-    std::vector<QUuid> m_pFrameDimensions;
-    std::array<uint32_t, 100> m_nFrameCount{};
+    int32_t m_photoWidth = 0;
+    int32_t m_photoHeight = 0;
+    int32_t m_outputWidth = 0;
+    int32_t m_outputHeight = 0;
+    int32_t m_rotateAngle = 0;
+    int32_t m_flipType = 0;
+    std::unique_ptr<imaging::Photo> m_photo;
+    std::vector<QUuid> m_frameDimensions;
+    std::vector<uint32_t> m_frameCounts;  // frames in each dimension
     QComboBox* m_comboFrameDimension = nullptr;
     PhotoLoader m_loadPhoto;
-    LogFont m_lfText;
-    ColorRef m_crTextColor = 0;
-    bool m_bConvertToSrgb = false;  // else stored colour values, the profile carried
-    bool m_bAutoOrient = false;     // photos opened upright by the camera's orientation
+    font::LogFont m_textFont;
+    font::ColorRef m_textColour = 0;
+    bool m_convertToSrgb = false;  // else stored colour values, the profile carried
+    bool m_autoOrient = false;     // photos opened upright by the camera's orientation
 };
+
+}  // namespace ui

@@ -1,4 +1,4 @@
-#include "ui/lumaris_dlg.h"
+#include "ui/main_dialog.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -19,10 +19,28 @@
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
-#include "resources/menu_templates.h"
+#include "ui/menu_templates.h"
 #include "resources/resource.h"
-#include "ui/about_dlg.h"
+#include "ui/about_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/apply_language.h"
+
+namespace ui {
+
+// Names of the layers below, as every file of the window uses them.
+namespace settings = app::settings;
+using app::FileExists;
+using app::FolderOf;
+using app::PathSeparator;
+using font::ColorFromColorRef;
+using font::ColorRefFromColor;
+using font::LogFont;
+using font::LogFontFromQFont;
+using font::QFontFromLogFont;
+using font::WriteLogFont;
+using font::ReadLogFont;
+using i18n::FormatMessage;
+using i18n::g_Language;
 
 using namespace res;
 
@@ -30,10 +48,6 @@ namespace {
 
 const QString kHomepageUrl = QStringLiteral("https://www.veltrix.example/tessiva/");
 
-// Size of the platform's version record, set before the query.
-constexpr uint32_t kOsVersionInfoSize = 276;
-// From this major version on the platform has a per-user pictures folder.
-constexpr uint32_t kPicturesFolderMajorVersion = 6;
 
 struct RadioValue {
     int value;
@@ -86,19 +100,19 @@ QButtonGroup* GroupOf(const BuiltDialog& built, int controlId) {
 
 }  // namespace
 
-CLumarisDlg::CLumarisDlg(SettingsStore& store, PlatformServices& platform, QWidget* parent)
+MainDialog::MainDialog(app::SettingsStore& store, PlatformServices& platform, QWidget* parent)
     : QDialog(parent), m_store(store), m_platform(platform) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    m_lfText = ReadLogFont(m_store, settings::kCurrentFont, {-13, 400, QString()});
-    m_crTextColor = static_cast<ColorRef>(
+    m_textFont = ReadLogFont(m_store, settings::kCurrentFont, {-13, 400, QString()});
+    m_textColour = static_cast<font::ColorRef>(
         m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
-    m_bConvertToSrgb = m_store.GetProfileInt(settings::kOption, settings::kConvertToSrgb, 0) != 0;
-    m_bAutoOrient = m_store.GetProfileInt(settings::kOption, settings::kAutoOrient, 0) != 0;
+    m_convertToSrgb = m_store.GetProfileInt(settings::kOption, settings::kConvertToSrgb, 0) != 0;
+    m_autoOrient = m_store.GetProfileInt(settings::kOption, settings::kAutoOrient, 0) != 0;
 }
 
-CLumarisDlg::~CLumarisDlg() {
+MainDialog::~MainDialog() {
     // Children outlive this object's members; a focused edit must not report
     // its focus loss into a half-destroyed dialog.
     for (int id : {IDC_EDIT_FRAME_NUMBER, IDC_EDIT_TEXT_X, IDC_EDIT_TEXT_Y}) {
@@ -109,7 +123,7 @@ CLumarisDlg::~CLumarisDlg() {
     }
 }
 
-void CLumarisDlg::Create() {
+void MainDialog::Create() {
     if (m_created) return;
     m_created = true;
     const auto& tmpl = MainDialogTemplate();
@@ -121,71 +135,67 @@ void CLumarisDlg::Create() {
     OnInitDialog();
 }
 
-int CLumarisDlg::DoModal() {
+int MainDialog::DoModal() {
     Create();
     return exec();
 }
 
-void CLumarisDlg::ConnectHandlers() {
-    const auto onClick = [this](int id, void (CLumarisDlg::*handler)()) {
+void MainDialog::ConnectHandlers() {
+    const auto onClick = [this](int id, void (MainDialog::*handler)()) {
         if (auto* button = qobject_cast<QPushButton*>(GetDlgItem(id)))
             connect(button, &QPushButton::clicked, this, handler);
     };
-    onClick(IDC_BUTTON_OPEN_PHOTO, &CLumarisDlg::OnOpenPhoto);
-    onClick(IDC_BUTTON_CONVERT, &CLumarisDlg::OnConvert);
-    onClick(IDC_BUTTON_OUTPUT_FILE_BROWSE, &CLumarisDlg::OnBrowse);
-    onClick(IDC_BUTTON_FONT, &CLumarisDlg::OnFont);
-    onClick(IDC_BUTTON_BASE_WIDTH, &CLumarisDlg::OnBaseWidth);
-    onClick(IDC_BUTTON_BASE_HEIGHT, &CLumarisDlg::OnBaseHeight);
-    onClick(IDC_BUTTON_EXIT, &CLumarisDlg::OnExit);
-    onClick(IDC_BUTTON_HELP, &CLumarisDlg::OnHelp);
-    onClick(IDC_BUTTON_HOMEPAGE, &CLumarisDlg::OnHomepage);
+    onClick(IDC_BUTTON_OPEN_PHOTO, &MainDialog::OnOpenPhoto);
+    onClick(IDC_BUTTON_CONVERT, &MainDialog::OnConvert);
+    onClick(IDC_BUTTON_OUTPUT_FILE_BROWSE, &MainDialog::OnBrowse);
+    onClick(IDC_BUTTON_FONT, &MainDialog::OnFont);
+    onClick(IDC_BUTTON_BASE_WIDTH, &MainDialog::OnBaseWidth);
+    onClick(IDC_BUTTON_BASE_HEIGHT, &MainDialog::OnBaseHeight);
+    onClick(IDC_BUTTON_EXIT, &MainDialog::OnExit);
+    onClick(IDC_BUTTON_HELP, &MainDialog::OnHelp);
+    onClick(IDC_BUTTON_HOMEPAGE, &MainDialog::OnHomepage);
     if (auto* frameNumber = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_FRAME_NUMBER))) {
-        connect(frameNumber, &QLineEdit::textChanged, this, &CLumarisDlg::OnFrameNumberChanged);
+        connect(frameNumber, &QLineEdit::textChanged, this, &MainDialog::OnFrameNumberChanged);
         frameNumber->installEventFilter(this);
     }
     GetDlgItem(IDC_EDIT_TEXT_X)->installEventFilter(this);
     GetDlgItem(IDC_EDIT_TEXT_Y)->installEventFilter(this);
     connect(m_comboFrameDimension, &QComboBox::activated, this,
-            &CLumarisDlg::OnFrameDimensionChanged);
+            &MainDialog::OnFrameDimensionChanged);
     if (QButtonGroup* rotate = GroupOf(m_built, IDC_RADIO_ROTATE_0))
-        connect(rotate, &QButtonGroup::idClicked, this, &CLumarisDlg::OnRotateClicked);
+        connect(rotate, &QButtonGroup::idClicked, this, &MainDialog::OnRotateClicked);
     if (QButtonGroup* flip = GroupOf(m_built, IDC_RADIO_FLIP_NO))
-        connect(flip, &QButtonGroup::idClicked, this, &CLumarisDlg::OnFlipClicked);
+        connect(flip, &QButtonGroup::idClicked, this, &MainDialog::OnFlipClicked);
 }
 
-MsgResult CLumarisDlg::Message(const QString& text, const QString& caption, MsgButtons buttons,
+MsgResult MainDialog::Message(const QString& text, const QString& caption, MsgButtons buttons,
                                MsgIcon icon) {
     return m_platform.MessageBox(this, text, caption, buttons, icon);
 }
 
-bool CLumarisDlg::UpdateData(bool saveAndValidate) {
+bool MainDialog::UpdateData(bool saveAndValidate) {
     DoDataExchange(saveAndValidate);
     if (!saveAndValidate) return true;
-    if (m_strOutputFile.size() <= kMaxOutputPathLength) return true;
+    if (m_outputFile.size() <= kMaxOutputPathLength) return true;
     Message(QStringLiteral("Enter no more than %1 characters.").arg(kMaxOutputPathLength),
             QCoreApplication::applicationName(), MsgButtons::Ok, MsgIcon::Exclamation);
     if (QWidget* edit = GetDlgItem(IDC_EDIT_OUTPUT_FILE)) edit->setFocus();
     return false;
 }
 
-void CLumarisDlg::DoDataExchange(bool saveAndValidate) {
+void MainDialog::DoDataExchange(bool saveAndValidate) {
     auto* output = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE));
     if (!output) return;
     if (saveAndValidate)
-        m_strOutputFile = output->text();
+        m_outputFile = output->text();
     else
-        output->setText(m_strOutputFile);
+        output->setText(m_outputFile);
 }
 
-bool CLumarisDlg::OnInitDialog() {
+bool MainDialog::OnInitDialog() {
     setWindowIcon(LoadAppIcon());
 
-    m_osvi.dwOSVersionInfoSize = kOsVersionInfoSize;
-    if (!m_platform.GetVersionEx(m_osvi))
-        Message(QStringLiteral("Can get Windows Version!"), QStringLiteral("Error"));
-
-    g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
+    ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
     RestoreOutputFolder();
     GetDlgItem(IDC_EDIT_OUTPUT_FILE)->setEnabled(false);
     GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(false);
@@ -202,52 +212,50 @@ bool CLumarisDlg::OnInitDialog() {
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_TEXT_Y))->setText(QStringLiteral("0"));
 
     // Without a stored face the overlay starts in the dialog's own font.
-    if (m_lfText.lfFaceName.isEmpty()) m_lfText = LogFontFromQFont(font());
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_lfText.lfFaceName);
+    if (m_textFont.lfFaceName.isEmpty()) m_textFont = LogFontFromQFont(font());
+    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
 
     GetDlgItem(IDC_BUTTON_OPEN_PHOTO)->setFocus();
     return true;
 }
 
-void CLumarisDlg::RestoreOutputFolder() {
+void MainDialog::RestoreOutputFolder() {
     QString defaultFolder;
-    if (m_osvi.dwMajorVersion < kPicturesFolderMajorVersion) {
-        defaultFolder = m_platform.FallbackFolder();
-    } else if (const auto pictures = m_platform.PicturesFolder()) {
+    if (const auto pictures = m_platform.PicturesFolder()) {
         defaultFolder = *pictures + PathSeparator();
     } else {
         Message(QStringLiteral("Can not get My Picture directory!"), QStringLiteral("Error"));
         defaultFolder = m_platform.FallbackFolder();
     }
-    m_strOutputFolder =
+    m_outputFolder =
         m_store.GetProfileString(settings::kOption, settings::kLastOutputFolder, defaultFolder);
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE))->setText(m_strOutputFolder);
-    m_strOutputFile = m_strOutputFolder;
+    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE))->setText(m_outputFolder);
+    m_outputFile = m_outputFolder;
 }
 
-void CLumarisDlg::RestoreRotateAndFlip() {
-    m_nRotateAngle = m_store.GetProfileInt(settings::kOption, settings::kRotateAngle, 0);
-    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_ROTATE_0), kRotateRadios, m_nRotateAngle))
+void MainDialog::RestoreRotateAndFlip() {
+    m_rotateAngle = m_store.GetProfileInt(settings::kOption, settings::kRotateAngle, 0);
+    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_ROTATE_0), kRotateRadios, m_rotateAngle))
         Message(QStringLiteral("Unknown rotate angle!"), QStringLiteral("Error"));
 
-    m_nFlipType = m_store.GetProfileInt(settings::kOption, settings::kFlipType, 0);
-    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_FLIP_NO), kFlipRadios, m_nFlipType))
+    m_flipType = m_store.GetProfileInt(settings::kOption, settings::kFlipType, 0);
+    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_FLIP_NO), kFlipRadios, m_flipType))
         Message(QStringLiteral("Unknown flip type!"), QStringLiteral("Error"));
 }
 
-void CLumarisDlg::OnRotateClicked(int controlId) {
+void MainDialog::OnRotateClicked(int controlId) {
     for (const auto& radio : kRotateRadios) {
-        if (radio.controlId == controlId) m_nRotateAngle = radio.value;
+        if (radio.controlId == controlId) m_rotateAngle = radio.value;
     }
 }
 
-void CLumarisDlg::OnFlipClicked(int controlId) {
+void MainDialog::OnFlipClicked(int controlId) {
     for (const auto& radio : kFlipRadios) {
-        if (radio.controlId == controlId) m_nFlipType = radio.value;
+        if (radio.controlId == controlId) m_flipType = radio.value;
     }
 }
 
-void CLumarisDlg::keyPressEvent(QKeyEvent* event) {
+void MainDialog::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         // A focused push button takes Enter as a click; anywhere else it is OK.
@@ -261,44 +269,45 @@ void CLumarisDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void CLumarisDlg::OnOK() {
+void MainDialog::OnOK() {
     if (UpdateData(true)) accept();
 }
 
-void CLumarisDlg::closeEvent(QCloseEvent* event) {
+void MainDialog::closeEvent(QCloseEvent* event) {
     OnClose();
     QDialog::closeEvent(event);
 }
 
-void CLumarisDlg::OnClose() {
+void MainDialog::OnClose() {
     SaveSettings();
 }
 
-void CLumarisDlg::OnExit() {
+void MainDialog::OnExit() {
     SaveSettings();
     reject();
 }
 
-void CLumarisDlg::SaveSettings() {
+void MainDialog::SaveSettings() {
     UpdateData(true);
     {
-        SettingsStore::Batch batch(m_store);
-        m_store.WriteProfileInt(settings::kOption, settings::kRotateAngle, m_nRotateAngle);
-        m_store.WriteProfileInt(settings::kOption, settings::kFlipType, m_nFlipType);
+        app::SettingsStore::Batch batch(m_store);
+        m_store.WriteProfileInt(settings::kOption, settings::kRotateAngle, m_rotateAngle);
+        m_store.WriteProfileInt(settings::kOption, settings::kFlipType, m_flipType);
         m_store.WriteProfileString(settings::kOption, settings::kCurrentLanguage,
                                    g_Language.GetCurrentLanguage());
         m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder,
-                                   m_strOutputFolder);
-        WriteLogFont(m_store, settings::kCurrentFont, m_lfText);
+                                   m_outputFolder);
+        WriteLogFont(m_store, settings::kCurrentFont, m_textFont);
         m_store.WriteProfileInt(settings::kCurrentFont, settings::kCurrentColor,
-                                static_cast<int32_t>(m_crTextColor));
+                                static_cast<int32_t>(m_textColour));
     }
-    m_pFrameDimensions.clear();
-    m_pPhoto.reset();
+    m_frameDimensions.clear();
+    m_frameCounts.clear();
+    m_photo.reset();
     m_imaging.reset();
 }
 
-void CLumarisDlg::mouseReleaseEvent(QMouseEvent* event) {
+void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
     // Only the dialog's own surface: controls that take the mouse keep their clicks.
     const QPoint point = event->position().toPoint();
     if (event->button() == Qt::RightButton && !childAt(point)) {
@@ -309,21 +318,21 @@ void CLumarisDlg::mouseReleaseEvent(QMouseEvent* event) {
     QDialog::mouseReleaseEvent(event);
 }
 
-void CLumarisDlg::OnCommand(int id) {
+void MainDialog::OnCommand(int id) {
     OnLanguageCommand(id);
     if (id == IDM_ABOUT) OnAbout();
     if (id == IDM_POPUPMENU_FONT) OnPopupMenuFont();
-    if (id == IDM_CONVERT_TO_SRGB) ToggleStoredChoice(m_bConvertToSrgb, settings::kConvertToSrgb);
-    if (id == IDM_AUTO_ORIENT) ToggleStoredChoice(m_bAutoOrient, settings::kAutoOrient);
+    if (id == IDM_CONVERT_TO_SRGB) ToggleStoredChoice(m_convertToSrgb, settings::kConvertToSrgb);
+    if (id == IDM_AUTO_ORIENT) ToggleStoredChoice(m_autoOrient, settings::kAutoOrient);
 }
 
-void CLumarisDlg::ToggleStoredChoice(bool& choice, const QString& key) {
+void MainDialog::ToggleStoredChoice(bool& choice, const QString& key) {
     choice = !choice;
     m_store.WriteProfileInt(settings::kOption, key, choice ? 1 : 0);
 }
 
-void CLumarisDlg::ShowPopupMenu(const QPoint& point) {
-    const std::unique_ptr<QMenu> loaded = res::LoadMenu(IDR_MENU_LANGUAGE_POPUP, this);
+void MainDialog::ShowPopupMenu(const QPoint& point) {
+    const std::unique_ptr<QMenu> loaded = LoadMenu(IDR_MENU_LANGUAGE_POPUP, this);
     if (!loaded) {
         m_platform.MessageBox(nullptr, QStringLiteral("Can not find Language Menu!"),
                               QStringLiteral("error"));
@@ -333,14 +342,14 @@ void CLumarisDlg::ShowPopupMenu(const QPoint& point) {
     if (!popup) return;
     FillLanguageMenu(*loaded, *popup);
     for (QAction* item : popup->actions()) {
-        if (item->data().toInt() == IDM_CONVERT_TO_SRGB) item->setChecked(m_bConvertToSrgb);
-        if (item->data().toInt() == IDM_AUTO_ORIENT) item->setChecked(m_bAutoOrient);
+        if (item->data().toInt() == IDM_CONVERT_TO_SRGB) item->setChecked(m_convertToSrgb);
+        if (item->data().toInt() == IDM_AUTO_ORIENT) item->setChecked(m_autoOrient);
     }
     if (const int command = m_platform.TrackPopupMenu(*popup, mapToGlobal(point)))
         OnCommand(command);
 }
 
-bool CLumarisDlg::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
+bool MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
     QAction* languageItem = popup.actions().value(0);
     QMenu* languages = languageItem ? languageItem->menu() : nullptr;
     if (!languages) return false;
@@ -352,46 +361,49 @@ bool CLumarisDlg::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
     for (int i = 0; i < g_Language.GetLanguageCount(); ++i) {
         const QString name = g_Language.GetLanguageName(i);
         QAction* item = languages->addAction(QString(name).replace(u'&', QStringLiteral("&&")));
-        item->setData(CLanguage::kFirstLanguageCommand + i);
+        item->setData(i18n::Language::kFirstLanguageCommand + i);
         item->setCheckable(true);
         item->setChecked(name.compare(current, Qt::CaseInsensitive) == 0);
     }
-    g_Language.ApplyToMenu(loaded, IDR_MENU_LANGUAGE_POPUP, true);
+    ApplyLanguageToMenu(i18n::g_Language, loaded, IDR_MENU_LANGUAGE_POPUP);
     return true;
 }
 
-void CLumarisDlg::OnLanguageCommand(int command) {
+void MainDialog::OnLanguageCommand(int command) {
     const int id = command & 0xFFFF;
     if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) SwitchLanguage(id);
 }
 
-void CLumarisDlg::SwitchLanguage(int id) {
+void MainDialog::SwitchLanguage(int id) {
     g_Language.SelectLanguage(g_Language.GetLanguageName(id - ID_LANGUAGE_FIRST));
-    g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
+    ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
 }
 
-void CLumarisDlg::OnPopupMenuFont() {
+void MainDialog::OnPopupMenuFont() {
     const QFont initial = g_Language.GetUIFont().value_or(font());
     if (const auto chosen = m_platform.ChooseFont(this, initial, false)) {
         g_Language.SetUIFont(chosen->font);  // a colour chosen here has no use
-        g_Language.ApplyToDialog(*this, IDD_PROGRAM_TIF);
+        ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
     }
 }
 
-void CLumarisDlg::OnAbout() {
-    CAboutDlg about(this);
+void MainDialog::OnAbout() {
+    AboutDialog about(this);
     m_platform.RunModal(about);
 }
 
-void CLumarisDlg::OnHelp() {
-    m_platform.StartHelpViewer(FolderOf(ExecutablePath()) +
-                               QStringLiteral("help.chm::/Introduction.htm"));
+void MainDialog::OnHelp() {
+    const QChar separator = app::PathSeparator();
+    m_platform.ShowHelpPage(app::GetBaseFolder() + separator + QStringLiteral("help") +
+                            separator + QStringLiteral("Introduction.htm"));
 }
 
-void CLumarisDlg::OnHomepage() {
+void MainDialog::OnHomepage() {
     if (m_platform.OpenUrl(kHomepageUrl)) return;
     Message(QStringLiteral("Tessiva could not start your web browser to show its home page.\n"
                            "Please start the browser yourself and go to %1")
                 .arg(kHomepageUrl),
             g_Language.GetString(IDS_MESSAGE_UNKNOWN_ERROR));
 }
+
+}  // namespace ui

@@ -2,9 +2,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app.h"
+#include "app/base_folder.h"
+#include "app/settings_keys.h"
+#include "app/settings_store.h"
 #include "imaging/imaging_library.h"
 #include "ui/app_icon.h"
+#include "ui/apply_language.h"
+#include "ui/main_dialog.h"
+#include "ui/platform_services.h"
 
 namespace {
 
@@ -34,8 +39,14 @@ int main(int argc, char* argv[]) {
         return EXIT_FAILURE;
     }
     QApplication application(argc, argv);
-    QApplication::setWindowIcon(LoadAppIcon());
-    theApp.InitInstance();
+    QApplication::setWindowIcon(ui::LoadAppIcon());
+    {
+        app::SettingsStore store(app::settings::kCompanyKey, QCoreApplication::applicationName());
+        ui::StartLanguage(store, ui::QtPlatformServices(), app::GetBaseFolder());
+        ui::MainDialog dialog(store, ui::QtPlatformServices());
+        dialog.DoModal();
+        ui::StopLanguage();
+    }
     imaging::ShutdownLibrary();
     return EXIT_SUCCESS;
 }

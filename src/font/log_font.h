@@ -1,10 +1,15 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <cstdint>
 
+namespace app {
 class SettingsStore;
+}  // namespace app
+
+namespace font {
 
 /// A font description with the fields, types and meaning of the platform's
 /// logical font: sizes in pixels of the screen (a negative height is the
@@ -43,14 +48,21 @@ struct LogFontDefaults {
 
 /// Reads the thirteen font keys of @p section; each missing key takes its
 /// default, byte fields keep the low 8 bits, and a longer face name is cut.
-LogFont ReadLogFont(const SettingsStore& store, const QString& section,
+LogFont ReadLogFont(const app::SettingsStore& store, const QString& section,
                     const LogFontDefaults& defaults);
 
 /// Writes the thirteen font keys of @p section in their fixed order.
-void WriteLogFont(SettingsStore& store, const QString& section, const LogFont& font);
+void WriteLogFont(app::SettingsStore& store, const QString& section, const LogFont& font);
 
 /// The description of @p font as it resolves on this screen.
 LogFont LogFontFromQFont(const QFont& font);
 
 /// A font made from @p font's description.
 QFont QFontFromLogFont(const LogFont& font);
+
+/// The opaque colour of @p colorRef; its top byte is ignored.
+QColor ColorFromColorRef(ColorRef colorRef);
+/// The ColorRef of @p colour.
+ColorRef ColorRefFromColor(const QColor& colour);
+
+}  // namespace font

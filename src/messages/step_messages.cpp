@@ -1,11 +1,12 @@
-#include "resources/step_messages.h"
+#include "messages/step_messages.h"
 
 #include "resources/resource.h"
 
-namespace res {
+namespace messages {
 
 int MessageIdFor(imaging::Step step) {
     using imaging::Step;
+    using namespace res;
     switch (step) {
         case Step::SetResolution:
             return IDS_STRING113;
@@ -27,4 +28,4 @@ int MessageIdFor(imaging::Step step) {
     return IDS_MESSAGE_UNKNOWN_ERROR;
 }
 
-}  // namespace res
+}  // namespace messages

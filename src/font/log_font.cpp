@@ -1,4 +1,4 @@
-#include "overlay/log_font.h"
+#include "font/log_font.h"
 
 #include <QFontInfo>
 #include <array>
@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "app/settings_store.h"
+
+namespace font {
 
 namespace {
 
@@ -50,7 +52,7 @@ int32_t IntDefault(const char* key, const LogFontDefaults& defaults) {
 
 }  // namespace
 
-LogFont ReadLogFont(const SettingsStore& store, const QString& section,
+LogFont ReadLogFont(const app::SettingsStore& store, const QString& section,
                     const LogFontDefaults& defaults) {
     LogFont font;
     for (const auto& [key, field] : kIntFields)
@@ -63,7 +65,7 @@ LogFont ReadLogFont(const SettingsStore& store, const QString& section,
     return font;
 }
 
-void WriteLogFont(SettingsStore& store, const QString& section, const LogFont& font) {
+void WriteLogFont(app::SettingsStore& store, const QString& section, const LogFont& font) {
     for (const auto& [key, field] : kIntFields)
         store.WriteProfileInt(section, QString::fromLatin1(key), font.*field);
     for (const auto& [key, field] : kByteFields)
@@ -96,3 +98,15 @@ QFont QFontFromLogFont(const LogFont& lf) {
     font.setStrikeOut(lf.lfStrikeOut != 0);
     return font;
 }
+
+QColor ColorFromColorRef(ColorRef colorRef) {
+    return QColor(static_cast<int>(colorRef & 0xFF), static_cast<int>((colorRef >> 8) & 0xFF),
+                  static_cast<int>((colorRef >> 16) & 0xFF));
+}
+
+ColorRef ColorRefFromColor(const QColor& colour) {
+    return static_cast<uint32_t>(colour.red()) | (static_cast<uint32_t>(colour.green()) << 8) |
+           (static_cast<uint32_t>(colour.blue()) << 16);
+}
+
+}  // namespace font
