@@ -94,7 +94,7 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
     ASSERT_EQ(request.filters.size(), 2u);
     EXPECT_TRUE(request.filters[0].description.startsWith(QStringLiteral(
         "Photo Files (*.bmp;*.gif;*.png;*.tif;*.jpg;*.jpeg;*.ico;*.exif;*.wmf;*.emf;*.dib")));
-    for (const char* pattern : {"*.raw", "*.tiff", "*.webp", "*.heic", "*.avif", "*.jxl", "*.jp2"})
+    for (const char* pattern : {"*.raw", "*.nef", "*.cr3", "*.dng", "*.tiff", "*.webp", "*.heic", "*.avif", "*.jxl", "*.jp2"})
         EXPECT_TRUE(request.filters[0].patterns.contains(QString::fromLatin1(pattern))) << pattern;
     EXPECT_EQ(request.filters[1].description, QStringLiteral("Any Files (*.*)"));
     EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());

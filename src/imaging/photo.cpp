@@ -7,6 +7,7 @@
 #include <vips/vips8>
 
 #include "imaging/colour.h"
+#include "imaging/formats.h"
 #include "imaging/metafile_photo.h"
 #include "imaging/photo_internal.h"
 #include "imaging/raw_photo.h"

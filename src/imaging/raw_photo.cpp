@@ -93,18 +93,6 @@ private:
 
 }  // namespace
 
-bool IsCameraRawFile(const QString& path) {
-    static const QSet<QString> extensions{
-        QStringLiteral("3fr"), QStringLiteral("ari"), QStringLiteral("arw"), QStringLiteral("bay"),
-        QStringLiteral("cr2"), QStringLiteral("cr3"), QStringLiteral("crw"), QStringLiteral("dcr"),
-        QStringLiteral("dng"), QStringLiteral("erf"), QStringLiteral("iiq"), QStringLiteral("k25"),
-        QStringLiteral("kdc"), QStringLiteral("mef"), QStringLiteral("mos"), QStringLiteral("mrw"),
-        QStringLiteral("nef"), QStringLiteral("nrw"), QStringLiteral("orf"), QStringLiteral("pef"),
-        QStringLiteral("raf"), QStringLiteral("raw"), QStringLiteral("rw2"), QStringLiteral("rwl"),
-        QStringLiteral("sr2"), QStringLiteral("srf"), QStringLiteral("srw"), QStringLiteral("x3f")};
-    return extensions.contains(QFileInfo(path).suffix().toLower());
-}
-
 std::unique_ptr<Photo> LoadCameraRaw(const QString& path) {
     RawHandle raw;
     if (!raw.open(path)) return MakeUndecodedPhoto(QStringLiteral("not a camera raw file"));

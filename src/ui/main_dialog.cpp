@@ -192,7 +192,7 @@ void MainDialog::DoDataExchange(bool saveAndValidate) {
         output->setText(m_outputFile);
 }
 
-bool MainDialog::OnInitDialog() {
+void MainDialog::OnInitDialog() {
     setWindowIcon(LoadAppIcon());
 
     ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
@@ -216,7 +216,6 @@ bool MainDialog::OnInitDialog() {
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
 
     GetDlgItem(IDC_BUTTON_OPEN_PHOTO)->setFocus();
-    return true;
 }
 
 void MainDialog::RestoreOutputFolder() {
@@ -349,10 +348,10 @@ void MainDialog::ShowPopupMenu(const QPoint& point) {
         OnCommand(command);
 }
 
-bool MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
+void MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
     QAction* languageItem = popup.actions().value(0);
     QMenu* languages = languageItem ? languageItem->menu() : nullptr;
-    if (!languages) return false;
+    if (!languages) return;
     if (QAction* placeholder = languages->actions().value(0)) {
         languages->removeAction(placeholder);
         delete placeholder;
@@ -366,7 +365,6 @@ bool MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
         item->setChecked(name.compare(current, Qt::CaseInsensitive) == 0);
     }
     ApplyLanguageToMenu(i18n::g_Language, loaded, IDR_MENU_LANGUAGE_POPUP);
-    return true;
 }
 
 void MainDialog::OnLanguageCommand(int command) {

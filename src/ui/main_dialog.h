@@ -83,7 +83,7 @@ protected:
 
 private:
     void DoDataExchange(bool saveAndValidate);
-    bool OnInitDialog();
+    void OnInitDialog();
     void RestoreOutputFolder();
     void RestoreRotateAndFlip();
     void OnOK();
@@ -119,7 +119,7 @@ private:
     void OnPopupMenuFont();
     void ToggleStoredChoice(bool& choice, const QString& key);
     void ShowPopupMenu(const QPoint& point);
-    bool FillLanguageMenu(QMenu& loaded, QMenu& popup);
+    void FillLanguageMenu(QMenu& loaded, QMenu& popup);
     void OnLanguageCommand(int command);
     void SwitchLanguage(int id);
     void OnRotateClicked(int controlId);

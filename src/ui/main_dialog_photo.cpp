@@ -11,6 +11,7 @@
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
 #include "i18n/language.h"
+#include "imaging/formats.h"
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
 #include "overlay/text_position.h"
@@ -44,9 +45,7 @@ const std::vector<FileFilter>& PhotoFilters() {
     static const std::vector<FileFilter> filters{
         {QStringLiteral("Photo Files (*.bmp;*.gif;*.png;*.tif;*.jpg;*.jpeg;*.ico;*.exif;*.wmf;"
                         "*.emf;*.dib;*.webp;*.heic;*.avif;*.jxl;*.jp2)"),
-         {"*.bmp",  "*.gif", "*.png", "*.tif", "*.jpg",  "*.jpeg", "*.ico",  "*.exif",
-          "*.wmf",  "*.emf", "*.dib", "*.raw", "*.tiff", "*.webp", "*.heic", "*.heif",
-          "*.avif", "*.jxl", "*.jp2", "*.j2k", "*.jpf",  "*.jpx"}},
+         imaging::OpenDialogPatterns()},
         {QStringLiteral("Any Files (*.*)"), {"*"}},
     };
     return filters;
