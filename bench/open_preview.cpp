@@ -47,11 +47,13 @@ QString MakeJpeg(const QString& folder, int width, int height) {
     // Gradients with grain: compresses like a real photo, not like a flat
     // field or pure noise.
     const vips::VImage xy = vips::VImage::xyz(width, height);
-    const vips::VImage grain = vips::VImage::gaussnoise(width, height, vips::VImage::option()->set("sigma", 6.0));
+    const vips::VImage grain =
+        vips::VImage::gaussnoise(width, height, vips::VImage::option()->set("sigma", 6.0));
     const vips::VImage x = xy[0] * (200.0 / width), y = xy[1] * (200.0 / height);
-    const vips::VImage rgb = vips::VImage::bandjoin({x + grain, y + grain * 0.8, (x + y) * 0.5 + grain * 0.6 + 20})
-                                 .cast(VIPS_FORMAT_UCHAR)
-                                 .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    const vips::VImage rgb =
+        vips::VImage::bandjoin({x + grain, y + grain * 0.8, (x + y) * 0.5 + grain * 0.6 + 20})
+            .cast(VIPS_FORMAT_UCHAR)
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     rgb.jpegsave(QFile::encodeName(path).constData(), vips::VImage::option()->set("Q", 90));
     return path;
 }
@@ -83,9 +85,12 @@ QString MakePagedTiff(const QString& folder, int pages) {
 void FrameChange(const QString& folder) {
     constexpr int kPages = 10000;
     const QString path = MakePagedTiff(folder, kPages);
-    std::printf("TIFF of %d pages (64x48 each), opening it and changing to a late page, %d runs each:\n", kPages, kRuns);
+    std::printf(
+        "TIFF of %d pages (64x48 each), opening it and changing to a late page, %d runs each:\n",
+        kPages, kRuns);
     const Stats opening = Measure([&] {
-        if (imaging::LoadPhoto(path)->Preview(kPreview).isNull()) std::fprintf(stderr, "no preview!\n");
+        if (imaging::LoadPhoto(path)->Preview(kPreview).isNull())
+            std::fprintf(stderr, "no preview!\n");
     });
     auto photo = imaging::LoadPhoto(path);
     const std::vector<QUuid> dimensions = photo->FrameDimensions();
@@ -99,12 +104,14 @@ void FrameChange(const QString& folder) {
         photo->SelectActiveFrame(dimensions[0], page);
         if (photo->Preview(kPreview).isNull()) std::fprintf(stderr, "no preview!\n");
     });
-    const std::string late = QFile::encodeName(path).toStdString() + "[page=" + std::to_string(kPages - 1) + "]";
+    const std::string late =
+        QFile::encodeName(path).toStdString() + "[page=" + std::to_string(kPages - 1) + "]";
     const Stats library = Measure([&] { LibraryThumbnail(late); });
     Row("Tessiva open + first preview", opening);
     Row("Tessiva frame change + preview", ours);
     Row("vips_thumbnail of that page", library);
-    std::printf("  vips_thumbnail of the page takes %.0f times as long as a frame change\n\n", library.median / ours.median);
+    std::printf("  vips_thumbnail of the page takes %.0f times as long as a frame change\n\n",
+                library.median / ours.median);
 }
 
 }  // namespace
@@ -132,8 +139,11 @@ int main(int argc, char* argv[]) {
         const Stats library = Measure([&] { LibraryThumbnail(native); });
         const QString out = scratch.filePath(QStringLiteral("thumb.png"));
         const Stats command = Measure([&] {
-            QProcess::execute(vipsthumbnail, {path, QStringLiteral("-s"), QStringLiteral("%1x%2!").arg(kPreview.width()).arg(kPreview.height()),
-                                              QStringLiteral("-o"), out});
+            QProcess::execute(
+                vipsthumbnail,
+                {path, QStringLiteral("-s"),
+                 QStringLiteral("%1x%2!").arg(kPreview.width()).arg(kPreview.height()),
+                 QStringLiteral("-o"), out});
         });
         Row("Tessiva open + preview", ours);
         Row("vips_thumbnail (in-process)", library);

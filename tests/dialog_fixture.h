@@ -8,12 +8,12 @@
 #include <QTest>
 #include <memory>
 
-#include "ui/apply_language.h"
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
-#include "ui/dialog_builder.h"
 #include "test_support.h"
+#include "ui/apply_language.h"
+#include "ui/dialog_builder.h"
 #include "ui/main_dialog.h"
 
 /// A main dialog on a private settings file and a recording platform, shown and

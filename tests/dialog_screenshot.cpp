@@ -15,12 +15,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "ui/apply_language.h"
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
 #include "test_support.h"
+#include "ui/apply_language.h"
 #include "ui/main_dialog.h"
 
 int main(int argc, char* argv[]) {
@@ -33,8 +33,9 @@ int main(int argc, char* argv[]) {
     FakePlatform platform;
     platform.picturesFolder = home.path();
     SettingsStore store(home.filePath(QStringLiteral("tessiva.conf")));
-    if (argc > 3) store.WriteProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"),
-                                           QString::fromLocal8Bit(argv[3]));
+    if (argc > 3)
+        store.WriteProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"),
+                                 QString::fromLocal8Bit(argv[3]));
     StartLanguage(store, platform, QStringLiteral(TESSIVA_SOURCE_DIR));
     {
         MainDialog dialog(store, platform);
@@ -51,7 +52,8 @@ int main(int argc, char* argv[]) {
             setText(res::IDC_EDIT_OUTPUT_WIDTH, QStringLiteral("800"));
             setText(res::IDC_EDIT_OUTPUT_HEIGHT, QStringLiteral("600"));
             qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_RADIO_ROTATE_90))->click();
-            qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_RADIO_FLIP_HORIZONTAL))->click();
+            qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_RADIO_FLIP_HORIZONTAL))
+                ->click();
             QFont font(QStringLiteral("DejaVu Sans"));
             font.setPixelSize(24);
             font.setBold(true);
@@ -67,7 +69,8 @@ int main(int argc, char* argv[]) {
         QApplication::processEvents();
         const bool saved = dialog.grab().save(QString::fromLocal8Bit(argv[1]));
         for (const auto& message : platform.messages)
-            std::printf("message: %s | %s\n", qPrintable(message.caption), qPrintable(message.text));
+            std::printf("message: %s | %s\n", qPrintable(message.caption),
+                        qPrintable(message.text));
         if (!saved) return 1;
     }
     StopLanguage();

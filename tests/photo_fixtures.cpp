@@ -15,7 +15,8 @@ using vips::VImage;
 
 VImage Solid(int width, int height, QColor colour) {
     return (VImage::black(width, height, VImage::option()->set("bands", 3)) +
-            std::vector<double>{double(colour.red()), double(colour.green()), double(colour.blue())})
+            std::vector<double>{double(colour.red()), double(colour.green()),
+                                double(colour.blue())})
         .cast(VIPS_FORMAT_UCHAR);
 }
 
@@ -47,7 +48,8 @@ QByteArray PngChunk(const char* type, const QByteArray& data) {
 
 }  // namespace
 
-QString SolidPhoto(const TempFolder& folder, const QString& name, int width, int height, QColor colour) {
+QString SolidPhoto(const TempFolder& folder, const QString& name, int width, int height,
+                   QColor colour) {
     const QString path = folder.file(name);
     QDir().mkpath(QFileInfo(path.section(u'[', 0, 0)).absolutePath());
     Solid(width, height, colour).write_to_file(QFile::encodeName(path).constData());
@@ -87,7 +89,8 @@ QString IconFile(const TempFolder& folder, const QString& name, const std::vecto
     return folder.write(name, file);
 }
 
-QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t width, uint32_t height) {
+QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t width,
+                        uint32_t height) {
     const QByteArray header = Be32(width) + Be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
     const QByteArray idat = QByteArray::fromHex("789c030000000001");  // an empty zlib stream
     const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
@@ -107,14 +110,22 @@ QString LinearDng(const TempFolder& folder, const QString& name, int width, int 
         QByteArray value;  // inline (4 bytes) or placed after the directory
     };
     const QByteArray model("Tessiva Test", 13);
-    std::vector<Entry> entries{
-        {254, 4, 1, Le(0, 4)}, {256, 4, 1, Le(uint32_t(width), 4)}, {257, 4, 1, Le(uint32_t(height), 4)},
-        {258, 3, 3, Le(16, 2) + Le(16, 2) + Le(16, 2)}, {259, 3, 1, Le(1, 4)}, {262, 3, 1, Le(34892, 4)},
-        {271, 2, 8, QByteArray("Tessiva", 8)}, {272, 2, 5, QByteArray("Test", 5)}, {273, 4, 1, Le(8, 4)},
-        {277, 3, 1, Le(3, 4)}, {278, 4, 1, Le(uint32_t(height), 4)},
-        {279, 4, 1, Le(uint32_t(pixels.size()), 4)}, {284, 3, 1, Le(1, 4)},
-        {50706, 1, 4, QByteArray("\x01\x04\x00\x00", 4)}, {50708, 2, uint32_t(model.size()), model},
-        {50717, 4, 1, Le(65535, 4)}};
+    std::vector<Entry> entries{{254, 4, 1, Le(0, 4)},
+                               {256, 4, 1, Le(uint32_t(width), 4)},
+                               {257, 4, 1, Le(uint32_t(height), 4)},
+                               {258, 3, 3, Le(16, 2) + Le(16, 2) + Le(16, 2)},
+                               {259, 3, 1, Le(1, 4)},
+                               {262, 3, 1, Le(34892, 4)},
+                               {271, 2, 8, QByteArray("Tessiva", 8)},
+                               {272, 2, 5, QByteArray("Test", 5)},
+                               {273, 4, 1, Le(8, 4)},
+                               {277, 3, 1, Le(3, 4)},
+                               {278, 4, 1, Le(uint32_t(height), 4)},
+                               {279, 4, 1, Le(uint32_t(pixels.size()), 4)},
+                               {284, 3, 1, Le(1, 4)},
+                               {50706, 1, 4, QByteArray("\x01\x04\x00\x00", 4)},
+                               {50708, 2, uint32_t(model.size()), model},
+                               {50717, 4, 1, Le(65535, 4)}};
     const uint32_t directory = 8 + uint32_t(pixels.size());
     uint32_t extra = directory + 2 + 12 * uint32_t(entries.size()) + 4;
     QByteArray ifd = Le(uint32_t(entries.size()), 2), tail;
@@ -133,14 +144,16 @@ QString LinearDng(const TempFolder& folder, const QString& name, int width, int 
 
 QString RedEmf(const TempFolder& folder, const QString& name) {
     const auto i32 = [](int32_t v) { return Le(static_cast<uint32_t>(v), 4); };
-    const QByteArray body = Le(39, 4) + Le(24, 4) + Le(1, 4) + Le(0, 4) + Le(0x0000FF, 4) + Le(0, 4) +  // brush
-                            Le(37, 4) + Le(12, 4) + Le(1, 4) +                                          // select
-                            Le(43, 4) + Le(24, 4) + i32(0) + i32(0) + i32(99) + i32(49) +               // rectangle
-                            Le(14, 4) + Le(20, 4) + Le(0, 4) + Le(16, 4) + Le(20, 4);                   // end
-    const QByteArray header = Le(1, 4) + Le(88, 4) + i32(0) + i32(0) + i32(99) + i32(49) + i32(0) + i32(0) +
-                              i32(2646) + i32(1323) + Le(0x464D4520, 4) + Le(0x10000, 4) +
-                              Le(uint32_t(88 + body.size()), 4) + Le(5, 4) + Le(2, 2) + Le(0, 2) + Le(0, 4) +
-                              Le(0, 4) + Le(0, 4) + i32(1920) + i32(1080) + i32(508) + i32(286);
+    const QByteArray body =
+        Le(39, 4) + Le(24, 4) + Le(1, 4) + Le(0, 4) + Le(0x0000FF, 4) + Le(0, 4) +  // brush
+        Le(37, 4) + Le(12, 4) + Le(1, 4) +                                          // select
+        Le(43, 4) + Le(24, 4) + i32(0) + i32(0) + i32(99) + i32(49) +               // rectangle
+        Le(14, 4) + Le(20, 4) + Le(0, 4) + Le(16, 4) + Le(20, 4);                   // end
+    const QByteArray header = Le(1, 4) + Le(88, 4) + i32(0) + i32(0) + i32(99) + i32(49) + i32(0) +
+                              i32(0) + i32(2646) + i32(1323) + Le(0x464D4520, 4) + Le(0x10000, 4) +
+                              Le(uint32_t(88 + body.size()), 4) + Le(5, 4) + Le(2, 2) + Le(0, 2) +
+                              Le(0, 4) + Le(0, 4) + Le(0, 4) + i32(1920) + i32(1080) + i32(508) +
+                              i32(286);
     return folder.write(name, header + body);
 }
 
@@ -153,12 +166,14 @@ QString RedWmf(const TempFolder& folder, const QString& name) {
     QByteArray records = record(0x020B, {0, 0}) + record(0x020C, {50, 100});
     records += Le(7, 4) + Le(0x02FC, 2) + Le(0, 2) + Le(0x0000FF, 4) + Le(0, 2);  // solid red brush
     records += record(0x012D, {0}) + record(0x041B, {50, 100, 0, 0}) + record(0x0000, {});
-    const QByteArray header = Le(1, 2) + Le(9, 2) + Le(0x0300, 2) + Le(uint32_t((18 + records.size()) / 2), 4) +
-                              Le(1, 2) + Le(7, 4) + Le(0, 2);
-    QByteArray placeable = Le(0x9AC6CDD7, 4) + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(100, 2) + Le(50, 2) +
-                           Le(96, 2) + Le(0, 4);
+    const QByteArray header = Le(1, 2) + Le(9, 2) + Le(0x0300, 2) +
+                              Le(uint32_t((18 + records.size()) / 2), 4) + Le(1, 2) + Le(7, 4) +
+                              Le(0, 2);
+    QByteArray placeable = Le(0x9AC6CDD7, 4) + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(100, 2) +
+                           Le(50, 2) + Le(96, 2) + Le(0, 4);
     uint16_t checksum = 0;
-    for (int i = 0; i < 20; i += 2) checksum ^= qFromLittleEndian<uint16_t>(placeable.constData() + i);
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= qFromLittleEndian<uint16_t>(placeable.constData() + i);
     return folder.write(name, placeable + Le(checksum, 2) + header + records);
 }
 

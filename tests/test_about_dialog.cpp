@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "resources/resource.h"
-#include "ui/about_dialog.h"
 #include "test_support.h"
+#include "ui/about_dialog.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include <algorithm>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <unistd.h>
+#include <algorithm>
 #include <vips/vips8>
 
 #include "dialog_fixture.h"
@@ -16,12 +16,15 @@ namespace {
 /// A two-colour GIF whose logical screen is 2 x 1 and whose frames have the
 /// given sizes (each placed at the origin); a 0 x 0 frame holds no pixels.
 QByteArray GifWithFrameSizes(const std::vector<QSize>& frames) {
-    QByteArray gif("GIF89a\x02\x00\x01\x00\x80\x00\x00"  // screen 2 x 1, 2-colour table
-                   "\x00\x00\x00\xff\x00\x00", 19);
+    QByteArray gif(
+        "GIF89a\x02\x00\x01\x00\x80\x00\x00"  // screen 2 x 1, 2-colour table
+        "\x00\x00\x00\xff\x00\x00",
+        19);
     for (const QSize& size : frames) {
         gif += QByteArray("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);  // 0.1 s per frame
         gif += QByteArray("\x2c\x00\x00\x00\x00", 5);
-        for (const int side : {size.width(), size.height()}) gif += char(side & 0xff), gif += char(side >> 8);
+        for (const int side : {size.width(), size.height()})
+            gif += char(side & 0xff), gif += char(side >> 8);
         gif += '\0';
         // LZW, minimum code size 2: clear, two pixels of colour 1, end.
         gif += QByteArray("\x02\x02\x4c\x0a\x00", 5);
@@ -32,8 +35,9 @@ QByteArray GifWithFrameSizes(const std::vector<QSize>& frames) {
 /// Mounts a small RAM file system over @p folder (so even root meets a full
 /// or read-only disk); false where the test may not mount.
 bool MountSmall(const QString& folder, const QString& options) {
-    return QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                       options, QStringLiteral("tmpfs"), folder}) == 0;
+    return QProcess::execute(QStringLiteral("mount"),
+                             {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                              options, QStringLiteral("tmpfs"), folder}) == 0;
 }
 
 /// Whatever the file, opening and converting it ends in a message or a TIFF,
@@ -49,7 +53,8 @@ protected:
     }
     /// The dialog still converts a good photo afterwards.
     void expectUsable() {
-        const QString good = fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 20, 10, Qt::red);
+        const QString good =
+            fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 20, 10, Qt::red);
         platform.messages.clear();
         QFile::remove(temp.file(QStringLiteral("out.tif")));
         openAndConvert(good);
@@ -74,7 +79,8 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
     int failed = 0;
     int converted = 0;
     for (const char* name : {"a.jpg", "a.png", "a.gif", "a.tif", "a.webp", "a.heic"}) {
-        const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("src/") + QString::fromLatin1(name), 64, 48, Qt::green);
+        const QString photo = fixtures::SolidPhoto(
+            temp, QStringLiteral("src/") + QString::fromLatin1(name), 64, 48, Qt::green);
         const QByteArray bytes = fixtures::Bytes(photo);
         std::vector<QByteArray> damaged;
         for (const qsizetype keep : {bytes.size() / 2, bytes.size() - 7, qsizetype(12)})
@@ -86,7 +92,8 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
             damaged.push_back(flipped);
         }
         for (size_t i = 0; i < damaged.size(); ++i) {
-            const QString input = QStringLiteral("damaged-%1-%2").arg(i).arg(QString::fromLatin1(name));
+            const QString input =
+                QStringLiteral("damaged-%1-%2").arg(i).arg(QString::fromLatin1(name));
             temp.write(QStringLiteral("out.tif"), older);
             const QStringList before = outFolder.entryList(QDir::Files);
             platform.messages.clear();
@@ -115,27 +122,32 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
 
 TEST_F(BadInputTest, FilesThatAreNoPhotos) {
     start();
-    const QString unreadable = temp.write(QStringLiteral("locked.jpg"), fixtures::Bytes(
-        fixtures::SolidPhoto(temp, QStringLiteral("l.jpg"), 8, 8, Qt::red)));
+    const QString unreadable = temp.write(
+        QStringLiteral("locked.jpg"),
+        fixtures::Bytes(fixtures::SolidPhoto(temp, QStringLiteral("l.jpg"), 8, 8, Qt::red)));
     QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
-    for (const QString& path : {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("folder.png")),
-                                unreadable, temp.file(QStringLiteral("vanished.jpg")),
-                                fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
+    for (const QString& path :
+         {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("folder.png")),
+          unreadable, temp.file(QStringLiteral("vanished.jpg")),
+          fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
         platform.messages.clear();
         openAndConvert(path);
         if (path == unreadable && geteuid() == 0) continue;  // root reads it anyway
         ASSERT_FALSE(platform.messages.empty()) << path.toStdString();
-        EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!")) << path.toStdString();
+        EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"))
+            << path.toStdString();
     }
     expectUsable();
 }
 
 TEST_F(BadInputTest, OddNamesOpenAndConvert) {
     start();
-    for (const QString& name : {QStringLiteral("with space.png"), QStringLiteral("quote\"and'.png"),
-                                QStringLiteral("Ünïcödé 写真.png"), QStringLiteral("-leading-dash.png"),
-                                QStringLiteral("brackets[1].png"), QStringLiteral("line\nbreak\ttab.png")}) {
-        const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 12, 8, Qt::blue);
+    for (const QString& name :
+         {QStringLiteral("with space.png"), QStringLiteral("quote\"and'.png"),
+          QStringLiteral("Ünïcödé 写真.png"), QStringLiteral("-leading-dash.png"),
+          QStringLiteral("brackets[1].png"), QStringLiteral("line\nbreak\ttab.png")}) {
+        const QString photo =
+            fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 12, 8, Qt::blue);
         const QString odd = temp.file(name);
         QFile::remove(odd);
         ASSERT_TRUE(QFile::copy(photo, odd));
@@ -151,7 +163,8 @@ TEST_F(BadInputTest, OddNamesOpenAndConvert) {
 
 TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
     start();
-    const QString mixed = temp.write(QStringLiteral("mixed.gif"), GifWithFrameSizes({QSize(2, 1), QSize(0, 0), QSize(2, 1)}));
+    const QString mixed = temp.write(QStringLiteral("mixed.gif"),
+                                     GifWithFrameSizes({QSize(2, 1), QSize(0, 0), QSize(2, 1)}));
     platform.openChoices = {mixed};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
     ASSERT_TRUE(platform.messages.empty());
@@ -177,7 +190,8 @@ TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
             EXPECT_TRUE(platform.messages.empty()) << name.toStdString();
         } else {
             ASSERT_FALSE(platform.messages.empty()) << name.toStdString();
-            EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+            EXPECT_EQ(platform.messages[0].text,
+                      QStringLiteral("Can not get the width of the photo!"));
         }
     }
     expectUsable();
@@ -216,7 +230,8 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
 
     // A full disk: a tiny file system of our own, where mounting is allowed.
     const QString small = temp.mkdir(QStringLiteral("small"));
-    if (!MountSmall(small, QStringLiteral("size=16k"))) GTEST_SKIP() << "cannot mount a small file system here";
+    if (!MountSmall(small, QStringLiteral("size=16k")))
+        GTEST_SKIP() << "cannot mount a small file system here";
     const QString old = small + QStringLiteral("/out.tif");
     {
         QFile file(old);
@@ -248,7 +263,8 @@ TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     // Root writes through permissions, so there the folder is a file system
     // mounted read-only once the older file is in it.
     const bool mounted = geteuid() == 0;
-    if (mounted && !MountSmall(locked, QStringLiteral("size=64k"))) GTEST_SKIP() << "cannot mount a file system here";
+    if (mounted && !MountSmall(locked, QStringLiteral("size=64k")))
+        GTEST_SKIP() << "cannot mount a file system here";
     temp.write(QStringLiteral("locked/out.tif"), "old picture");
     if (mounted) {
         ASSERT_TRUE(MountSmall(locked, QStringLiteral("remount,ro")));
@@ -260,8 +276,11 @@ TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     const QByteArray kept = fixtures::Bytes(old);
     const QStringList left = QDir(locked).entryList(QDir::Files | QDir::Hidden);
-    if (mounted) QProcess::execute(QStringLiteral("umount"), {locked});
-    else QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (mounted)
+        QProcess::execute(QStringLiteral("umount"), {locked});
+    else
+        QFile::setPermissions(
+            locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(platform.messages.size(), 2u);  // the question, then the failure
     EXPECT_EQ(platform.messages[1].text, QStringLiteral("Failed to save the file!"));
     EXPECT_EQ(platform.messages[1].caption, old);
@@ -298,7 +317,8 @@ TEST_F(BadInputTest, HostileSettingsStillStartAUsableDialog) {
     // language: English, and so it is written back.
     EXPECT_EQ(label(IDC_STATIC_OUTPUT_FILENAME)->text(), QStringLiteral("Output file:"));
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"), {}),
+    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                      QStringLiteral("CurrentLanguage"), {}),
               QStringLiteral("english"));
 }
 

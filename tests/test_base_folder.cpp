@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
 
 #include "app/base_folder.h"
 #include "test_support.h"

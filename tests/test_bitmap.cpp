@@ -26,11 +26,12 @@ protected:
     /// A 200 x 100 photo whose quadrants are red, green (top), blue, white (bottom).
     QString QuadrantPhoto(const QString& name) {
         const auto quadrant = [](double r, double g, double b) {
-            return (VImage::black(100, 50, VImage::option()->set("bands", 3)) + std::vector<double>{r, g, b})
+            return (VImage::black(100, 50, VImage::option()->set("bands", 3)) +
+                    std::vector<double>{r, g, b})
                 .cast(VIPS_FORMAT_UCHAR);
         };
-        VImage image = VImage::arrayjoin({quadrant(255, 0, 0), quadrant(0, 255, 0), quadrant(0, 0, 255),
-                                          quadrant(255, 255, 255)},
+        VImage image = VImage::arrayjoin({quadrant(255, 0, 0), quadrant(0, 255, 0),
+                                          quadrant(0, 0, 255), quadrant(255, 255, 255)},
                                          VImage::option()->set("across", 2));
         const QString path = temp.file(name);
         image.write_to_file(QFile::encodeName(path).constData());
@@ -50,7 +51,8 @@ TEST(RotateFlip, TheTableOfTypes) {
     const int expected[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
     const int angles[4] = {0, 90, 180, 270};
     for (int a = 0; a < 4; ++a)
-        for (int f = 0; f < 3; ++f) EXPECT_EQ(RotateFlipFor(angles[a], f), expected[a][f]) << angles[a] << " " << f;
+        for (int f = 0; f < 3; ++f)
+            EXPECT_EQ(RotateFlipFor(angles[a], f), expected[a][f]) << angles[a] << " " << f;
     EXPECT_EQ(RotateFlipFor(45, 0), std::nullopt);
     EXPECT_EQ(RotateFlipFor(-90, 1), std::nullopt);
     EXPECT_EQ(RotateFlipFor(90, 3), std::nullopt);
@@ -106,8 +108,12 @@ TEST_F(BitmapTest, EveryAngleAndFlipLandsTheCornersWhereTheTableSays) {
 std::optional<uint32_t> TiffTag(const QString& path, uint16_t tag) {
     const QByteArray bytes = fixtures::Bytes(path);
     if (bytes.size() < 8 || !bytes.startsWith("II")) return std::nullopt;
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<uint16_t>(bytes.constData() + at); };
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<uint32_t>(bytes.constData() + at); };
+    const auto u16 = [&](qsizetype at) {
+        return qFromLittleEndian<uint16_t>(bytes.constData() + at);
+    };
+    const auto u32 = [&](qsizetype at) {
+        return qFromLittleEndian<uint32_t>(bytes.constData() + at);
+    };
     const uint32_t directory = u32(4);
     for (int i = 0; i < u16(directory); ++i) {
         const qsizetype entry = directory + 2 + 12 * i;
@@ -143,7 +149,8 @@ TEST_F(BitmapTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) {
 
 TEST_F(BitmapTest, TransparencyIsDrawnOnBlack) {
     const QString path = temp.file(QStringLiteral("clear.png"));
-    VImage::black(10, 10, VImage::option()->set("bands", 4)).cast(VIPS_FORMAT_UCHAR)
+    VImage::black(10, 10, VImage::option()->set("bands", 4))
+        .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(path).constData());
     auto bitmap = Bitmap::Create(5, 5);
     ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
@@ -153,7 +160,8 @@ TEST_F(BitmapTest, TransparencyIsDrawnOnBlack) {
 }
 
 TEST_F(BitmapTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
-    const QString white = fixtures::SolidPhoto(temp, QStringLiteral("white.png"), 200, 100, Qt::white);
+    const QString white =
+        fixtures::SolidPhoto(temp, QStringLiteral("white.png"), 200, 100, Qt::white);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(40);
     font.setBold(true);
@@ -184,7 +192,8 @@ TEST_F(BitmapTest, TextInAnyScriptIsDrawn) {
     const QString white = fixtures::SolidPhoto(temp, QStringLiteral("w.png"), 120, 60, Qt::white);
     QFont font(QStringLiteral("No Such Face"));  // falls back to a font that exists
     font.setPixelSize(30);
-    for (const QString& text : {QStringLiteral("写真"), QStringLiteral("Ärger"), QStringLiteral("Фото")}) {
+    for (const QString& text :
+         {QStringLiteral("写真"), QStringLiteral("Ärger"), QStringLiteral("Фото")}) {
         auto bitmap = Bitmap::Create(120, 60);
         ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(white)));
         bitmap->DrawText(text, font, Qt::black, QPoint(5, 5));
@@ -195,7 +204,8 @@ TEST_F(BitmapTest, TextInAnyScriptIsDrawn) {
 }
 
 TEST_F(BitmapTest, SavingReplacesAFileOnlyWithACompleteOne) {
-    const auto photo = LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 20, 10, Qt::red));
+    const auto photo =
+        LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 20, 10, Qt::red));
     auto bitmap = Bitmap::Create(20, 10);
     ASSERT_TRUE(bitmap->DrawScaled(*photo));
 
@@ -213,13 +223,16 @@ TEST_F(BitmapTest, SavingReplacesAFileOnlyWithACompleteOne) {
 
 TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
     const QString grey = temp.file(QStringLiteral("grey.png"));
-    (VImage::black(8, 8) + 77).cast(VIPS_FORMAT_UCHAR).write_to_file(QFile::encodeName(grey).constData());
+    (VImage::black(8, 8) + 77)
+        .cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(QFile::encodeName(grey).constData());
     const QString deep = temp.file(QStringLiteral("deep.tif"));
     (VImage::black(8, 8, VImage::option()->set("bands", 3)) + std::vector<double>{65535, 0, 32896})
         .cast(VIPS_FORMAT_USHORT)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16))
         .write_to_file(QFile::encodeName(deep).constData());
-    const std::pair<QString, QColor> cases[] = {{grey, QColor(77, 77, 77)}, {deep, QColor(255, 0, 128)}};
+    const std::pair<QString, QColor> cases[] = {{grey, QColor(77, 77, 77)},
+                                                {deep, QColor(255, 0, 128)}};
     for (const auto& [path, colour] : cases) {
         auto bitmap = Bitmap::Create(4, 4);
         ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
@@ -237,7 +250,8 @@ TEST_F(BitmapTest, ShrinkingAveragesFineDetailInsteadOfAliasing) {
     const VImage xy = VImage::xyz(300, 300);
     const VImage board = (((xy[0] + xy[1]) % 2) * 255).cast(VIPS_FORMAT_UCHAR);
     const QString path = temp.file(QStringLiteral("board.png"));
-    VImage::bandjoin({board, board, board}).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+    VImage::bandjoin({board, board, board})
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .write_to_file(QFile::encodeName(path).constData());
     auto bitmap = Bitmap::Create(100, 100);
     ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
@@ -253,7 +267,8 @@ TEST_F(BitmapTest, EnlargingKeepsPixelCentresInLine) {
     // in the middle: the two pixels beside it mirror each other.
     const QString path = temp.file(QStringLiteral("edge.png"));
     VImage half = VImage::black(5, 4, VImage::option()->set("bands", 3));
-    half.join(half + 255, VIPS_DIRECTION_HORIZONTAL).cast(VIPS_FORMAT_UCHAR)
+    half.join(half + 255, VIPS_DIRECTION_HORIZONTAL)
+        .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .write_to_file(QFile::encodeName(path).constData());
     auto bitmap = Bitmap::Create(40, 16);

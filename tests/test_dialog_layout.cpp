@@ -40,8 +40,10 @@ int NeededWidth(QWidget* widget) {
     if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
         QStyleOptionButton option;
         option.initFrom(radio);
-        const int indicator = radio->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option);
-        const int spacing = radio->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option);
+        const int indicator =
+            radio->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option);
+        const int spacing =
+            radio->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option);
         return indicator + spacing + metrics.horizontalAdvance(radio->text());
     }
     if (auto* button = qobject_cast<QPushButton*>(widget))

@@ -6,16 +6,20 @@
 
 namespace {
 
-const IniFile::Decoder kUtf8 = [](QByteArrayView bytes) { return DecodeCodePage(bytes, kCodePageUtf8); };
+const IniFile::Decoder kUtf8 = [](QByteArrayView bytes) {
+    return DecodeCodePage(bytes, kCodePageUtf8);
+};
 
 QString Get(const IniFile& ini, const char* section, const char* key) {
-    return ini.value(QString::fromLatin1(section), QString::fromLatin1(key)).value_or(QStringLiteral("<missing>"));
+    return ini.value(QString::fromLatin1(section), QString::fromLatin1(key))
+        .value_or(QStringLiteral("<missing>"));
 }
 
 QByteArray Utf16(const QString& text, bool bigEndian = false) {
     QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
     for (QChar c : text) {
-        const char hi = static_cast<char>(c.unicode() >> 8), lo = static_cast<char>(c.unicode() & 0xFF);
+        const char hi = static_cast<char>(c.unicode() >> 8),
+                   lo = static_cast<char>(c.unicode() & 0xFF);
         bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
     }
     return bytes;
@@ -93,7 +97,8 @@ TEST(IniFile, ByteFilesUseTheCallersDecoderAndSkipAUtf8Mark) {
 
 TEST(IniFile, LongValuesAreCutAndNulEndsAValue) {
     const QByteArray long3000(3000, 'x');
-    const IniFile ini = IniFile::Parse("[S]\nlong=" + long3000 + "\nnul=ab" + QByteArray(1, '\0') + "cd\n", kUtf8);
+    const IniFile ini =
+        IniFile::Parse("[S]\nlong=" + long3000 + "\nnul=ab" + QByteArray(1, '\0') + "cd\n", kUtf8);
     EXPECT_EQ(Get(ini, "S", "long").size(), IniFile::kMaxValueLength);
     EXPECT_EQ(Get(ini, "S", "nul"), QStringLiteral("ab"));
 

@@ -12,7 +12,8 @@
 
 namespace {
 
-const QString kWarning = QStringLiteral("Your language file name may be not proper,\n please read the help file!");
+const QString kWarning =
+    QStringLiteral("Your language file name may be not proper,\n please read the help file!");
 
 /// A warning handler that shows warnings as the window does, on @p platform.
 Language::WarningHandler ShownOn(FakePlatform& platform) {
@@ -60,7 +61,8 @@ TEST_F(LanguageTest, WithoutALanguageFolderEverythingIsBuiltIn) {
     initialize(QStringLiteral("german"));
     EXPECT_EQ(language.GetLanguageCount(), 0);
     EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(language.GetString(res::IDS_STRING108), QStringLiteral("Please open a photo file first!"));
+    EXPECT_EQ(language.GetString(res::IDS_STRING108),
+              QStringLiteral("Please open a photo file first!"));
     EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), QString());
     EXPECT_EQ(language.GetMenuText(res::IDM_ABOUT), QString());
     EXPECT_EQ(language.GetMenuText(res::IDR_MENU_LANGUAGE_POPUP), QStringLiteral("PopupMenu1"));
@@ -74,7 +76,9 @@ struct NameCase {
     const char* warningCaption;  // nullptr: no warning
 };
 
-void PrintTo(const NameCase& c, std::ostream* out) { *out << c.file; }
+void PrintTo(const NameCase& c, std::ostream* out) {
+    *out << c.file;
+}
 
 class LanguageNames : public LanguageTest, public ::testing::WithParamInterface<NameCase> {};
 
@@ -162,7 +166,8 @@ TEST_F(LanguageTest, ANameThatIsNotInstalledCountsAsEnglish) {
 
 TEST_F(LanguageTest, EmptyAndMissingValuesFallBack) {
     install(QStringLiteral("German"),
-            "[STRING]\nIDS_MESSAGE_ERROR=\nIDS_MESSAGE_WARNING=Warnung\n[MENU]\nIDR_MENU_LANGUAGE_POPUP=Mine\n");
+            "[STRING]\nIDS_MESSAGE_ERROR=\nIDS_MESSAGE_WARNING=Warnung\n[MENU]\nIDR_MENU_LANGUAGE_"
+            "POPUP=Mine\n");
     initialize(QStringLiteral("German"));
     EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("Error"));
     EXPECT_EQ(language.GetString(res::IDS_MESSAGE_WARNING), QStringLiteral("Warnung"));
@@ -201,7 +206,8 @@ TEST_F(LanguageTest, UnusableFilesLoadAndFallBackToBuiltInTexts) {
 TEST_F(LanguageTest, TheInterfaceFontIsKeptPerLanguage) {
     install(QStringLiteral("German"), "");
     install(QStringLiteral("Russian_utf-8"), "");
-    store.WriteProfileString(QStringLiteral("German"), QStringLiteral("lfFaceName"), QString(40, u'D'));
+    store.WriteProfileString(QStringLiteral("German"), QStringLiteral("lfFaceName"),
+                             QString(40, u'D'));
     store.WriteProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), -17);
     initialize(QStringLiteral("German"));
     ASSERT_TRUE(language.GetUIFont().has_value());
@@ -216,9 +222,11 @@ TEST_F(LanguageTest, TheInterfaceFontIsKeptPerLanguage) {
     chosen.setPixelSize(15);
     language.SetUIFont(chosen);
     EXPECT_EQ(language.GetUIFont()->family(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(store.GetProfileString(QStringLiteral("Russian_utf-8"), QStringLiteral("lfFaceName"), {}),
-              QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(store.GetProfileInt(QStringLiteral("Russian_utf-8"), QStringLiteral("lfHeight"), 0), -15);
+    EXPECT_EQ(
+        store.GetProfileString(QStringLiteral("Russian_utf-8"), QStringLiteral("lfFaceName"), {}),
+        QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(store.GetProfileInt(QStringLiteral("Russian_utf-8"), QStringLiteral("lfHeight"), 0),
+              -15);
     EXPECT_EQ(store.GetProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), 0), -17);
 
     language.SelectLanguage(QStringLiteral("German"));
@@ -240,8 +248,10 @@ TEST_F(LanguageTest, SwitchingSetsTheRuntimeAndQtLocale) {
 TEST_F(LanguageTest, TopLevelCaptionsAreCommaSeparated) {
     // The popup resource's list is fixed, so a one-piece list covers every position.
     initialize(QStringLiteral("english"));
-    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 0), QStringLiteral("PopupMenu1"));
-    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 1), QStringLiteral("PopupMenu1"));
+    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 0),
+              QStringLiteral("PopupMenu1"));
+    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 1),
+              QStringLiteral("PopupMenu1"));
     EXPECT_EQ(language.GetTopLevelCaption(res::IDM_ABOUT, 0), QString());
 }
 
@@ -255,10 +265,13 @@ TEST(LanguageText, EscapesExpand) {
 TEST(LanguageText, MessagesFillTheirPlaceholdersInOrder) {
     EXPECT_EQ(FormatMessage(QStringLiteral("%s exists. Replace?"), {QStringLiteral("/a/b.tif")}),
               QStringLiteral("/a/b.tif exists. Replace?"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("from 0 to %d"), {QStringLiteral("4")}), QStringLiteral("from 0 to 4"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("%s %d * %d"), {QStringLiteral("a.jpg"), QStringLiteral("3"), QStringLiteral("2")}),
+    EXPECT_EQ(FormatMessage(QStringLiteral("from 0 to %d"), {QStringLiteral("4")}),
+              QStringLiteral("from 0 to 4"));
+    EXPECT_EQ(FormatMessage(QStringLiteral("%s %d * %d"),
+                            {QStringLiteral("a.jpg"), QStringLiteral("3"), QStringLiteral("2")}),
               QStringLiteral("a.jpg 3 * 2"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("100%% %s %s"), {QStringLiteral("x")}), QStringLiteral("100% x %s"));
+    EXPECT_EQ(FormatMessage(QStringLiteral("100%% %s %s"), {QStringLiteral("x")}),
+              QStringLiteral("100% x %s"));
     EXPECT_EQ(FormatMessage(QStringLiteral("%x%"), {}), QStringLiteral("%x%"));
 }
 
@@ -275,7 +288,7 @@ TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     language.Initialize(QStringLiteral(TESSIVA_SOURCE_DIR), QString::fromLatin1(GetParam()));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(language.GetCurrentLanguage(), QString::fromLatin1(GetParam()));
-    const int dialogIds[] = {1001, 1007, 102, 1008, 1010, 1011, 1012, 1017, 1022, 1023, 1024,
+    const int dialogIds[] = {1001, 1007, 102,  1008, 1010, 1011, 1012, 1017, 1022, 1023, 1024,
                              1025, 1004, 1000, 1033, 1034, 1037, 1038, 1046, 1047, 1042};
     const int stringIds[] = {102, 105, 119, 109, 108, 111, 112, 115, 118, 120,
                              121, 122, 123, 124, 126, 127, 128, 129, 130, 131};

@@ -18,7 +18,8 @@ protected:
 };
 
 TEST_F(LogFontTest, MissingKeysTakeTheirDefaultsOneByOne) {
-    temp.write(QStringLiteral("store.conf"), "[CurrentFont]\nlfFaceName=DejaVu Serif\nlfItalic=1\n");
+    temp.write(QStringLiteral("store.conf"),
+               "[CurrentFont]\nlfFaceName=DejaVu Serif\nlfItalic=1\n");
     SettingsStore store(iniPath);
     const LogFont font = ReadLogFont(store, kSection, kOverlayDefaults);
     EXPECT_EQ(font.lfHeight, -13);
@@ -72,10 +73,10 @@ TEST_F(LogFontTest, WritesThirteenKeysInTheirOrderAndReadsThemBack) {
     font.lfFaceName = QStringLiteral("Noto Serif");
     WriteLogFont(store, kSection, font);
 
-    EXPECT_EQ(keys, (QStringList{"lfHeight", "lfWidth", "lfEscapement", "lfOrientation",
-                                 "lfWeight", "lfItalic", "lfUnderline", "lfStrikeOut", "lfCharSet",
-                                 "lfOutPrecision", "lfClipPrecision", "lfPitchAndFamily",
-                                 "lfFaceName"}));
+    EXPECT_EQ(keys,
+              (QStringList{"lfHeight", "lfWidth", "lfEscapement", "lfOrientation", "lfWeight",
+                           "lfItalic", "lfUnderline", "lfStrikeOut", "lfCharSet", "lfOutPrecision",
+                           "lfClipPrecision", "lfPitchAndFamily", "lfFaceName"}));
     LogFont expected = font;
     expected.lfQuality = 0;
     EXPECT_EQ(ReadLogFont(SettingsStore(iniPath), kSection, kOverlayDefaults), expected);

@@ -45,21 +45,19 @@ TEST_F(MainDialogTest, FirstRunShowsTheDefaults) {
 TEST_F(MainDialogTest, ExitWritesEverySettingInItsOrder) {
     start();
     QStringList writes;
-    store->setWriteObserver([&](const QString& section, const QString& key) {
-        writes << section + u'/' + key;
-    });
+    store->setWriteObserver(
+        [&](const QString& section, const QString& key) { writes << section + u'/' + key; });
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
 
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(dialog->isVisible());
     const QStringList expected{
-        "Option/nRotateAngel",         "Option/nFlipType",        "Option/CurrentLanguage",
-        "Option/last_output_folder",   "CurrentFont/lfHeight",    "CurrentFont/lfWidth",
-        "CurrentFont/lfEscapement",    "CurrentFont/lfOrientation", "CurrentFont/lfWeight",
-        "CurrentFont/lfItalic",        "CurrentFont/lfUnderline", "CurrentFont/lfStrikeOut",
-        "CurrentFont/lfCharSet",       "CurrentFont/lfOutPrecision",
-        "CurrentFont/lfClipPrecision", "CurrentFont/lfPitchAndFamily", "CurrentFont/lfFaceName",
-        "CurrentFont/nCurrentColor"};
+        "Option/nRotateAngel",          "Option/nFlipType",           "Option/CurrentLanguage",
+        "Option/last_output_folder",    "CurrentFont/lfHeight",       "CurrentFont/lfWidth",
+        "CurrentFont/lfEscapement",     "CurrentFont/lfOrientation",  "CurrentFont/lfWeight",
+        "CurrentFont/lfItalic",         "CurrentFont/lfUnderline",    "CurrentFont/lfStrikeOut",
+        "CurrentFont/lfCharSet",        "CurrentFont/lfOutPrecision", "CurrentFont/lfClipPrecision",
+        "CurrentFont/lfPitchAndFamily", "CurrentFont/lfFaceName",     "CurrentFont/nCurrentColor"};
     EXPECT_EQ(writes, expected);
 
     SettingsStore reread(iniPath);
@@ -100,8 +98,8 @@ TEST_F(MainDialogTest, AnUnknownStoredAngleIsReportedKeptAndWrittenBack) {
     EXPECT_EQ(platform.messages[0].buttons, MsgButtons::Ok);
     EXPECT_EQ(platform.messages[0].icon, MsgIcon::None);
     EXPECT_TRUE(platform.messages[0].owned);
-    for (int id : {IDC_RADIO_ROTATE_0, IDC_RADIO_ROTATE_90, IDC_RADIO_ROTATE_180,
-                   IDC_RADIO_ROTATE_270})
+    for (int id :
+         {IDC_RADIO_ROTATE_0, IDC_RADIO_ROTATE_90, IDC_RADIO_ROTATE_180, IDC_RADIO_ROTATE_270})
         EXPECT_FALSE(button(id)->isChecked()) << id;
     EXPECT_TRUE(button(IDC_RADIO_FLIP_HORIZONTAL)->isChecked());
     EXPECT_EQ(dialog->RotateAngle(), 45);
@@ -177,11 +175,14 @@ TEST_F(MainDialogTest, TabWalksTheEnabledStopsInTemplateOrderAndWrapsAround) {
     start();
     // Before a photo is open the size and frame fields are disabled; of each
     // radio group only the checked button is a stop.
-    const std::vector<int> expected{
-        IDC_BUTTON_OPEN_PHOTO, IDC_BUTTON_EXIT,   IDC_BUTTON_CONVERT, IDC_BUTTON_OUTPUT_FILE_BROWSE,
-        IDC_BUTTON_BASE_WIDTH, IDC_BUTTON_BASE_HEIGHT, IDC_RADIO_ROTATE_0, IDC_RADIO_FLIP_NO,
-        IDC_BUTTON_HOMEPAGE,   IDC_BUTTON_HELP,   IDC_BUTTON_FONT,    IDC_EDIT_TEXT_X,
-        IDC_EDIT_TEXT_Y,       IDC_EDIT_TEXT,     IDC_BUTTON_OPEN_PHOTO};
+    const std::vector<int> expected{IDC_BUTTON_OPEN_PHOTO, IDC_BUTTON_EXIT,
+                                    IDC_BUTTON_CONVERT,    IDC_BUTTON_OUTPUT_FILE_BROWSE,
+                                    IDC_BUTTON_BASE_WIDTH, IDC_BUTTON_BASE_HEIGHT,
+                                    IDC_RADIO_ROTATE_0,    IDC_RADIO_FLIP_NO,
+                                    IDC_BUTTON_HOMEPAGE,   IDC_BUTTON_HELP,
+                                    IDC_BUTTON_FONT,       IDC_EDIT_TEXT_X,
+                                    IDC_EDIT_TEXT_Y,       IDC_EDIT_TEXT,
+                                    IDC_BUTTON_OPEN_PHOTO};
     std::vector<int> stops;
     for (size_t i = 0; i < expected.size(); ++i) {
         stops.push_back(ControlId(QApplication::focusWidget()));

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <vips/vips8>
 
@@ -37,14 +37,15 @@ struct FormatCase {
 class PhotoFormats : public PhotoTest, public ::testing::WithParamInterface<FormatCase> {};
 
 TEST_P(PhotoFormats, OpenWithSizeFramesAndPreview) {
-    const QString path = fixtures::SolidPhoto(temp, QString::fromLatin1(GetParam().name), 64, 40, Qt::red);
+    const QString path =
+        fixtures::SolidPhoto(temp, QString::fromLatin1(GetParam().name), 64, 40, Qt::red);
     const auto photo = LoadPhoto(path);
     EXPECT_EQ(photo->Width(), 64);
     EXPECT_EQ(photo->Height(), 40);
     ASSERT_EQ(photo->FrameDimensions().size(), 1u);
     const QUuid dimension = photo->FrameDimensions()[0];
-    EXPECT_EQ(FrameDimensionName(dimension, 0), QStringLiteral("FrameDimension") +
-                                                    QString::fromLatin1(GetParam().expectDimension));
+    EXPECT_EQ(FrameDimensionName(dimension, 0),
+              QStringLiteral("FrameDimension") + QString::fromLatin1(GetParam().expectDimension));
     EXPECT_EQ(photo->FrameCount(dimension), 1u);
     const QColor centre = PreviewColour(*photo);
     EXPECT_GT(centre.red(), 200) << GetParam().name;
@@ -62,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PhotoTest, AnimatedGifFramesAreTheTimeDimension) {
     const std::vector<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::white, Qt::black};
-    const auto photo = LoadPhoto(fixtures::FramedPhoto(temp, QStringLiteral("anim.gif"), 30, 20, colours));
+    const auto photo =
+        LoadPhoto(fixtures::FramedPhoto(temp, QStringLiteral("anim.gif"), 30, 20, colours));
     ASSERT_EQ(photo->FrameDimensions(), std::vector<QUuid>{kFrameDimensionTime});
     EXPECT_EQ(photo->FrameCount(kFrameDimensionTime), 5u);
     EXPECT_EQ(photo->FrameCount(kFrameDimensionPage), 0u);
@@ -100,7 +102,8 @@ QByteArray HandmadeTiff(bool bigEndian, const std::vector<GreyPage>& pages) {
         return bytes;
     };
     const auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
-        const QByteArray field = type == 3 ? number(value, 2) + QByteArray(2, '\0') : number(value, 4);
+        const QByteArray field =
+            type == 3 ? number(value, 2) + QByteArray(2, '\0') : number(value, 4);
         return number(tag, 2) + number(type, 2) + number(1, 4) + field;
     };
     constexpr uint32_t kDirectorySize = 2 + 9 * 12 + 4;
@@ -112,43 +115,51 @@ QByteArray HandmadeTiff(bool bigEndian, const std::vector<GreyPage>& pages) {
         directories.push_back(offset);
         offset += kDirectorySize;
     }
-    QByteArray file = QByteArray(bigEndian ? "MM" : "II") + number(42, 2) + number(directories[0], 4);
+    QByteArray file =
+        QByteArray(bigEndian ? "MM" : "II") + number(42, 2) + number(directories[0], 4);
     for (size_t i = 0; i < pages.size(); ++i) {
         const auto [size, grey] = pages[i];
         const uint32_t pixels = static_cast<uint32_t>(size.width() * size.height());
         const auto stripAt = static_cast<uint32_t>(file.size());
         file += QByteArray(static_cast<qsizetype>(pixels), static_cast<char>(grey));
         if (file.size() % 2) file += '\0';
-        file += number(9, 2) + entry(256, 4, size.width()) + entry(257, 4, size.height()) + entry(258, 3, 8) +
-                entry(259, 3, 1) + entry(262, 3, 1) + entry(273, 4, stripAt) + entry(277, 3, 1) +
-                entry(278, 4, size.height()) + entry(279, 4, pixels);
+        file += number(9, 2) + entry(256, 4, size.width()) + entry(257, 4, size.height()) +
+                entry(258, 3, 8) + entry(259, 3, 1) + entry(262, 3, 1) + entry(273, 4, stripAt) +
+                entry(277, 3, 1) + entry(278, 4, size.height()) + entry(279, 4, pixels);
         file += number(i + 1 < pages.size() ? directories[i + 1] : 0, 4);
     }
     return file;
 }
 
 TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
-    const std::vector<GreyPage> pages{{QSize(30, 20), 10}, {QSize(7, 9), 90}, {QSize(40, 3), 170}, {QSize(5, 5), 250}};
+    const std::vector<GreyPage> pages{
+        {QSize(30, 20), 10}, {QSize(7, 9), 90}, {QSize(40, 3), 170}, {QSize(5, 5), 250}};
     const auto expectPages = [&](const QString& path, const std::string& kind) {
         const auto photo = LoadPhoto(path);
         ASSERT_EQ(photo->FrameCount(kFrameDimensionPage), pages.size()) << kind;
         for (const uint32_t page : {3u, 0u, 2u, 1u, 3u}) {
             ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page)) << kind;
-            EXPECT_EQ(QSize(photo->Width(), photo->Height()), pages[page].size) << kind << " page " << page;
-            EXPECT_EQ(PreviewColour(*photo), QColor(pages[page].grey, pages[page].grey, pages[page].grey))
+            EXPECT_EQ(QSize(photo->Width(), photo->Height()), pages[page].size)
+                << kind << " page " << page;
+            EXPECT_EQ(PreviewColour(*photo),
+                      QColor(pages[page].grey, pages[page].grey, pages[page].grey))
                 << kind << " page " << page;
         }
     };
-    expectPages(temp.write(QStringLiteral("little.tif"), HandmadeTiff(false, pages)), "little-endian");
+    expectPages(temp.write(QStringLiteral("little.tif"), HandmadeTiff(false, pages)),
+                "little-endian");
     expectPages(temp.write(QStringLiteral("big.tif"), HandmadeTiff(true, pages)), "big-endian");
 
     // Written by the library: 64-bit offsets, tiles with compression.
     std::vector<vips::VImage> equal;
-    for (const GreyPage& page : pages) equal.push_back((vips::VImage::black(32, 16) + page.grey).cast(VIPS_FORMAT_UCHAR));
+    for (const GreyPage& page : pages)
+        equal.push_back((vips::VImage::black(32, 16) + page.grey).cast(VIPS_FORMAT_UCHAR));
     vips::VImage strip = vips::VImage::arrayjoin(equal, vips::VImage::option()->set("across", 1));
     strip.set("page-height", 16);
-    for (const char* options : {"[bigtiff]", "[tile,tile_width=16,tile_height=16,compression=lzw]"}) {
-        const QString path = temp.file(QStringLiteral("written%1.tif").arg(QString::fromLatin1(options).size()));
+    for (const char* options :
+         {"[bigtiff]", "[tile,tile_width=16,tile_height=16,compression=lzw]"}) {
+        const QString path =
+            temp.file(QStringLiteral("written%1.tif").arg(QString::fromLatin1(options).size()));
         strip.write_to_file((QFile::encodeName(path) + options).constData());
         const auto photo = LoadPhoto(path);
         ASSERT_EQ(photo->FrameCount(kFrameDimensionPage), pages.size()) << options;
@@ -161,7 +172,8 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
         const QString out = temp.file(QStringLiteral("page1.tif"));
         ASSERT_TRUE(bitmap->DrawScaled(*photo));
         ASSERT_TRUE(bitmap->SaveTiff(out));
-        EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(4, 2)[0], pages[1].grey);
+        EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(4, 2)[0],
+                  pages[1].grey);
     }
 }
 
@@ -219,7 +231,8 @@ TEST_F(PhotoTest, MetafilesAreRendered) {
         // Cut after the header: undecodable, not a crash.
         const QByteArray bytes = fixtures::Bytes(path);
         for (qsizetype keep : {qsizetype(50), bytes.size() - 10}) {
-            const QString cut = temp.write(QStringLiteral("cut-%1.%2").arg(keep).arg(path.right(3)), bytes.left(keep));
+            const QString cut = temp.write(QStringLiteral("cut-%1.%2").arg(keep).arg(path.right(3)),
+                                           bytes.left(keep));
             LoadPhoto(cut)->Preview(QSize(8, 8));
         }
     }
@@ -234,9 +247,11 @@ TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
             ASSERT_TRUE(bitmap->DrawScaled(*photo)) << path.toStdString();
             const QString out = temp.file(QStringLiteral("metafile-%1.tif").arg(target.width()));
             ASSERT_TRUE(bitmap->SaveTiff(out));
-            const vips::VImage saved = vips::VImage::new_from_file(QFile::encodeName(out).constData());
+            const vips::VImage saved =
+                vips::VImage::new_from_file(QFile::encodeName(out).constData());
             EXPECT_EQ(QSize(saved.width(), saved.height()), target);
-            const std::vector<double> centre = saved.getpoint(target.width() / 2, target.height() / 2);
+            const std::vector<double> centre =
+                saved.getpoint(target.width() / 2, target.height() / 2);
             EXPECT_GT(centre[0], 200) << path.toStdString() << " at " << target.width();
             EXPECT_LT(centre[1], 60) << path.toStdString() << " at " << target.width();
         }
@@ -246,7 +261,8 @@ TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
 TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
     // The same name over again: a photo edited elsewhere, or a TIFF converted
     // once more and opened again.
-    for (const QString& name : {QStringLiteral("again.png"), QStringLiteral("again.tif"), QStringLiteral("again.jpg")}) {
+    for (const QString& name :
+         {QStringLiteral("again.png"), QStringLiteral("again.tif"), QStringLiteral("again.jpg")}) {
         fixtures::SolidPhoto(temp, name, 40, 30, Qt::red);
         {
             const auto photo = LoadPhoto(temp.file(name));
@@ -268,7 +284,8 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
         const QString out = temp.file(name + QStringLiteral(".out.tif"));
         ASSERT_TRUE(bitmap->DrawScaled(*second));
         ASSERT_TRUE(bitmap->SaveTiff(out));
-        EXPECT_GT(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(2, 2)[2], 200)
+        EXPECT_GT(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(2, 2)[2],
+                  200)
             << name.toStdString();
         {
             const auto wide = Bitmap::Create(60, 20);
@@ -284,7 +301,9 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
 TEST_F(PhotoTest, ALargeGifWhoseDataCanHoldItOpens) {
     // 18 megapixels of one colour: about 1,350 pixels per byte, LZW at its best.
     const QString path = temp.file(QStringLiteral("large.gif"));
-    (vips::VImage::black(4500, 4000) + 200).cast(VIPS_FORMAT_UCHAR).write_to_file(QFile::encodeName(path).constData());
+    (vips::VImage::black(4500, 4000) + 200)
+        .cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(QFile::encodeName(path).constData());
     const auto photo = LoadPhoto(path);
     EXPECT_EQ(photo->Width(), 4500);
     EXPECT_GT(PreviewColour(*photo).green(), 150);
@@ -316,7 +335,8 @@ TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
     // A metafile claiming records beyond its end is refused outright, and so
     // are pictures with a side beyond the renderer's limit (once read as one
     // pixel wide: rendering millions of lines took minutes and gigabytes).
-    for (const char* name : {"wmf-huge-record.wmf", "emf-side-beyond-limit.emf", "emf-width-beyond-limit.emf"})
+    for (const char* name :
+         {"wmf-huge-record.wmf", "emf-side-beyond-limit.emf", "emf-width-beyond-limit.emf"})
         EXPECT_EQ(LoadPhoto(regressions.filePath(QString::fromLatin1(name)))->Width(), 0) << name;
     // A GIF claiming a 390-megapixel frame in 47 bytes.
     EXPECT_EQ(LoadPhoto(regressions.filePath(QStringLiteral("gif-huge-frame.gif")))->Width(), 0);
@@ -367,10 +387,12 @@ TEST_F(PhotoTest, ATruncatedPhotoOpensAndPreviewsWithoutCrashing) {
 TEST_F(PhotoTest, ADecompressionBombIsRefusedAtOnce) {
     QElapsedTimer timer;
     timer.start();
-    const auto bomb = LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000));
+    const auto bomb =
+        LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000));
     EXPECT_EQ(bomb->Width(), 0);
     // 200 megapixels is a real camera's size and still opens.
-    const auto large = LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("large.png"), 16384, 12288));
+    const auto large =
+        LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("large.png"), 16384, 12288));
     EXPECT_EQ(large->Width(), 16384);
     EXPECT_LT(timer.elapsed(), 5000);  // a guard against reading pixels, not a benchmark
 }
@@ -383,10 +405,13 @@ TEST_F(PhotoTest, ResolutionIsTheStoredOneOr96) {
         .write_to_file(QFile::encodeName(dense).constData());
     EXPECT_NEAR(LoadPhoto(dense)->HorizontalResolution(), 600.0, 0.5);
     const QString png = temp.file(QStringLiteral("dense.png"));
-    image.copy(vips::VImage::option()->set("xres", 300 / 25.4)).cast(VIPS_FORMAT_UCHAR)
+    image.copy(vips::VImage::option()->set("xres", 300 / 25.4))
+        .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(png).constData());
     EXPECT_NEAR(LoadPhoto(png)->HorizontalResolution(), 300.0, 0.5);
-    EXPECT_EQ(LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("g.gif"), 8, 8, Qt::red))->HorizontalResolution(), 96.0);
+    EXPECT_EQ(LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("g.gif"), 8, 8, Qt::red))
+                  ->HorizontalResolution(),
+              96.0);
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ namespace {
 /// the grey level n * 10, so tests can tell which frame is shown.
 class FakePhoto final : public imaging::Photo {
 public:
-    FakePhoto(int width, int height, std::vector<std::pair<QUuid, uint32_t>> dimensions = {{kFrameDimensionPage, 1}})
+    FakePhoto(int width, int height,
+              std::vector<std::pair<QUuid, uint32_t>> dimensions = {{kFrameDimensionPage, 1}})
         : m_width(width), m_height(height), m_dimensions(std::move(dimensions)) {}
 
     int Width() const override { return m_width; }
@@ -94,14 +95,17 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
     ASSERT_EQ(request.filters.size(), 2u);
     EXPECT_TRUE(request.filters[0].description.startsWith(QStringLiteral(
         "Photo Files (*.bmp;*.gif;*.png;*.tif;*.jpg;*.jpeg;*.ico;*.exif;*.wmf;*.emf;*.dib")));
-    for (const char* pattern : {"*.raw", "*.nef", "*.cr3", "*.dng", "*.tiff", "*.webp", "*.heic", "*.avif", "*.jxl", "*.jp2"})
+    for (const char* pattern : {"*.raw", "*.nef", "*.cr3", "*.dng", "*.tiff", "*.webp", "*.heic",
+                                "*.avif", "*.jxl", "*.jp2"})
         EXPECT_TRUE(request.filters[0].patterns.contains(QString::fromLatin1(pattern))) << pattern;
     EXPECT_EQ(request.filters[1].description, QStringLiteral("Any Files (*.*)"));
     EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
 
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
+    const QString photo =
+        fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
     open(photo);
-    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"), QStringLiteral("LastPhotoFolder"), {}),
+    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                      QStringLiteral("LastPhotoFolder"), {}),
               temp.file(QStringLiteral("in/")));
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
     EXPECT_EQ(platform.openRequests.back().initialFolder, temp.file(QStringLiteral("in/")));
@@ -109,7 +113,8 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
 
 TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     start();
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
+    const QString photo =
+        fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
     open(photo);
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("holiday.2007.jpg 64 * 40"));
@@ -117,7 +122,8 @@ TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("40"));
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_WIDTH)->isEnabled());
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->isEnabled());
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + QStringLiteral("/holiday.2007_out.tif"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(),
+              *platform.picturesFolder + QStringLiteral("/holiday.2007_out.tif"));
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
     for (int id : {IDC_COMBO_FRAME_DIMENSION, IDC_STATIC_FRAME_RANGE, IDC_EDIT_FRAME_NUMBER})
         EXPECT_TRUE(item(id)->isHidden()) << id;
@@ -125,7 +131,8 @@ TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     EXPECT_EQ(combo()->itemText(0), QStringLiteral("FrameDimensionPage"));
     // The whole photo stretched into the frame.
     const QImage& preview = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
-    EXPECT_EQ(preview.size(), item(IDC_STATIC_PICTURE)->size() * item(IDC_STATIC_PICTURE)->devicePixelRatio());
+    EXPECT_EQ(preview.size(),
+              item(IDC_STATIC_PICTURE)->size() * item(IDC_STATIC_PICTURE)->devicePixelRatio());
     EXPECT_GT(previewCentre().red(), 200);
 
     // Cancelling the next open keeps everything.
@@ -144,11 +151,13 @@ TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     EXPECT_EQ(platform.messages[0].caption, text);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("30"));
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("a.png 30 * 20"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + QStringLiteral("/notes_out.tif"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(),
+              *platform.picturesFolder + QStringLiteral("/notes_out.tif"));
     EXPECT_FALSE(previewCentre().isValid());
 
-    for (const QString& bad : {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("dir.jpg")),
-                               fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
+    for (const QString& bad :
+         {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("dir.jpg")),
+          fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
         platform.messages.clear();
         open(bad);
         ASSERT_EQ(platform.messages.size(), 1u) << bad.toStdString();
@@ -189,7 +198,9 @@ TEST_F(PhotoDialogTest, AnAnimatedGifShowsItsFramesAndTheEditPicksThem) {
 
 TEST_F(PhotoDialogTest, TextAndEmptyFrameNumbers) {
     start();
-    openFake(QStringLiteral("/x/a.gif"), std::make_unique<FakePhoto>(10, 10, std::vector<std::pair<QUuid, uint32_t>>{{kFrameDimensionTime, 5}}));
+    openFake(QStringLiteral("/x/a.gif"),
+             std::make_unique<FakePhoto>(
+                 10, 10, std::vector<std::pair<QUuid, uint32_t>>{{kFrameDimensionTime, 5}}));
     typeFrame(QStringLiteral("3"));
     EXPECT_EQ(fake->active.second, 3u);
     typeFrame(QStringLiteral("abc"));
@@ -205,11 +216,13 @@ TEST_F(PhotoDialogTest, TextAndEmptyFrameNumbers) {
 TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving) {
     start();
     openFake(QStringLiteral("/x/multi.tif"),
-             std::make_unique<FakePhoto>(10, 10, std::vector<std::pair<QUuid, uint32_t>>{
-                                                     {kFrameDimensionPage, 5}, {kFrameDimensionTime, 2}}));
+             std::make_unique<FakePhoto>(10, 10,
+                                         std::vector<std::pair<QUuid, uint32_t>>{
+                                             {kFrameDimensionPage, 5}, {kFrameDimensionTime, 2}}));
     EXPECT_FALSE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
     EXPECT_EQ(combo()->itemText(1), QStringLiteral("FrameDimensionTime"));
-    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 1"));  // the last one listed
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(),
+              QStringLiteral("Set frame from 0 to 1"));  // the last one listed
     typeFrame(QStringLiteral("4"));
     EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 4u));
 
@@ -222,7 +235,8 @@ TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving)
     edit(IDC_EDIT_FRAME_NUMBER)->setFocus();
     edit(IDC_EDIT_TEXT)->setFocus();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("The frame number is invalid. Please enter again!"));
+    EXPECT_EQ(platform.messages[0].text,
+              QStringLiteral("The frame number is invalid. Please enter again!"));
     EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
     EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 4u));
 }
@@ -230,8 +244,9 @@ TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving)
 TEST_F(PhotoDialogTest, ADimensionWithoutFramesDoesNotLoop) {
     start();
     openFake(QStringLiteral("/x/odd.tif"),
-             std::make_unique<FakePhoto>(10, 10, std::vector<std::pair<QUuid, uint32_t>>{
-                                                     {kFrameDimensionPage, 3}, {kFrameDimensionTime, 0}}));
+             std::make_unique<FakePhoto>(10, 10,
+                                         std::vector<std::pair<QUuid, uint32_t>>{
+                                             {kFrameDimensionPage, 3}, {kFrameDimensionTime, 0}}));
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);
     EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to -1"));
@@ -306,10 +321,13 @@ TEST_F(PhotoDialogTest, ATextPositionOutsideANewPhotoIsReset) {
     edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("500"));
     openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(640, 480));
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[0].text,
-              QStringLiteral("The text position X is bigger than the photo width!, The program set it to 0 now."));
+    EXPECT_EQ(
+        platform.messages[0].text,
+        QStringLiteral(
+            "The text position X is bigger than the photo width!, The program set it to 0 now."));
     EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Warning"));
-    EXPECT_TRUE(platform.messages[1].text.startsWith(QStringLiteral("The text position Y is bigger")));
+    EXPECT_TRUE(
+        platform.messages[1].text.startsWith(QStringLiteral("The text position Y is bigger")));
     EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
     EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
 

@@ -23,7 +23,8 @@ protected:
 TEST_F(SettingsStoreTest, MissingValuesGiveTheCallersDefault) {
     SettingsStore store(iniPath);
     EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 0), 0);
-    EXPECT_EQ(store.GetProfileInt(QStringLiteral("CurrentFont"), QStringLiteral("lfHeight"), -13), -13);
+    EXPECT_EQ(store.GetProfileInt(QStringLiteral("CurrentFont"), QStringLiteral("lfHeight"), -13),
+              -13);
     EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("CurrentLanguage"),
                                      QStringLiteral("english")),
               QStringLiteral("english"));
@@ -100,8 +101,10 @@ TEST_F(SettingsStoreTest, StringsOfOtherShapesReadSensibly) {
     const QString def = QStringLiteral("default");
     EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("folder"), def),
               QStringLiteral("/home/ann/My Pictures/"));
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("list"), def), QStringLiteral("a, b"));
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("number"), def), QStringLiteral("12"));
+    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("list"), def),
+              QStringLiteral("a, b"));
+    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("number"), def),
+              QStringLiteral("12"));
     EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("bytes"), def), def);
     EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("unicode"), def),
               QString::fromUtf8("\xe5\x86\x99\xe7\x9c\x9f"));
@@ -157,11 +160,11 @@ TEST_F(SettingsStoreTest, EachWriteReachesTheDiskUnlessABatchIsOpen) {
 TEST_F(SettingsStoreTest, TheObserverSeesWritesInOrder) {
     SettingsStore store(iniPath);
     QStringList seen;
-    store.setWriteObserver([&](const QString& section, const QString& key) {
-        seen << section + u'/' + key;
-    });
+    store.setWriteObserver(
+        [&](const QString& section, const QString& key) { seen << section + u'/' + key; });
     store.WriteProfileInt(kSection, QStringLiteral("b"), 1);
-    store.WriteProfileString(QStringLiteral("CurrentFont"), QStringLiteral("a"), QStringLiteral("x"));
+    store.WriteProfileString(QStringLiteral("CurrentFont"), QStringLiteral("a"),
+                             QStringLiteral("x"));
     EXPECT_EQ(seen, (QStringList{QStringLiteral("Option/b"), QStringLiteral("CurrentFont/a")}));
 }
 

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <deque>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "ui/platform_services.h"
@@ -60,7 +60,7 @@ public:
         QString initialFolder;
     };
     std::vector<std::vector<MenuItemSnapshot>> shownMenus;
-    std::deque<int> menuChoices;                // next commands chosen; 0 when empty
+    std::deque<int> menuChoices;                        // next commands chosen; 0 when empty
     std::deque<std::optional<FontChoice>> fontChoices;  // next fonts chosen; cancel when empty
     struct FontRequest {
         QFont initial;
@@ -69,7 +69,7 @@ public:
     std::vector<FontRequest> fontDialogStarts;
     std::deque<std::optional<QString>> saveChoices;  // next save paths; cancel when empty
     std::vector<OpenRequest> saveRequests;
-    std::vector<QString> modalDialogs;  // captions of the dialogs run
+    std::vector<QString> modalDialogs;               // captions of the dialogs run
     std::deque<std::optional<QString>> openChoices;  // next files chosen; cancel when empty
     std::vector<OpenRequest> openRequests;
 
@@ -84,7 +84,8 @@ public:
                                            const std::vector<FileFilter>& filters,
                                            const QString& initialFolder) override;
     int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) override;
-    std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& initial, bool offerColours) override;
+    std::optional<FontChoice> ChooseFont(QWidget* owner, const QFont& initial,
+                                         bool offerColours) override;
     std::optional<QString> GetSaveFileName(QWidget* owner, const QString& title,
                                            const std::vector<FileFilter>& filters,
                                            const QString& initialFolder) override;
@@ -113,4 +114,6 @@ private:
 QString ReadText(const QString& path);
 
 /// Lets test failures print strings as text.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}

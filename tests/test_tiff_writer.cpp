@@ -21,7 +21,7 @@ std::vector<uint8_t> TestPixels(int width, int height, unsigned seed) {
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c) {
                 const size_t i = (static_cast<size_t>(y) * width + x) * 3 + c;
-                pixels[i] = y % 7 == 0 ? static_cast<uint8_t>(random())            // noisy rows
+                pixels[i] = y % 7 == 0 ? static_cast<uint8_t>(random())              // noisy rows
                                        : static_cast<uint8_t>(x * (c + 1) + y / 3);  // gradients
             }
     return pixels;
@@ -44,8 +44,9 @@ TEST(TiffWriter, ReadersGetBackExactlyThePixelsWritten) {
         ASSERT_EQ(read.height(), height);
         ASSERT_EQ(read.bands(), 3);
         EXPECT_NEAR(read.xres() * 25.4, 300.0, 1e-4);  // readers keep rationals as floats
-        const vips::VImage expected = vips::VImage::new_from_memory(
-            const_cast<uint8_t*>(pixels.data()), pixels.size(), width, height, 3, VIPS_FORMAT_UCHAR);
+        const vips::VImage expected =
+            vips::VImage::new_from_memory(const_cast<uint8_t*>(pixels.data()), pixels.size(), width,
+                                          height, 3, VIPS_FORMAT_UCHAR);
         EXPECT_EQ((read - expected).abs().max(), 0.0) << width << "x" << height;
     }
 }

@@ -7,7 +7,9 @@
 
 namespace app {
 
-QChar PathSeparator() { return QDir::separator(); }
+QChar PathSeparator() {
+    return QDir::separator();
+}
 
 bool FileExists(const QString& path) {
     if (path.isEmpty() || QFileInfo(path).isDir()) return false;
@@ -30,7 +32,8 @@ QString BaseFolderFor(const QString& path) {
     const qsizetype parentCut = exeFolder.lastIndexOf(sep);
     if (parentCut < 0) return exeFolder;
     const QString parent = exeFolder.left(parentCut);
-    const QString probe = parent + sep + QStringLiteral("language") + sep + QStringLiteral("English.ini");
+    const QString probe =
+        parent + sep + QStringLiteral("language") + sep + QStringLiteral("English.ini");
     return FileExists(probe) ? parent : exeFolder;
 }
 
@@ -40,6 +43,8 @@ QString ExecutablePath() {
     return QDir::toNativeSeparators(resolved.isEmpty() ? path : resolved);
 }
 
-QString GetBaseFolder() { return BaseFolderFor(ExecutablePath()); }
+QString GetBaseFolder() {
+    return BaseFolderFor(ExecutablePath());
+}
 
 }  // namespace app

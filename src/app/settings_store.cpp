@@ -9,7 +9,9 @@ namespace app {
 
 namespace {
 
-QString KeyPath(const QString& section, const QString& key) { return section + u'/' + key; }
+QString KeyPath(const QString& section, const QString& key) {
+    return section + u'/' + key;
+}
 
 }  // namespace
 
@@ -100,7 +102,9 @@ bool SettingsStore::commit() {
     return m_settings->status() == QSettings::NoError;
 }
 
-SettingsStore::Batch::Batch(SettingsStore& store) : m_store(store) { ++m_store.m_batchDepth; }
+SettingsStore::Batch::Batch(SettingsStore& store) : m_store(store) {
+    ++m_store.m_batchDepth;
+}
 
 SettingsStore::Batch::~Batch() {
     if (--m_store.m_batchDepth == 0) m_store.commit();

@@ -12,8 +12,8 @@
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
-#include "resources/resource.h"
 #include "messages/step_messages.h"
+#include "resources/resource.h"
 
 namespace cli {
 

@@ -271,10 +271,11 @@ int main(int argc, char* argv[]) {
     imaging::ShutdownLibrary();
     const qsizetype total = options.inputs.size();
     QString summary = i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING132),
-                                    {QString::number(converted), QString::number(total)});
+                                          {QString::number(converted), QString::number(total)});
     if (failed)
-        summary += QStringLiteral("; ") + i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING133),
-                                                        {QString::number(failed)});
+        summary += QStringLiteral("; ") +
+                   i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING133),
+                                       {QString::number(failed)});
     if (g_stop) summary += QStringLiteral("; ") + i18n::g_Language.GetString(res::IDS_STRING134);
     std::fprintf(stderr, "%s.\n", qPrintable(summary));
     if (g_stop) return 130;

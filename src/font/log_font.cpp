@@ -1,8 +1,8 @@
 #include "font/log_font.h"
 
 #include <QFontInfo>
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "app/settings_store.h"
@@ -56,12 +56,14 @@ LogFont ReadLogFont(const app::SettingsStore& store, const QString& section,
                     const LogFontDefaults& defaults) {
     LogFont font;
     for (const auto& [key, field] : kIntFields)
-        font.*field = store.GetProfileInt(section, QString::fromLatin1(key), IntDefault(key, defaults));
+        font.*field =
+            store.GetProfileInt(section, QString::fromLatin1(key), IntDefault(key, defaults));
     for (const auto& [key, field] : kByteFields)
-        font.*field = static_cast<uint8_t>(store.GetProfileInt(section, QString::fromLatin1(key), 0));
-    font.lfFaceName = store.GetProfileString(section, QString::fromLatin1(kFaceNameKey),
-                                             defaults.faceName)
-                          .left(LogFont::kMaxFaceNameLength);
+        font.*field =
+            static_cast<uint8_t>(store.GetProfileInt(section, QString::fromLatin1(key), 0));
+    font.lfFaceName =
+        store.GetProfileString(section, QString::fromLatin1(kFaceNameKey), defaults.faceName)
+            .left(LogFont::kMaxFaceNameLength);
     return font;
 }
 

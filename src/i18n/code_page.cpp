@@ -7,8 +7,8 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 
 namespace i18n {
 

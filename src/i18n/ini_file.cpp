@@ -7,8 +7,12 @@ namespace i18n {
 
 namespace {
 
-bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 template <typename View>
 View Trim(View text) {
@@ -58,8 +62,12 @@ void ForEachLine(View text, OnLine onLine) {
     }
 }
 
-QString NameText(QByteArrayView bytes) { return QString::fromLatin1(bytes); }
-QString NameText(QStringView text) { return text.toString(); }
+QString NameText(QByteArrayView bytes) {
+    return QString::fromLatin1(bytes);
+}
+QString NameText(QStringView text) {
+    return text.toString();
+}
 
 }  // namespace
 
@@ -78,7 +86,8 @@ IniFile IniFile::Parse(const QByteArray& content, const Decoder& decoder) {
             if (line.isEmpty() || line.front() == ';') return;
             if (line.front() == '[') {
                 const qsizetype close = line.indexOf(']');
-                const QString name = Fold(NameText(Trim(line.sliced(1, (close < 0 ? line.size() : close) - 1))));
+                const QString name =
+                    Fold(NameText(Trim(line.sliced(1, (close < 0 ? line.size() : close) - 1))));
                 // Only the first section of a name is ever searched.
                 section = ini.m_sections.contains(name) ? nullptr : &ini.m_sections[name];
                 return;
@@ -87,7 +96,8 @@ IniFile IniFile::Parse(const QByteArray& content, const Decoder& decoder) {
             if (!section || equals < 0) return;
             const QString key = Fold(NameText(Trim(line.first(equals))));
             if (key.isEmpty() || section->contains(key)) return;
-            section->insert(key, Limit(decodeValue(CutAtNul(Unquote(Trim(line.sliced(equals + 1)))))));
+            section->insert(key,
+                            Limit(decodeValue(CutAtNul(Unquote(Trim(line.sliced(equals + 1)))))));
         });
     };
 
@@ -95,7 +105,7 @@ IniFile IniFile::Parse(const QByteArray& content, const Decoder& decoder) {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         ini.m_utf16 = true;
         QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                            : QStringDecoder::Utf16BE);
+                                                          : QStringDecoder::Utf16BE);
         const QString text = utf16.decode(bytes.sliced(2));
         parse(QStringView(text), [](QStringView value) { return value.toString(); });
     } else {

@@ -6,13 +6,13 @@
 
 #include "app/base_folder.h"
 #include "app/settings_store.h"
+#include "font/log_font.h"
 #include "i18n/code_page.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_tables.h"
 #include "i18n/runtime_locale.h"
 #include "resources/resource.h"
 #include "resources/string_table.h"
-#include "font/log_font.h"
 
 namespace i18n {
 
@@ -171,8 +171,8 @@ std::optional<QString> Language::ResolveLocale(const QString& name) {
 }
 
 QString Language::LanguageFilePath(const QString& name) const {
-    const QString folder = m_baseFolder + PathSeparator() + QStringLiteral("language") +
-                           PathSeparator();
+    const QString folder =
+        m_baseFolder + PathSeparator() + QStringLiteral("language") + PathSeparator();
     const QString exact = folder + name + kIniExtension;
     if (QFileInfo::exists(exact)) return exact;
     // Names match without regard to case, also on file systems that see case.
@@ -191,8 +191,9 @@ void Language::LoadLanguageFile(const QString& name) {
     // Byte files decode with the language's code page; when the name told no
     // locale, with the system's, as the file reader would.
     const int codePage = locale ? m_codePage : kCodePageSystem;
-    const IniFile file = IniFile::Read(
-        m_languageFile, [codePage](QByteArrayView bytes) { return DecodeCodePage(bytes, codePage); });
+    const IniFile file = IniFile::Read(m_languageFile, [codePage](QByteArrayView bytes) {
+        return DecodeCodePage(bytes, codePage);
+    });
 
     for (const LanguageKey& row : g_LanguageKeys) {
         const QString key = QString::fromUtf16(row.key);
@@ -237,9 +238,13 @@ QString Language::GetString(int id) const {
     return text.isEmpty() ? res::LoadBuiltinString(id) : text;
 }
 
-QString Language::GetMenuText(int id) const { return FindText(m_menuTexts, id); }
+QString Language::GetMenuText(int id) const {
+    return FindText(m_menuTexts, id);
+}
 
-QString Language::GetDialogText(int id) const { return FindText(m_dialogTexts, id); }
+QString Language::GetDialogText(int id) const {
+    return FindText(m_dialogTexts, id);
+}
 
 QString Language::GetTopLevelCaption(int menuId, int position) const {
     const QString value = GetMenuText(menuId);

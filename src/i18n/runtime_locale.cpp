@@ -36,9 +36,21 @@ constexpr auto kPrimaryLanguages = std::to_array<std::pair<uint16_t, const char*
 
 // Identifiers whose language differs from their primary language's.
 constexpr auto kSpecificLanguages = std::to_array<std::pair<uint16_t, const char*>>({
-    {0x081A, "sr"}, {0x0C1A, "sr"}, {0x181A, "sr"}, {0x1C1A, "sr"}, {0x7C1A, "sr"},
-    {0x141A, "bs"}, {0x201A, "bs"}, {0x0814, "nn"}, {0x082E, "dsb"}, {0x103B, "smj"},
-    {0x143B, "smj"}, {0x183B, "sma"}, {0x1C3B, "sma"}, {0x203B, "sms"}, {0x243B, "smn"},
+    {0x081A, "sr"},
+    {0x0C1A, "sr"},
+    {0x181A, "sr"},
+    {0x1C1A, "sr"},
+    {0x7C1A, "sr"},
+    {0x141A, "bs"},
+    {0x201A, "bs"},
+    {0x0814, "nn"},
+    {0x082E, "dsb"},
+    {0x103B, "smj"},
+    {0x143B, "smj"},
+    {0x183B, "sma"},
+    {0x1C3B, "sma"},
+    {0x203B, "sms"},
+    {0x243B, "smn"},
 });
 
 QString LanguageCode(uint16_t languageId) {

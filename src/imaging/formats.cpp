@@ -63,7 +63,9 @@ constexpr std::array kFormats{
 
 }  // namespace
 
-std::span<const PhotoFormat> PhotoFormats() { return kFormats; }
+std::span<const PhotoFormat> PhotoFormats() {
+    return kFormats;
+}
 
 bool IsCameraRawFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();

@@ -7,8 +7,8 @@ namespace res {
 /// The kinds of control a dialog template can hold.
 enum class ControlKind {
     PushButton,
-    Edit,          // single line, border, automatic horizontal scrolling
-    Label,         // left-aligned static text, wraps at word boundaries
+    Edit,   // single line, border, automatic horizontal scrolling
+    Label,  // left-aligned static text, wraps at word boundaries
     GroupBox,
     AutoRadio,
     BlackFrame,    // black rectangle; the preview is painted into it

@@ -11,7 +11,6 @@
 
 namespace ui {
 
-
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const auto& tmpl = res::AboutDialogTemplate();
     const BuiltDialog built = BuildDialog(*this, tmpl, DialogFont(tmpl.fontPointSize));

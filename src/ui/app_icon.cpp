@@ -2,7 +2,9 @@
 
 // The icons live in the interface library; a static library's resources must
 // be registered by hand before first use, from outside any namespace.
-static void InitIconResources() { Q_INIT_RESOURCE(tessiva); }
+static void InitIconResources() {
+    Q_INIT_RESOURCE(tessiva);
+}
 
 namespace ui {
 

@@ -20,8 +20,7 @@ namespace ui {
 namespace {
 
 int MulDiv(int number, int numerator, int denominator) {
-    return static_cast<int>(
-        std::lround(static_cast<double>(number) * numerator / denominator));
+    return static_cast<int>(std::lround(static_cast<double>(number) * numerator / denominator));
 }
 
 /// A radio button that, like the platform's, reacts to clicks anywhere in its

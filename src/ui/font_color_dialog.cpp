@@ -28,7 +28,8 @@ QFont WithStyleName(QFont font) {
         if (QFontDatabase::italic(family, style) != font.italic()) continue;
         const int distance = std::abs(QFontDatabase::weight(family, style) - font.weight());
         // Of equal weights the shortest name is the plain cut ("Bold", not "Condensed Bold").
-        if (best.isEmpty() || distance < bestDistance || (distance == bestDistance && style.size() < best.size())) {
+        if (best.isEmpty() || distance < bestDistance ||
+            (distance == bestDistance && style.size() < best.size())) {
             best = style;
             bestDistance = distance;
         }
@@ -41,14 +42,14 @@ QFont WithStyleName(QFont font) {
 
 const std::vector<std::pair<QColor, QString>>& FontColorDialog::StandardColours() {
     static const std::vector<std::pair<QColor, QString>> colours{
-        {QColor(0, 0, 0), tr("Black")},       {QColor(128, 0, 0), tr("Maroon")},
-        {QColor(0, 128, 0), tr("Green")},     {QColor(128, 128, 0), tr("Olive")},
-        {QColor(0, 0, 128), tr("Navy")},      {QColor(128, 0, 128), tr("Purple")},
-        {QColor(0, 128, 128), tr("Teal")},    {QColor(128, 128, 128), tr("Gray")},
+        {QColor(0, 0, 0), tr("Black")},        {QColor(128, 0, 0), tr("Maroon")},
+        {QColor(0, 128, 0), tr("Green")},      {QColor(128, 128, 0), tr("Olive")},
+        {QColor(0, 0, 128), tr("Navy")},       {QColor(128, 0, 128), tr("Purple")},
+        {QColor(0, 128, 128), tr("Teal")},     {QColor(128, 128, 128), tr("Gray")},
         {QColor(192, 192, 192), tr("Silver")}, {QColor(255, 0, 0), tr("Red")},
-        {QColor(0, 255, 0), tr("Lime")},      {QColor(255, 255, 0), tr("Yellow")},
-        {QColor(0, 0, 255), tr("Blue")},      {QColor(255, 0, 255), tr("Fuchsia")},
-        {QColor(0, 255, 255), tr("Aqua")},    {QColor(255, 255, 255), tr("White")},
+        {QColor(0, 255, 0), tr("Lime")},       {QColor(255, 255, 0), tr("Yellow")},
+        {QColor(0, 0, 255), tr("Blue")},       {QColor(255, 0, 255), tr("Fuchsia")},
+        {QColor(0, 255, 255), tr("Aqua")},     {QColor(255, 255, 255), tr("White")},
     };
     return colours;
 }
@@ -84,7 +85,9 @@ FontColorDialog::FontColorDialog(const QFont& initial, bool offerColours, QWidge
     layout->addWidget(buttons);
 }
 
-QFont FontColorDialog::selectedFont() const { return m_fonts->currentFont(); }
+QFont FontColorDialog::selectedFont() const {
+    return m_fonts->currentFont();
+}
 
 QColor FontColorDialog::selectedColour() const {
     return m_colours ? m_colours->currentData().value<QColor>() : QColor(Qt::black);

@@ -19,11 +19,11 @@
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
-#include "ui/menu_templates.h"
 #include "resources/resource.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/apply_language.h"
+#include "ui/menu_templates.h"
 
 namespace ui {
 
@@ -37,8 +37,8 @@ using font::ColorRefFromColor;
 using font::LogFont;
 using font::LogFontFromQFont;
 using font::QFontFromLogFont;
-using font::WriteLogFont;
 using font::ReadLogFont;
+using font::WriteLogFont;
 using i18n::FormatMessage;
 using i18n::g_Language;
 
@@ -47,7 +47,6 @@ using namespace res;
 namespace {
 
 const QString kHomepageUrl = QStringLiteral("https://www.veltrix.example/tessiva/");
-
 
 struct RadioValue {
     int value;
@@ -169,7 +168,7 @@ void MainDialog::ConnectHandlers() {
 }
 
 MsgResult MainDialog::Message(const QString& text, const QString& caption, MsgButtons buttons,
-                               MsgIcon icon) {
+                              MsgIcon icon) {
     return m_platform.MessageBox(this, text, caption, buttons, icon);
 }
 
@@ -294,8 +293,7 @@ void MainDialog::SaveSettings() {
         m_store.WriteProfileInt(settings::kOption, settings::kFlipType, m_flipType);
         m_store.WriteProfileString(settings::kOption, settings::kCurrentLanguage,
                                    g_Language.GetCurrentLanguage());
-        m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder,
-                                   m_outputFolder);
+        m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder, m_outputFolder);
         WriteLogFont(m_store, settings::kCurrentFont, m_textFont);
         m_store.WriteProfileInt(settings::kCurrentFont, settings::kCurrentColor,
                                 static_cast<int32_t>(m_textColour));
@@ -392,8 +390,8 @@ void MainDialog::OnAbout() {
 
 void MainDialog::OnHelp() {
     const QChar separator = app::PathSeparator();
-    m_platform.ShowHelpPage(app::GetBaseFolder() + separator + QStringLiteral("help") +
-                            separator + QStringLiteral("Introduction.htm"));
+    m_platform.ShowHelpPage(app::GetBaseFolder() + separator + QStringLiteral("help") + separator +
+                            QStringLiteral("Introduction.htm"));
 }
 
 void MainDialog::OnHomepage() {

@@ -52,7 +52,6 @@ public:
     bool ConvertsToSrgb() const { return m_convertToSrgb; }
     bool OpensUpright() const { return m_autoOrient; }
     const QString& OutputFile() const { return m_outputFile; }
-    const QString& OutputFolder() const { return m_outputFolder; }
     const font::LogFont& TextFont() const { return m_textFont; }
     font::ColorRef TextColor() const { return m_textColour; }
 

@@ -13,9 +13,9 @@
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
+#include "messages/step_messages.h"
 #include "overlay/text_position.h"
 #include "resources/resource.h"
-#include "messages/step_messages.h"
 #include "ui/main_dialog.h"
 
 namespace ui {
@@ -30,8 +30,8 @@ using font::ColorRefFromColor;
 using font::LogFont;
 using font::LogFontFromQFont;
 using font::QFontFromLogFont;
-using font::WriteLogFont;
 using font::ReadLogFont;
+using font::WriteLogFont;
 using i18n::FormatMessage;
 using i18n::g_Language;
 
@@ -58,8 +58,7 @@ void MainDialog::OnConvert() {
     }
     UpdateData(true);
     if (FileExists(m_outputFile)) {
-        const QString question =
-            FormatMessage(g_Language.GetString(IDS_STRING120), {m_outputFile});
+        const QString question = FormatMessage(g_Language.GetString(IDS_STRING120), {m_outputFile});
         if (Message(question, g_Language.GetString(IDS_MESSAGE_WARNING), MsgButtons::YesNo,
                     MsgIcon::Exclamation) != MsgResult::Yes)
             return;

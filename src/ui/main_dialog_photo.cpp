@@ -31,8 +31,8 @@ using font::ColorRefFromColor;
 using font::LogFont;
 using font::LogFontFromQFont;
 using font::QFontFromLogFont;
-using font::WriteLogFont;
 using font::ReadLogFont;
+using font::WriteLogFont;
 using i18n::FormatMessage;
 using i18n::g_Language;
 
@@ -74,7 +74,7 @@ void MainDialog::OnOpenPhoto() {
                                FolderOf(m_photoPath));
     m_photo.reset();
     m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath)
-                           : imaging::LoadPhoto(m_photoPath, imaging::OpenOptions{m_autoOrient});
+                          : imaging::LoadPhoto(m_photoPath, imaging::OpenOptions{m_autoOrient});
     RefreshPreview();
 
     m_outputFile = imaging::DefaultOutputFile(m_outputFolder, m_photoPath);
@@ -91,8 +91,8 @@ void MainDialog::OnOpenPhoto() {
     GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(true);
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_PHOTO_INFO))
         ->setText(FormatMessage(QStringLiteral("%s %d * %d"),
-                                {imaging::PhotoFileName(m_photoPath),
-                                 QString::number(m_photoWidth), QString::number(m_photoHeight)}));
+                                {imaging::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
+                                 QString::number(m_photoHeight)}));
     ShowFrames();
     CheckPositionAgainstPhoto();
 }
@@ -117,8 +117,8 @@ void MainDialog::ShowFrames() {
     m_comboFrameDimension->clear();
     for (size_t i = 0; i < m_frameDimensions.size(); ++i) {
         const int index = static_cast<int>(i);
-        m_comboFrameDimension->insertItem(
-            index, imaging::FrameDimensionName(m_frameDimensions[i], index));
+        m_comboFrameDimension->insertItem(index,
+                                          imaging::FrameDimensionName(m_frameDimensions[i], index));
         m_frameCounts[i] = m_photo->FrameCount(m_frameDimensions[i]);
         range->setText(
             FormatMessage(QStringLiteral("Set frame from 0 to %d"),
@@ -171,7 +171,7 @@ void MainDialog::OnFrameNumberChanged() {
         return;
     }
     m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
-                                static_cast<uint32_t>(number));
+                               static_cast<uint32_t>(number));
     RefreshPreview();
 }
 
@@ -182,7 +182,7 @@ void MainDialog::OnFrameNumberLeft() {
     if (number >= 0 &&
         number < static_cast<int64_t>(m_frameCounts[static_cast<size_t>(dimension)])) {
         m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
-                                    static_cast<uint32_t>(number));
+                                   static_cast<uint32_t>(number));
         RefreshPreview();
         return;
     }
@@ -223,7 +223,7 @@ void MainDialog::OnBaseHeight() {
 }
 
 void MainDialog::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
-                                       int32_t* other, int32_t photoOther) {
+                                      int32_t* other, int32_t photoOther) {
     if (m_photoPath.isEmpty()) {
         Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
         return;

@@ -4,9 +4,9 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
-#include <vector>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class QDialog;
 class QMenu;

@@ -1,7 +1,7 @@
+#include <QAction>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
-#include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -16,7 +16,6 @@
 #include "ui/platform_services.h"
 
 namespace ui {
-
 
 namespace {
 
@@ -60,7 +59,6 @@ public:
         }
     }
 
-
     std::optional<QString> PicturesFolder() override {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         if (folder.isEmpty() || !QFileInfo(folder).isDir()) return std::nullopt;
@@ -75,9 +73,13 @@ public:
 #endif
     }
 
-    bool OpenUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url)); }
+    bool OpenUrl(const QString& url) override {
+        return QDesktopServices::openUrl(QUrl(url));
+    }
 
-    int RunModal(QDialog& dialog) override { return dialog.exec(); }
+    int RunModal(QDialog& dialog) override {
+        return dialog.exec();
+    }
 
     std::optional<QString> GetOpenFileName(QWidget* owner, const QString& title,
                                            const std::vector<FileFilter>& filters,

@@ -6,7 +6,8 @@
 #include "imaging/size_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const int32_t a = imaging::ParseIntField(text, imaging::kSizeFieldBuffer);
     const int32_t b = imaging::ParseIntField(text, imaging::kPositionFieldBuffer);
     (void)imaging::ProportionalSide(a, b, a ^ b);

@@ -15,12 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!file.open(QIODevice::WriteOnly)) return 0;
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
-    const SettingsStore store(path);
+    const app::SettingsStore store(path);
     for (const char* key : {"nRotateAngel", "nFlipType", "lfHeight", "x"})
         (void)store.GetProfileInt(QStringLiteral("Option"), QString::fromLatin1(key), 7);
     for (const char* key : {"CurrentLanguage", "last_output_folder", "LastPhotoFolder"})
-        (void)store.GetProfileString(QStringLiteral("Option"), QString::fromLatin1(key), QStringLiteral("d"));
-    (void)ReadLogFont(store, QStringLiteral("CurrentFont"), {-13, 400, QString()});
-    (void)ParseStoredInt(QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+        (void)store.GetProfileString(QStringLiteral("Option"), QString::fromLatin1(key),
+                                     QStringLiteral("d"));
+    (void)font::ReadLogFont(store, QStringLiteral("CurrentFont"), {-13, 400, QString()});
+    (void)app::ParseStoredInt(
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     return 0;
 }
