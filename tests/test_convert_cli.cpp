@@ -261,3 +261,31 @@ TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The command line is for servers: no display, no widget library.
+TEST_F(ConvertCliTest, RunsWithoutADisplayAndWithoutWidgets) {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(TESSIVA_CLI)});
+    ASSERT_TRUE(ldd.waitForFinished(30000));
+    const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+    EXPECT_TRUE(libraries.contains(QStringLiteral("libQt6Gui"))) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains(QStringLiteral("libQt6Widgets"))) << libraries.toStdString();
+
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 40, 30, Qt::red);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(TESSIVA_CLI), {QStringLiteral("--text"), QStringLiteral("caption"),
+                                            QStringLiteral("-d"), temp.path(), photo});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const vips::VImage out =
+        vips::VImage::new_from_file(temp.file(QStringLiteral("a_out.tif")).toUtf8().constData());
+    EXPECT_EQ(out.width(), 40);
+}
+
+}  // namespace
