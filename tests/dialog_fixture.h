@@ -44,13 +44,15 @@ protected:
         temp.write(QStringLiteral("config/VELTRIX/tessiva.conf"), text);
     }
 
-    /// Starts (or restarts) the dialog the way the program does.
-    MainDialog& start() {
+    /// Starts (or restarts) the dialog the way the program does, with
+    /// @p photoAtStart named on the command line when given.
+    MainDialog& start(const QString& photoAtStart = {}) {
         dialog.reset();
         store = std::make_unique<SettingsStore>(iniPath);
         StartLanguage(*store, platform, baseFolder);
         dialog = std::make_unique<MainDialog>(*store, platform);
         dialog->Create();
+        if (!photoAtStart.isEmpty()) dialog->OpenAtStart(photoAtStart);
         dialog->show();
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));

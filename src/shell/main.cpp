@@ -1,6 +1,11 @@
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 
 #include "app/base_folder.h"
 #include "app/settings_keys.h"
@@ -27,9 +32,49 @@ bool DisplayAvailable() {
 #endif
 }
 
+/// The photo named on the command line, if any; exits after --help, --version
+/// and usage errors, as a command-line program does.
+std::optional<QString> PhotoArgument(const QCoreApplication& application) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Turns one photo into a TIFF. FILE, when given, is opened at start."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A photo to open."),
+                                 QStringLiteral("[FILE]"));
+    parser.process(application);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fprintf(stderr, "tessiva: one photo at a time, not %lld\nTry 'tessiva --help'.\n",
+                     static_cast<long long>(files.size()));
+        std::exit(2);
+    }
+    if (files.isEmpty()) return std::nullopt;
+    // Launchers may hand over a file URL instead of a path.
+    const QUrl url(files.front());
+    return QFileInfo(url.isLocalFile() ? url.toLocalFile() : files.front()).absoluteFilePath();
+}
+
+/// True when the arguments only ask for help or the version, which needs no window.
+bool AsksForInformation(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" ||
+            argument == "-v" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(TESSIVA_VERSION));
+    if (AsksForInformation(argc, argv)) {
+        QCoreApplication information(argc, argv);
+        PhotoArgument(information);
+        return EXIT_SUCCESS;
+    }
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "tessiva: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
@@ -40,10 +85,13 @@ int main(int argc, char* argv[]) {
     }
     QApplication application(argc, argv);
     QApplication::setWindowIcon(ui::LoadAppIcon());
+    const std::optional<QString> photo = PhotoArgument(application);
+
     {
         app::SettingsStore store(app::settings::kCompanyKey, QCoreApplication::applicationName());
         ui::StartLanguage(store, ui::QtPlatformServices(), app::GetBaseFolder());
         ui::MainDialog dialog(store, ui::QtPlatformServices());
+        if (photo) dialog.OpenAtStart(*photo);
         dialog.DoModal();
         ui::StopLanguage();
     }

@@ -114,11 +114,9 @@ MainDialog::MainDialog(app::SettingsStore& store, PlatformServices& platform, QW
 MainDialog::~MainDialog() {
     // Children outlive this object's members; a focused edit must not report
     // its focus loss into a half-destroyed dialog.
-    for (int id : {IDC_EDIT_FRAME_NUMBER, IDC_EDIT_TEXT_X, IDC_EDIT_TEXT_Y}) {
-        if (QWidget* edit = GetDlgItem(id)) {
-            edit->removeEventFilter(this);
-            edit->disconnect(this);
-        }
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+        edit->removeEventFilter(this);
+        edit->disconnect(this);
     }
 }
 
@@ -131,6 +129,8 @@ void MainDialog::Create() {
     if (auto* output = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE)))
         output->setValidator(new LengthLimit(output, kMaxOutputPathLength));
     ConnectHandlers();
+    AddShortcuts();
+    AcceptDroppedFiles();
     OnInitDialog();
 }
 

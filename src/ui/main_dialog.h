@@ -74,9 +74,19 @@ public:
     /// side is invalid, when one is not positive.
     bool CheckOutputSize();
 
+    /// Opens @p path as Open Photo does with a chosen file: the same checks,
+    /// messages and output name.
+    void OpenPhotoFile(const QString& path);
+    /// Opens @p path that way as soon as the dialog runs (a file given at start).
+    void OpenAtStart(const QString& path);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -93,6 +103,10 @@ private:
     void OnHelp();
     void OnHomepage();
     void OnOpenPhoto();
+    void AddShortcuts();
+    void AcceptDroppedFiles();
+    /// Handles a drag or drop event that carries a local file; false for others.
+    bool TakeFileDrop(QEvent* event);
     void ShowFrames();
     void RefreshPreview();
     bool FrameEditTarget(int* dimension, int32_t* number) const;
@@ -148,6 +162,7 @@ private:
     std::vector<uint32_t> m_frameCounts;  // frames in each dimension
     QComboBox* m_comboFrameDimension = nullptr;
     PhotoLoader m_loadPhoto;
+    QString m_photoAtStart;
     font::LogFont m_textFont;
     font::ColorRef m_textColour = 0;
     bool m_convertToSrgb = false;  // else stored colour values, the profile carried

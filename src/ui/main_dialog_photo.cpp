@@ -67,9 +67,11 @@ void MainDialog::OnOpenPhoto() {
         m_store.GetProfileString(settings::kOption, settings::kLastPhotoFolder, QString());
     const std::optional<QString> chosen = m_platform.GetOpenFileName(
         this, QStringLiteral("Select a Photo file..."), PhotoFilters(), startFolder);
-    if (!chosen) return;
+    if (chosen) OpenPhotoFile(*chosen);
+}
 
-    m_photoPath = *chosen;
+void MainDialog::OpenPhotoFile(const QString& path) {
+    m_photoPath = path;
     m_store.WriteProfileString(settings::kOption, settings::kLastPhotoFolder,
                                FolderOf(m_photoPath));
     m_photo.reset();
@@ -204,6 +206,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
     };
+    if (TakeFileDrop(event)) return true;
     if (leftField()) {
         if (watched == GetDlgItem(IDC_EDIT_FRAME_NUMBER)) OnFrameNumberLeft();
         if (watched == GetDlgItem(IDC_EDIT_TEXT_X)) OnTextPositionLeft(IDC_EDIT_TEXT_X);
