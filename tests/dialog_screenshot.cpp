@@ -14,20 +14,29 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <string_view>
 
 #include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
 #include "test_support.h"
+#include "ui/about_dialog.h"
 #include "ui/apply_language.h"
 #include "ui/main_dialog.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT.png [PHOTO] [LANGUAGE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT.png [PHOTO] [LANGUAGE]\n       %s --about OUT.png\n",
+                     argv[0], argv[0]);
         return 2;
+    }
+    if (std::string_view(argv[1]) == "--about" && argc > 2) {
+        AboutDialog about;
+        about.show();
+        QApplication::processEvents();
+        return about.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     }
     QTemporaryDir home;
     FakePlatform platform;

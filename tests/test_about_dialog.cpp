@@ -17,13 +17,17 @@ TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
     auto* icon = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_ICON));
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(icon->pixmap().isNull());
+    auto* ok = about.findChild<QPushButton*>(QString::number(res::IDOK));
+    ASSERT_NE(ok, nullptr);
     auto* version = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_VERSION));
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), QStringLiteral("Tessiva Version 1.0"));
     EXPECT_LE(version->fontMetrics().horizontalAdvance(version->text()), version->width());
-
-    auto* ok = about.findChild<QPushButton*>(QString::number(res::IDOK));
-    ASSERT_NE(ok, nullptr);
+    auto* licence = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_LICENSE));
+    ASSERT_NE(licence, nullptr);
+    EXPECT_TRUE(licence->text().contains(QStringLiteral("version 2 or later")));
+    EXPECT_LE(licence->heightForWidth(licence->width()), licence->height());  // not clipped
+    EXPECT_LE(licence->geometry().bottom(), ok->geometry().top());
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_EQ(about.result(), QDialog::Accepted);
     EXPECT_FALSE(about.isVisible());

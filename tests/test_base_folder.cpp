@@ -26,6 +26,18 @@ TEST(BaseFolder, ExecutableFolderWhenTheParentLacksTheEnglishFile) {
     EXPECT_EQ(BaseFolderFor(exe), temp.file(QStringLiteral("Apps/Tool/bin")));
 }
 
+TEST(BaseFolder, AnInstalledTreeKeepsItsDataUnderShare) {
+    TempFolder temp;
+    temp.write(QStringLiteral("usr/share/tessiva/") + kEnglish, "[DIALOG]\n");
+    const QString exe = temp.write(QStringLiteral("usr/bin/tessiva"));
+    EXPECT_EQ(BaseFolderFor(exe), temp.file(QStringLiteral("usr/share/tessiva")));
+    // A language folder beside the program still wins, as does one in its parent.
+    temp.write(QStringLiteral("usr/bin/") + kEnglish, "[DIALOG]\n");
+    EXPECT_EQ(BaseFolderFor(exe), temp.file(QStringLiteral("usr/bin")));
+    temp.write(QStringLiteral("usr/") + kEnglish, "[DIALOG]\n");
+    EXPECT_EQ(BaseFolderFor(exe), temp.file(QStringLiteral("usr")));
+}
+
 TEST(BaseFolder, AFolderNamedLikeTheEnglishFileDoesNotCount) {
     TempFolder temp;
     temp.mkdir(QStringLiteral("Apps/Tool/") + kEnglish);

@@ -32,9 +32,15 @@ QString BaseFolderFor(const QString& path) {
     const qsizetype parentCut = exeFolder.lastIndexOf(sep);
     if (parentCut < 0) return exeFolder;
     const QString parent = exeFolder.left(parentCut);
-    const QString probe =
-        parent + sep + QStringLiteral("language") + sep + QStringLiteral("English.ini");
-    return FileExists(probe) ? parent : exeFolder;
+    const auto holdsLanguages = [sep](const QString& folder) {
+        return FileExists(folder + sep + QStringLiteral("language") + sep +
+                          QStringLiteral("English.ini"));
+    };
+    if (holdsLanguages(parent)) return parent;
+    // Installed by the file-system hierarchy: <prefix>/bin beside <prefix>/share/tessiva.
+    const QString shared = parent + sep + QStringLiteral("share") + sep + QStringLiteral("tessiva");
+    if (!holdsLanguages(exeFolder) && holdsLanguages(shared)) return shared;
+    return exeFolder;
 }
 
 QString ExecutablePath() {

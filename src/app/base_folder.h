@@ -16,7 +16,9 @@ bool FileExists(const QString& path);
 QString FolderOf(const QString& path);
 
 /// The base folder for the executable at @p path (links resolved): its folder,
-/// or that folder's parent when the parent holds "language/English.ini".
+/// or that folder's parent when the parent holds "language/English.ini", or
+/// else "share/tessiva" under the parent when that holds it and the folder
+/// does not (an installed tree).
 QString BaseFolderFor(const QString& path);
 
 /// The running program's executable, links resolved.

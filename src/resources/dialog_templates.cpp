@@ -60,6 +60,10 @@ constexpr std::array kMainControls{
 constexpr std::array kAboutControls{
     ControlTemplate{IDC_ABOUT_ICON, K::Icon, nullptr, 14, 14, 21, 20, kNoStyle},
     ControlTemplate{IDC_ABOUT_VERSION, K::Label, "Tessiva Version 1.0", 48, 20, 180, 8, kNoStyle},
+    ControlTemplate{IDC_ABOUT_LICENSE, K::Label,
+                    "Free software under the GNU General Public License, version 2 or later. "
+                    "It comes with no warranty.",
+                    48, 36, 212, 26, kNoStyle},
     ControlTemplate{IDOK, K::PushButton, "OK", 210, 86, 50, 14, kTabGroup},
 };
 

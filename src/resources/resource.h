@@ -57,6 +57,7 @@ inline constexpr int IDC_STATIC_FONT_FACE = 1048;
 // Controls of the About box.
 inline constexpr int IDC_ABOUT_ICON = 1100;
 inline constexpr int IDC_ABOUT_VERSION = 1101;
+inline constexpr int IDC_ABOUT_LICENSE = 1102;
 
 // Menu commands.
 inline constexpr int IDM_ABOUTBOX = 0x0010;  // system menu
