@@ -197,7 +197,7 @@ TEST_F(ConvertCliTest, FailuresSayWhy) {
             << run.errors.toStdString();
     }
     // Unknown options and languages are usage errors too.
-    EXPECT_EQ(runCli({QStringLiteral("-q"), text}).exitCode, 2);
+    EXPECT_EQ(runCli({QStringLiteral("-x"), text}).exitCode, 2);
     const Run language = runCli({QStringLiteral("--language"), QStringLiteral("Klingon"), text});
     EXPECT_EQ(language.exitCode, 2);
     EXPECT_TRUE(language.errors.contains(QStringLiteral("Klingon")))

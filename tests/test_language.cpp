@@ -290,8 +290,8 @@ TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     EXPECT_EQ(language.GetCurrentLanguage(), QString::fromLatin1(GetParam()));
     const int dialogIds[] = {1001, 1007, 102,  1008, 1010, 1011, 1012, 1017, 1022, 1023, 1024,
                              1025, 1004, 1000, 1033, 1034, 1037, 1038, 1046, 1047, 1042};
-    const int stringIds[] = {102, 105, 119, 109, 108, 111, 112, 115, 118, 120,
-                             121, 122, 123, 124, 126, 127, 128, 129, 130, 131};
+    const int stringIds[] = {102, 105, 119, 109, 108, 111, 112, 115, 118, 120, 121,
+                             122, 123, 124, 126, 127, 128, 129, 130, 131, 137};
     const auto clean = [](const QString& text) {
         return !text.isEmpty() && !text.contains(QChar(QChar::ReplacementCharacter));
     };

@@ -1,9 +1,11 @@
 #include "cli/batch.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 #include <algorithm>
 #include <thread>
 
@@ -46,25 +48,64 @@ QString WithReason(const QString& message, const QString& reason) {
 
 }  // namespace
 
-QString OutputFor(const Options& options, const QString& input) {
-    if (!options.output.isEmpty()) return options.output;
-    const QString folder =
-        options.outputDir.isEmpty()
-            ? FolderOf(QDir::toNativeSeparators(QFileInfo(input).absoluteFilePath()))
-            : QDir::toNativeSeparators(QDir::cleanPath(options.outputDir)) + PathSeparator();
-    return imaging::DefaultOutputFile(folder, QDir::toNativeSeparators(input));
+std::optional<QString> NameTemplateProblem(const QString& nameTemplate) {
+    static const QRegularExpression field(QStringLiteral("\\{([^{}]*)\\}"));
+    QString rest = nameTemplate;
+    for (const QRegularExpressionMatch& match : field.globalMatch(nameTemplate)) {
+        const QString name = match.captured(1);
+        if (name != u"stem" && name != u"ext" && name != u"index")
+            return QStringLiteral("{%1} is not a field; the fields are %2")
+                .arg(name, QString::fromLatin1(kNameFields));
+    }
+    rest.remove(field);
+    if (rest.contains(u'{') || rest.contains(u'}'))
+        return QStringLiteral("a brace without its pair");
+    if (nameTemplate.contains(u'/') || nameTemplate.contains(PathSeparator()))
+        return QStringLiteral("a name, not a path: use --output-dir for the folder");
+    if (nameTemplate.trimmed().isEmpty()) return QStringLiteral("an empty name");
+    return std::nullopt;
 }
 
-FileResult ConvertFile(const Options& options, const QString& input) {
-    FileResult result{input, OutputFor(options, input), false, {}, {}};
+QString OutputFor(const Options& options, const QString& input, qint64 index) {
+    if (!options.output.isEmpty()) return options.output;
+    const bool standardInput = input == u"-";
+    const QString folder =
+        !options.outputDir.isEmpty()
+            ? QDir::toNativeSeparators(QDir::cleanPath(options.outputDir)) + PathSeparator()
+        : standardInput ? QString()
+                        : FolderOf(QDir::toNativeSeparators(QFileInfo(input).absoluteFilePath()));
+    // The stem and extension as the window's output name rule splits the name.
+    QString stem = standardInput ? QStringLiteral("stdin")
+                                 : imaging::PhotoFileName(QDir::toNativeSeparators(input));
+    QString ext;
+    if (const qsizetype dot = stem.lastIndexOf(u'.'); dot >= 0 && !standardInput) {
+        ext = stem.mid(dot + 1);
+        stem.truncate(dot);
+    }
+    QString name = options.nameTemplate;
+    name.replace(QStringLiteral("{stem}"), stem)
+        .replace(QStringLiteral("{ext}"), ext)
+        .replace(QStringLiteral("{index}"), QString::number(index));
+    return folder + name;
+}
+
+FileResult ConvertFile(const Options& options, const Input& input, const QString& output) {
+    FileResult result;
+    result.input = input.path;
+    result.output = output;
+    result.index = input.index;
     const auto say = [&](int id, const QString& reason = {}) {
         result.messages << WithReason(g_Language.GetString(id), reason);
     };
 
+    QElapsedTimer clock;
+    clock.start();
+    const QString source = input.path == u"-" ? options.standardInputCopy : input.path;
     const std::unique_ptr<imaging::Photo> photo =
-        imaging::LoadPhoto(input, imaging::OpenOptions{options.autoOrient});
+        imaging::LoadPhoto(source, imaging::OpenOptions{options.autoOrient});
     const int photoWidth = photo->Width();
     const int photoHeight = photo->Height();
+    result.openSeconds = double(clock.nsecsElapsed()) / 1e9;
     if (photoWidth <= 0) return say(res::IDS_STRING126, photo->LoadFailure()), result;
     if (photoHeight <= 0) return say(res::IDS_STRING127, photo->LoadFailure()), result;
 
@@ -85,7 +126,8 @@ FileResult ConvertFile(const Options& options, const QString& input) {
     if (width <= 0) return say(res::IDS_STRING111), result;
     if (height <= 0) return say(res::IDS_STRING112), result;
 
-    if (!options.overwrite && QFileInfo::exists(result.output)) {
+    const bool toDevice = options.outputDevice && output == u"-";
+    if (!toDevice && !options.overwrite && QFileInfo::exists(result.output)) {
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;
     }
@@ -99,11 +141,13 @@ FileResult ConvertFile(const Options& options, const QString& input) {
     order.colour = options.colour;
     order.position = options.position;
     order.outputPath = result.output;
+    order.outputDevice = toDevice ? options.outputDevice : nullptr;
     order.colours =
         options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
     order.background = options.background;
     // First strictly, so that damage is noticed; a damaged photo is then
-    // converted as far as it can be read, with a warning.
+    // converted as far as it can be read, with a warning. A pipe cannot take
+    // a second attempt, so it is read leniently at once.
     std::vector<imaging::StepFailure> failures;
     const auto attempt = [&](bool strict) {
         order.strict = strict;
@@ -112,57 +156,75 @@ FileResult ConvertFile(const Options& options, const QString& input) {
             failures.push_back(failure);
         });
     };
-    result.ok = attempt(true);
-    if (!result.ok && !failures.empty() && failures.back().step == imaging::Step::Scale) {
+    clock.restart();
+    result.ok = attempt(!toDevice);
+    if (!toDevice && !result.ok && !failures.empty() &&
+        failures.back().step == imaging::Step::Scale) {
         const QString damage = failures.back().reason;
         result.ok = attempt(false);
         if (result.ok)
             result.warnings << WithReason(g_Language.GetString(res::IDS_STRING136), damage);
     }
+    result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     for (const imaging::StepFailure& failure : failures)
         say(messages::MessageIdFor(failure.step), failure.reason);
+    if (result.ok) {
+        const bool turned = options.angle == 90 || options.angle == 270;
+        result.width = turned ? height : width;
+        result.height = turned ? width : height;
+    }
     return result;
 }
 
-std::vector<FileResult> ConvertAll(
-    const Options& options, int jobs, const std::atomic<bool>& stop,
-    const std::function<void(const FileResult&, int finished)>& done) {
-    std::vector<FileResult> results(static_cast<size_t>(options.inputs.size()));
-    // Which input writes each output first: a later one would overwrite it.
-    QHash<QString, QString> writers;
-    std::vector<QString> collisions(results.size());
-    for (qsizetype i = 0; i < options.inputs.size(); ++i) {
-        FileResult& unconverted = results[size_t(i)];
-        unconverted.input = options.inputs[i];
-        unconverted.output = OutputFor(options, options.inputs[i]);
-        const QString key = QFileInfo(unconverted.output).absoluteFilePath();
-        if (const auto first = writers.constFind(key); first != writers.cend())
-            collisions[size_t(i)] = FormatMessage(g_Language.GetString(res::IDS_STRING135),
-                                                  {unconverted.output, *first});
-        else
-            writers.insert(key, options.inputs[i]);
-    }
-    std::atomic<qsizetype> next{0};
+void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
+                const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done) {
+    // Inputs are taken in order under one lock, so "earlier" is the list's
+    // order. Outputs already claimed are kept by the input that claimed them
+    // (a path's bytes, not the whole result).
+    QMutex taking;
+    QHash<QString, QByteArray> writers;
     QMutex reporting;
-    int finished = 0;
     const auto work = [&] {
-        for (qsizetype i = next++; i < options.inputs.size() && !stop; i = next++) {
-            FileResult result = results[size_t(i)];
-            if (collisions[size_t(i)].isEmpty())
-                result = ConvertFile(options, options.inputs[i]);
-            else
-                result.messages << collisions[size_t(i)];
+        while (!stop) {
+            std::optional<Input> input;
+            QString output;
+            QString collision;
+            {
+                const QMutexLocker lock(&taking);
+                input = source.Next();
+                if (!input) return;
+                output = OutputFor(options, input->path, input->index);
+                if (output != u"-" || !options.outputDevice) {
+                    const QString key = QFileInfo(output).absoluteFilePath();
+                    if (const auto first = writers.constFind(key); first != writers.cend())
+                        collision = FormatMessage(g_Language.GetString(res::IDS_STRING135),
+                                                  {output, QString::fromUtf8(*first)});
+                    else
+                        writers.insert(key, input->path.toUtf8());
+                }
+            }
+            FileResult result;
+            if (!collision.isEmpty()) {
+                result.input = input->path;
+                result.output = output;
+                result.index = input->index;
+                result.messages << collision;
+            } else if (options.skipExisting && QFileInfo::exists(output)) {
+                result.input = input->path;
+                result.output = output;
+                result.index = input->index;
+                result.skipped = true;
+            } else {
+                result = ConvertFile(options, *input, output);
+            }
             const QMutexLocker lock(&reporting);
-            results[size_t(i)] = result;
-            done(result, ++finished);
+            done(result);
         }
     };
-    const int threads = std::clamp(jobs, 1, int(std::max<qsizetype>(options.inputs.size(), 1)));
     std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    for (int t = 1; t < std::max(photosAtOnce, 1); ++t) pool.emplace_back(work);
     work();
     for (std::thread& thread : pool) thread.join();
-    return results;
 }
 
 std::optional<QFont> ParseFontDescription(const QString& description) {

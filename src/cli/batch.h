@@ -9,6 +9,10 @@
 #include <functional>
 #include <optional>
 
+#include "cli/inputs.h"
+
+class QIODevice;
+
 namespace cli {
 
 /// What the user asked for on the command line.
@@ -24,38 +28,54 @@ struct Options {
     QFont font;
     QColor colour = Qt::black;
     QPoint position;
-    QString output;     // one input only
+    QString output;     // one input only; "-" is standard output
     QString outputDir;  // empty: beside each input
+    QString nameTemplate = QStringLiteral("{stem}_out.tif");
     bool overwrite = false;
-    int jobs = 0;                   // 0: one per core
-    bool toSrgb = false;            // convert through the embedded profile to sRGB
-    bool autoOrient = false;        // turn photos upright by the camera's orientation
-    QColor background = Qt::black;  // under transparent parts
+    bool skipExisting = false;          // an input whose output exists is skipped, not failed
+    QString standardInputCopy;          // the photo read from standard input, for the input "-"
+    QIODevice* outputDevice = nullptr;  // for the output "-"
+    int jobs = 0;                       // 0: one per core
+    bool toSrgb = false;                // convert through the embedded profile to sRGB
+    bool autoOrient = false;            // turn photos upright by the camera's orientation
+    QColor background = Qt::black;      // under transparent parts
 };
 
 /// The outcome of one input.
 struct FileResult {
     QString input;
     QString output;
-    bool ok = false;
+    qint64 index = 0;      // position in the input order
+    bool ok = false;       // converted
+    bool skipped = false;  // its output existed and --skip-existing was given
     QStringList messages;  // in the order they happened
     QStringList warnings;  // what went wrong without stopping the conversion
+    int width = 0;         // of the TIFF written
+    int height = 0;
+    double openSeconds = 0;
+    double convertSeconds = 0;
 };
 
-/// The file @p input is written to under @p options.
-QString OutputFor(const Options& options, const QString& input);
+/// The fields an output name template may use.
+inline constexpr const char* kNameFields = "{stem}, {ext} and {index}";
 
-/// Converts one input; messages are the program's, from the current language.
-FileResult ConvertFile(const Options& options, const QString& input);
+/// Why @p nameTemplate cannot name outputs (an unknown field, a folder
+/// separator, nothing left), or nothing when it can.
+std::optional<QString> NameTemplateProblem(const QString& nameTemplate);
 
-/// Converts every input on @p jobs threads; @p done is called (from any
-/// thread, one call at a time) as each file finishes. Stops taking new files
-/// once @p stop is set. An input whose output an earlier input of the run
-/// writes fails without being read. The results in input order; unconverted
-/// ones are marked with no messages and not ok.
-std::vector<FileResult> ConvertAll(
-    const Options& options, int jobs, const std::atomic<bool>& stop,
-    const std::function<void(const FileResult&, int finished)>& done);
+/// The file @p input, at position @p index, is written to under @p options.
+QString OutputFor(const Options& options, const QString& input, qint64 index);
+
+/// Converts one input to @p output; messages are the program's, from the
+/// current language.
+FileResult ConvertFile(const Options& options, const Input& input, const QString& output);
+
+/// Converts the inputs of @p source, @p photosAtOnce at a time; @p done is
+/// called (from any thread, one call at a time) as each input finishes, in the
+/// order they finish. Stops taking new inputs once @p stop is set. An input
+/// whose output an earlier input of the run writes fails without being read.
+void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
+                const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done);
 
 /// Parses a font description: a family, then any of the words bold, italic,
 /// underline, strikeout, and a pixel size ("DejaVu Sans bold 24").

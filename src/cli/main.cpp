@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTemporaryFile>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,8 @@
 
 #include "app/base_folder.h"
 #include "cli/batch.h"
+#include "cli/inputs.h"
+#include "cli/report.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
@@ -42,7 +45,15 @@ void Fail(const QString& text) {
 cli::Options ParseOptions(QCommandLineParser& parser, const QCoreApplication& app) {
     cli::Options options;
     options.inputs = parser.positionalArguments();
-    if (options.inputs.isEmpty()) Fail(QStringLiteral("no input photo given"));
+    const bool fromList = parser.isSet(QStringLiteral("files-from"));
+    if (options.inputs.isEmpty() && !fromList) Fail(QStringLiteral("no input photo given"));
+    if (!options.inputs.isEmpty() && fromList)
+        Fail(QStringLiteral("inputs come either from --files-from or from the command line"));
+    if (parser.isSet(QStringLiteral("null")) && !fromList)
+        Fail(QStringLiteral("--null reads the names of --files-from"));
+    const bool standardInput = options.inputs.contains(QStringLiteral("-"));
+    if (standardInput && options.inputs.size() > 1)
+        Fail(QStringLiteral("the input - (standard input) works with a single input only"));
     const auto integer = [&](const QString& name, int min, int max) {
         bool ok = false;
         const int value = parser.value(name).toInt(&ok);
@@ -95,13 +106,30 @@ cli::Options ParseOptions(QCommandLineParser& parser, const QCoreApplication& ap
     }
     options.output = parser.value(QStringLiteral("output"));
     options.outputDir = parser.value(QStringLiteral("output-dir"));
-    if (!options.output.isEmpty() && options.inputs.size() > 1)
+    if (!options.output.isEmpty() && (options.inputs.size() > 1 || fromList))
         Fail(QStringLiteral("--output names one file; use --output-dir for several inputs"));
+    if (parser.isSet(QStringLiteral("name"))) {
+        options.nameTemplate = parser.value(QStringLiteral("name"));
+        if (const auto problem = cli::NameTemplateProblem(options.nameTemplate))
+            Fail(QStringLiteral("--name: %1").arg(*problem));
+        if (!options.output.isEmpty())
+            Fail(QStringLiteral("--output names the file itself; --name is for several inputs"));
+    }
     if (!options.output.isEmpty() && !options.outputDir.isEmpty())
         Fail(QStringLiteral("--output and --output-dir exclude each other"));
     if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
         Fail(QStringLiteral("no such folder: %1").arg(options.outputDir));
     options.overwrite = parser.isSet(QStringLiteral("overwrite"));
+    options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
+    if (options.overwrite && options.skipExisting)
+        Fail(QStringLiteral("--overwrite and --skip-existing exclude each other"));
+    if (options.output == u"-" && parser.value(QStringLiteral("report")) == u"-")
+        Fail(QStringLiteral("the TIFF goes to standard output; --report needs a file"));
+    if (parser.isSet(QStringLiteral("quiet")) && parser.isSet(QStringLiteral("verbose")))
+        Fail(QStringLiteral("--quiet and --verbose exclude each other"));
+    if (parser.isSet(QStringLiteral("shard")) &&
+        !cli::ParseShard(parser.value(QStringLiteral("shard"))))
+        Fail(QStringLiteral("--shard wants K/N with 1 <= K <= N, as 2/8"));
     options.toSrgb = parser.isSet(QStringLiteral("srgb"));
     options.autoOrient = parser.isSet(QStringLiteral("auto-orient"));
     if (parser.isSet(QStringLiteral("background"))) {
@@ -116,39 +144,72 @@ cli::Options ParseOptions(QCommandLineParser& parser, const QCoreApplication& ap
     return options;
 }
 
-/// A progress bar on a terminal, a line per file otherwise.
+/// How much the run says on the terminal.
+enum class Verbosity { Quiet, Normal, Verbose };
+
+/// What the run says as inputs finish: errors always; a progress bar on a
+/// terminal or a line per input otherwise; with timings when verbose.
 class Progress {
 public:
-    Progress(int total) : m_total(total), m_terminal(isatty(fileno(stderr)) != 0) {}
+    Progress(std::optional<qint64> total, Verbosity verbosity)
+        : m_total(total),
+          m_verbosity(verbosity),
+          m_bar(verbosity == Verbosity::Normal && isatty(fileno(stderr)) != 0) {}
 
-    void report(const cli::FileResult& result, int finished) {
-        if (m_terminal) std::fprintf(stderr, "\r\033[K");
-        for (const QString& warning : result.warnings)
-            std::fprintf(stderr, "tessiva-convert: %s: %s\n", qPrintable(result.input),
-                         qPrintable(warning));
-        if (!result.ok) {
-            std::fprintf(stderr, "tessiva-convert: %s: %s\n", qPrintable(result.input),
+    void report(const cli::FileResult& result) {
+        ++m_finished;
+        if (m_bar) std::fprintf(stderr, "\r\033[K");
+        const QByteArray input = QFile::encodeName(result.input);
+        if (!result.ok && !result.skipped) {
+            std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
                          qPrintable(result.messages.join(QStringLiteral("; "))));
-        } else if (!m_terminal) {
-            std::fprintf(stderr, "%s -> %s\n", qPrintable(result.input), qPrintable(result.output));
+        } else if (m_verbosity != Verbosity::Quiet) {
+            for (const QString& warning : result.warnings)
+                std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
+                             qPrintable(warning));
         }
-        if (m_terminal) {
+        if (m_verbosity == Verbosity::Verbose && result.ok) {
+            std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
+                         input.constData(), qPrintable(result.output), result.width, result.height,
+                         result.openSeconds, result.convertSeconds);
+        } else if (m_verbosity != Verbosity::Quiet && !m_bar && (result.ok || result.skipped)) {
+            std::fprintf(stderr, result.ok ? "%s -> %s\n" : "%s: skipped, %s exists\n",
+                         input.constData(), qPrintable(result.output));
+        }
+        if (m_bar) {
             constexpr int kWidth = 30;
-            const int filled = finished * kWidth / std::max(m_total, 1);
-            std::fprintf(stderr, "[%s%s] %d/%d %s", std::string(size_t(filled), '#').c_str(),
-                         std::string(size_t(kWidth - filled), '.').c_str(), finished, m_total,
+            const qint64 total = std::max<qint64>(m_total.value_or(m_finished), m_finished);
+            const int filled = int(m_finished * kWidth / std::max<qint64>(total, 1));
+            std::fprintf(stderr, "[%s%s] %lld/%s %s", std::string(size_t(filled), '#').c_str(),
+                         std::string(size_t(kWidth - filled), '.').c_str(),
+                         static_cast<long long>(m_finished),
+                         m_total ? qPrintable(QString::number(*m_total)) : "?",
                          qPrintable(QFileInfo(result.input).fileName()));
         }
         std::fflush(stderr);
     }
     void finish() {
-        if (m_terminal) std::fprintf(stderr, "\r\033[K");
+        if (m_bar) std::fprintf(stderr, "\r\033[K");
     }
 
 private:
-    int m_total;
-    bool m_terminal;
+    std::optional<qint64> m_total;
+    Verbosity m_verbosity;
+    bool m_bar;
+    qint64 m_finished = 0;
 };
+
+/// Copies standard input into @p copy; false, after saying why, when it cannot.
+bool CopyStandardInput(QTemporaryFile& copy) {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly) || !copy.open()) return false;
+    for (;;) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty()) break;
+        if (copy.write(chunk) != chunk.size()) return false;
+    }
+    return copy.flush();
+}
 
 /// Keeps the terminal for this program's own messages: Qt's remarks about the
 /// session (no runtime folder on a server) say nothing about the photos.
@@ -221,8 +282,31 @@ int main(int argc, char* argv[]) {
          QStringLiteral("DIR")},
         {QStringLiteral("overwrite"), QStringLiteral("Replace outputs that exist.")},
         {{QStringLiteral("j"), QStringLiteral("jobs")},
-         QStringLiteral("Photos converted at once (default: one per core)."),
+         QStringLiteral("Cores to use (default: all): photos converted at once times the threads "
+                        "each one uses stays within N."),
          QStringLiteral("N")},
+        {QStringLiteral("files-from"),
+         QStringLiteral("Read input names from FILE, one per line (- is standard input), as the "
+                        "work goes."),
+         QStringLiteral("FILE")},
+        {{QStringLiteral("0"), QStringLiteral("null")},
+         QStringLiteral("The names of --files-from end with NUL characters, not lines.")},
+        {QStringLiteral("shard"),
+         QStringLiteral("Convert only the inputs whose position, from 0, leaves remainder K-1 "
+                        "when divided by N; N shards together cover every input once."),
+         QStringLiteral("K/N")},
+        {QStringLiteral("skip-existing"),
+         QStringLiteral("Skip an input whose output exists (resumes an interrupted run).")},
+        {QStringLiteral("name"),
+         QStringLiteral("Output file name from the fields {stem}, {ext} and {index} (default "
+                        "{stem}_out.tif)."),
+         QStringLiteral("TEMPLATE")},
+        {QStringLiteral("report"),
+         QStringLiteral("Write a JSON line per input to FILE as each one finishes (- is standard "
+                        "output)."),
+         QStringLiteral("FILE")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Print errors only.")},
+        {QStringLiteral("verbose"), QStringLiteral("Print a line per input with its timings.")},
         {QStringLiteral("language"),
          QStringLiteral("Language of the messages, as a language file's name (default english)."),
          QStringLiteral("NAME")},
@@ -241,7 +325,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 
-    const cli::Options options = ParseOptions(parser, app);
+    cli::Options options = ParseOptions(parser, app);
     const QString language = parser.isSet(QStringLiteral("language"))
                                  ? parser.value(QStringLiteral("language"))
                                  : QStringLiteral("english");
@@ -251,33 +335,94 @@ int main(int argc, char* argv[]) {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
 
-    int failed = 0;
-    size_t converted = 0;
+    // The inputs: the command line's, or names read as the work goes.
+    std::unique_ptr<cli::InputSource> source;
+    if (parser.isSet(QStringLiteral("files-from"))) {
+        const QString list = parser.value(QStringLiteral("files-from"));
+        auto stream = std::make_unique<QFile>(list);
+        const bool opened = list == u"-" ? stream->open(stdin, QIODevice::ReadOnly)
+                                         : stream->open(QIODevice::ReadOnly);
+        if (!opened) Fail(QStringLiteral("%1: %2").arg(list, stream->errorString()));
+        source = std::make_unique<cli::InputSource>(
+            std::move(stream), parser.isSet(QStringLiteral("null")) ? '\0' : '\n');
+    } else {
+        source = std::make_unique<cli::InputSource>(options.inputs);
+    }
+    if (parser.isSet(QStringLiteral("shard"))) {
+        const auto [shard, shards] = *cli::ParseShard(parser.value(QStringLiteral("shard")));
+        source->SetShard(shard, shards);
+    }
+
+    // A photo from a pipe is read whole first; a TIFF for a pipe goes straight to it.
+    QTemporaryFile standardInputCopy;
+    if (options.inputs == QStringList{QStringLiteral("-")}) {
+        if (!CopyStandardInput(standardInputCopy))
+            Fail(QStringLiteral("cannot read the photo from standard input"));
+        options.standardInputCopy = standardInputCopy.fileName();
+    }
+    QFile standardOutput;
+    if (options.output == u"-") {
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly))
+            Fail(QStringLiteral("cannot write to standard output"));
+        options.outputDevice = &standardOutput;
+    }
+
+    std::optional<cli::Report> report;
+    if (parser.isSet(QStringLiteral("report"))) {
+        report.emplace(parser.value(QStringLiteral("report")));
+        if (!report->Error().isEmpty()) Fail(report->Error());
+    }
+    const Verbosity verbosity = parser.isSet(QStringLiteral("quiet"))     ? Verbosity::Quiet
+                                : parser.isSet(QStringLiteral("verbose")) ? Verbosity::Verbose
+                                                                          : Verbosity::Normal;
+
+    // One budget of cores: photos at once times the threads each one uses.
+    const std::optional<qint64> known = source->KnownCount();
+    const int photosAtOnce = int(std::clamp<qint64>(known.value_or(options.jobs), 1, options.jobs));
+    imaging::SetThreadsPerConversion(std::max(1, options.jobs / photosAtOnce));
+
+    qint64 total = 0, converted = 0, skipped = 0, failed = 0;
     {
         imaging::LibrarySession session;
-        Progress progress(int(options.inputs.size()));
-        const std::vector<cli::FileResult> results = cli::ConvertAll(
-            options, options.jobs, g_stop, [&](const cli::FileResult& result, int finished) {
-                progress.report(result, finished);
-            });
-        progress.finish();
-        for (const cli::FileResult& result : results) {
+        Progress progress(known, verbosity);
+        cli::ConvertAll(options, *source, photosAtOnce, g_stop, [&](const cli::FileResult& result) {
+            ++total;
             if (result.ok)
                 ++converted;
-            else if (!result.messages.isEmpty())
+            else if (result.skipped)
+                ++skipped;
+            else
                 ++failed;
-        }
+            progress.report(result);
+            if (report) report->Add(result);
+        });
+        progress.finish();
     }
     imaging::ShutdownLibrary();
-    const qsizetype total = options.inputs.size();
-    QString summary = i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING132),
-                                          {QString::number(converted), QString::number(total)});
-    if (failed)
-        summary += QStringLiteral("; ") +
-                   i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING133),
-                                       {QString::number(failed)});
-    if (g_stop) summary += QStringLiteral("; ") + i18n::g_Language.GetString(res::IDS_STRING134);
-    std::fprintf(stderr, "%s.\n", qPrintable(summary));
+    if (!source->ReadError().isEmpty()) {
+        std::fprintf(stderr, "tessiva-convert: reading the list: %s\n",
+                     qPrintable(source->ReadError()));
+        ++failed;
+    }
+    if (report && !report->Error().isEmpty()) {
+        std::fprintf(stderr, "tessiva-convert: %s\n", qPrintable(report->Error()));
+        ++failed;
+    }
+    if (verbosity != Verbosity::Quiet || failed || g_stop) {
+        QString summary = i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING132),
+                                              {QString::number(converted), QString::number(total)});
+        if (skipped)
+            summary += QStringLiteral("; ") +
+                       i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING137),
+                                           {QString::number(skipped)});
+        if (failed)
+            summary += QStringLiteral("; ") +
+                       i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING133),
+                                           {QString::number(failed)});
+        if (g_stop)
+            summary += QStringLiteral("; ") + i18n::g_Language.GetString(res::IDS_STRING134);
+        std::fprintf(stderr, "%s.\n", qPrintable(summary));
+    }
     if (g_stop) return 130;
     return failed ? 1 : 0;
 }

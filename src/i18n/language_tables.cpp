@@ -59,6 +59,7 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {134, u"IDS_STRING134"},
     {135, u"IDS_STRING135"},
     {136, u"IDS_STRING136"},
+    {137, u"IDS_STRING137"},
 });
 
 // Identifiers, code pages and abbreviations as the platform publishes them.

@@ -250,23 +250,29 @@ bool Bitmap::RotateFlip(int type) {
 }
 
 bool Bitmap::SaveTiff(const QString& path) {
+    // The old file is replaced only by a complete new one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return Fail(file.errorString());
+    if (!WriteTiff(file)) return false;
+    if (!file.commit()) return Fail(file.errorString());
+    return true;
+}
+
+bool Bitmap::WriteTiff(QIODevice& out) {
     try {
         // Pixels settle in memory (on all cores), then strips compress on all cores.
         const VImage pixels = m_impl->image.copy_memory();
-        // The old file is replaced only by a complete new one.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) return Fail(file.errorString());
         errno = 0;
-        if (!WriteRgbTiff(file, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
+        if (!WriteRgbTiff(out, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
                           pixels.height(), m_dpi, m_impl->profile)) {
             // The file's own account of a failed write is often "Unknown error".
             const int cause = errno;
             if (cause != 0) return Fail(QString::fromLocal8Bit(std::strerror(cause)));
-            return Fail(file.error() == QFileDevice::NoError
+            const auto* file = qobject_cast<const QFileDevice*>(&out);
+            return Fail(file && file->error() == QFileDevice::NoError
                             ? QStringLiteral("the file would pass 4 GiB")
-                            : file.errorString());
+                            : out.errorString());
         }
-        if (!file.commit()) return Fail(file.errorString());
         return true;
     } catch (const vips::VError& error) {
         return Fail(LibraryError(error));

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+class QIODevice;
+
 namespace imaging {
 
 class Photo;
@@ -73,6 +75,8 @@ public:
     /// is replaced only once the new one is complete; on failure it is
     /// untouched and no partial file is left.
     bool SaveTiff(const QString& path);
+    /// Writes the same TIFF to @p out, front to back (a pipe will do).
+    bool WriteTiff(QIODevice& out);
     /// Why the last step that failed did, in the library's or the system's words.
     const QString& Error() const { return m_error; }
 

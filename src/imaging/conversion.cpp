@@ -36,7 +36,9 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     if (!bitmap->RotateFlip(
             RotateFlipFor(order.angle, order.flipType).value_or(RotateNoneFlipNone)))
         notify({Step::RotateFlip, bitmap->Error()});
-    if (!bitmap->SaveTiff(order.outputPath)) {
+    const bool saved = order.outputDevice ? bitmap->WriteTiff(*order.outputDevice)
+                                          : bitmap->SaveTiff(order.outputPath);
+    if (!saved) {
         notify({Step::Save, bitmap->Error()});
         return false;
     }

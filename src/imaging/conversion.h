@@ -8,6 +8,8 @@
 
 #include "imaging/photo.h"
 
+class QIODevice;
+
 namespace imaging {
 
 /// The steps of a conversion that can fail, or correct what they were given.
@@ -40,6 +42,7 @@ struct ConversionOrder {
     QColor colour = Qt::black;
     QPoint position;  // top-left of the text in output pixels, before turning
     QString outputPath;
+    QIODevice* outputDevice = nullptr;  // written here instead of outputPath when set
     ColourHandling colours = ColourHandling::KeepStored;
     QColor background = Qt::black;  // under transparent parts
     bool strict = false;            // fail at the first damage the decoder notices

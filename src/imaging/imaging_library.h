@@ -20,6 +20,13 @@ private:
     bool m_ok;
 };
 
+/// Lets each conversion use @p threads threads, for the library's pixel work and
+/// for compressing its TIFF; 0 (the default) means one per core. Conversions
+/// that run side by side share the cores this way.
+void SetThreadsPerConversion(int threads);
+/// The threads one conversion uses: the number set, else one per core.
+int ThreadsPerConversion();
+
 /// Shuts the library down for good; call once, at process end.
 void ShutdownLibrary();
 

@@ -1,5 +1,7 @@
 #include "imaging/tiff_writer.h"
 
+#include "imaging/imaging_library.h"
+
 #include <QIODevice>
 #include <QtEndian>
 #include <algorithm>
@@ -180,7 +182,7 @@ bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, 
         }
     };
     const unsigned threads =
-        std::max(1u, std::min(std::thread::hardware_concurrency(), unsigned(stripCount)));
+        std::max(1u, std::min(unsigned(ThreadsPerConversion()), unsigned(stripCount)));
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
     work();

@@ -18,7 +18,8 @@ std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size);
 /// Writes 8-bit RGB pixels (@p height rows of @p width * 3 bytes) to @p out as
 /// a little-endian strip TIFF: LZW with the horizontal predictor, resolution
 /// @p dpi in both directions, unit inch, and @p iccProfile (when not empty)
-/// describing the pixels' colours. Strips are compressed on all cores.
+/// describing the pixels' colours. Strips are compressed on the threads one
+/// conversion may use (ThreadsPerConversion).
 /// False when @p out fails or the file would pass 4 GiB.
 bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi,
                   const QByteArray& iccProfile = {});

@@ -100,5 +100,6 @@ inline constexpr int IDS_STRING133 = 133;  // failed count
 inline constexpr int IDS_STRING134 = 134;  // interrupted
 inline constexpr int IDS_STRING135 = 135;  // output collision
 inline constexpr int IDS_STRING136 = 136;  // damaged photo
+inline constexpr int IDS_STRING137 = 137;  // skipped count
 
 }  // namespace res

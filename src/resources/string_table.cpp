@@ -8,7 +8,7 @@
 namespace res {
 namespace {
 
-constexpr std::array<std::pair<int, const char*>, 30> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
     {IDS_ABOUTBOX, "&About Tessiva"},
     {IDS_LANGUAGE, "English"},
     {IDS_MESSAGE_ERROR, "Error"},
@@ -41,6 +41,7 @@ constexpr std::array<std::pair<int, const char*>, 30> kStrings{{
     {IDS_STRING134, "interrupted"},
     {IDS_STRING135, "would overwrite %s, written for %s"},
     {IDS_STRING136, "warning: the photo is damaged; converted what could be read"},
+    {IDS_STRING137, "%d skipped"},
 }};
 
 }  // namespace

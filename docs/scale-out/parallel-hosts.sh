@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Converts every photo of a list on several hosts with GNU parallel: one shard
+# per host slot, outputs and reports on storage all hosts share.
+#   parallel-hosts.sh LIST OUTDIR HOSTS [TESSIVA-CONVERT OPTIONS...]
+# LIST holds one photo path per line, as every host sees it; HOSTS is a GNU
+# parallel --sshlogin list, as "8/render1,8/render2" (8 shards on each host; ":"
+# is this machine). Run it again after an interruption: finished outputs are
+# skipped. Each shard writes OUTDIR/reports/shard-K.jsonl.
+set -euo pipefail
+list=$1 out=$2 hosts=$3
+shift 3
+convert=${TESSIVA_CONVERT:-tessiva-convert}
+# One shard per job slot: the slots of every host added up.
+shards=0
+IFS=, read -ra logins <<<"$hosts"
+for login in "${logins[@]}"; do
+    slots=1
+    [[ $login == */* ]] && slots=${login%%/*}
+    shards=$((shards + slots))
+done
+mkdir -p "$out/reports"
+seq 1 "$shards" | parallel --will-cite --sshlogin "$hosts" --halt never \
+    "$convert" --files-from "$list" --shard "{}/$shards" --output-dir "$out" \
+    --skip-existing --quiet --report "$out/reports/shard-{}.jsonl" "$@"
+# Gather: one line per input, every shard's.
+cat "$out"/reports/shard-*.jsonl > "$out/report.jsonl"

@@ -1,0 +1,41 @@
+#include "cli/report.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
+#include <cstdio>
+
+namespace cli {
+
+QString StatusOf(const FileResult& result) {
+    if (result.ok) return QStringLiteral("converted");
+    return result.skipped ? QStringLiteral("skipped") : QStringLiteral("failed");
+}
+
+Report::Report(const QString& path) {
+    const bool opened = path == u"-"
+                            ? m_file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
+                            : (m_file.setFileName(path), m_file.open(QIODevice::WriteOnly));
+    if (!opened) m_error = QStringLiteral("%1: %2").arg(path, m_file.errorString());
+}
+
+void Report::Add(const FileResult& result) {
+    if (!m_error.isEmpty()) return;
+    QJsonObject line{{QStringLiteral("input"), result.input},
+                     {QStringLiteral("output"), result.output},
+                     {QStringLiteral("status"), StatusOf(result)},
+                     {QStringLiteral("seconds"),
+                      std::round((result.openSeconds + result.convertSeconds) * 1000) / 1000}};
+    if (!result.ok && !result.skipped)
+        line.insert(QStringLiteral("error"),
+                    (result.messages + result.warnings).join(QStringLiteral("; ")));
+    if (result.ok) {
+        line.insert(QStringLiteral("width"), result.width);
+        line.insert(QStringLiteral("height"), result.height);
+    }
+    const QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    if (m_file.write(text) != text.size() || !m_file.flush())
+        m_error = QStringLiteral("report: %1").arg(m_file.errorString());
+}
+
+}  // namespace cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include "cli/batch.h"
+
+namespace cli {
+
+/// The machine-readable account of a run: one JSON object per input and
+/// line, written and flushed as each input finishes.
+class Report {
+public:
+    /// Opens @p path for writing ("-" is standard output); check Error().
+    explicit Report(const QString& path);
+    const QString& Error() const { return m_error; }
+
+    /// Writes @p result's line: input, output, status (converted, skipped or
+    /// failed), error (on failure), width and height (of a written TIFF) and
+    /// seconds.
+    void Add(const FileResult& result);
+
+private:
+    QFile m_file;
+    QString m_error;
+};
+
+/// The status word of @p result in the report.
+QString StatusOf(const FileResult& result);
+
+}  // namespace cli
