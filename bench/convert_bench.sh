@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Conversion workloads timed side by side with peer tools, each run as its own
-# process: median and range of wall time, and peak memory.
-#   bench/convert_bench.sh BUILD_DIR PHOTO_DIR [RUNS]
+# process: median and range of wall time, and peak memory; then Tessiva's
+# median over the faster libvips line (vips resize, or vips thumbnail) of the
+# same run.
+#   [TOOLS="cli vips vipsthumb"] bench/convert_bench.sh BUILD_DIR PHOTO_DIR [RUNS]
 set -uo pipefail
 build=$1 photos=$2 runs=${3:-5}
 out=$(mktemp -d)
@@ -23,7 +25,18 @@ tool_cmd() {  # tool input width height angle output
   case $tool in
     tessiva) echo "$build/bench/convert_once '$in' $w $h $a '$o'" ;;
     cli) echo "$build/tessiva-convert -W $w -H $h -r $a -o '$o' '$in'" ;;
-    vips) echo "vips resize '$in' $out/r.v $(awk "BEGIN{print $w/6000}") --vscale $(awk "BEGIN{print $h/(\"$in\" ~ /12000/ ? 8400 : 4000)}") --kernel cubic && vips rot $out/r.v $out/t.v d$a && vips tiffsave $out/t.v '$o' --compression lzw --predictor horizontal" ;;
+    # The libvips command lines: a turn goes through a .v file and "vips rot",
+    # otherwise the resize or thumbnail writes the TIFF itself.
+    vips | vipsthumb)
+      local lzw="[compression=lzw,predictor=horizontal]" scale
+      if [ $tool = vips ]; then
+        scale="$(awk "BEGIN{print $w/6000}") --vscale $(awk "BEGIN{print $h/(\"$in\" ~ /12000/ ? 8400 : 4000)}") --kernel cubic"
+        [ "$a" = 0 ] && echo "vips resize '$in' '$o$lzw' $scale" ||
+          echo "vips resize '$in' $out/r.v $scale && vips rot $out/r.v '$o$lzw' d$a"
+      else
+        [ "$a" = 0 ] && echo "vips thumbnail '$in' '$o$lzw' $w --height $h --size force" ||
+          echo "vips thumbnail '$in' $out/r.v $w --height $h --size force && vips rot $out/r.v '$o$lzw' d$a"
+      fi ;;
     magick) echo "convert '$in' -filter Catrom -resize ${w}x${h}! -rotate $a -compress LZW -define tiff:predictor=2 '$o'" ;;
     gm) echo "gm convert '$in' -filter Catrom -resize ${w}x${h}! -rotate $a -compress LZW '$o'" ;;
     pillow) echo "$py -c \"from PIL import Image; Image.MAX_IMAGE_PIXELS=None; im=Image.open('$in').convert('RGB').resize(($w,$h), Image.BICUBIC).rotate(-$a, expand=True); im.save('$o', compression='tiff_lzw')\"" ;;
@@ -34,18 +47,20 @@ available() {
   case $1 in
     tessiva) [ -x "$build/bench/convert_once" ] ;;
     cli) [ -x "$build/tessiva-convert" ] ;;
-    vips) command -v vips >/dev/null ;;
+    vips|vipsthumb) command -v vips >/dev/null ;;
     magick) command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick ;;
     gm) command -v gm >/dev/null ;;
     pillow) $py -c "import PIL" 2>/dev/null ;;
   esac
 }
 
-printf "%-34s %-8s %9s %9s %9s %9s\n" workload tool "median s" "min s" "max s" "peak MB"
+printf "%-34s %-9s %9s %9s %9s %9s %8s\n" workload tool "median s" "min s" "max s" "peak MB" "/ vips"
+tools=${TOOLS:-tessiva cli vips vipsthumb magick gm pillow}
 for workload in "${workloads[@]}"; do
   IFS='|' read -r name in w h a <<<"$workload"
-  for tool in tessiva cli vips magick gm pillow; do
-    available $tool || { printf "%-34s %-8s %s\n" "$name" $tool "(not installed)"; continue; }
+  declare -A median=()
+  for tool in $tools; do
+    available $tool || { printf "%-34s %-9s %s\n" "$name" $tool "(not installed)"; continue; }
     cmd=$(tool_cmd $tool "$in" $w $h $a "$out/$tool.tif")
     times=() peak=0 failed=0
     for ((i = 0; i < runs; i++)); do
@@ -56,8 +71,15 @@ for workload in "${workloads[@]}"; do
       times+=("${stats% *}")
       rss=${stats#* }; (( rss > peak )) && peak=$rss
     done
-    if ((failed)); then printf "%-34s %-8s %s\n" "$name" $tool "(failed: no output)"; continue; fi
+    if ((failed)); then printf "%-34s %-9s %s\n" "$name" $tool "(failed: no output)"; continue; fi
     sorted=($(printf "%s\n" "${times[@]}" | sort -n))
-    printf "%-34s %-8s %9s %9s %9s %9d\n" "$name" $tool "${sorted[$((runs / 2))]}" "${sorted[0]}" "${sorted[$((runs - 1))]}" $((peak / 1024))
+    median[$tool]=${sorted[$((runs / 2))]}
+    printf "%-34s %-9s %9s %9s %9s %9d\n" "$name" $tool "${median[$tool]}" "${sorted[0]}" "${sorted[$((runs - 1))]}" $((peak / 1024))
+  done
+  # Tessiva's median over the faster of the two libvips command lines, from this run.
+  best=$(printf "%s\n" "${median[vips]:-}" "${median[vipsthumb]:-}" | grep . | sort -n | head -1)
+  for tool in tessiva cli; do
+    [ -n "${median[$tool]:-}" ] && [ -n "$best" ] &&
+      printf "%-34s %-9s %49s\n" "$name" "$tool" "$(awk -v t="${median[$tool]}" -v b="$best" 'BEGIN { printf "%.2f", t / b }')"
   done
 done
