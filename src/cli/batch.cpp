@@ -146,8 +146,8 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
         options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
     order.background = options.background;
     // First strictly, so that damage is noticed; a damaged photo is then
-    // converted as far as it can be read, with a warning. A pipe cannot take
-    // a second attempt, so it is read leniently at once.
+    // converted as far as it can be read, with a warning. Nothing is written
+    // before the scaling succeeds, so a pipe takes the second attempt too.
     std::vector<imaging::StepFailure> failures;
     const auto attempt = [&](bool strict) {
         order.strict = strict;
@@ -157,9 +157,8 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
         });
     };
     clock.restart();
-    result.ok = attempt(!toDevice);
-    if (!toDevice && !result.ok && !failures.empty() &&
-        failures.back().step == imaging::Step::Scale) {
+    result.ok = attempt(true);
+    if (!result.ok && !failures.empty() && failures.back().step == imaging::Step::Scale) {
         const QString damage = failures.back().reason;
         result.ok = attempt(false);
         if (result.ok)
