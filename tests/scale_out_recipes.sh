@@ -54,14 +54,16 @@ command=$(python3 - "$recipes/tessiva-job.yaml" <<'PY'
 import re, sys, yaml
 job = yaml.safe_load(open(sys.argv[1]))
 assert job["apiVersion"] == "batch/v1" and job["kind"] == "Job"
-spec = job["spec"]
-assert spec["completionMode"] == "Indexed"
-container = spec["template"]["spec"]["containers"][0]
+# "spec" is the Kubernetes name of a resource's body.
+body = job["spec"]
+pod = body["template"]["spec"]
+assert body["completionMode"] == "Indexed"
+container = pod["containers"][0]
 script = container["command"][-1]
 shards = re.search(r'--shard "\$\(\(JOB_COMPLETION_INDEX \+ 1\)\)/(\d+)"', script)
-assert shards and int(shards.group(1)) == spec["completions"], "one shard per completion"
+assert shards and int(shards.group(1)) == body["completions"], "one shard per completion"
 assert "--skip-existing" in script and "--report" in script
-print(spec["completions"])
+print(body["completions"])
 print(script)
 PY
 )

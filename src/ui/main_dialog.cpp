@@ -1,4 +1,5 @@
 #include "ui/main_dialog.h"
+#include "ui/main_dialog_names.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -26,23 +27,6 @@
 #include "ui/menu_templates.h"
 
 namespace ui {
-
-// Names of the layers below, as every file of the window uses them.
-namespace settings = app::settings;
-using app::FileExists;
-using app::FolderOf;
-using app::PathSeparator;
-using font::ColorFromColorRef;
-using font::ColorRefFromColor;
-using font::LogFont;
-using font::LogFontFromQFont;
-using font::QFontFromLogFont;
-using font::ReadLogFont;
-using font::WriteLogFont;
-using i18n::FormatMessage;
-using i18n::g_Language;
-
-using namespace res;
 
 namespace {
 

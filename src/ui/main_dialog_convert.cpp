@@ -17,26 +17,9 @@
 #include "overlay/text_position.h"
 #include "resources/resource.h"
 #include "ui/main_dialog.h"
+#include "ui/main_dialog_names.h"
 
 namespace ui {
-
-// Names of the layers below, as every file of the window uses them.
-namespace settings = app::settings;
-using app::FileExists;
-using app::FolderOf;
-using app::PathSeparator;
-using font::ColorFromColorRef;
-using font::ColorRefFromColor;
-using font::LogFont;
-using font::LogFontFromQFont;
-using font::QFontFromLogFont;
-using font::ReadLogFont;
-using font::WriteLogFont;
-using i18n::FormatMessage;
-using i18n::g_Language;
-
-using namespace res;
-using imaging::ParseIntField;
 
 namespace {
 
