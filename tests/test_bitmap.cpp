@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -82,24 +84,41 @@ TEST_F(BitmapTest, EveryAngleAndFlipLandsTheCornersWhereTheTableSays) {
         if (type >= 4) from = {{TL, from[TR]}, {TR, from[TL]}, {BL, from[BR]}, {BR, from[BL]}};
         return from;
     };
+    // Each turn alone, and followed by a second one (they add up before the
+    // pixels are computed).
     for (int angle : {0, 90, 180, 270}) {
         for (int flip : {0, 1, 2}) {
-            const int type = *RotateFlipFor(angle, flip);
-            auto bitmap = Bitmap::Create(200, 100);
-            ASSERT_TRUE(bitmap->DrawScaled(*photo));
-            ASSERT_TRUE(bitmap->RotateFlip(type));
-            const QString out = temp.file(QStringLiteral("out-%1-%2.tif").arg(angle).arg(flip));
-            ASSERT_TRUE(bitmap->SaveTiff(out));
-            const VImage image = Read(out);
-            const bool turned = angle == 90 || angle == 270;
-            ASSERT_EQ(image.width(), turned ? 100 : 200);
-            ASSERT_EQ(image.height(), turned ? 200 : 100);
-            const auto from = expectCorners(type);
-            const int w = image.width() - 3, h = image.height() - 3;
-            EXPECT_EQ(At(image, 2, 2), source[from.at(TL)]) << angle << "/" << flip;
-            EXPECT_EQ(At(image, w, 2), source[from.at(TR)]) << angle << "/" << flip;
-            EXPECT_EQ(At(image, 2, h), source[from.at(BL)]) << angle << "/" << flip;
-            EXPECT_EQ(At(image, w, h), source[from.at(BR)]) << angle << "/" << flip;
+            for (int second : {-1, int(Rotate90FlipX), int(Rotate180FlipNone)}) {
+                SCOPED_TRACE(
+                    QStringLiteral("%1/%2/%3").arg(angle).arg(flip).arg(second).toStdString());
+                const int type = *RotateFlipFor(angle, flip);
+                auto bitmap = Bitmap::Create(200, 100);
+                ASSERT_TRUE(bitmap->DrawScaled(*photo));
+                ASSERT_TRUE(bitmap->RotateFlip(type));
+                std::map<Corner, Corner> from = expectCorners(type);
+                bool turned = angle == 90 || angle == 270;
+                if (second >= 0) {
+                    ASSERT_TRUE(bitmap->RotateFlip(second));
+                    const std::map<Corner, Corner> then = expectCorners(second);
+                    from = {{TL, from[then.at(TL)]},
+                            {TR, from[then.at(TR)]},
+                            {BL, from[then.at(BL)]},
+                            {BR, from[then.at(BR)]}};
+                    turned = turned != ((second & 1) != 0);
+                }
+                // (Each its own name: the library keeps files it has opened.)
+                const QString out =
+                    temp.file(QStringLiteral("out-%1-%2-%3.tif").arg(angle).arg(flip).arg(second));
+                ASSERT_TRUE(bitmap->SaveTiff(out));
+                const VImage image = Read(out);
+                ASSERT_EQ(image.width(), turned ? 100 : 200);
+                ASSERT_EQ(image.height(), turned ? 200 : 100);
+                const int w = image.width() - 3, h = image.height() - 3;
+                EXPECT_EQ(At(image, 2, 2), source[from.at(TL)]);
+                EXPECT_EQ(At(image, w, 2), source[from.at(TR)]);
+                EXPECT_EQ(At(image, 2, h), source[from.at(BL)]);
+                EXPECT_EQ(At(image, w, h), source[from.at(BR)]);
+            }
         }
     }
 }
@@ -219,6 +238,28 @@ TEST_F(BitmapTest, SavingReplacesAFileOnlyWithACompleteOne) {
     EXPECT_FALSE(bitmap->SaveTiff(folder));
     EXPECT_EQ(QDir(temp.file(QStringLiteral("out"))).entryList(QDir::Files),
               QStringList{QStringLiteral("old.tif")});
+}
+
+TEST_F(BitmapTest, APhotoStreamingFromItsFileIsReadAfreshForEachSaving) {
+    // A JPEG streams once from the top: a second saving must open it again.
+    const QString png = QuadrantPhoto(QStringLiteral("q.png"));
+    const QString jpeg = temp.file(QStringLiteral("q.jpg"));
+    Read(png).write_to_file(QFile::encodeName(jpeg).constData());
+    auto bitmap = Bitmap::Create(100, 50);
+    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(jpeg)));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(20);
+    bitmap->DrawText(QStringLiteral("\u2588"), font, Qt::black, QPoint(10, 10));
+    const QString first = temp.file(QStringLiteral("first.tif"));
+    const QString second = temp.file(QStringLiteral("second.tif"));
+    ASSERT_TRUE(bitmap->SaveTiff(first)) << bitmap->Error().toStdString();
+    ASSERT_TRUE(bitmap->SaveTiff(second)) << bitmap->Error().toStdString();
+    QBuffer piped;
+    piped.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(bitmap->WriteTiff(piped));
+    EXPECT_EQ(fixtures::Bytes(first), fixtures::Bytes(second));
+    EXPECT_EQ(fixtures::Bytes(first), piped.data());
+    EXPECT_EQ(At(Read(first), 15, 20), QColor(Qt::black));
 }
 
 TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {

@@ -11,9 +11,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vips/vips8>
 
 #include "imaging/colour.h"
+#include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
 #include "imaging/tiff_writer.h"
@@ -22,18 +24,6 @@ namespace imaging {
 namespace {
 
 using vips::VImage;
-
-/// A one-band 8-bit image of @p mask, copied row by row (QImage rows are padded).
-VImage ImageFromMask(const QImage& mask) {
-    const size_t width = static_cast<size_t>(mask.width());
-    const size_t bytes = width * static_cast<size_t>(mask.height());
-    auto* pixels = static_cast<uchar*>(std::malloc(bytes));  // released with free() by vips
-    if (!pixels) throw vips::VError("out of memory");
-    for (int y = 0; y < mask.height(); ++y)
-        std::memcpy(pixels + static_cast<size_t>(y) * width, mask.constScanLine(y), width);
-    return VImage::new_from_memory_steal(pixels, bytes, mask.width(), mask.height(), 1,
-                                         VIPS_FORMAT_UCHAR);
-}
 
 /// Beyond this reduction a cubic kernel grows too wide for the resampler, and
 /// its rounded weights no longer add up (a flat 200 came out as 198).
@@ -121,9 +111,125 @@ VImage ApplyRotateFlip(const VImage& image, int type) {
     return turned;
 }
 
+namespace {
+
+/// A line of text laid on the bitmap: its coverage, where, and in what colour.
+struct TextPatch {
+    QRect box;
+    QImage coverage;  // one byte a pixel, box-sized
+    std::array<uint8_t, 3> ink;
+};
+
+/// Lays the text of @p patch that falls on @p rowCount rows of @p width RGB
+/// pixels starting at row @p firstRow.
+void Paint(const TextPatch& patch, uint8_t* rows, int firstRow, int rowCount, int width) {
+    const int top = std::max(patch.box.top(), firstRow);
+    const int bottom = std::min(patch.box.bottom(), firstRow + rowCount - 1);
+    for (int y = top; y <= bottom; ++y) {
+        const uchar* cover = patch.coverage.constScanLine(y - patch.box.top());
+        uint8_t* pixel =
+            rows + (size_t(y - firstRow) * size_t(width) + size_t(patch.box.left())) * 3;
+        for (int x = 0; x < patch.box.width(); ++x, pixel += 3) {
+            const unsigned a = cover[x];
+            if (a == 0) continue;
+            for (int c = 0; c < 3; ++c)
+                pixel[c] = static_cast<uint8_t>((pixel[c] * (255 - a) + patch.ink[c] * a) / 255);
+        }
+    }
+}
+
+/// The rotate-flip type that does @p first and then @p second.
+int Compose(int first, int second) {
+    // A type turns clockwise by (type & 3) quarters, then mirrors when type >= 4;
+    // a mirror before a turn equals the opposite turn before the mirror.
+    const int firstTurn = first & 3, secondTurn = second & 3;
+    const bool firstMirror = first >= 4, secondMirror = second >= 4;
+    const int turn = (firstTurn + (firstMirror ? 4 - secondTurn : secondTurn)) & 3;
+    return turn + ((firstMirror != secondMirror) ? 4 : 0);
+}
+
+/// A step taken on the bitmap's pixels once they are computed.
+struct PendingStep {
+    std::optional<TextPatch> text;
+    int turn = RotateNoneFlipNone;  // when not text
+};
+
+/// What the sink hands each run of rows to.
+struct StripAssembly {
+    TiffStripWriter& writer;
+    const std::vector<TextPatch>& text;
+    int width;
+    int height;
+    std::vector<uint8_t> strip;
+    int stripFirst = 0;
+    bool writerFailed = false;
+};
+
+int TakeRows(VipsRegion* region, VipsRect* area, void* user) {
+    auto& assembly = *static_cast<StripAssembly*>(user);
+    const size_t rowBytes = size_t(assembly.width) * 3;
+    for (int y = area->top; y < area->top + area->height; ++y) {
+        const auto* row = reinterpret_cast<const uint8_t*>(VIPS_REGION_ADDR(region, 0, y));
+        assembly.strip.insert(assembly.strip.end(), row, row + rowBytes);
+        const int rows = int(assembly.strip.size() / rowBytes);
+        if (rows < std::min(assembly.writer.RowsPerStrip(), assembly.height - assembly.stripFirst))
+            continue;
+        for (const TextPatch& patch : assembly.text)
+            Paint(patch, assembly.strip.data(), assembly.stripFirst, rows, assembly.width);
+        if (!assembly.writer.AddStrip(std::move(assembly.strip))) {
+            assembly.writerFailed = true;
+            return -1;
+        }
+        assembly.strip = {};
+        assembly.strip.reserve(rowBytes * size_t(assembly.writer.RowsPerStrip()));
+        assembly.stripFirst += rows;
+    }
+    return 0;
+}
+
+}  // namespace
+
 struct Bitmap::Impl {
-    VImage image;
-    QByteArray profile;  // describes the pixels' colours; empty for sRGB
+    int width = 0;
+    int height = 0;
+    VImage image;                     // the pixels before the pending steps, good for one read
+    bool read = false;                // ... and that read has been made
+    std::function<VImage()> rebuild;  // makes `image` anew; empty when it may be read again
+    QByteArray profile;               // describes the pixels' colours; empty for sRGB
+    std::vector<PendingStep> steps;
+
+    /// The pixels with every step taken but the text laid after the last
+    /// turn, which is left in @p text to be laid as rows pass by.
+    VImage Compute(std::vector<TextPatch>& text) {
+        VImage pixels = read && rebuild ? rebuild() : image;
+        read = true;
+        int turn = RotateNoneFlipNone;
+        const auto takeTurn = [&] {
+            if (turn == RotateNoneFlipNone) return;
+            // Turning reads out of order: the pixels are held whole for it,
+            // a copy of our own that the text is laid on.
+            size_t bytes = 0;
+            auto* held = static_cast<uint8_t*>(pixels.write_to_memory(&bytes));
+            for (const TextPatch& patch : text)
+                Paint(patch, held, 0, pixels.height(), pixels.width());
+            text.clear();
+            pixels = ApplyRotateFlip(
+                VImage::new_from_memory_steal(held, bytes, pixels.width(), pixels.height(), 3,
+                                              VIPS_FORMAT_UCHAR),
+                turn);
+            turn = RotateNoneFlipNone;
+        };
+        for (const PendingStep& step : steps) {
+            if (step.text) {
+                takeTurn();
+                text.push_back(*step.text);
+            } else {
+                turn = Compose(turn, step.turn);
+            }
+        }
+        takeTurn();
+        return pixels;
+    }
 };
 
 bool Bitmap::Fail(QString reason) {
@@ -138,6 +244,8 @@ std::unique_ptr<Bitmap> Bitmap::Create(int width, int height) {
     if (width <= 0 || height <= 0 || int64_t{width} * height * 3 > kMaxBytes) return nullptr;
     try {
         auto impl = std::make_unique<Impl>();
+        impl->width = width;
+        impl->height = height;
         impl->image = VImage::black(width, height, VImage::option()->set("bands", 3))
                           .cast(VIPS_FORMAT_UCHAR)
                           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
@@ -149,10 +257,10 @@ std::unique_ptr<Bitmap> Bitmap::Create(int width, int height) {
 }
 
 int Bitmap::Width() const {
-    return m_impl->image.width();
+    return m_impl->width;
 }
 int Bitmap::Height() const {
-    return m_impl->image.height();
+    return m_impl->height;
 }
 
 bool Bitmap::SetResolution(double dpi) {
@@ -161,6 +269,23 @@ bool Bitmap::SetResolution(double dpi) {
     return true;
 }
 
+namespace {
+
+/// The pixels of @p frame as 8-bit RGB scaled to @p width x @p height as
+/// stored (before the frame's own turn); the profile they carry goes to @p profile.
+VImage ScaledFrame(const VImage& frame, const DrawOptions& options, int width, int height,
+                   QByteArray* profile) {
+    const VImage source = ToRgb8(frame, options.colours, options.background, profile);
+    VImage scaled = ScaleCubic(source, width, height);
+    // Rounding inside the resampler may leave a pixel too many or too few.
+    if (scaled.width() != width || scaled.height() != height)
+        scaled =
+            scaled.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+}  // namespace
+
 bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
     vips_error_clear();  // a failure's reason must be its own
     try {
@@ -168,28 +293,24 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
             photo.ActiveFrameData(QSize(Width(), Height()), options.strict);
         if (!frame || frame->image.width() <= 0 || frame->image.height() <= 0)
             return Fail(photo.LoadFailure().isEmpty() ? kUnrenderable : photo.LoadFailure());
-        QByteArray profile;
-        const VImage source = ToRgb8(frame->image, options.colours, options.background, &profile);
-
-        // Scaled as stored, then set upright in memory, where turning is cheap.
-        const int turn = RotateFlipForOrientation(frame->orientation);
+        // Scaled as stored, then set upright with the other turns.
         const bool swap = SwapsSides(frame->orientation);
         const int width = swap ? Height() : Width();
         const int height = swap ? Width() : Height();
-        VImage scaled = ScaleCubic(source, width, height);
-        // Rounding inside the resampler may leave a pixel too many or too few.
-        if (scaled.width() != width || scaled.height() != height)
-            scaled = scaled.embed(0, 0, width, height,
-                                  VImage::option()->set("extend", VIPS_EXTEND_COPY));
-        // The bitmap is held whole from here on, as drawing and turning need:
-        // the frame streams from its file once, in order (text drawn onto a
-        // still-streaming picture read it out of order, and large photos failed).
-        VImage pixels =
-            scaled.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-                .copy_memory();
-        if (turn != RotateNoneFlipNone) pixels = ApplyRotateFlip(pixels, turn).copy_memory();
-        m_impl->image = pixels;
+        QByteArray profile;
+        VImage scaled = ScaledFrame(frame->image, options, width, height, &profile);
+        // The pixels are computed as the TIFF is written, in order, one strip
+        // after another; the frame streams from its file once per writing.
+        m_impl->image = scaled;
+        m_impl->read = false;
+        m_impl->rebuild = nullptr;
+        if (frame->reopen)
+            m_impl->rebuild = [reopen = frame->reopen, options, width, height] {
+                return ScaledFrame(reopen(), options, width, height, nullptr);
+            };
         m_impl->profile = profile;
+        m_impl->steps.clear();
+        m_impl->steps.push_back({std::nullopt, RotateFlipForOrientation(frame->orientation)});
         return true;
     } catch (const vips::VError& error) {
         return Fail(LibraryError(error));
@@ -225,56 +346,57 @@ void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colo
         painter.drawText(QPointF(position.x() - box.x(), position.y() - box.y() + metrics.ascent()),
                          text);
     }
-    const QImage mask = coverage.convertToFormat(QImage::Format_Alpha8);
-    try {
-        const VImage alpha = ImageFromMask(mask);
-        const VImage patch = m_impl->image.crop(box.x(), box.y(), box.width(), box.height());
-        const std::vector<double> ink{double(colour.red()), double(colour.green()),
-                                      double(colour.blue())};
-        const VImage blended =
-            ((patch * (255 - alpha) + alpha * ink) / 255).cast(VIPS_FORMAT_UCHAR).copy_memory();
-        m_impl->image.draw_image(blended, box.x(), box.y());
-    } catch (const vips::VError&) {
-        vips_error_clear();
-    }
+    TextPatch patch{box,
+                    coverage.convertToFormat(QImage::Format_Alpha8),
+                    {uint8_t(colour.red()), uint8_t(colour.green()), uint8_t(colour.blue())}};
+    m_impl->steps.push_back({std::move(patch), RotateNoneFlipNone});
 }
 
 bool Bitmap::RotateFlip(int type) {
     if (type < 0 || type > 7) return Fail(QStringLiteral("no such turn"));
-    try {
-        m_impl->image = ApplyRotateFlip(m_impl->image, type);
-        return true;
-    } catch (const vips::VError& error) {
-        return Fail(LibraryError(error));
-    }
+    m_impl->steps.push_back({std::nullopt, type});
+    if (type & 1) std::swap(m_impl->width, m_impl->height);
+    return true;
 }
 
 bool Bitmap::SaveTiff(const QString& path) {
     // The old file is replaced only by a complete new one.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return Fail(file.errorString());
-    if (!WriteTiff(file)) return false;
+    if (!Write(file, /*streamed=*/true)) return false;
     if (!file.commit()) return Fail(file.errorString());
     return true;
 }
 
 bool Bitmap::WriteTiff(QIODevice& out) {
+    return Write(out, /*streamed=*/false);
+}
+
+bool Bitmap::Write(QIODevice& out, bool streamed) {
+    m_pixelsFailed = false;
+    vips_error_clear();
     try {
-        // Pixels settle in memory (on all cores), then strips compress on all cores.
-        const VImage pixels = m_impl->image.copy_memory();
-        errno = 0;
-        if (!WriteRgbTiff(out, static_cast<const uint8_t*>(pixels.data()), pixels.width(),
-                          pixels.height(), m_dpi, m_impl->profile)) {
-            // The file's own account of a failed write is often "Unknown error".
-            const int cause = errno;
-            if (cause != 0) return Fail(QString::fromLocal8Bit(std::strerror(cause)));
-            const auto* file = qobject_cast<const QFileDevice*>(&out);
-            return Fail(file && file->error() == QFileDevice::NoError
-                            ? QStringLiteral("the file would pass 4 GiB")
-                            : out.errorString());
+        std::vector<TextPatch> text;
+        VImage pixels = m_impl->Compute(text);
+        if (pixels.width() != Width() || pixels.height() != Height() || pixels.bands() != 3 ||
+            pixels.format() != VIPS_FORMAT_UCHAR)
+            throw vips::VError("the pixels are not of the bitmap's size and kind");
+        TiffStripWriter writer(out, Width(), Height(), m_dpi, m_impl->profile,
+                               streamed ? TiffStripWriter::Delivery::Streamed
+                                        : TiffStripWriter::Delivery::WhenComplete,
+                               ThreadsPerConversion());
+        StripAssembly assembly{writer, text, Width(), Height(), {}, 0, false};
+        assembly.strip.reserve(size_t(Width()) * 3 * size_t(writer.RowsPerStrip()));
+        // Pixels are computed on the library's threads while strips compress on ours.
+        if (vips_sink_disc(pixels.get_image(), TakeRows, &assembly) != 0 &&
+            !assembly.writerFailed) {
+            m_pixelsFailed = true;
+            return Fail(LibraryError(vips::VError(vips_error_buffer())));
         }
+        if (assembly.writerFailed || !writer.Finish()) return Fail(writer.Error());
         return true;
     } catch (const vips::VError& error) {
+        m_pixelsFailed = true;
         return Fail(LibraryError(error));
     }
 }

@@ -64,7 +64,8 @@ public:
     bool SetResolution(double dpi);
     /// Draws the active frame of @p photo stretched over the whole bitmap with
     /// a bicubic filter, upright as the photo was opened; false when the frame
-    /// cannot be decoded.
+    /// cannot be opened. Damage found while decoding fails the writing, with
+    /// PixelsFailed().
     bool DrawScaled(const Photo& photo, const DrawOptions& options = {});
     /// Writes @p text with @p font in @p colour, the top-left corner of its
     /// layout box at @p position, on one line.
@@ -79,11 +80,16 @@ public:
     bool WriteTiff(QIODevice& out);
     /// Why the last step that failed did, in the library's or the system's words.
     const QString& Error() const { return m_error; }
+    /// True when the last writing failed because the pixels could not be
+    /// computed (the frame would not decode), not because of the output.
+    bool PixelsFailed() const { return m_pixelsFailed; }
 
 private:
     struct Impl;
     bool Fail(QString reason);
+    bool Write(QIODevice& out, bool streamed);
     QString m_error;
+    bool m_pixelsFailed = false;
     explicit Bitmap(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
     double m_dpi = 96.0;

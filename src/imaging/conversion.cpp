@@ -3,6 +3,8 @@
 #include "imaging/bitmap.h"
 #include "overlay/text_position.h"
 
+#include <vector>
+
 namespace imaging {
 
 bool RunConversion(const Photo& photo, const ConversionOrder& order,
@@ -23,21 +25,29 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         notify({Step::Scale, bitmap->Error()});
         return false;
     }
+    // The frame decodes as the TIFF is written: what the later steps have to
+    // say waits until it has, since a frame that fails says only that.
+    std::vector<StepFailure> later;
     if (!order.text.isEmpty()) {
         const QSize size(order.width, order.height);
         const overlay::PositionFit fit = overlay::FitOf(order.position, size);
-        if (fit.x != overlay::Fit::Inside) notify({Step::TextX, {}});
-        if (fit.y != overlay::Fit::Inside) notify({Step::TextY, {}});
+        if (fit.x != overlay::Fit::Inside) later.push_back({Step::TextX, {}});
+        if (fit.y != overlay::Fit::Inside) later.push_back({Step::TextY, {}});
         bitmap->DrawText(order.text, order.font, order.colour,
                          overlay::Corrected(order.position, size));
     }
     // An unknown angle or flip (a hand-edited store) turns nothing at all.
-    if (!IsKnownAngle(order.angle)) notify({Step::Angle, {}});
+    if (!IsKnownAngle(order.angle)) later.push_back({Step::Angle, {}});
     if (!bitmap->RotateFlip(
             RotateFlipFor(order.angle, order.flipType).value_or(RotateNoneFlipNone)))
-        notify({Step::RotateFlip, bitmap->Error()});
+        later.push_back({Step::RotateFlip, bitmap->Error()});
     const bool saved = order.outputDevice ? bitmap->WriteTiff(*order.outputDevice)
                                           : bitmap->SaveTiff(order.outputPath);
+    if (!saved && bitmap->PixelsFailed()) {
+        notify({Step::Scale, bitmap->Error()});
+        return false;
+    }
+    for (const StepFailure& failure : later) notify(failure);
     if (!saved) {
         notify({Step::Save, bitmap->Error()});
         return false;

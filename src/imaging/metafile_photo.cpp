@@ -44,7 +44,7 @@ public:
     }
     std::shared_ptr<FrameData> ActiveFrameData(const QSize& target, bool) const override {
         const std::optional<vips::VImage> picture = RenderFor(target);
-        return picture ? std::make_shared<FrameData>(FrameData{*picture}) : nullptr;
+        return picture ? std::make_shared<FrameData>(FrameData{*picture, 1, {}}) : nullptr;
     }
 
 private:

@@ -85,14 +85,18 @@ public:
     VipsPhoto(QString path, Loader loader, QUuid dimension, uint32_t frames, VImage frame,
               int orientation)
         : m_path(std::move(path)),
-          m_nativePath(QFile::encodeName(m_path).toStdString()),
           m_loader(loader),
           m_dimension(dimension),
           m_frames(frames),
           m_frame(std::move(frame)),
           m_orientation(orientation) {
+        auto file = std::make_shared<FrameFile>();
+        file->path = m_path;
+        file->nativePath = QFile::encodeName(m_path).toStdString();
+        file->frames = frames;
         if (loader == Loader::Tiff && frames > 1)
-            m_pageIndex = TiffPageIndex::Read(m_path, m_frames);
+            file->pageIndex = TiffPageIndex::Read(m_path, m_frames);
+        m_file = std::move(file);
     }
 
     int Width() const override {
@@ -154,20 +158,37 @@ public:
     }
 
     std::shared_ptr<FrameData> ActiveFrameData(const QSize&, bool strict) const override {
-        return std::make_shared<FrameData>(FrameData{OpenFrame(m_active, strict), m_orientation});
+        // A later read opens the file again: the frame streams from it once.
+        const std::shared_ptr<const FrameFile> file = m_file;
+        const uint32_t index = m_active;
+        return std::make_shared<FrameData>(
+            FrameData{file->Open(index, strict), m_orientation,
+                      [file, index, strict] { return file->Open(index, strict); }});
     }
 
 private:
-    /// Frame @p index, to be read once from the top; throws when it cannot be
-    /// opened. With @p strict, reading it fails at the first damage noticed.
-    VImage OpenFrame(uint32_t index, bool strict = false) const {
-        if (m_pageIndex && !strict)
-            if (std::optional<VImage> page = m_pageIndex->OpenPage(m_path, index)) return *page;
-        vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
-        if (strict) options->set("fail_on", VIPS_FAIL_ON_WARNING);
-        if (m_frames > 1) options->set("page", static_cast<int>(index));
-        return VImage::new_from_file(m_nativePath.c_str(), options);
-    }
+    /// Where the frames come from; shared with the frames handed out, which
+    /// may outlive the photo.
+    struct FrameFile {
+        QString path;
+        std::string nativePath;
+        uint32_t frames = 1;
+        std::optional<TiffPageIndex> pageIndex;  // for a multi-page TIFF
+
+        /// Frame @p index, to be read once from the top; throws when it
+        /// cannot be opened. With @p strict, reading it fails at the first
+        /// damage noticed.
+        VImage Open(uint32_t index, bool strict = false) const {
+            if (pageIndex && !strict)
+                if (std::optional<VImage> page = pageIndex->OpenPage(path, index)) return *page;
+            vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
+            if (strict) options->set("fail_on", VIPS_FAIL_ON_WARNING);
+            if (frames > 1) options->set("page", static_cast<int>(index));
+            return VImage::new_from_file(nativePath.c_str(), options);
+        }
+    };
+
+    VImage OpenFrame(uint32_t index) const { return m_file->Open(index); }
 
     QImage MakePreview(const QSize& size) const {
         // Made as stored, then turned upright.
@@ -179,12 +200,12 @@ private:
                 return ToRgbImage(rgb.thumbnail_image(stored.width(), ThumbnailOptions(stored)),
                                   size, m_orientation);
             }
-            if (m_pageIndex)  // a TIFF page has no smaller copy to load instead
+            if (m_file->pageIndex)  // a TIFF page has no smaller copy to load instead
                 return ToRgbImage(
                     OpenFrame(m_active).thumbnail_image(stored.width(), ThumbnailOptions(stored)),
                     size, m_orientation);
             // The thumbnail takes its loader's options with the file name.
-            std::string file = m_nativePath;
+            std::string file = m_file->nativePath;
             if (m_frames > 1) file += "[page=" + std::to_string(m_active) + "]";
             return ToRgbImage(
                 VImage::thumbnail(file.c_str(), stored.width(), ThumbnailOptions(stored)), size,
@@ -196,11 +217,10 @@ private:
     }
 
     QString m_path;
-    std::string m_nativePath;
     Loader m_loader;
     QUuid m_dimension;
     uint32_t m_frames;
-    std::optional<TiffPageIndex> m_pageIndex;  // for a multi-page TIFF
+    std::shared_ptr<const FrameFile> m_file;
     uint32_t m_active = 0;
     VImage m_frame;
     int m_orientation;  // the turn that sets the stored frames upright; 1 for none

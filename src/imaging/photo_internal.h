@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,6 +19,9 @@ namespace imaging {
 struct FrameData {
     vips::VImage image;
     int orientation = 1;
+    /// Opens the same pixels anew for another read; empty when `image` itself
+    /// may be read again (it does not stream from a file).
+    std::function<vips::VImage()> reopen;
 };
 
 /// The rotate-flip type (as Bitmap::RotateFlip takes it) that sets a picture

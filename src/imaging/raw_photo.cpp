@@ -81,7 +81,7 @@ public:
     }
     std::shared_ptr<FrameData> ActiveFrameData(const QSize&, bool) const override {
         std::optional<vips::VImage> developed = Develop(m_path, false);
-        return developed ? std::make_shared<FrameData>(FrameData{*developed}) : nullptr;
+        return developed ? std::make_shared<FrameData>(FrameData{*developed, 1, {}}) : nullptr;
     }
 
 private:

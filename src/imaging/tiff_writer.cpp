@@ -3,11 +3,11 @@
 #include "imaging/imaging_library.h"
 
 #include <QIODevice>
-#include <QtEndian>
 #include <algorithm>
-#include <atomic>
+#include <array>
+#include <cerrno>
 #include <cmath>
-#include <thread>
+#include <cstring>
 
 namespace imaging {
 namespace {
@@ -40,59 +40,59 @@ constexpr int kMaxBits = 12;
 // never see a code that needs more than 12 bits.
 constexpr int kResetAt = (1 << kMaxBits) - 2;
 
-/// Appends codes of a varying width to a byte buffer, most significant bit first.
+/// Packs codes of a varying width into bytes, most significant bit first.
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<uint8_t>& out) : m_out(out) {}
-    void put(int code, int bits) {
-        m_buffer = (m_buffer << bits) | static_cast<uint32_t>(code);
+    explicit BitWriter(uint8_t* out) : m_out(out) {}
+    void put(uint32_t code, int bits) {
+        m_buffer = (m_buffer << bits) | code;
         m_count += bits;
         while (m_count >= 8) {
             m_count -= 8;
-            m_out.push_back(static_cast<uint8_t>(m_buffer >> m_count));
+            *m_out++ = static_cast<uint8_t>(m_buffer >> m_count);
         }
     }
-    void flush() {
-        if (m_count > 0) m_out.push_back(static_cast<uint8_t>(m_buffer << (8 - m_count)));
+    /// Pads the last byte; returns the end of what was written.
+    uint8_t* flush() {
+        if (m_count > 0) *m_out++ = static_cast<uint8_t>(m_buffer << (8 - m_count));
         m_count = 0;
+        return m_out;
     }
 
 private:
-    std::vector<uint8_t>& m_out;
-    uint32_t m_buffer = 0;
+    uint8_t* m_out;
+    uint64_t m_buffer = 0;
     int m_count = 0;
 };
 
-/// The string table: (prefix code, next byte) -> code, open addressing; a
-/// generation number empties it without clearing memory.
+/// The string table: (prefix code, next byte) -> code, open addressing. A
+/// slot packs the 20-bit key above the 12-bit code, so the table (32 KiB)
+/// stays in the first-level cache; it is never more than half full.
 class CodeTable {
 public:
-    CodeTable() : m_slots(kSize) {}
-    void clear() { ++m_generation; }
+    CodeTable() { clear(); }
+    void clear() { m_slots.fill(kEmpty); }
     int find(uint32_t key) const {
-        for (uint32_t i = hash(key);; i = (i + 1) & (kSize - 1)) {
-            const Slot& slot = m_slots[i];
-            if (slot.generation != m_generation) return -1;
-            if (slot.key == key) return slot.code;
+        for (uint32_t i = hash(key);; i = (i + 1) & kMask) {
+            const uint32_t slot = m_slots[i];
+            if (slot == kEmpty) return -1;
+            if (slot >> 12 == key) return static_cast<int>(slot & 0xFFF);
         }
     }
     void add(uint32_t key, int code) {
         uint32_t i = hash(key);
-        while (m_slots[i].generation == m_generation) i = (i + 1) & (kSize - 1);
-        m_slots[i] = {key, static_cast<uint16_t>(code), m_generation};
+        while (m_slots[i] != kEmpty) i = (i + 1) & kMask;
+        m_slots[i] = (key << 12) | static_cast<uint32_t>(code);
     }
 
 private:
-    static constexpr uint32_t kSize = 1u << 14;  // four times the codes: short probes
-    struct Slot {
-        uint32_t key = 0;
-        uint16_t code = 0;
-        uint32_t generation = 0;
-    };
-    static uint32_t hash(uint32_t key) { return (key * 2654435761u) >> (32 - 14); }
+    static constexpr int kBits = 13;
+    static constexpr uint32_t kMask = (1u << kBits) - 1;
+    // No key is all ones: codes stop short of 4095.
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    static uint32_t hash(uint32_t key) { return (key * 2654435761u) >> (32 - kBits); }
 
-    std::vector<Slot> m_slots;
-    uint32_t m_generation = 1;
+    std::array<uint32_t, 1u << kBits> m_slots;
 };
 
 void AppendShort(std::vector<uint8_t>& out, uint16_t v) {
@@ -104,36 +104,42 @@ void AppendLong(std::vector<uint8_t>& out, uint32_t v) {
     AppendShort(out, static_cast<uint16_t>(v >> 16));
 }
 
-/// One strip: its rows with the horizontal predictor applied, compressed.
-std::vector<uint8_t> EncodeStrip(const uint8_t* rows, int width, int rowCount) {
+/// One strip: its rows with the horizontal predictor applied (in place), compressed.
+std::vector<uint8_t> EncodeStrip(std::vector<uint8_t>& rows, int width) {
     const size_t rowBytes = static_cast<size_t>(width) * 3;
-    std::vector<uint8_t> differenced(rows, rows + rowBytes * static_cast<size_t>(rowCount));
-    for (int y = 0; y < rowCount; ++y) {
-        uint8_t* row = differenced.data() + rowBytes * static_cast<size_t>(y);
+    for (size_t start = 0; start + rowBytes <= rows.size(); start += rowBytes) {
+        uint8_t* row = rows.data() + start;
         for (size_t i = rowBytes - 1; i >= 3; --i)
             row[i] = static_cast<uint8_t>(row[i] - row[i - 3]);
     }
-    return LzwEncode(differenced.data(), differenced.size());
+    return LzwEncode(rows.data(), rows.size());
 }
+
+void AppendDirectory(std::vector<uint8_t>& ifd, uint64_t directory, int width, int height,
+                     int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
+                     const QByteArray& iccProfile);
+
+/// The 4 GiB a classic TIFF's offsets reach.
+constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 
 }  // namespace
 
 std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size) {
-    std::vector<uint8_t> out;
-    out.reserve(size / 2 + 16);
-    BitWriter bits(out);
+    // At most one code of 12 bits per byte, a clear code per table, and the ends.
+    std::vector<uint8_t> out((size + size / 3000 + 8) * 3 / 2 + 8);
+    BitWriter bits(out.data());
     CodeTable table;
     int bitCount = kMinBits;
     int nextCode = kFirstCode;
     bits.put(kClearCode, bitCount);
     if (size > 0) {
-        int prefix = data[0];
+        uint32_t prefix = data[0];
         for (size_t i = 1; i < size; ++i) {
             const uint8_t byte = data[i];
-            const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | byte;
+            const uint32_t key = (prefix << 8) | byte;
             const int found = table.find(key);
             if (found >= 0) {
-                prefix = found;
+                prefix = static_cast<uint32_t>(found);
                 continue;
             }
             bits.put(prefix, bitCount);
@@ -158,68 +164,183 @@ std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size) {
         }
     }
     bits.put(kEndCode, bitCount);
-    bits.flush();
+    out.resize(static_cast<size_t>(bits.flush() - out.data()));
     return out;
 }
 
-bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi,
-                  const QByteArray& iccProfile) {
-    if (width <= 0 || height <= 0) return false;
+TiffStripWriter::TiffStripWriter(QIODevice& out, int width, int height, double dpi,
+                                 QByteArray iccProfile, Delivery delivery, int threads)
+    : m_out(out),
+      m_width(width),
+      m_height(height),
+      m_dpi(dpi),
+      m_iccProfile(std::move(iccProfile)),
+      m_delivery(delivery) {
+    if (width <= 0 || height <= 0) {
+        m_failed = true;
+        return;
+    }
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     // Strips of about 256 KiB: small enough to share out, large enough to compress well.
-    const int rowsPerStrip =
+    m_rowsPerStrip =
         static_cast<int>(std::clamp<size_t>((256 * 1024) / rowBytes, 1, size_t(height)));
-    const int stripCount = (height + rowsPerStrip - 1) / rowsPerStrip;
-
-    std::vector<std::vector<uint8_t>> strips(static_cast<size_t>(stripCount));
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        for (int s = next++; s < stripCount; s = next++) {
-            const int first = s * rowsPerStrip;
-            strips[static_cast<size_t>(s)] =
-                EncodeStrip(pixels + rowBytes * static_cast<size_t>(first), width,
-                            std::min(rowsPerStrip, height - first));
-        }
-    };
-    const unsigned threads =
-        std::max(1u, std::min(unsigned(ThreadsPerConversion()), unsigned(stripCount)));
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& thread : pool) thread.join();
-
-    // Layout: header, strips, directory (word aligned), then the directory's values.
-    uint64_t offset = 8;
-    std::vector<uint32_t> stripOffsets, stripSizes;
-    for (const auto& strip : strips) {
-        stripOffsets.push_back(static_cast<uint32_t>(offset));
-        stripSizes.push_back(static_cast<uint32_t>(strip.size()));
-        offset += strip.size();
+    m_stripCount = (height + m_rowsPerStrip - 1) / m_rowsPerStrip;
+    const int workers = std::clamp(threads, 1, m_stripCount);
+    // Enough in hand to keep every thread busy while one strip holds up the writing.
+    m_inHandLimit = size_t(2) * size_t(workers) + 2;
+    if (delivery == Delivery::Streamed) {
+        // The directory's place is known at the end; its link is mended then.
+        m_start = out.pos();
+        const uint8_t head[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+        if (!Write(head, sizeof head)) return;
     }
-    const bool pad = offset % 2 != 0;
-    const uint64_t directory = offset + (pad ? 1 : 0);
+    for (int t = 0; t < workers; ++t) m_threads.emplace_back([this] { Compress(); });
+}
+
+TiffStripWriter::~TiffStripWriter() {
+    {
+        const std::lock_guard lock(m_lock);
+        m_closing = true;
+        m_failed = m_failed || m_added < m_stripCount;
+    }
+    m_changed.notify_all();
+    for (std::thread& thread : m_threads)
+        if (thread.joinable()) thread.join();
+}
+
+bool TiffStripWriter::AddStrip(std::vector<uint8_t> rows) {
+    std::unique_lock lock(m_lock);
+    // Rows in hand: not yet written, or (delivered at the end) not yet compressed.
+    const auto inHand = [&] {
+        const size_t done = m_delivery == Delivery::Streamed ? m_stripSizes.size() : m_done;
+        return size_t(m_added) - done;
+    };
+    m_changed.wait(lock, [&] { return m_failed || inHand() < m_inHandLimit; });
+    if (m_failed) return false;
+    if (m_added >= m_stripCount) return Fail(QStringLiteral("more strips than rows"));
+    const int first = m_added * m_rowsPerStrip;
+    const size_t expected =
+        static_cast<size_t>(std::min(m_rowsPerStrip, m_height - first)) * size_t(m_width) * 3;
+    if (rows.size() != expected) return Fail(QStringLiteral("a strip of the wrong size"));
+    m_waiting.emplace_back(m_added++, std::move(rows));
+    lock.unlock();
+    m_changed.notify_all();
+    return true;
+}
+
+void TiffStripWriter::Compress() {
+    std::unique_lock lock(m_lock);
+    for (;;) {
+        m_changed.wait(lock, [&] { return m_closing || m_failed || !m_waiting.empty(); });
+        if (m_failed || m_waiting.empty()) return;  // failed, or closing with nothing left
+        // Oldest first: the writing waits on it.
+        auto [index, rows] = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        lock.unlock();
+        std::vector<uint8_t> compressed = EncodeStrip(rows, m_width);
+        std::vector<uint8_t>().swap(rows);
+        lock.lock();
+        m_compressed.emplace(index, std::move(compressed));
+        ++m_done;
+        if (m_delivery == Delivery::Streamed) WriteReadyStrips();
+        m_changed.notify_all();
+    }
+}
+
+bool TiffStripWriter::WriteReadyStrips() {
+    for (auto next = m_compressed.find(int(m_stripSizes.size())); next != m_compressed.end();
+         next = m_compressed.find(int(m_stripSizes.size()))) {
+        const std::vector<uint8_t>& strip = next->second;
+        if (!Write(strip.data(), strip.size())) return false;
+        m_stripSizes.push_back(static_cast<uint32_t>(strip.size()));
+        m_compressed.erase(next);
+    }
+    return true;
+}
+
+bool TiffStripWriter::Write(const void* data, size_t size) {
+    if (m_written + size > kMaxFileBytes) return Fail(QStringLiteral("the file would pass 4 GiB"));
+    errno = 0;
+    if (m_out.write(static_cast<const char*>(data), qint64(size)) != qint64(size)) {
+        // The device's own account of a failed write is often "Unknown error".
+        const int cause = errno;
+        return Fail(cause != 0 ? QString::fromLocal8Bit(std::strerror(cause))
+                               : m_out.errorString());
+    }
+    m_written += size;
+    return true;
+}
+
+bool TiffStripWriter::Fail(QString reason) {
+    if (!m_failed || m_error.isEmpty()) m_error = std::move(reason);
+    m_failed = true;
+    return false;
+}
+
+QString TiffStripWriter::Error() {
+    const std::lock_guard lock(m_lock);
+    return m_error.isEmpty() ? QStringLiteral("the TIFF could not be written") : m_error;
+}
+
+bool TiffStripWriter::Finish() {
+    {
+        const std::lock_guard lock(m_lock);
+        m_closing = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& thread : m_threads) thread.join();
+    m_threads.clear();
+    if (m_failed || m_done != size_t(m_stripCount))
+        return Fail(QStringLiteral("the TIFF's strips are incomplete"));
+
+    if (m_delivery == Delivery::WhenComplete) {
+        uint64_t end = 8;
+        for (const auto& [index, strip] : m_compressed) end += strip.size();
+        if (end > kMaxFileBytes) return Fail(QStringLiteral("the file would pass 4 GiB"));
+        const uint64_t directory = end + end % 2;
+        std::vector<uint8_t> head{'I', 'I', 42, 0};
+        AppendLong(head, static_cast<uint32_t>(directory));
+        if (!Write(head.data(), head.size()) || !WriteReadyStrips()) return false;
+    }
+
+    const bool pad = m_written % 2 != 0;
+    const uint64_t directory = m_written + (pad ? 1 : 0);
+    std::vector<uint8_t> ifd;
+    if (pad) ifd.push_back(0);
+    AppendDirectory(ifd, directory, m_width, m_height, m_rowsPerStrip, m_stripSizes, m_dpi,
+                    m_iccProfile);
+    if (!Write(ifd.data(), ifd.size())) return false;
+    if (m_delivery == Delivery::Streamed) {
+        // Mend the header's link to the directory.
+        std::vector<uint8_t> link;
+        AppendLong(link, static_cast<uint32_t>(directory));
+        const qint64 end = m_out.pos();
+        if (!m_out.seek(m_start + 4) ||
+            m_out.write(reinterpret_cast<const char*>(link.data()), 4) != 4 || !m_out.seek(end))
+            return Fail(m_out.errorString());
+    }
+    return true;
+}
+
+namespace {
+
+void AppendDirectory(std::vector<uint8_t>& ifd, uint64_t directory, int width, int height,
+                     int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
+                     const QByteArray& iccProfile) {
+    const auto stripCount = static_cast<uint32_t>(stripSizes.size());
+    std::vector<uint32_t> stripOffsets;
+    uint64_t offset = 8;
+    for (uint32_t size : stripSizes) {
+        stripOffsets.push_back(static_cast<uint32_t>(offset));
+        offset += size;
+    }
     const int entries = iccProfile.isEmpty() ? 14 : 15;
     const uint64_t values = directory + 2 + 12 * uint64_t(entries) + 4;
     const uint64_t bitsAt = values, xresAt = bitsAt + 6, yresAt = xresAt + 8,
                    offsetsAt = yresAt + 8;
     const uint64_t sizesAt = offsetsAt + 4 * uint64_t(stripCount);
     const uint64_t iccAt = sizesAt + 4 * uint64_t(stripCount);
-    if (iccAt + uint64_t(iccProfile.size()) > 0xFFFFFFFFull) return false;
 
-    std::vector<uint8_t> head{'I', 'I', 42, 0};
-    AppendLong(head, static_cast<uint32_t>(directory));
-    if (out.write(reinterpret_cast<const char*>(head.data()), qint64(head.size())) !=
-        qint64(head.size()))
-        return false;
-    for (auto& strip : strips) {
-        if (out.write(reinterpret_cast<const char*>(strip.data()), qint64(strip.size())) !=
-            qint64(strip.size()))
-            return false;
-        std::vector<uint8_t>().swap(strip);  // written: let it go
-    }
-
-    std::vector<uint8_t> ifd;
-    if (pad) ifd.push_back(0);
     const auto entry = [&](TiffTag tag, uint16_t type, uint32_t count, uint32_t value) {
         AppendShort(ifd, static_cast<uint16_t>(tag));
         AppendShort(ifd, type);
@@ -235,11 +356,11 @@ bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, 
     entry(TiffTag::BitsPerSample, kShort, 3, static_cast<uint32_t>(bitsAt));
     entry(TiffTag::Compression, kShort, 1, 5);  // LZW
     entry(TiffTag::Photometric, kShort, 1, 2);  // RGB
-    entry(TiffTag::StripOffsets, kLong, static_cast<uint32_t>(stripCount),
+    entry(TiffTag::StripOffsets, kLong, stripCount,
           oneStrip ? stripOffsets[0] : static_cast<uint32_t>(offsetsAt));
     entry(TiffTag::SamplesPerPixel, kShort, 1, 3);
     entry(TiffTag::RowsPerStrip, kLong, 1, static_cast<uint32_t>(rowsPerStrip));
-    entry(TiffTag::StripByteCounts, kLong, static_cast<uint32_t>(stripCount),
+    entry(TiffTag::StripByteCounts, kLong, stripCount,
           oneStrip ? stripSizes[0] : static_cast<uint32_t>(sizesAt));
     entry(TiffTag::XResolution, kRational, 1, static_cast<uint32_t>(xresAt));
     entry(TiffTag::YResolution, kRational, 1, static_cast<uint32_t>(yresAt));
@@ -261,8 +382,23 @@ bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, 
     for (uint32_t v : stripOffsets) AppendLong(ifd, v);
     for (uint32_t v : stripSizes) AppendLong(ifd, v);
     ifd.insert(ifd.end(), iccProfile.begin(), iccProfile.end());
-    return out.write(reinterpret_cast<const char*>(ifd.data()), qint64(ifd.size())) ==
-           qint64(ifd.size());
+}
+
+}  // namespace
+
+bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi,
+                  const QByteArray& iccProfile) {
+    TiffStripWriter writer(out, width, height, dpi, iccProfile,
+                           TiffStripWriter::Delivery::WhenComplete, ThreadsPerConversion());
+    if (width <= 0 || height <= 0) return false;
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (int first = 0; first < height; first += writer.RowsPerStrip()) {
+        const uint8_t* from = pixels + rowBytes * static_cast<size_t>(first);
+        const int rows = std::min(writer.RowsPerStrip(), height - first);
+        if (!writer.AddStrip(std::vector<uint8_t>(from, from + rowBytes * size_t(rows))))
+            return false;
+    }
+    return writer.Finish();
 }
 
 }  // namespace imaging
