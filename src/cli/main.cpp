@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "app/base_folder.h"
@@ -42,7 +43,7 @@ void Fail(const QString& text) {
 }
 
 /// Reads the command line into options; exits with status 2 on a mistake.
-cli::Options ParseOptions(QCommandLineParser& parser, const QCoreApplication& app) {
+cli::Options ParseOptions(QCommandLineParser& parser) {
     cli::Options options;
     options.inputs = parser.positionalArguments();
     const bool fromList = parser.isSet(QStringLiteral("files-from"));
@@ -140,7 +141,6 @@ cli::Options ParseOptions(QCommandLineParser& parser, const QCoreApplication& ap
     options.jobs = parser.isSet(QStringLiteral("jobs"))
                        ? integer(QStringLiteral("jobs"), 1, 256)
                        : int(std::max(1u, std::thread::hardware_concurrency()));
-    Q_UNUSED(app);
     return options;
 }
 
@@ -218,19 +218,8 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
     if (type != QtDebugMsg && type != QtInfoMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // Text is drawn with Qt's fonts, which need a GUI application but no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Damaged photos are reported once, by this program, not by each decoder.
-    if (qEnvironmentVariableIsEmpty("VIPS_WARNING")) qputenv("VIPS_WARNING", "0");
-    qInstallMessageHandler(QuietQt);
-    QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tessiva-convert"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TESSIVA_VERSION));
-
-    QCommandLineParser parser;
+/// The program's description and options.
+void DescribeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Converts photos to 24-bit RGB TIFF files as Tessiva's window does: scaled with a\n"
         "bicubic filter, with an optional line of text, turned and mirrored. Several\n"
@@ -320,12 +309,42 @@ int main(int argc, char* argv[]) {
          QStringLiteral("Colour under transparent parts: a name or #RRGGBB (default black)."),
          QStringLiteral("COLOUR")},
     });
+}
+
+/// True when the command line asks for a line of text, which needs fonts.
+bool DrawsText(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    DescribeOptions(parser);
+    return parser.parse(arguments) && !parser.value(QStringLiteral("text")).isEmpty();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Damaged photos are reported once, by this program, not by each decoder.
+    if (qEnvironmentVariableIsEmpty("VIPS_WARNING")) qputenv("VIPS_WARNING", "0");
+    qInstallMessageHandler(QuietQt);
+    // Text is drawn with Qt's fonts, which need a GUI application (but no
+    // display); without text a core application starts sooner and holds less.
+    std::unique_ptr<QCoreApplication> app;
+    if (DrawsText(argc, argv))
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tessiva-convert"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TESSIVA_VERSION));
+
+    QCommandLineParser parser;
+    DescribeOptions(parser);
     // Every mistake on the command line is a usage error (status 2).
     if (!parser.parse(QCoreApplication::arguments())) Fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 
-    cli::Options options = ParseOptions(parser, app);
+    cli::Options options = ParseOptions(parser);
     const QString language = parser.isSet(QStringLiteral("language"))
                                  ? parser.value(QStringLiteral("language"))
                                  : QStringLiteral("english");
