@@ -180,7 +180,7 @@ int TakeRows(VipsRegion* region, VipsRect* area, void* user) {
             assembly.writerFailed = true;
             return -1;
         }
-        assembly.strip = {};
+        assembly.strip = assembly.writer.TakeStripBuffer();
         assembly.strip.reserve(rowBytes * size_t(assembly.writer.RowsPerStrip()));
         assembly.stripFirst += rows;
     }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace imaging {
 namespace {
@@ -104,16 +105,24 @@ void AppendLong(std::vector<uint8_t>& out, uint32_t v) {
     AppendShort(out, static_cast<uint16_t>(v >> 16));
 }
 
-/// One strip: its rows with the horizontal predictor applied (in place), compressed.
-std::vector<uint8_t> EncodeStrip(std::vector<uint8_t>& rows, int width) {
+/// Applies the horizontal predictor to @p rows of RGB pixels @p width wide, in place.
+void Difference(std::vector<uint8_t>& rows, int width) {
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     for (size_t start = 0; start + rowBytes <= rows.size(); start += rowBytes) {
         uint8_t* row = rows.data() + start;
         for (size_t i = rowBytes - 1; i >= 3; --i)
             row[i] = static_cast<uint8_t>(row[i] - row[i - 3]);
     }
-    return LzwEncode(rows.data(), rows.size());
 }
+
+/// The most bytes LZW makes of @p size bytes: a code of at most 12 bits per
+/// byte, a clear code per table, and the ends.
+size_t LzwBound(size_t size) {
+    return (size + size / 3000 + 8) * 3 / 2 + 8;
+}
+
+/// LZW of @p size bytes at @p data into @p out (LzwBound(size) bytes); the bytes written.
+size_t LzwEncodeInto(const uint8_t* data, size_t size, uint8_t* out);
 
 void AppendDirectory(std::vector<uint8_t>& ifd, uint64_t directory, int width, int height,
                      int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
@@ -125,9 +134,15 @@ constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 }  // namespace
 
 std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size) {
-    // At most one code of 12 bits per byte, a clear code per table, and the ends.
-    std::vector<uint8_t> out((size + size / 3000 + 8) * 3 / 2 + 8);
-    BitWriter bits(out.data());
+    std::vector<uint8_t> out(LzwBound(size));
+    out.resize(LzwEncodeInto(data, size, out.data()));
+    return out;
+}
+
+namespace {
+
+size_t LzwEncodeInto(const uint8_t* data, size_t size, uint8_t* out) {
+    BitWriter bits(out);
     CodeTable table;
     int bitCount = kMinBits;
     int nextCode = kFirstCode;
@@ -164,9 +179,10 @@ std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size) {
         }
     }
     bits.put(kEndCode, bitCount);
-    out.resize(static_cast<size_t>(bits.flush() - out.data()));
-    return out;
+    return static_cast<size_t>(bits.flush() - out);
 }
+
+}  // namespace
 
 TiffStripWriter::TiffStripWriter(QIODevice& out, int width, int height, double dpi,
                                  QByteArray iccProfile, Delivery delivery, int threads)
@@ -228,7 +244,19 @@ bool TiffStripWriter::AddStrip(std::vector<uint8_t> rows) {
     return true;
 }
 
+std::vector<uint8_t> TiffStripWriter::TakeStripBuffer() {
+    // Buffers go round: fresh ones cost a page fault for every 4 KiB.
+    const std::lock_guard lock(m_lock);
+    if (m_spareRows.empty()) return {};
+    std::vector<uint8_t> rows = std::move(m_spareRows.back());
+    m_spareRows.pop_back();
+    rows.clear();
+    return rows;
+}
+
 void TiffStripWriter::Compress() {
+    const size_t stripBytes = size_t(m_width) * 3 * size_t(m_rowsPerStrip);
+    const std::unique_ptr<uint8_t[]> scratch(new uint8_t[LzwBound(stripBytes)]);
     std::unique_lock lock(m_lock);
     for (;;) {
         m_changed.wait(lock, [&] { return m_closing || m_failed || !m_waiting.empty(); });
@@ -236,10 +264,17 @@ void TiffStripWriter::Compress() {
         // Oldest first: the writing waits on it.
         auto [index, rows] = std::move(m_waiting.front());
         m_waiting.pop_front();
+        std::vector<uint8_t> compressed;
+        if (!m_spareCompressed.empty()) {
+            compressed = std::move(m_spareCompressed.back());
+            m_spareCompressed.pop_back();
+        }
         lock.unlock();
-        std::vector<uint8_t> compressed = EncodeStrip(rows, m_width);
-        std::vector<uint8_t>().swap(rows);
+        Difference(rows, m_width);
+        compressed.assign(scratch.get(),
+                          scratch.get() + LzwEncodeInto(rows.data(), rows.size(), scratch.get()));
         lock.lock();
+        m_spareRows.push_back(std::move(rows));
         m_compressed.emplace(index, std::move(compressed));
         ++m_done;
         if (m_delivery == Delivery::Streamed) WriteReadyStrips();
@@ -253,6 +288,7 @@ bool TiffStripWriter::WriteReadyStrips() {
         const std::vector<uint8_t>& strip = next->second;
         if (!Write(strip.data(), strip.size())) return false;
         m_stripSizes.push_back(static_cast<uint32_t>(strip.size()));
+        m_spareCompressed.push_back(std::move(next->second));
         m_compressed.erase(next);
     }
     return true;

@@ -40,6 +40,8 @@ public:
     TiffStripWriter& operator=(const TiffStripWriter&) = delete;
 
     int RowsPerStrip() const { return m_rowsPerStrip; }
+    /// An empty buffer for the next strip's rows, one handed back if there is.
+    std::vector<uint8_t> TakeStripBuffer();
     /// Hands over the next strip: RowsPerStrip() rows of width * 3 bytes (the
     /// last strip may be shorter). Waits while enough strips are in hand;
     /// false once writing has failed.
@@ -67,9 +69,10 @@ private:
 
     std::mutex m_lock;
     std::condition_variable m_changed;
-    std::deque<std::pair<int, std::vector<uint8_t>>> m_waiting;  // rows yet to compress
-    std::map<int, std::vector<uint8_t>> m_compressed;            // not yet written, by strip
-    std::vector<uint32_t> m_stripSizes;                          // of the strips written
+    std::deque<std::pair<int, std::vector<uint8_t>>> m_waiting;        // rows yet to compress
+    std::map<int, std::vector<uint8_t>> m_compressed;                  // not yet written, by strip
+    std::vector<uint32_t> m_stripSizes;                                // of the strips written
+    std::vector<std::vector<uint8_t>> m_spareRows, m_spareCompressed;  // to use again
     int m_added = 0;
     size_t m_done = 0;       // strips compressed
     qint64 m_start = 0;      // where the file starts on the device
