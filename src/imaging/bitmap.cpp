@@ -15,6 +15,7 @@
 #include <vips/vips8>
 
 #include "imaging/colour.h"
+#include "imaging/enlarge.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
@@ -51,18 +52,9 @@ VImage ScaleCubic(VImage image, int width, int height) {
         image = image.reduce(std::max(shrinkX, 1.0), std::max(shrinkY, 1.0),
                              VImage::option()->set("kernel", VIPS_KERNEL_CUBIC));
     }
-    if (image.width() < width || image.height() < height) {
-        const double a = double(width) / image.width();
-        const double d = double(height) / image.height();
-        // Output pixel centre X + 1/2 samples input position (X + 1/2) / a.
-        image = image.affine({a, 0.0, 0.0, d},
-                             VImage::option()
-                                 ->set("interpolate", vips::VInterpolate::new_from_name("bicubic"))
-                                 ->set("odx", (a - 1.0) / 2.0)
-                                 ->set("ody", (d - 1.0) / 2.0)
-                                 ->set("oarea", std::vector<int>{0, 0, width, height})
-                                 ->set("extend", VIPS_EXTEND_COPY));
-    }
+    if (image.width() < width || image.height() < height)
+        image =
+            EnlargeCubic(image, std::max(width, image.width()), std::max(height, image.height()));
     return image;
 }
 
