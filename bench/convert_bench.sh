@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Conversion workloads timed side by side with peer tools, each run as its own
-# process: median and range of wall time, and peak memory; then Tessiva's
-# median over the faster libvips line (vips resize, or vips thumbnail) of the
-# same run.
-#   [TOOLS="cli vips vipsthumb"] bench/convert_bench.sh BUILD_DIR PHOTO_DIR [RUNS]
+# process and the tools taken in turn within each run: median and range of
+# wall time, and peak memory (MiB); then Tessiva's median over the faster
+# libvips line (vips resize, or vips thumbnail) of the same run.
+#   [TOOLS="cli vips vipsthumb decode"] bench/convert_bench.sh BUILD_DIR PHOTO_DIR [RUNS]
 set -uo pipefail
 build=$1 photos=$2 runs=${3:-5}
 out=$(mktemp -d)
@@ -37,6 +37,9 @@ tool_cmd() {  # tool input width height angle output
         [ "$a" = 0 ] && echo "vips thumbnail '$in' '$o$lzw' $w --height $h --size force" ||
           echo "vips thumbnail '$in' $out/r.v $w --height $h --size force && vips rot $out/r.v '$o$lzw' d$a"
       fi ;;
+    # Decoding alone (a box shrink a hundred times over costs next to nothing):
+    # the floor under every tool that reads the whole photo.
+    decode) echo "vips shrink '$in' '$o' 100 100" ;;
     magick) echo "convert '$in' -filter Catrom -resize ${w}x${h}! -rotate $a -compress LZW -define tiff:predictor=2 '$o'" ;;
     gm) echo "gm convert '$in' -filter Catrom -resize ${w}x${h}! -rotate $a -compress LZW '$o'" ;;
     pillow) echo "$py -c \"from PIL import Image; Image.MAX_IMAGE_PIXELS=None; im=Image.open('$in').convert('RGB').resize(($w,$h), Image.BICUBIC).rotate(-$a, expand=True); im.save('$o', compression='tiff_lzw')\"" ;;
@@ -47,7 +50,7 @@ available() {
   case $1 in
     tessiva) [ -x "$build/bench/convert_once" ] ;;
     cli) [ -x "$build/tessiva-convert" ] ;;
-    vips|vipsthumb) command -v vips >/dev/null ;;
+    vips|vipsthumb|decode) command -v vips >/dev/null ;;
     magick) command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick ;;
     gm) command -v gm >/dev/null ;;
     pillow) $py -c "import PIL" 2>/dev/null ;;
@@ -55,26 +58,32 @@ available() {
 }
 
 printf "%-34s %-9s %9s %9s %9s %9s %8s\n" workload tool "median s" "min s" "max s" "peak MB" "/ vips"
-tools=${TOOLS:-tessiva cli vips vipsthumb magick gm pillow}
+tools=${TOOLS:-tessiva cli vips vipsthumb decode magick gm pillow}
 for workload in "${workloads[@]}"; do
   IFS='|' read -r name in w h a <<<"$workload"
-  declare -A median=()
+  declare -A median=() times=() peak=() failed=()
+  present=()
   for tool in $tools; do
-    available $tool || { printf "%-34s %-9s %s\n" "$name" $tool "(not installed)"; continue; }
-    cmd=$(tool_cmd $tool "$in" $w $h $a "$out/$tool.tif")
-    times=() peak=0 failed=0
-    for ((i = 0; i < runs; i++)); do
+    if available $tool; then present+=($tool); else printf "%-34s %-9s %s\n" "$name" $tool "(not installed)"; fi
+  done
+  # Round robin: each run times every tool once, so a slower spell of the
+  # machine falls on all of them alike.
+  for ((i = 0; i < runs; i++)); do
+    for tool in "${present[@]}"; do
+      cmd=$(tool_cmd $tool "$in" $w $h $a "$out/$tool.tif")
       rm -f "$out/$tool.tif"
-      /usr/bin/time -o "$out/time" -f "%e %M" bash -c "$cmd" >/dev/null 2>&1 || failed=1
-      [ -s "$out/$tool.tif" ] || failed=1
+      /usr/bin/time -o "$out/time" -f "%e %M" bash -c "$cmd" >/dev/null 2>&1 || failed[$tool]=1
+      [ -s "$out/$tool.tif" ] || failed[$tool]=1
       stats=$(tail -1 "$out/time")
-      times+=("${stats% *}")
-      rss=${stats#* }; (( rss > peak )) && peak=$rss
+      times[$tool]+="${stats% *} "
+      rss=${stats#* }; (( rss > ${peak[$tool]:-0} )) && peak[$tool]=$rss
     done
-    if ((failed)); then printf "%-34s %-9s %s\n" "$name" $tool "(failed: no output)"; continue; fi
-    sorted=($(printf "%s\n" "${times[@]}" | sort -n))
+  done
+  for tool in "${present[@]}"; do
+    if [ -n "${failed[$tool]:-}" ]; then printf "%-34s %-9s %s\n" "$name" $tool "(failed: no output)"; continue; fi
+    sorted=($(printf "%s\n" ${times[$tool]} | sort -n))
     median[$tool]=${sorted[$((runs / 2))]}
-    printf "%-34s %-9s %9s %9s %9s %9d\n" "$name" $tool "${median[$tool]}" "${sorted[0]}" "${sorted[$((runs - 1))]}" $((peak / 1024))
+    printf "%-34s %-9s %9s %9s %9s %9d\n" "$name" $tool "${median[$tool]}" "${sorted[0]}" "${sorted[$((runs - 1))]}" $((${peak[$tool]} / 1024))
   done
   # Tessiva's median over the faster of the two libvips command lines, from this run.
   best=$(printf "%s\n" "${median[vips]:-}" "${median[vipsthumb]:-}" | grep . | sort -n | head -1)
@@ -82,4 +91,5 @@ for workload in "${workloads[@]}"; do
     [ -n "${median[$tool]:-}" ] && [ -n "$best" ] &&
       printf "%-34s %-9s %49s\n" "$name" "$tool" "$(awk -v t="${median[$tool]}" -v b="$best" 'BEGIN { printf "%.2f", t / b }')"
   done
+  unset median times peak failed
 done
