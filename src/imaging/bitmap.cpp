@@ -7,11 +7,10 @@
 #include <QSaveFile>
 #include <QtMath>
 #include <array>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <vips/vips8>
 
 #include "imaging/colour.h"

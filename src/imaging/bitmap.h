@@ -47,7 +47,8 @@ bool IsKnownAngle(int angle);
 std::optional<int> RotateFlipFor(int angle, int flipType);
 
 /// The output picture of one conversion: 24-bit RGB of a fixed size, drawn on,
-/// turned, and saved. Pixels are computed when saved.
+/// turned, and saved. Pixels are computed when saved, strip by strip as the
+/// file is written; only a turn holds them whole.
 class Bitmap {
 public:
     /// The largest pixel buffer a bitmap may need (3 bytes per pixel).
@@ -76,7 +77,8 @@ public:
     /// is replaced only once the new one is complete; on failure it is
     /// untouched and no partial file is left.
     bool SaveTiff(const QString& path);
-    /// Writes the same TIFF to @p out, front to back (a pipe will do).
+    /// Writes the same TIFF to @p out, front to back (a pipe will do); nothing
+    /// reaches @p out before the last strip is compressed.
     bool WriteTiff(QIODevice& out);
     /// Why the last step that failed did, in the library's or the system's words.
     const QString& Error() const { return m_error; }
