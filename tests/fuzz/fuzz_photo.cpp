@@ -1,4 +1,5 @@
 // Opening, previewing and converting an arbitrary file as a photo.
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -46,8 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             options.colours =
                 upright ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
             options.strict = upright;
-            (void)bitmap->DrawScaled(*photo, options);
-            (void)bitmap->RotateFlip(5);
+            // The frame is decoded as the TIFF is written.
+            if (bitmap->DrawScaled(*photo, options) && bitmap->RotateFlip(5)) {
+                QBuffer tiff;
+                tiff.open(QIODevice::WriteOnly);
+                (void)bitmap->WriteTiff(tiff);
+            }
         }
     }
     QFile::remove(path);
