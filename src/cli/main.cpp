@@ -403,6 +403,7 @@ int main(int argc, char* argv[]) {
     qint64 total = 0, converted = 0, skipped = 0, failed = 0;
     {
         imaging::LibrarySession session;
+        imaging::KeepNoOperations();
         Progress progress(known, verbosity);
         cli::ConvertAll(options, *source, photosAtOnce, g_stop, [&](const cli::FileResult& result) {
             ++total;

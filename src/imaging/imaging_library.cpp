@@ -39,6 +39,10 @@ int ThreadsPerConversion() {
     return set > 0 ? set : int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+void KeepNoOperations() {
+    vips_cache_set_max(0);
+}
+
 void ShutdownLibrary() {
     if (g_started) vips_shutdown();
     g_started = false;

@@ -27,6 +27,11 @@ void SetThreadsPerConversion(int threads);
 /// The threads one conversion uses: the number set, else one per core.
 int ThreadsPerConversion();
 
+/// Keeps no finished operations for reuse, within a running library: for a
+/// batch, where each photo is read once and a kept operation would only hold
+/// its pixels and its open file (a run of 200 photos held 40 MiB more).
+void KeepNoOperations();
+
 /// Shuts the library down for good; call once, at process end.
 void ShutdownLibrary();
 
