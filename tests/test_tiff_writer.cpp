@@ -27,28 +27,48 @@ std::vector<uint8_t> TestPixels(int width, int height, unsigned seed) {
     return pixels;
 }
 
+/// Writes @p height rows of @p width RGB @p pixels to @p out, strip by strip.
+bool WriteRgbTiff(QIODevice& out, const std::vector<uint8_t>& pixels, int width, int height,
+                  double dpi, TiffStripWriter::Delivery delivery) {
+    TiffStripWriter writer(out, width, height, dpi, {}, delivery, ThreadsPerConversion());
+    if (width <= 0 || height <= 0) return false;
+    const size_t rowBytes = size_t(width) * 3;
+    for (int first = 0; first < height; first += writer.RowsPerStrip()) {
+        const auto from = pixels.begin() + ptrdiff_t(rowBytes * size_t(first));
+        const int rows = std::min(writer.RowsPerStrip(), height - first);
+        if (!writer.AddStrip(std::vector<uint8_t>(from, from + ptrdiff_t(rowBytes * size_t(rows)))))
+            return false;
+    }
+    return writer.Finish();
+}
+
 TEST(TiffWriter, ReadersGetBackExactlyThePixelsWritten) {
     LibrarySession session;
     TempFolder temp;
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 300}, {517, 1}, {64, 48}, {1201, 731}};
-    for (const auto& [width, height] : sizes) {
-        const std::vector<uint8_t> pixels = TestPixels(width, height, unsigned(width * height));
-        const QString path = temp.file(QStringLiteral("t-%1x%2.tif").arg(width).arg(height));
-        {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            ASSERT_TRUE(WriteRgbTiff(file, pixels.data(), width, height, 300.0));
+    // Streamed to a file (the header mended at the end), or all at once.
+    for (const auto delivery :
+         {TiffStripWriter::Delivery::Streamed, TiffStripWriter::Delivery::WhenComplete})
+        for (const auto& [width, height] : sizes) {
+            const std::vector<uint8_t> pixels = TestPixels(width, height, unsigned(width * height));
+            const QString path = temp.file(
+                QStringLiteral("t-%1x%2-%3.tif").arg(width).arg(height).arg(int(delivery)));
+            {
+                QFile file(path);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                ASSERT_TRUE(WriteRgbTiff(file, pixels, width, height, 300.0, delivery));
+            }
+            const vips::VImage read =
+                vips::VImage::new_from_file(QFile::encodeName(path).constData());
+            ASSERT_EQ(read.width(), width);
+            ASSERT_EQ(read.height(), height);
+            ASSERT_EQ(read.bands(), 3);
+            EXPECT_NEAR(read.xres() * 25.4, 300.0, 1e-4);  // readers keep rationals as floats
+            const vips::VImage expected =
+                vips::VImage::new_from_memory(const_cast<uint8_t*>(pixels.data()), pixels.size(),
+                                              width, height, 3, VIPS_FORMAT_UCHAR);
+            EXPECT_EQ((read - expected).abs().max(), 0.0) << width << "x" << height;
         }
-        const vips::VImage read = vips::VImage::new_from_file(QFile::encodeName(path).constData());
-        ASSERT_EQ(read.width(), width);
-        ASSERT_EQ(read.height(), height);
-        ASSERT_EQ(read.bands(), 3);
-        EXPECT_NEAR(read.xres() * 25.4, 300.0, 1e-4);  // readers keep rationals as floats
-        const vips::VImage expected =
-            vips::VImage::new_from_memory(const_cast<uint8_t*>(pixels.data()), pixels.size(), width,
-                                          height, 3, VIPS_FORMAT_UCHAR);
-        EXPECT_EQ((read - expected).abs().max(), 0.0) << width << "x" << height;
-    }
 }
 
 TEST(TiffWriter, CompressesRepetitionAndSurvivesIncompressibleData) {
@@ -65,11 +85,14 @@ TEST(TiffWriter, CompressesRepetitionAndSurvivesIncompressibleData) {
 TEST(TiffWriter, AFailingDeviceIsReported) {
     const std::vector<uint8_t> pixels = TestPixels(10, 10, 1);
     QBuffer closed;  // not open: every write fails
-    EXPECT_FALSE(WriteRgbTiff(closed, pixels.data(), 10, 10, 96.0));
+    for (const auto delivery :
+         {TiffStripWriter::Delivery::Streamed, TiffStripWriter::Delivery::WhenComplete})
+        EXPECT_FALSE(WriteRgbTiff(closed, pixels, 10, 10, 96.0, delivery));
     QBuffer open;
     open.open(QIODevice::WriteOnly);
-    EXPECT_FALSE(WriteRgbTiff(open, pixels.data(), 0, 10, 96.0));
-    EXPECT_TRUE(WriteRgbTiff(open, pixels.data(), 10, 10, 96.0));
+    const auto atOnce = TiffStripWriter::Delivery::WhenComplete;
+    EXPECT_FALSE(WriteRgbTiff(open, pixels, 0, 10, 96.0, atOnce));
+    EXPECT_TRUE(WriteRgbTiff(open, pixels, 10, 10, 96.0, atOnce));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "imaging/tiff_writer.h"
 
-#include "imaging/imaging_library.h"
-
 #include <QIODevice>
 #include <algorithm>
 #include <array>
@@ -421,20 +419,5 @@ void AppendDirectory(std::vector<uint8_t>& ifd, uint64_t directory, int width, i
 }
 
 }  // namespace
-
-bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi,
-                  const QByteArray& iccProfile) {
-    TiffStripWriter writer(out, width, height, dpi, iccProfile,
-                           TiffStripWriter::Delivery::WhenComplete, ThreadsPerConversion());
-    if (width <= 0 || height <= 0) return false;
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    for (int first = 0; first < height; first += writer.RowsPerStrip()) {
-        const uint8_t* from = pixels + rowBytes * static_cast<size_t>(first);
-        const int rows = std::min(writer.RowsPerStrip(), height - first);
-        if (!writer.AddStrip(std::vector<uint8_t>(from, from + rowBytes * size_t(rows))))
-            return false;
-    }
-    return writer.Finish();
-}
 
 }  // namespace imaging

@@ -83,9 +83,4 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-/// Writes @p height rows of @p width * 3 bytes of 8-bit RGB @p pixels to @p out
-/// as one TiffStripWriter does, the whole file at the end.
-bool WriteRgbTiff(QIODevice& out, const uint8_t* pixels, int width, int height, double dpi,
-                  const QByteArray& iccProfile = {});
-
 }  // namespace imaging
