@@ -6,6 +6,7 @@
 #include <QtEndian>
 #include <vips/vips8>
 
+#include "imaging/imaging_library.h"
 #include "test_support.h"
 
 namespace fixtures {
@@ -180,6 +181,14 @@ QString RedWmf(const TempFolder& folder, const QString& name) {
 QByteArray Bytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+EveryLoader::EveryLoader() {
+    vips_operation_block_set("VipsForeignLoad", FALSE);
+}
+
+EveryLoader::~EveryLoader() {
+    imaging::AllowOnlyInProcessLoaders();
 }
 
 }  // namespace fixtures

@@ -32,4 +32,14 @@ QString RedWmf(const TempFolder& folder, const QString& name);
 /// The bytes of @p path.
 QByteArray Bytes(const QString& path);
 
+/// While alive, the test itself may read fixtures with every loader of the
+/// imaging library, which the program keeps to the few it decodes with.
+class EveryLoader {
+public:
+    EveryLoader();
+    ~EveryLoader();
+    EveryLoader(const EveryLoader&) = delete;
+    EveryLoader& operator=(const EveryLoader&) = delete;
+};
+
 }  // namespace fixtures

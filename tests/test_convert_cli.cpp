@@ -183,7 +183,7 @@ TEST_F(ConvertCliTest, FailuresSayWhy) {
     const std::pair<QString, const char*> cases[] = {
         {temp.file(QStringLiteral("missing.jpg")), "(No such file or directory)"},
         {folder, "(is a folder)"},
-        {text, "(not a photo file)"},
+        {text, "(not a photo format (text))"},
         {temp.file(QStringLiteral("pipe.jpg")), "(not a regular file)"},  // opening it would wait
     };
     ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(QStringLiteral("pipe.jpg"))).constData(), 0600),

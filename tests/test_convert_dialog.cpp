@@ -146,8 +146,13 @@ TEST_F(ConvertDialogTest, SavingIntoAMissingFolderNamesThePath) {
 
 TEST_F(ConvertDialogTest, AnUndecodablePhotoFailsToConvert) {
     startWithPhoto();
-    QFile::remove(photo);
-    temp.write(QStringLiteral("photo.png"), "gone bad");
+    // A drawing whose renderer gives up on it (its decoder crashes).
+    platform.openChoices = {
+        temp.write(QStringLiteral("crash.svg"),
+                   R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="60">)"
+                   R"(<text x="10" y="50" font-size="1e9">A</text></svg>)")};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
     convert();
     EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Failed to convert photo!")});
     EXPECT_FALSE(QFile::exists(output));

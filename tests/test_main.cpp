@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toLocal8Bit());
+    // The runners do not sit beside the decoder program.
+    if (qEnvironmentVariableIsEmpty("TESSIVA_DECODER")) qputenv("TESSIVA_DECODER", TESSIVA_DECODER);
     QApplication application(argc, argv);
     const int result = RUN_ALL_TESTS();
     imaging::ShutdownLibrary();

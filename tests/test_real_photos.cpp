@@ -94,7 +94,8 @@ QByteArray ProfileOf(const VImage& image) {
 }
 
 VImage Open(const QString& path) {
-    return VImage::new_from_file(QFile::encodeName(path).constData());
+    const fixtures::EveryLoader everyLoader;
+    return VImage::new_from_file(QFile::encodeName(path).constData()).copy_memory();
 }
 
 void Save(const VImage& image, const QString& path) {

@@ -281,9 +281,13 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
     vips_error_clear();  // a failure's reason must be its own
     try {
         const std::shared_ptr<FrameData> frame =
-            photo.ActiveFrameData(QSize(Width(), Height()), options.strict);
-        if (!frame || frame->image.width() <= 0 || frame->image.height() <= 0)
-            return Fail(photo.LoadFailure().isEmpty() ? kUnrenderable : photo.LoadFailure());
+            photo.ActiveFrameData(FrameUse{QSize(Width(), Height()), options.strict, options.stop});
+        if (!frame || frame->image.is_null() || frame->image.width() <= 0 ||
+            frame->image.height() <= 0) {
+            const QString failure =
+                frame && !frame->failure.isEmpty() ? frame->failure : photo.LoadFailure();
+            return Fail(failure.isEmpty() ? kUnrenderable : failure);
+        }
         // Scaled as stored, then set upright with the other turns.
         const bool swap = SwapsSides(frame->orientation);
         const int width = swap ? Height() : Width();

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,9 +18,10 @@ enum class ColourHandling;
 
 /// How a photo's frame is laid onto a bitmap.
 struct DrawOptions {
-    ColourHandling colours{};       // KeepStored
-    QColor background = Qt::black;  // under transparent parts
-    bool strict = false;            // fail at the first damage the decoder notices
+    ColourHandling colours{};                 // KeepStored
+    QColor background = Qt::black;            // under transparent parts
+    bool strict = false;                      // fail at the first damage the decoder notices
+    const std::atomic<bool>* stop = nullptr;  // set to give up
 };
 
 /// Rotations and flips as the platform numbers them: rotate clockwise first,

@@ -16,6 +16,7 @@ std::atomic<int> g_threadsPerConversion{0};
 }  // namespace
 
 LibrarySession::LibrarySession() : m_ok(vips_init("tessiva") == 0) {
+    if (m_ok && !g_started) AllowOnlyInProcessLoaders();
     g_started |= m_ok;
 }
 
@@ -27,6 +28,13 @@ LibrarySession::~LibrarySession() {
         vips_cache_set_max(0);
         vips_cache_set_max(max);
     }
+}
+
+void AllowOnlyInProcessLoaders() {
+    vips_operation_block_set("VipsForeignLoad", TRUE);
+    for (const char* loader : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
+                               "VipsForeignLoadWebp", "VipsForeignLoadTiff"})
+        vips_operation_block_set(loader, FALSE);
 }
 
 void SetThreadsPerConversion(int threads) {

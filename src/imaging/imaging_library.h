@@ -20,6 +20,12 @@ private:
     bool m_ok;
 };
 
+/// Lets only the loaders of the photos decoded in this process run: the
+/// others read other files, start programs or interpret documents; drawings
+/// and pictures decoded whole go to the decoder process. The first session
+/// does this.
+void AllowOnlyInProcessLoaders();
+
 /// Lets each conversion use @p threads threads, for the library's pixel work and
 /// for compressing its TIFF; 0 (the default) means one per core. Conversions
 /// that run side by side share the cores this way.

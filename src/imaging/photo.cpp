@@ -1,16 +1,17 @@
 #include "imaging/photo.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <optional>
 #include <string>
 #include <vips/vips8>
 
+#include "imaging/apart_photo.h"
 #include "imaging/colour.h"
 #include "imaging/formats.h"
-#include "imaging/metafile_photo.h"
+#include "imaging/opened_file.h"
 #include "imaging/photo_internal.h"
-#include "imaging/raw_photo.h"
+#include "imaging/photo_kind.h"
+#include "imaging/qt_photo.h"
 #include "imaging/tiff_pages.h"
 
 namespace imaging {
@@ -20,48 +21,54 @@ using vips::VImage;
 
 constexpr double kMillimetresPerInch = 25.4;
 
-/// GIF's LZW cannot describe more pixels than this per byte of the file (a
-/// code of 12 bits stands for at most 4,096): a larger GIF is missing its
-/// data. The GIF loader decodes onto the whole screen, 4 bytes a pixel, so a
-/// 50-byte file claiming 20,000 x 20,000 pixels took 1.5 GB and seconds.
-constexpr int64_t kMaxGifPixelsPerByte = 4096;
-/// Below this many pixels the screen is cheap, and may well be mostly empty.
-constexpr int64_t kGifPixelsAlwaysAllowed = int64_t{16} << 20;
+/// Pages a TIFF may hold: each is listed, and a file of small pages could
+/// list millions.
+constexpr uint32_t kMaxTiffPages = 10'000;
 
-enum class Loader { Jpeg, Png, Gif, Webp, Tiff, Magick, Other };
+/// Below this many pixels a photo costs little, whatever its file claims.
+constexpr int64_t kPixelsAlwaysAllowed = int64_t{16} << 20;
 
-/// The loader family of a loader class, by its nickname ("gifload", ...).
-Loader LoaderOf(const char* typeName) {
-    const char* nickname = vips_nickname_find(g_type_from_name(typeName));
-    const std::string_view name = nickname ? nickname : "";
-    const auto is = [&](std::string_view family) {
-        return name.substr(0, family.size()) == family;
-    };
-    if (is("jpegload")) return Loader::Jpeg;
-    if (is("pngload")) return Loader::Png;
-    if (is("gifload")) return Loader::Gif;
-    if (is("webpload")) return Loader::Webp;
-    if (is("tiffload")) return Loader::Tiff;
-    if (is("magickload")) return Loader::Magick;
-    return Loader::Other;
+/// The most pixels a file of @p kind can describe per byte: beyond it the
+/// file lies about its size. A JPEG block of 64 pixels takes at least a bit;
+/// deflate packs at most 1,032 bytes into one, of up to 8 pixels each; a GIF
+/// code of 12 bits stands for at most 4,096 pixels; WebP is held to that too.
+int64_t MaxPixelsPerByte(PhotoKind kind) {
+    switch (kind) {
+        case PhotoKind::Jpeg:
+            return 512;
+        case PhotoKind::Png:
+            return 8 * 1032;
+        case PhotoKind::Gif:
+        case PhotoKind::Webp:
+            return 4096;
+        default:
+            return 0;  // no bound
+    }
 }
 
-/// True when the file starts like an icon file (reserved 0, type 1).
-bool LooksLikeIcon(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(4);
-    return head.size() == 4 && head[0] == 0 && head[1] == 0 && head[2] == 1 && head[3] == 0;
+/// A frame of @p kind from @p source.
+VImage LoadKind(PhotoKind kind, const vips::VSource& source, vips::VOption* options) {
+    switch (kind) {
+        case PhotoKind::Jpeg:
+            return VImage::jpegload_source(source, options);
+        case PhotoKind::Png:
+            return VImage::pngload_source(source, options);
+        case PhotoKind::Gif:
+            return VImage::gifload_source(source, options);
+        case PhotoKind::Webp:
+            return VImage::webpload_source(source, options);
+        default:
+            return VImage::tiffload_source(source, options);
+    }
 }
 
 /// True when a PNG file holds a pHYs chunk (its physical pixel size) before
 /// its image data.
-bool PngStoresResolution(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.read(8) != QByteArray("\x89PNG\r\n\x1a\n", 8))
-        return false;
+bool PngStoresResolution(const OpenedFile& file) {
+    if (file.ReadAt(0, 8) != QByteArray("\x89PNG\r\n\x1a\n", 8)) return false;
+    qint64 at = 8;
     for (int chunks = 0; chunks < 1000; ++chunks) {
-        const QByteArray header = file.read(8);
+        const QByteArray header = file.ReadAt(at, 8);
         if (header.size() != 8) return false;
         const QByteArray type = header.mid(4, 4);
         if (type == "pHYs") return true;
@@ -70,34 +77,26 @@ bool PngStoresResolution(const QString& path) {
                             (static_cast<uint32_t>(static_cast<uint8_t>(header[1])) << 16) |
                             (static_cast<uint32_t>(static_cast<uint8_t>(header[2])) << 8) |
                             static_cast<uint32_t>(static_cast<uint8_t>(header[3]));
-        if (!file.seek(file.pos() + qint64{length} + 4)) return false;
+        at += 8 + qint64{length} + 4;
     }
     return false;
 }
 
-/// A photo decoded by libvips. The file's header is read once per frame; the
-/// preview is made with shrink-on-load and kept until the frame or size changes.
-/// Pixels stream: each use opens the frame anew. libvips reads every page's
-/// directory of a TIFF on each open (0.45 s for 10,000 pages), so the pages of
-/// a multi-page TIFF are opened through an index of them instead.
+/// A photo decoded by libvips in this process: formats whose decoders read
+/// in order and hold little. The file's header is read once per frame; the
+/// preview is made with shrink-on-load and kept until the frame or size
+/// changes. Pixels stream: each use opens the frame anew. The pages of a
+/// multi-page TIFF are opened through an index of them, since libvips reads
+/// every page's directory on each open (0.45 s for 10,000 pages).
 class VipsPhoto final : public Photo {
 public:
-    VipsPhoto(QString path, Loader loader, QUuid dimension, uint32_t frames, VImage frame,
-              int orientation)
-        : m_path(std::move(path)),
-          m_loader(loader),
+    VipsPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, QUuid dimension,
+              uint32_t frames, std::optional<TiffPageIndex> pages, VImage frame, int orientation)
+        : m_frames(
+              std::make_shared<Frames>(Frames{std::move(file), kind, frames, std::move(pages)})),
           m_dimension(dimension),
-          m_frames(frames),
           m_frame(std::move(frame)),
-          m_orientation(orientation) {
-        auto file = std::make_shared<FrameFile>();
-        file->path = m_path;
-        file->nativePath = QFile::encodeName(m_path).toStdString();
-        file->frames = frames;
-        if (loader == Loader::Tiff && frames > 1)
-            file->pageIndex = TiffPageIndex::Read(m_path, m_frames);
-        m_file = std::move(file);
-    }
+          m_orientation(orientation) {}
 
     int Width() const override {
         return SwapsSides(m_orientation) ? m_frame.height() : m_frame.width();
@@ -107,21 +106,20 @@ public:
     }
     std::vector<QUuid> FrameDimensions() const override { return {m_dimension}; }
     uint32_t FrameCount(const QUuid& dimension) const override {
-        return dimension == m_dimension ? m_frames : 0;
+        return dimension == m_dimension ? m_frames->count : 0;
     }
 
     bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
-        if (dimension != m_dimension || index >= m_frames) return false;
+        if (dimension != m_dimension || index >= m_frames->count) return false;
         if (index == m_active) return true;
         try {
-            VImage frame = OpenFrame(index);
+            VImage frame = m_frames->Open(index);
             if (static_cast<int64_t>(frame.width()) * frame.height() > kMaxPhotoPixels)
                 return false;
             m_frame = frame;
             m_active = index;
             return true;
         } catch (const vips::VError&) {
-            vips_error_clear();
             return false;
         }
     }
@@ -137,58 +135,58 @@ public:
 
     double HorizontalResolution() const override {
         bool stored = false;
-        switch (m_loader) {
-            case Loader::Jpeg:
-            case Loader::Tiff:
-            case Loader::Webp:
+        switch (m_frames->kind) {
+            case PhotoKind::Jpeg:
+            case PhotoKind::Tiff:
+            case PhotoKind::Webp:
                 stored = m_frame.get_typeof("resolution-unit") != 0;
                 break;
-            case Loader::Png:
-                stored = PngStoresResolution(m_path);
+            case PhotoKind::Png:
+                stored = PngStoresResolution(*m_frames->file);
                 break;
-            case Loader::Magick:  // no resolution reads as 0 or one pixel per millimetre
-                stored = m_frame.xres() > 0.0 && m_frame.xres() != 1.0;
-                break;
-            case Loader::Gif:
-            case Loader::Other:
+            default:
                 break;
         }
         const double dpi = m_frame.xres() * kMillimetresPerInch;
         return stored && dpi > 0.0 ? dpi : kDefaultDpi;
     }
 
-    std::shared_ptr<FrameData> ActiveFrameData(const QSize&, bool strict) const override {
+    std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const override {
         // A later read opens the file again: the frame streams from it once.
-        const std::shared_ptr<const FrameFile> file = m_file;
+        const std::shared_ptr<const Frames> frames = m_frames;
         const uint32_t index = m_active;
-        return std::make_shared<FrameData>(
-            FrameData{file->Open(index, strict), m_orientation,
-                      [file, index, strict] { return file->Open(index, strict); }});
+        const bool strict = use.strict;
+        auto data = std::make_shared<FrameData>();
+        data->orientation = m_orientation;
+        try {
+            data->image = frames->Open(index, strict);
+            data->reopen = [frames, index, strict] { return frames->Open(index, strict); };
+        } catch (const vips::VError& error) {
+            data->failure = LibraryError(error);
+        }
+        return data;
     }
 
 private:
     /// Where the frames come from; shared with the frames handed out, which
     /// may outlive the photo.
-    struct FrameFile {
-        QString path;
-        std::string nativePath;
-        uint32_t frames = 1;
-        std::optional<TiffPageIndex> pageIndex;  // for a multi-page TIFF
+    struct Frames {
+        std::shared_ptr<const OpenedFile> file;
+        PhotoKind kind;
+        uint32_t count = 1;
+        std::optional<TiffPageIndex> pages;  // for a multi-page TIFF
 
         /// Frame @p index, to be read once from the top; throws when it
         /// cannot be opened. With @p strict, reading it fails at the first
         /// damage noticed.
         VImage Open(uint32_t index, bool strict = false) const {
-            if (pageIndex && !strict)
-                if (std::optional<VImage> page = pageIndex->OpenPage(path, index)) return *page;
             vips::VOption* options = VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL);
             if (strict) options->set("fail_on", VIPS_FAIL_ON_WARNING);
-            if (frames > 1) options->set("page", static_cast<int>(index));
-            return VImage::new_from_file(nativePath.c_str(), options);
+            if (pages) return VImage::tiffload_source(pages->PageSource(file, index), options);
+            if (count > 1) options->set("page", static_cast<int>(index));
+            return LoadKind(kind, SourceOver(file), options);
         }
     };
-
-    VImage OpenFrame(uint32_t index) const { return m_file->Open(index); }
 
     QImage MakePreview(const QSize& size) const {
         // Made as stored, then turned upright.
@@ -196,31 +194,28 @@ private:
         try {
             // The thumbnail would read CMYK through the built-in profile, not the photo's own.
             if (m_frame.interpretation() == VIPS_INTERPRETATION_CMYK) {
-                const VImage rgb = ToRgb8(OpenFrame(m_active), ColourHandling::ToSrgb, Qt::black);
+                const VImage rgb =
+                    ToRgb8(m_frames->Open(m_active), ColourHandling::ToSrgb, Qt::black);
                 return ToRgbImage(rgb.thumbnail_image(stored.width(), ThumbnailOptions(stored)),
                                   size, m_orientation);
             }
-            if (m_file->pageIndex)  // a TIFF page has no smaller copy to load instead
-                return ToRgbImage(
-                    OpenFrame(m_active).thumbnail_image(stored.width(), ThumbnailOptions(stored)),
-                    size, m_orientation);
-            // The thumbnail takes its loader's options with the file name.
-            std::string file = m_file->nativePath;
-            if (m_frames > 1) file += "[page=" + std::to_string(m_active) + "]";
+            if (m_frames->pages)  // a TIFF page has no smaller copy to load instead
+                return ToRgbImage(m_frames->Open(m_active).thumbnail_image(
+                                      stored.width(), ThumbnailOptions(stored)),
+                                  size, m_orientation);
+            vips::VOption* options = ThumbnailOptions(stored);
+            if (m_frames->count > 1)
+                options->set("option_string", ("page=" + std::to_string(m_active)).c_str());
             return ToRgbImage(
-                VImage::thumbnail(file.c_str(), stored.width(), ThumbnailOptions(stored)), size,
+                VImage::thumbnail_source(SourceOver(m_frames->file), stored.width(), options), size,
                 m_orientation);
         } catch (const vips::VError&) {
-            vips_error_clear();
             return {};
         }
     }
 
-    QString m_path;
-    Loader m_loader;
+    std::shared_ptr<const Frames> m_frames;
     QUuid m_dimension;
-    uint32_t m_frames;
-    std::shared_ptr<const FrameFile> m_file;
     uint32_t m_active = 0;
     VImage m_frame;
     int m_orientation;  // the turn that sets the stored frames upright; 1 for none
@@ -253,15 +248,59 @@ int OrientationOf(const VImage& frame, const OpenOptions& options) {
     return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
 
-/// Why @p path cannot be read at all, in the system's words; empty when it can.
-QString UnreadableReason(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isDir()) return QStringLiteral("is a folder");
-    // Opening a pipe or a device could wait for ever.
-    if (info.exists() && !info.isFile()) return QStringLiteral("not a regular file");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return file.errorString();
-    return {};
+/// Why a frame of @p width x @p height in @p file of @p kind is refused, or
+/// nothing.
+std::optional<QString> SizeProblem(int64_t width, int64_t height, const OpenedFile& file,
+                                   PhotoKind kind, const Limits& limits) {
+    const int64_t pixels = width * height;
+    if (width <= 0 || height <= 0) return QStringLiteral("no pixels");
+    if (pixels > limits.maxPixels)
+        return QStringLiteral("%1 x %2 pixels is more than the limit of %L3 (--max-pixels)")
+            .arg(width)
+            .arg(height)
+            .arg(limits.maxPixels);
+    const int64_t perByte = MaxPixelsPerByte(kind);
+    if (perByte > 0 && pixels > kPixelsAlwaysAllowed && pixels > perByte * file.Size())
+        return QStringLiteral("the file is too short for the size it claims");
+    // WebP frames are decoded whole, four bytes a pixel.
+    if (kind == PhotoKind::Webp && pixels * 4 > limits.maxMemory)
+        return QStringLiteral("decoding it whole needs %1 MB, more than the memory budget of %2 MB")
+            .arg((pixels * 4) >> 20)
+            .arg(limits.maxMemory >> 20);
+    return std::nullopt;
+}
+
+std::unique_ptr<Photo> LoadInProcess(std::shared_ptr<const OpenedFile> file, PhotoKind kind,
+                                     const OpenOptions& options) {
+    try {
+        std::optional<TiffPageIndex> pages;
+        if (kind == PhotoKind::Tiff) {
+            pages = TiffPageIndex::Read(*file, kMaxTiffPages);
+            if (pages->more())
+                return MakeUndecodedPhoto(
+                    QStringLiteral("a TIFF of more than %L1 pages").arg(kMaxTiffPages));
+            if (pages->size() < 2) pages.reset();
+        }
+        const VImage first =
+            pages ? VImage::tiffload_source(pages->PageSource(file, 0),
+                                            VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
+                  : LoadKind(kind, SourceOver(file),
+                             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        if (const auto problem =
+                SizeProblem(first.width(), first.height(), *file, kind, options.limits))
+            return MakeUndecodedPhoto(*problem);
+        const uint32_t frames =
+            pages
+                ? pages->size()
+                : uint32_t(std::max(first.get_typeof("n-pages") ? first.get_int("n-pages") : 1, 1));
+        const QUuid dimension = kind == PhotoKind::Gif || kind == PhotoKind::Webp
+                                    ? kFrameDimensionTime
+                                    : kFrameDimensionPage;
+        return std::make_unique<VipsPhoto>(std::move(file), kind, dimension, frames,
+                                           std::move(pages), first, OrientationOf(first, options));
+    } catch (const vips::VError& error) {
+        return MakeUndecodedPhoto(LibraryError(error));
+    }
 }
 
 }  // namespace
@@ -303,7 +342,6 @@ QImage ToPreview(const VImage& image, const QSize& size) {
     try {
         return ToRgbImage(image.thumbnail_image(size.width(), ThumbnailOptions(size)), size);
     } catch (const vips::VError&) {
-        vips_error_clear();
         return {};
     }
 }
@@ -318,51 +356,24 @@ QString FrameDimensionName(const QUuid& dimension, int index) {
 std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options) {
     // Operations that succeed may still leave remarks; a failure's reason must be its own.
     vips_error_clear();
-    if (const QString reason = UnreadableReason(path); !reason.isEmpty())
-        return MakeUndecodedPhoto(reason);
-    if (IsEnhancedMetafile(path)) return LoadEnhancedMetafile(path);
-    if (IsWindowsMetafile(path)) return LoadWindowsMetafile(path);
+    QString reason;
+    const std::shared_ptr<OpenedFile> file = OpenedFile::Open(path, &reason);
+    if (!file) return MakeUndecodedPhoto(reason);
+    if (options.keepBytes > 0) file->KeepBytes(options.keepBytes);
+    // A camera's raw file is told by its name, then by the raw developer;
+    // one it does not take may still be a photo of another kind.
     if (IsCameraRawFile(path)) {
-        auto raw = LoadCameraRaw(path);
-        if (raw->Width() > 0) return raw;  // else perhaps a format with a raw-like name
+        std::unique_ptr<Photo> raw = LoadApart(file, PhotoKind::CameraRaw, options);
+        if (raw->Width() > 0) return raw;
     }
-    const std::string nativePath = QFile::encodeName(path).toStdString();
-    const QFileInfo info(path);
-    try {
-        const char* loaderName = vips_foreign_find_load(nativePath.c_str());
-        if (!loaderName) {
-            vips_error_clear();
-            return MakeUndecodedPhoto(QStringLiteral("not a photo file"));
-        }
-        // Vector pictures are rendered only as large as each use needs.
-        if (std::string_view(vips_nickname_find(g_type_from_name(loaderName)))
-                .starts_with("svgload"))
-            return LoadScalableVectorGraphics(path);
-        const Loader loader = LoaderOf(loaderName);
-        VImage first = VImage::new_from_file(
-            nativePath.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-        const int64_t pixels = static_cast<int64_t>(first.width()) * first.height();
-        if (first.width() <= 0 || first.height() <= 0)
-            return MakeUndecodedPhoto(QStringLiteral("no pixels"));
-        if (pixels > kMaxPhotoPixels)
-            return MakeUndecodedPhoto(QStringLiteral("%1 x %2 pixels is more than %3 million")
-                                          .arg(first.width())
-                                          .arg(first.height())
-                                          .arg(kMaxPhotoPixels / 1000000));
-        if (loader == Loader::Gif && pixels > kGifPixelsAlwaysAllowed &&
-            pixels > kMaxGifPixelsPerByte * info.size())
-            return MakeUndecodedPhoto(
-                QStringLiteral("the file is too short for the size it claims"));
-        const int pages = first.get_typeof("n-pages") ? first.get_int("n-pages") : 1;
-        QUuid dimension = kFrameDimensionPage;
-        if (loader == Loader::Gif || loader == Loader::Webp) dimension = kFrameDimensionTime;
-        if (loader == Loader::Magick && LooksLikeIcon(path)) dimension = kFrameDimensionResolution;
-        const int orientation = OrientationOf(first, options);
-        return std::make_unique<VipsPhoto>(
-            path, loader, dimension, static_cast<uint32_t>(std::max(pages, 1)), first, orientation);
-    } catch (const vips::VError& error) {
-        return MakeUndecodedPhoto(LibraryError(error));
-    }
+    const std::variant<PhotoKind, Refusal> kind = KindOfContent(file);
+    if (const auto* refusal = std::get_if<Refusal>(&kind))
+        return MakeUndecodedPhoto(refusal->reason);
+    const PhotoKind photoKind = std::get<PhotoKind>(kind);
+    if (DecodedApart(photoKind)) return LoadApart(file, photoKind, options);
+    if (photoKind == PhotoKind::Bmp || photoKind == PhotoKind::Icon)
+        return LoadQtPhoto(file, photoKind, options);
+    return LoadInProcess(file, photoKind, options);
 }
 
 }  // namespace imaging

@@ -4,9 +4,12 @@
 #include <QSize>
 #include <QString>
 #include <QUuid>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "decoder/limits.h"
 
 namespace imaging {
 
@@ -27,11 +30,28 @@ enum class ColourHandling {
     ToSrgb,      // converted through the embedded profile to sRGB
 };
 
+/// The budgets a photo may spend: pixels, and memory for what is held whole.
+using Limits = decoder::Limits;
+
 /// Choices made when a photo is opened.
 struct OpenOptions {
     /// Turn the photo upright by the camera's orientation tag, so that its
     /// size, preview and frames are upright from the start.
     bool autoOrient = false;
+    Limits limits;
+    /// Keep the file's bytes, up to this many, so that nothing done to the file
+    /// afterwards reaches the photo (a file not kept is read again, and a
+    /// change to it noticed).
+    qint64 keepBytes = 0;
+    /// Set to give up opening.
+    const std::atomic<bool>* stop = nullptr;
+};
+
+/// What one use of a frame asks for.
+struct FrameUse {
+    QSize target;                             // the size the frame is scaled to
+    bool strict = false;                      // fail at the first damage the decoder notices
+    const std::atomic<bool>* stop = nullptr;  // set to give up
 };
 
 /// A decoded photo: its frames, the active frame's size and a preview.
@@ -54,13 +74,11 @@ public:
     virtual QImage Preview(const QSize& size) = 0;
     /// Horizontal resolution in dots per inch; 96 when the file stores none.
     virtual double HorizontalResolution() const = 0;
-    /// The active frame's pixels, for the imaging layer to scale to @p target:
-    /// the full frame, but a vector picture rendered at a size suited to the
-    /// target; nothing when they cannot be had. With @p strict, decoding
-    /// stops at the first damage the decoder notices.
-    virtual std::shared_ptr<FrameData> ActiveFrameData(const QSize& target, bool strict) const {
-        (void)target;
-        (void)strict;
+    /// The active frame's pixels, for the imaging layer to scale to the use's
+    /// target: the full frame, but a drawing rendered at a size suited to the
+    /// target; nothing, or a frame that says why not, when they cannot be had.
+    virtual std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const {
+        (void)use;
         return nullptr;
     }
     /// Why the photo could not be opened, in the system's or the decoder's
@@ -72,8 +90,8 @@ public:
 /// a photo whose width and height are 0, and says why in LoadFailure().
 std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options = {});
 
-/// The most pixels a photo may have; larger ones are refused as undecodable
-/// before any pixel is read.
-inline constexpr int64_t kMaxPhotoPixels = int64_t{1} << 29;
+/// The most pixels a photo may have unless the limits say otherwise; larger
+/// ones are refused as undecodable before any pixel is read.
+inline constexpr int64_t kMaxPhotoPixels = Limits{}.maxPixels;
 
 }  // namespace imaging

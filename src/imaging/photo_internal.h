@@ -17,7 +17,8 @@ namespace imaging {
 /// A frame's pixels, decoded on demand (read once, in order), and the turn
 /// that makes them upright: an orientation tag's value, 1 for none.
 struct FrameData {
-    vips::VImage image;
+    vips::VImage image;  // none when the frame could not be had ...
+    QString failure;     // ... and why
     int orientation = 1;
     /// Opens the same pixels anew for another read; empty when `image` itself
     /// may be read again (it does not stream from a file).
@@ -37,28 +38,8 @@ vips::VImage ApplyRotateFlip(const vips::VImage& image, int type);
 /// The library's complaint in @p error as one line; clears the library's error buffer.
 QString LibraryError(const vips::VError& error);
 
-/// The scale at which a vector picture of @p source pixels is rendered to be
-/// scaled to @p target: large enough to be reduced, not enlarged, along both
-/// sides (vectors stay sharp at any size), and never more than four times the
-/// target along either side (a picture of extreme proportions would otherwise
-/// be rendered whole for a small target: millions of lines for a preview).
-double RenderScale(const QSize& source, const QSize& target);
-
 /// The platform's resolution when a file stores none.
 inline constexpr double kDefaultDpi = 96.0;
-
-/// A photo of exactly one page, as the rendered and developed kinds are.
-class SinglePagePhoto : public Photo {
-public:
-    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
-    uint32_t FrameCount(const QUuid& dimension) const override {
-        return dimension == kFrameDimensionPage ? 1 : 0;
-    }
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
-        return dimension == kFrameDimensionPage && index == 0;
-    }
-    double HorizontalResolution() const override { return kDefaultDpi; }
-};
 
 /// A photo that could not be decoded, for @p reason: no size, no frames,
 /// nothing to show.

@@ -4,11 +4,13 @@
 // page's directory first (it counts them on each open: about 0.45 s for
 // 10,000 pages). Only the imaging layer includes this.
 
-#include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 #include <vips/vips8>
+
+#include "imaging/opened_file.h"
 
 namespace imaging {
 
@@ -16,18 +18,19 @@ namespace imaging {
 /// them; enough to show libvips any one page as if it were the only one.
 class TiffPageIndex {
 public:
-    /// Follows the chain of the TIFF at @p path for at most @p maxPages pages,
-    /// reading only the links; it ends early at a link that leaves the file.
-    /// Empty when the file is no TIFF.
-    static TiffPageIndex Read(const QString& path, uint32_t maxPages);
+    /// Follows the chain of the TIFF @p file for at most @p maxPages pages,
+    /// reading only the links; it ends early at a link that leaves the file
+    /// or returns to a page already seen. Empty when the file is no TIFF.
+    static TiffPageIndex Read(const OpenedFile& file, uint32_t maxPages);
 
     uint32_t size() const { return static_cast<uint32_t>(m_pages.size()); }
+    /// True when the chain went on beyond the pages read.
+    bool more() const { return m_more; }
 
-    /// Page @p page of the file at @p path as a one-page TIFF image, to be
-    /// read once from the top: the file as it is, but for the header pointing
-    /// at that page's directory and that directory pointing nowhere. Nothing
-    /// when the index has no such page or libvips cannot read it.
-    std::optional<vips::VImage> OpenPage(const QString& path, uint32_t page) const;
+    /// Page @p page (one the index has) of @p file seen as a one-page TIFF:
+    /// the file as it is, but for the header pointing at that page's directory
+    /// and that directory pointing nowhere.
+    vips::VSource PageSource(std::shared_ptr<const OpenedFile> file, uint32_t page) const;
 
 private:
     struct Page {
@@ -36,6 +39,7 @@ private:
     };
     bool m_bigEndian = false;
     bool m_bigTiff = false;  // 8-byte offsets
+    bool m_more = false;
     std::vector<Page> m_pages;
 };
 

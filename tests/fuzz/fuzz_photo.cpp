@@ -14,6 +14,7 @@
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("VIPS_WARNING", "0");
+    qputenv("TESSIVA_DECODER", TESSIVA_DECODER);
     static QGuiApplication app(*argc, *argv);
     static imaging::LibrarySession session;
     vips_cache_set_max(0);

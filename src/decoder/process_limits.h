@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+
+namespace decoder {
+
+/// Holds this process to @p dataBytes of memory and @p cpuSeconds of
+/// processor time: beyond them the system stops it. Also sets standard input
+/// and output to carry bytes unchanged.
+void LimitThisProcess(int64_t dataBytes, int cpuSeconds);
+
+}  // namespace decoder

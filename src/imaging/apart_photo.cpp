@@ -1,0 +1,221 @@
+#include "imaging/apart_photo.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+
+#include "imaging/opened_file.h"
+#include "imaging/photo_internal.h"
+
+namespace imaging {
+namespace {
+
+/// The photo's bytes go to the decoder in pieces this large.
+constexpr qint64 kWriteChunk = qint64{1} << 20;
+/// What the decoder may say on its standard error that the program keeps.
+constexpr qsizetype kMaxErrorText = 16 << 10;
+
+/// Processor time for a photo: a little for any file, more for a large file
+/// or a large picture. Drawings that loop for ever stop within seconds.
+int SecondsFor(qint64 fileBytes, int64_t pixels) {
+    return int(2 + (fileBytes >> 20) + pixels / 10'000'000);
+}
+
+QString DecoderKind(PhotoKind kind) {
+    switch (kind) {
+        case PhotoKind::Heif: return QStringLiteral("heif");
+        case PhotoKind::JpegXl: return QStringLiteral("jxl");
+        case PhotoKind::Jpeg2000: return QStringLiteral("jp2");
+        case PhotoKind::Wmf: return QStringLiteral("wmf");
+        case PhotoKind::Emf: return QStringLiteral("emf");
+        case PhotoKind::CameraRaw: return QStringLiteral("raw");
+        default: return QStringLiteral("svg");
+    }
+}
+
+/// Why a decoder that gave no whole answer did not.
+QString Failure(const QProcess& process, const QString& kindName, const QString& errorText,
+                bool timedOut, int seconds, const decoder::Limits& limits) {
+    if (timedOut)
+        return QStringLiteral("decoding took longer than its %1 s budget").arg(seconds);
+    if (errorText.contains(QLatin1StringView("alloc"), Qt::CaseInsensitive) ||
+        errorText.contains(QLatin1StringView("memory"), Qt::CaseInsensitive))
+        return QStringLiteral("decoding ran out of its memory budget of %1 MB")
+            .arg(limits.maxMemory >> 20);
+    if (process.exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("the %1 decoder failed on this file").arg(kindName);
+    return QStringLiteral("the %1 decoder gave no answer").arg(kindName);
+}
+
+/// A photo decoded in the decoder process, one request at a time.
+class ApartPhoto final : public Photo {
+public:
+    ApartPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, const OpenOptions& options,
+               const decoder::Probe& probe)
+        : m_file(std::move(file)),
+          m_kind(kind),
+          m_limits(options.limits),
+          m_autoOrient(options.autoOrient),
+          m_probe(probe) {}
+
+    int Width() const override { return Swapped() ? m_probe.height : m_probe.width; }
+    int Height() const override { return Swapped() ? m_probe.width : m_probe.height; }
+    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
+    uint32_t FrameCount(const QUuid& dimension) const override {
+        return dimension == kFrameDimensionPage ? uint32_t(m_probe.pages) : 0;
+    }
+    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+        if (dimension != kFrameDimensionPage || index >= uint32_t(m_probe.pages)) return false;
+        if (int(index) == m_page) return true;
+        const decoder::Answer answer = Ask(decoder::Operation::Probe, int(index), {}, nullptr);
+        const auto* probe = std::get_if<decoder::Probe>(&answer);
+        if (!probe) return false;
+        m_probe = decoder::Probe{probe->width, probe->height, m_probe.pages, probe->orientation};
+        m_page = int(index);
+        m_preview.reset();
+        return true;
+    }
+    QImage Preview(const QSize& size) override {
+        if (size.isEmpty()) return {};
+        if (m_preview && m_previewSize == size) return *m_preview;
+        const decoder::Answer answer =
+            Ask(decoder::Operation::Preview, m_page, Swapped() ? size.transposed() : size, nullptr);
+        const auto* picture = std::get_if<vips::VImage>(&answer);
+        try {
+            m_preview = picture ? ToRgbImage(*picture, size, Orientation()) : QImage();
+        } catch (const vips::VError&) {
+            m_preview = QImage();
+        }
+        m_previewSize = size;
+        return *m_preview;
+    }
+    double HorizontalResolution() const override { return kDefaultDpi; }
+    std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const override {
+        const QSize stored = Swapped() ? use.target.transposed() : use.target;
+        decoder::Answer answer = Ask(decoder::Operation::Frame, m_page, stored, use.stop, use.strict);
+        auto frame = std::make_shared<FrameData>();
+        frame->orientation = Orientation();
+        if (auto* picture = std::get_if<vips::VImage>(&answer))
+            frame->image = std::move(*picture);
+        else if (auto* refusal = std::get_if<decoder::Refusal>(&answer))
+            frame->failure = refusal->reason;
+        return frame;
+    }
+
+private:
+    int Orientation() const { return m_autoOrient ? m_probe.orientation : 1; }
+    bool Swapped() const { return SwapsSides(Orientation()); }
+
+    decoder::Answer Ask(decoder::Operation operation, int page, const QSize& size,
+                        const std::atomic<bool>* stop, bool strict = false) const {
+        decoder::Request request;
+        request.kind = DecoderKind(m_kind);
+        request.operation = operation;
+        request.page = page;
+        request.size = size;
+        request.limits = m_limits;
+        request.strict = strict;
+        return RunDecoder(*m_file, request, int64_t{m_probe.width} * m_probe.height, stop);
+    }
+
+    std::shared_ptr<const OpenedFile> m_file;
+    PhotoKind m_kind;
+    decoder::Limits m_limits;
+    bool m_autoOrient;
+    decoder::Probe m_probe;
+    int m_page = 0;
+    std::optional<QImage> m_preview;
+    QSize m_previewSize;
+};
+
+}  // namespace
+
+QString DecoderProgram() {
+    const QString given = qEnvironmentVariable("TESSIVA_DECODER");
+    if (!given.isEmpty()) return given;
+    const QString folder = QCoreApplication::applicationDirPath();
+    for (const QString& candidate :
+         {folder + QStringLiteral("/tessiva-decode"),
+          folder + QStringLiteral("/../libexec/tessiva/tessiva-decode")})
+        if (QFileInfo(candidate).isExecutable()) return candidate;
+    return folder + QStringLiteral("/tessiva-decode");
+}
+
+decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int64_t pixels,
+                           const std::atomic<bool>* stop) {
+    if (const QString problem = file.Problem(); !problem.isEmpty()) return decoder::Refusal{problem};
+    request.seconds = SecondsFor(file.Size(), pixels);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MALLOC_ARENA_MAX"), QStringLiteral("2"));
+    environment.insert(QStringLiteral("VIPS_WARNING"), QStringLiteral("0"));
+    process.setProcessEnvironment(environment);
+    process.start(DecoderProgram(), request.Arguments(), QIODevice::ReadWrite);
+    if (!process.waitForStarted())
+        return decoder::Refusal{QStringLiteral("the decoder %1 cannot be started: %2")
+                                    .arg(DecoderProgram(), process.errorString())};
+
+    // Wall time is allowed beyond processor time: the machine may be busy.
+    const QDeadlineTimer deadline(std::chrono::seconds(2 * request.seconds + 1));
+    bool timedOut = false;
+    bool stopped = false;
+    QString errorText;
+    const auto keepErrorText = [&] {
+        errorText = (errorText + QString::fromLocal8Bit(process.readAllStandardError()))
+                        .right(kMaxErrorText);
+    };
+    // Waits for more of the answer; false when none will come.
+    const std::function<bool()> wait = [&] {
+        for (;;) {
+            if (stop && *stop) return stopped = true, false;
+            if (deadline.hasExpired()) return timedOut = true, false;
+            if (process.bytesAvailable() > 0) return true;
+            if (process.state() == QProcess::NotRunning) return false;
+            process.waitForReadyRead(100);
+            keepErrorText();
+        }
+    };
+    bool fed = true;
+    for (qint64 offset = 0; offset < file.Size() && fed; offset += kWriteChunk) {
+        const QByteArray chunk = file.ReadAt(offset, kWriteChunk);
+        fed = !chunk.isEmpty() && process.write(chunk) == chunk.size();
+        while (fed && process.bytesToWrite() > 4 * kWriteChunk) {
+            if ((stop && *stop) || deadline.hasExpired() ||
+                process.state() == QProcess::NotRunning) {
+                fed = false;
+                break;
+            }
+            process.waitForBytesWritten(100);
+        }
+    }
+    process.closeWriteChannel();
+    const QString kindName = request.kind.toUpper();
+    decoder::Answer answer = decoder::ReadAnswer(process, request.limits, wait);
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(1000)) process.kill();
+    process.waitForFinished(1000);
+    keepErrorText();
+    if (stopped) return decoder::Refusal{QStringLiteral("stopped")};
+    const bool whole = !std::holds_alternative<decoder::Refusal>(answer) ||
+                       (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
+    if (!whole || timedOut)
+        return decoder::Refusal{
+            Failure(process, kindName, errorText, timedOut, request.seconds, request.limits)};
+    if (const QString problem = file.Problem(); !problem.isEmpty()) return decoder::Refusal{problem};
+    return answer;
+}
+
+std::unique_ptr<Photo> LoadApart(std::shared_ptr<const OpenedFile> file, PhotoKind kind,
+                                 const OpenOptions& options) {
+    decoder::Request request;
+    request.kind = DecoderKind(kind);
+    request.limits = options.limits;
+    const decoder::Answer answer = RunDecoder(*file, request, 0, options.stop);
+    if (const auto* probe = std::get_if<decoder::Probe>(&answer))
+        return std::make_unique<ApartPhoto>(std::move(file), kind, options, *probe);
+    if (const auto* refusal = std::get_if<decoder::Refusal>(&answer))
+        return MakeUndecodedPhoto(refusal->reason);
+    return MakeUndecodedPhoto(QStringLiteral("the decoder's answer is not a size"));
+}
+
+}  // namespace imaging

@@ -1,0 +1,133 @@
+#include "imaging/qt_photo.h"
+
+#include <QIODevice>
+#include <QImageReader>
+#include <cstring>
+
+#include "imaging/opened_file.h"
+#include "imaging/photo_internal.h"
+
+namespace imaging {
+namespace {
+
+constexpr double kInchesPerMetre = 0.0254;
+/// A frame is decoded whole and copied once: bytes held per pixel.
+constexpr int64_t kHeldBytesPerPixel = 8;
+
+/// A bitmap or icon file; its frames are decoded whole, on each use.
+class QtPhoto final : public Photo {
+public:
+    QtPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, const Limits& limits,
+            std::vector<QSize> sizes)
+        : m_file(std::move(file)), m_kind(kind), m_limits(limits), m_sizes(std::move(sizes)) {}
+
+    int Width() const override { return m_sizes[m_active].width(); }
+    int Height() const override { return m_sizes[m_active].height(); }
+    std::vector<QUuid> FrameDimensions() const override { return {Dimension()}; }
+    uint32_t FrameCount(const QUuid& dimension) const override {
+        return dimension == Dimension() ? uint32_t(m_sizes.size()) : 0;
+    }
+    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+        if (dimension != Dimension() || index >= m_sizes.size()) return false;
+        if (m_active != index) m_preview = QImage();
+        m_active = index;
+        return true;
+    }
+    QImage Preview(const QSize& size) override {
+        if (size.isEmpty()) return {};
+        if (m_preview.size() != size) {
+            QString failure;
+            const std::optional<vips::VImage> frame = Decode(&failure);
+            m_preview = frame ? ToPreview(*frame, size) : QImage();
+        }
+        return m_preview;
+    }
+    double HorizontalResolution() const override { return m_dpi > 0.0 ? m_dpi : kDefaultDpi; }
+    std::shared_ptr<FrameData> ActiveFrameData(const FrameUse&) const override {
+        auto data = std::make_shared<FrameData>();
+        if (std::optional<vips::VImage> frame = Decode(&data->failure)) data->image = *frame;
+        return data;
+    }
+
+private:
+    QUuid Dimension() const {
+        return m_kind == PhotoKind::Icon ? kFrameDimensionResolution : kFrameDimensionPage;
+    }
+
+    /// The active frame as a libvips image of its own pixels.
+    std::optional<vips::VImage> Decode(QString* failure) const {
+        const std::unique_ptr<QIODevice> device = DeviceOver(m_file);
+        QImageReader reader(device.get(), m_kind == PhotoKind::Icon ? "ico" : "bmp");
+        reader.setAllocationLimit(int(std::min<int64_t>(m_limits.maxMemory >> 20, INT_MAX)));
+        if (m_active > 0 && !reader.jumpToImage(int(m_active))) {
+            *failure = reader.errorString();
+            return std::nullopt;
+        }
+        QImage image = reader.read();
+        if (image.isNull()) {
+            *failure = reader.errorString();
+            return std::nullopt;
+        }
+        m_dpi = image.dotsPerMeterX() * kInchesPerMetre;
+        const bool alpha = image.hasAlphaChannel();
+        image = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+        const int bands = alpha ? 4 : 3;
+        const size_t rowBytes = size_t(image.width()) * size_t(bands);
+        const size_t bytes = rowBytes * size_t(image.height());
+        auto* pixels = static_cast<uchar*>(g_try_malloc(bytes));
+        if (!pixels) {
+            *failure = QStringLiteral("no memory for the picture");
+            return std::nullopt;
+        }
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(pixels + size_t(y) * rowBytes, image.constScanLine(y), rowBytes);
+        return vips::VImage::new_from_memory_steal(pixels, bytes, image.width(), image.height(),
+                                                   bands, VIPS_FORMAT_UCHAR)
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    }
+
+    std::shared_ptr<const OpenedFile> m_file;
+    PhotoKind m_kind;
+    Limits m_limits;
+    std::vector<QSize> m_sizes;  // of each frame
+    uint32_t m_active = 0;
+    QImage m_preview;
+    mutable double m_dpi = 0.0;
+};
+
+}  // namespace
+
+std::unique_ptr<Photo> LoadQtPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind,
+                                   const OpenOptions& options) {
+    const std::unique_ptr<QIODevice> device = DeviceOver(file);
+    QImageReader reader(device.get(), kind == PhotoKind::Icon ? "ico" : "bmp");
+    std::vector<QSize> sizes;
+    const int count = std::max(reader.imageCount(), 1);
+    for (int i = 0; i < count && (i == 0 || reader.jumpToImage(i)); ++i) {
+        const QSize size = reader.size();
+        const int64_t pixels = int64_t{size.width()} * size.height();
+        if (size.isEmpty())
+            return MakeUndecodedPhoto(reader.errorString().isEmpty() ? QStringLiteral("no pixels")
+                                                                     : reader.errorString());
+        if (pixels > options.limits.maxPixels)
+            return MakeUndecodedPhoto(
+                QStringLiteral("%1 x %2 pixels is more than the limit of %L3 (--max-pixels)")
+                    .arg(size.width())
+                    .arg(size.height())
+                    .arg(options.limits.maxPixels));
+        if (pixels * kHeldBytesPerPixel > options.limits.maxMemory)
+            return MakeUndecodedPhoto(
+                QStringLiteral("decoding it whole needs %1 MB, more than the memory budget of %2 MB")
+                    .arg((pixels * kHeldBytesPerPixel) >> 20)
+                    .arg(options.limits.maxMemory >> 20));
+        sizes.push_back(size);
+    }
+    auto photo = std::make_unique<QtPhoto>(std::move(file), kind, options.limits, std::move(sizes));
+    // The resolution is read with the pixels: decode the first frame for it.
+    if (photo->Preview(QSize(1, 1)).isNull())
+        return MakeUndecodedPhoto(QStringLiteral("the %1 file cannot be decoded")
+                                      .arg(KindName(kind)));
+    return photo;
+}
+
+}  // namespace imaging
