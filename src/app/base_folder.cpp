@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "app/native_file.h"
+
 namespace app {
 
 QChar PathSeparator() {
@@ -13,8 +15,7 @@ QChar PathSeparator() {
 
 bool FileExists(const QString& path) {
     if (path.isEmpty() || QFileInfo(path).isDir()) return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
+    return CanOpenForReading(path);
 }
 
 QString FolderOf(const QString& path) {

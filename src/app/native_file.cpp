@@ -3,13 +3,18 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <filesystem>
+#include <system_error>
+
 #ifdef Q_OS_WIN
 #include <QDir>
+#include <QTemporaryFile>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #endif
 
@@ -29,10 +34,14 @@ int Utf8SequenceAt(QByteArrayView bytes, qsizetype at, char32_t* codePoint) {
     int length = 0;
     char32_t value = 0;
     if (lead < 0x80) return *codePoint = lead, 1;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, value = lead & 0x1F;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, value = lead & 0x0F;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, value = lead & 0x07;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, value = lead & 0x1F;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, value = lead & 0x0F;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, value = lead & 0x07;
+    else
+        return 0;
     if (at + length > bytes.size()) return 0;
     for (int i = 1; i < length; ++i) {
         if ((byte(at + i) & 0xC0) != 0x80) return 0;
@@ -94,10 +103,16 @@ EntryKind EntryAt(const QString& path) {
     return info.isFile() ? EntryKind::File : EntryKind::Other;
 }
 
+bool CanOpenForReading(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
 std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error) {
     const QFileInfo info(path);
     if (info.isDir()) return *error = QStringLiteral("is a folder"), nullptr;
-    if (info.exists() && !info.isFile()) return *error = QStringLiteral("not a regular file"), nullptr;
+    if (info.exists() && !info.isFile())
+        return *error = QStringLiteral("not a regular file"), nullptr;
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return *error = file->errorString(), nullptr;
@@ -114,15 +129,23 @@ EntryKind EntryAt(const QString& path) {
     return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
+bool CanOpenForReading(const QString& path) {
+    const int fd =
+        ::open(NativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error) {
     // Not blocking: opening a pipe would wait for a writer, a device for its line.
-    const int fd = ::open(NativePath(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(NativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return *error = QString::fromLocal8Bit(std::strerror(errno)), nullptr;
     struct stat status {};
     const bool statted = ::fstat(fd, &status) == 0;
     if (!statted || !S_ISREG(status.st_mode)) {
-        *error = !statted                   ? QString::fromLocal8Bit(std::strerror(errno))
+        *error = !statted                  ? QString::fromLocal8Bit(std::strerror(errno))
                  : S_ISDIR(status.st_mode) ? QStringLiteral("is a folder")
                                            : QStringLiteral("not a regular file");
         ::close(fd);
@@ -130,7 +153,8 @@ std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     auto file = std::make_unique<QFile>();
-    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
         *error = file->errorString();
         ::close(fd);
         return nullptr;
@@ -154,6 +178,95 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, 
     }
     if (error) *error = reason;
     return std::nullopt;
+}
+
+namespace {
+
+/// The reason a path that names @p kind cannot be written over, or empty.
+QString UnwritableReason(EntryKind kind) {
+    if (kind == EntryKind::Folder) return QStringLiteral("is a folder");
+    if (kind == EntryKind::Other)
+        return QStringLiteral(
+            "not a regular file (a device, pipe or socket); only files are written");
+    return {};
+}
+
+std::filesystem::path FileSystemPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(NativePath(path).toStdString());
+#endif
+}
+
+}  // namespace
+
+ReplacingFile::ReplacingFile(QString path) : m_path(std::move(path)) {}
+
+ReplacingFile::~ReplacingFile() {
+    if (m_file && !m_committed) {
+        m_file->close();
+        std::error_code ignored;
+        std::filesystem::remove(FileSystemPath(m_temporaryPath), ignored);
+    }
+}
+
+bool ReplacingFile::Refuse(QString reason) {
+    m_error = std::move(reason);
+    return false;
+}
+
+bool ReplacingFile::Open() {
+    if (const QString reason = UnwritableReason(EntryAt(m_path)); !reason.isEmpty())
+        return Refuse(reason);
+    const qsizetype cut = m_path.lastIndexOf(u'/');
+#ifdef Q_OS_WIN
+    const qsizetype backslash = m_path.lastIndexOf(u'\\');
+    const QString folder = m_path.left(std::max(cut, backslash) + 1);
+    auto temporary = std::make_unique<QTemporaryFile>(folder + QStringLiteral(".tessiva-XXXXXX"));
+    temporary->setAutoRemove(false);
+    if (!temporary->open()) return Refuse(temporary->errorString());
+    m_temporaryPath = temporary->fileName();
+    m_file = std::move(temporary);
+#else
+    // Hidden, beside the output, so that it is renamed into place on the same disk.
+    QByteArray name = NativePath(m_path.left(cut + 1) + QStringLiteral(".tessiva-XXXXXX"));
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return Refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    m_temporaryPath = PathFromNative(name);
+    // Made as a new file is: readable by others as the user's mask allows.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    m_file = std::make_unique<QFile>();
+    if (!m_file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ::unlink(name.constData());
+        m_file.reset();
+        return Refuse(QStringLiteral("cannot write beside the output"));
+    }
+#endif
+    return true;
+}
+
+QIODevice& ReplacingFile::Device() {
+    return *m_file;
+}
+
+bool ReplacingFile::Commit() {
+    if (!m_file) return Refuse(QStringLiteral("not open"));
+    const bool flushed = m_file->flush();
+    const QString flushError = m_file->errorString();
+    m_file->close();
+    if (!flushed) return Refuse(flushError);
+    // Checked again at the last moment: renaming over a device would replace it.
+    if (const QString reason = UnwritableReason(EntryAt(m_path)); !reason.isEmpty())
+        return Refuse(reason);
+    std::error_code error;
+    std::filesystem::rename(FileSystemPath(m_temporaryPath), FileSystemPath(m_path), error);
+    if (error) return Refuse(QString::fromStdString(error.message()));
+    m_committed = true;
+    return true;
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QFile;
+class QIODevice;
 
 namespace app {
 
@@ -25,6 +26,10 @@ bool HasStrayBytes(const QString& path);
 enum class EntryKind { Missing, File, Folder, Link, Other };
 EntryKind EntryAt(const QString& path);
 
+/// True when @p path opens for reading; a pipe or device is opened without
+/// waiting on it.
+bool CanOpenForReading(const QString& path);
+
 /// Opens @p path for reading when it is a regular file. Pipes, devices and
 /// sockets are refused without waiting on them; @p error gets the reason.
 std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error);
@@ -33,5 +38,35 @@ std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error);
 /// nothing (and the reason in @p error) otherwise.
 std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes,
                                           QString* error = nullptr);
+
+/// A new file written beside @p path that takes its place only when
+/// committed: a reader never sees it half written, and a failure leaves what
+/// was there untouched and no other file. Only a regular file (or a link, which
+/// is replaced itself, never its target) may be replaced; a folder, device,
+/// pipe or socket at the path is refused.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(QString path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    /// Creates the new file; false, with Error(), when it cannot be.
+    bool Open();
+    /// Where the new file's bytes go, once open.
+    QIODevice& Device();
+    /// Puts the new file in place; false, with Error(), when it cannot.
+    bool Commit();
+    const QString& Error() const { return m_error; }
+
+private:
+    bool Refuse(QString reason);
+
+    QString m_path;
+    QString m_temporaryPath;
+    std::unique_ptr<QFile> m_file;
+    bool m_committed = false;
+    QString m_error;
+};
 
 }  // namespace app

@@ -1,9 +1,13 @@
 #include "app/settings_store.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
+
+#include "app/native_file.h"
 
 namespace app {
 
@@ -34,12 +38,47 @@ std::optional<int32_t> ParseStoredInt(QStringView text) {
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
-SettingsStore::SettingsStore(const QString& organization, const QString& application)
-    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             organization, application)) {}
+namespace {
+
+/// A store larger than this is no store of this program's.
+constexpr qint64 kMaxStoreBytes = qint64{1} << 20;
+
+/// True when the file at @p path may be read as the store: missing (a first
+/// run), or a regular file of a sensible size. A pipe would hang the start and
+/// a device fill the memory.
+bool UsableStoreFile(const QString& path) {
+    const EntryKind kind = EntryAt(path);
+    if (kind == EntryKind::Missing) return true;
+    QString ignored;
+    const std::unique_ptr<QFile> file = OpenRegularFile(path, &ignored);
+    return file && file->size() <= kMaxStoreBytes;
+}
+
+/// A store whose file cannot be used: reads give the defaults, writes are lost.
+std::unique_ptr<QSettings> EmptyStore() {
+    return std::make_unique<QSettings>(QString(), QSettings::IniFormat);
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(const QString& organization, const QString& application) {
+#ifndef Q_OS_WIN
+    // Where QSettings keeps a user's native store off Windows; checked before it reads.
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         u'/' + organization + u'/' + application + QStringLiteral(".conf");
+    if (!UsableStoreFile(file)) {
+        m_settings = EmptyStore();
+        return;
+    }
+#endif
+    m_settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                             organization, application);
+}
 
 SettingsStore::SettingsStore(const QString& iniFile)
-    : m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+    : m_settings(UsableStoreFile(iniFile)
+                     ? std::make_unique<QSettings>(iniFile, QSettings::IniFormat)
+                     : EmptyStore()) {}
 
 SettingsStore::~SettingsStore() = default;
 

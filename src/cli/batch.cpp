@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/base_folder.h"
+#include "app/native_file.h"
 #include "i18n/language.h"
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
@@ -39,6 +40,11 @@ std::optional<QUuid> DimensionFor(const Options& options, const imaging::Photo& 
             return dimensions[i];
     }
     return std::nullopt;
+}
+
+/// True when something is at @p path: a link counts, even one to nowhere.
+bool Exists(const QString& path) {
+    return app::EntryAt(path) != app::EntryKind::Missing;
 }
 
 /// @p message followed by @p reason in brackets, when there is one.
@@ -89,7 +95,8 @@ QString OutputFor(const Options& options, const QString& input, qint64 index) {
     return folder + name;
 }
 
-FileResult ConvertFile(const Options& options, const Input& input, const QString& output) {
+FileResult ConvertFile(const Options& options, const Input& input, const QString& output,
+                       const std::atomic<bool>* stop) {
     FileResult result;
     result.input = input.path;
     result.output = output;
@@ -101,8 +108,8 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     QElapsedTimer clock;
     clock.start();
     const QString source = input.path == u"-" ? options.standardInputCopy : input.path;
-    const std::unique_ptr<imaging::Photo> photo =
-        imaging::LoadPhoto(source, imaging::OpenOptions{options.autoOrient});
+    const std::unique_ptr<imaging::Photo> photo = imaging::LoadPhoto(
+        source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop});
     const int photoWidth = photo->Width();
     const int photoHeight = photo->Height();
     result.openSeconds = double(clock.nsecsElapsed()) / 1e9;
@@ -127,7 +134,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     if (height <= 0) return say(res::IDS_STRING112), result;
 
     const bool toDevice = options.outputDevice && output == u"-";
-    if (!toDevice && !options.overwrite && QFileInfo::exists(result.output)) {
+    if (!toDevice && !options.overwrite && Exists(result.output)) {
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;
     }
@@ -145,6 +152,8 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     order.colours =
         options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
     order.background = options.background;
+    order.limits = options.limits;
+    order.stop = stop;
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning. Nothing is written
     // before the scaling succeeds, so a pipe takes the second attempt too.
@@ -158,7 +167,9 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     };
     clock.restart();
     result.ok = attempt(true);
-    if (!result.ok && !failures.empty() && failures.back().step == imaging::Step::Scale) {
+    const auto stopped = [&] { return stop && *stop; };
+    if (!result.ok && !stopped() && !failures.empty() &&
+        failures.back().step == imaging::Step::Scale) {
         const QString damage = failures.back().reason;
         result.ok = attempt(false);
         if (result.ok)
@@ -208,13 +219,13 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 result.output = output;
                 result.index = input->index;
                 result.messages << collision;
-            } else if (options.skipExisting && QFileInfo::exists(output)) {
+            } else if (options.skipExisting && Exists(output)) {
                 result.input = input->path;
                 result.output = output;
                 result.index = input->index;
                 result.skipped = true;
             } else {
-                result = ConvertFile(options, *input, output);
+                result = ConvertFile(options, *input, output, &stop);
             }
             const QMutexLocker lock(&reporting);
             done(result);
@@ -224,6 +235,18 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
     for (int t = 1; t < std::max(photosAtOnce, 1); ++t) pool.emplace_back(work);
     work();
     for (std::thread& thread : pool) thread.join();
+}
+
+std::optional<int64_t> ParseByteSize(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,12})([KMG]?)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch()) return std::nullopt;
+    const QString unit = match.captured(2).toUpper();
+    const int shift = unit == u"G" ? 30 : unit == u"M" ? 20 : unit == u"K" ? 10 : 0;
+    const int64_t value = match.captured(1).toLongLong();
+    if (value > (int64_t{1} << (50 - shift))) return std::nullopt;
+    return value << shift;
 }
 
 std::optional<QFont> ParseFontDescription(const QString& description) {

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/inputs.h"
+#include "imaging/photo.h"
 
 class QIODevice;
 
@@ -39,6 +40,7 @@ struct Options {
     bool toSrgb = false;                // convert through the embedded profile to sRGB
     bool autoOrient = false;            // turn photos upright by the camera's orientation
     QColor background = Qt::black;      // under transparent parts
+    imaging::Limits limits;             // what one photo may cost
 };
 
 /// The outcome of one input.
@@ -66,9 +68,10 @@ std::optional<QString> NameTemplateProblem(const QString& nameTemplate);
 /// The file @p input, at position @p index, is written to under @p options.
 QString OutputFor(const Options& options, const QString& input, qint64 index);
 
-/// Converts one input to @p output; messages are the program's, from the
-/// current language.
-FileResult ConvertFile(const Options& options, const Input& input, const QString& output);
+/// Converts one input to @p output, giving up once @p stop is set; messages
+/// are the program's, from the current language.
+FileResult ConvertFile(const Options& options, const Input& input, const QString& output,
+                       const std::atomic<bool>* stop = nullptr);
 
 /// Converts the inputs of @p source, @p photosAtOnce at a time; @p done is
 /// called (from any thread, one call at a time) as each input finishes, in the
@@ -76,6 +79,9 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
 /// whose output an earlier input of the run writes fails without being read.
 void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done);
+
+/// Reads a number of bytes: digits, then K, M or G (powers of 1024).
+std::optional<int64_t> ParseByteSize(const QString& text);
 
 /// Parses a font description: a family, then any of the words bold, italic,
 /// underline, strikeout, and a pixel size ("DejaVu Sans bold 24").

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "app/base_folder.h"
@@ -138,6 +139,20 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
         if (!options.background.isValid())
             Fail(QStringLiteral("--background wants a name or #RRGGBB"));
     }
+    if (parser.isSet(QStringLiteral("max-pixels"))) {
+        const std::optional<int64_t> pixels =
+            cli::ParseByteSize(parser.value(QStringLiteral("max-pixels")));
+        if (!pixels || *pixels < 1)
+            Fail(QStringLiteral("--max-pixels wants a number of pixels, as 100M"));
+        options.limits.maxPixels = *pixels;
+    }
+    if (parser.isSet(QStringLiteral("max-memory"))) {
+        const std::optional<int64_t> bytes =
+            cli::ParseByteSize(parser.value(QStringLiteral("max-memory")));
+        if (!bytes || *bytes < (int64_t{16} << 20))
+            Fail(QStringLiteral("--max-memory wants a size of at least 16M, as 512M or 2G"));
+        options.limits.maxMemory = *bytes;
+    }
     options.jobs = parser.isSet(QStringLiteral("jobs"))
                        ? integer(QStringLiteral("jobs"), 1, 256)
                        : int(std::max(1u, std::thread::hardware_concurrency()));
@@ -199,16 +214,27 @@ private:
     qint64 m_finished = 0;
 };
 
-/// Copies standard input into @p copy; false, after saying why, when it cannot.
-bool CopyStandardInput(QTemporaryFile& copy) {
+/// The most a photo on standard input may hold.
+constexpr qint64 kMaxStandardInput = qint64{2} << 30;
+
+/// Copies standard input into @p copy, up to kMaxStandardInput bytes and
+/// until interrupted; why it could not, or nothing.
+std::optional<QString> CopyStandardInput(QTemporaryFile& copy) {
     QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly) || !copy.open()) return false;
-    for (;;) {
+    if (!in.open(stdin, QIODevice::ReadOnly) || !copy.open())
+        return QStringLiteral("cannot read the photo from standard input");
+    for (qint64 copied = 0;;) {
+        if (g_stop) return QStringLiteral("interrupted while reading standard input");
         const QByteArray chunk = in.read(1 << 20);
         if (chunk.isEmpty()) break;
-        if (copy.write(chunk) != chunk.size()) return false;
+        copied += chunk.size();
+        if (copied > kMaxStandardInput)
+            return QStringLiteral("the photo on standard input is larger than %1 GB")
+                .arg(kMaxStandardInput >> 30);
+        if (copy.write(chunk) != chunk.size()) return copy.errorString();
     }
-    return copy.flush();
+    if (!copy.flush()) return copy.errorString();
+    return std::nullopt;
 }
 
 /// Keeps the terminal for this program's own messages: Qt's remarks about the
@@ -308,6 +334,14 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("background"),
          QStringLiteral("Colour under transparent parts: a name or #RRGGBB (default black)."),
          QStringLiteral("COLOUR")},
+        {QStringLiteral("max-pixels"),
+         QStringLiteral("Refuse photos of more pixels than N (K, M or G multiply by 1024; "
+                        "default 512M, 536,870,912)."),
+         QStringLiteral("N")},
+        {QStringLiteral("max-memory"),
+         QStringLiteral("Refuse work that would hold more than SIZE bytes at once for one photo: "
+                        "pictures decoded or drawn whole, and turned outputs (default 1G)."),
+         QStringLiteral("SIZE")},
     });
 }
 
@@ -348,12 +382,13 @@ int main(int argc, char* argv[]) {
     const QString language = parser.isSet(QStringLiteral("language"))
                                  ? parser.value(QStringLiteral("language"))
                                  : QStringLiteral("english");
+    // From here a first interrupt stops the photos in progress and takes no
+    // more; a second leaves at once.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
     i18n::g_Language.Initialize(app::GetBaseFolder(), language);
     if (i18n::g_Language.GetCurrentLanguage().compare(language, Qt::CaseInsensitive) != 0)
         Fail(QStringLiteral("no language file named %1").arg(language));
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-
     // The inputs: the command line's, or names read as the work goes.
     std::unique_ptr<cli::InputSource> source;
     if (parser.isSet(QStringLiteral("files-from"))) {
@@ -375,8 +410,10 @@ int main(int argc, char* argv[]) {
     // A photo from a pipe is read whole first; a TIFF for a pipe goes straight to it.
     QTemporaryFile standardInputCopy;
     if (options.inputs == QStringList{QStringLiteral("-")}) {
-        if (!CopyStandardInput(standardInputCopy))
-            Fail(QStringLiteral("cannot read the photo from standard input"));
+        if (const std::optional<QString> problem = CopyStandardInput(standardInputCopy)) {
+            std::fprintf(stderr, "tessiva-convert: %s\n", qPrintable(*problem));
+            return g_stop ? 130 : 1;
+        }
         options.standardInputCopy = standardInputCopy.fileName();
     }
     QFile standardOutput;

@@ -107,8 +107,7 @@ public:
     libraw_data_t* get() const { return m_data; }
     bool Open(const QByteArray& bytes) {
         return m_data && libraw_open_buffer(m_data, const_cast<char*>(bytes.constData()),
-                                             size_t(bytes.size())) ==
-                             LIBRAW_SUCCESS;
+                                            size_t(bytes.size())) == LIBRAW_SUCCESS;
     }
 
 private:

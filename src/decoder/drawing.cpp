@@ -81,7 +81,8 @@ std::variant<Drawing, Refusal> CheckedSvg(QByteArray svg, const Limits& limits) 
     int filterSteps = 0;
     CountTags(svg, &elements, &filterSteps);
     if (elements > kMaxDrawingElements)
-        return Refusal{QStringLiteral("a drawing of more than %L1 elements").arg(kMaxDrawingElements)};
+        return Refusal{
+            QStringLiteral("a drawing of more than %L1 elements").arg(kMaxDrawingElements)};
     // The loader silently leaves a side beyond its coordinate limit at a
     // default: a picture millions of pixels across read as one pixel wide.
     // So the size the text declares is checked, and must be the one read.
@@ -220,7 +221,8 @@ std::variant<Drawing, Refusal> ReadEnhancedMetafile(QByteArray bytes, const Limi
     options.emfplus = true;
     char* svg = nullptr;
     size_t length = 0;
-    const int ok = emf2svg(bytes.data(), static_cast<size_t>(bytes.size()), &svg, &length, &options);
+    const int ok =
+        emf2svg(bytes.data(), static_cast<size_t>(bytes.size()), &svg, &length, &options);
     QByteArray text = ok && svg ? QByteArray(svg, qsizetype(length)) : QByteArray();
     free(svg);
     if (text.isEmpty()) return Refusal{kUnrenderable};
@@ -249,8 +251,8 @@ Answer RenderDrawing(const Drawing& drawing, const QSize& target, bool exact,
     if (target.isEmpty()) return Refusal{kUnrenderable};
     const double scale = RenderScale(drawing.declared, target);
     if (scale < kMinRenderScale) return Refusal{kUnrenderable};
-    const double pixels = std::ceil(drawing.declared.width() * scale) *
-                          std::ceil(drawing.declared.height() * scale);
+    const double pixels =
+        std::ceil(drawing.declared.width() * scale) * std::ceil(drawing.declared.height() * scale);
     // Rendered into four bytes a pixel, held whole on its way to the program.
     if (pixels * 4 > double(limits.maxMemory))
         return Refusal{QStringLiteral("drawing it at %1 x %2 pixels needs %3 MB, more than the "

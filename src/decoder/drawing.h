@@ -40,7 +40,6 @@ double RenderScale(const QSize& source, const QSize& target);
 
 /// @p drawing rendered to be scaled to @p target (the exact size with
 /// @p exact), within @p limits.
-Answer RenderDrawing(const Drawing& drawing, const QSize& target, bool exact,
-                     const Limits& limits);
+Answer RenderDrawing(const Drawing& drawing, const QSize& target, bool exact, const Limits& limits);
 
 }  // namespace decoder

@@ -3,8 +3,8 @@
 #include <QHash>
 #include <QIODevice>
 #include <QtEndian>
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace decoder {
@@ -215,7 +215,8 @@ Answer ReadPicture(Reader& reader, const Limits& limits) {
                            ->set("interpretation", *interpretation)
                            ->set("xres", *xres)
                            ->set("yres", *yres));
-    if (!ReadFields(reader, image)) return Refusal{QStringLiteral("the decoder's answer is damaged")};
+    if (!ReadFields(reader, image))
+        return Refusal{QStringLiteral("the decoder's answer is damaged")};
     return image;
 }
 

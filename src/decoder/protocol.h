@@ -64,7 +64,6 @@ bool WriteAnswer(QIODevice& out, const Answer& answer);
 
 /// Reads an answer from @p in, waiting with @p waitForData (false: no more
 /// data will come). A picture larger than @p limits allow is refused.
-Answer ReadAnswer(QIODevice& in, const Limits& limits,
-                  const std::function<bool()>& waitForData);
+Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool()>& waitForData);
 
 }  // namespace decoder

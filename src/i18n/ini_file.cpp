@@ -1,7 +1,9 @@
 #include "i18n/ini_file.h"
 
-#include <QFile>
+#include <optional>
+
 #include <QStringDecoder>
+#include "app/native_file.h"
 
 namespace i18n {
 
@@ -72,9 +74,9 @@ QString NameText(QStringView text) {
 }  // namespace
 
 IniFile IniFile::Read(const QString& path, const Decoder& decoder) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return Parse(file.readAll(), decoder);
+    // A pipe or device named like a language file reads as a missing file.
+    const std::optional<QByteArray> content = app::ReadRegularFile(path, kMaxFileBytes);
+    return content ? Parse(*content, decoder) : IniFile();
 }
 
 IniFile IniFile::Parse(const QByteArray& content, const Decoder& decoder) {

@@ -22,11 +22,14 @@ namespace i18n {
 class IniFile {
 public:
     static constexpr qsizetype kMaxValueLength = 2047;
+    /// A larger file is no language file; it reads as missing.
+    static constexpr qint64 kMaxFileBytes = qint64{64} << 20;
 
     /// Decodes a value's bytes in a byte file.
     using Decoder = std::function<QString(QByteArrayView)>;
 
-    /// Reads @p path; a missing or unreadable file reads as empty.
+    /// Reads @p path; a missing or unreadable file, or one that is no regular
+    /// file of at most kMaxFileBytes, reads as empty.
     static IniFile Read(const QString& path, const Decoder& decoder);
     /// Parses @p content as a file's bytes.
     static IniFile Parse(const QByteArray& content, const Decoder& decoder);

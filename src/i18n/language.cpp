@@ -26,6 +26,9 @@ const QString kEnglish = QStringLiteral("english");
 const QString kUtf8Suffix = QStringLiteral("_utf-8");
 const QString kUtf16Suffix = QStringLiteral("_unicode");
 const QString kIniExtension = QStringLiteral(".ini");
+// Interface font heights, in pixels, that still show the window's texts.
+constexpr int32_t kMinInterfaceFontHeight = 6;
+constexpr int32_t kMaxInterfaceFontHeight = 96;
 // The caption list of the popup menu resource is fixed, never translated.
 const QString kPopupMenuCaption = QStringLiteral("PopupMenu1");
 
@@ -171,6 +174,10 @@ std::optional<QString> Language::ResolveLocale(const QString& name) {
 }
 
 QString Language::LanguageFilePath(const QString& name) const {
+    // A language is a file in the language folder, never one elsewhere.
+    if (name.isEmpty() || name.startsWith(u'.') || name.contains(u'/') || name.contains(u'\\') ||
+        name.contains(u':'))
+        return {};
     const QString folder =
         m_baseFolder + PathSeparator() + QStringLiteral("language") + PathSeparator();
     const QString exact = folder + name + kIniExtension;
@@ -224,6 +231,12 @@ void Language::CreateUIFont() {
         description.lfFaceName = defaults.faceName;
     }
     description.lfQuality = 0;
+    // A stored height no one could read the window with (a hand-edited store)
+    // gives the designed one.
+    const int32_t height = description.lfHeight;
+    if (height != 0 && (height < -kMaxInterfaceFontHeight || height > kMaxInterfaceFontHeight ||
+                        (height > -kMinInterfaceFontHeight && height < kMinInterfaceFontHeight)))
+        description.lfHeight = defaults.height;
     m_uiFont = font::QFontFromLogFont(description);
 }
 

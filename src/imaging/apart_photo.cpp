@@ -24,21 +24,27 @@ int SecondsFor(qint64 fileBytes, int64_t pixels) {
 
 QString DecoderKind(PhotoKind kind) {
     switch (kind) {
-        case PhotoKind::Heif: return QStringLiteral("heif");
-        case PhotoKind::JpegXl: return QStringLiteral("jxl");
-        case PhotoKind::Jpeg2000: return QStringLiteral("jp2");
-        case PhotoKind::Wmf: return QStringLiteral("wmf");
-        case PhotoKind::Emf: return QStringLiteral("emf");
-        case PhotoKind::CameraRaw: return QStringLiteral("raw");
-        default: return QStringLiteral("svg");
+        case PhotoKind::Heif:
+            return QStringLiteral("heif");
+        case PhotoKind::JpegXl:
+            return QStringLiteral("jxl");
+        case PhotoKind::Jpeg2000:
+            return QStringLiteral("jp2");
+        case PhotoKind::Wmf:
+            return QStringLiteral("wmf");
+        case PhotoKind::Emf:
+            return QStringLiteral("emf");
+        case PhotoKind::CameraRaw:
+            return QStringLiteral("raw");
+        default:
+            return QStringLiteral("svg");
     }
 }
 
 /// Why a decoder that gave no whole answer did not.
 QString Failure(const QProcess& process, const QString& kindName, const QString& errorText,
                 bool timedOut, int seconds, const decoder::Limits& limits) {
-    if (timedOut)
-        return QStringLiteral("decoding took longer than its %1 s budget").arg(seconds);
+    if (timedOut) return QStringLiteral("decoding took longer than its %1 s budget").arg(seconds);
     if (errorText.contains(QLatin1StringView("alloc"), Qt::CaseInsensitive) ||
         errorText.contains(QLatin1StringView("memory"), Qt::CaseInsensitive))
         return QStringLiteral("decoding ran out of its memory budget of %1 MB")
@@ -93,7 +99,8 @@ public:
     double HorizontalResolution() const override { return kDefaultDpi; }
     std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const override {
         const QSize stored = Swapped() ? use.target.transposed() : use.target;
-        decoder::Answer answer = Ask(decoder::Operation::Frame, m_page, stored, use.stop, use.strict);
+        decoder::Answer answer =
+            Ask(decoder::Operation::Frame, m_page, stored, use.stop, use.strict);
         auto frame = std::make_shared<FrameData>();
         frame->orientation = Orientation();
         if (auto* picture = std::get_if<vips::VImage>(&answer))
@@ -135,16 +142,16 @@ QString DecoderProgram() {
     const QString given = qEnvironmentVariable("TESSIVA_DECODER");
     if (!given.isEmpty()) return given;
     const QString folder = QCoreApplication::applicationDirPath();
-    for (const QString& candidate :
-         {folder + QStringLiteral("/tessiva-decode"),
-          folder + QStringLiteral("/../libexec/tessiva/tessiva-decode")})
+    for (const QString& candidate : {folder + QStringLiteral("/tessiva-decode"),
+                                     folder + QStringLiteral("/../libexec/tessiva/tessiva-decode")})
         if (QFileInfo(candidate).isExecutable()) return candidate;
     return folder + QStringLiteral("/tessiva-decode");
 }
 
 decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int64_t pixels,
                            const std::atomic<bool>* stop) {
-    if (const QString problem = file.Problem(); !problem.isEmpty()) return decoder::Refusal{problem};
+    if (const QString problem = file.Problem(); !problem.isEmpty())
+        return decoder::Refusal{problem};
     request.seconds = SecondsFor(file.Size(), pixels);
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -201,7 +208,8 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     if (!whole || timedOut)
         return decoder::Refusal{
             Failure(process, kindName, errorText, timedOut, request.seconds, request.limits)};
-    if (const QString problem = file.Problem(); !problem.isEmpty()) return decoder::Refusal{problem};
+    if (const QString problem = file.Problem(); !problem.isEmpty())
+        return decoder::Refusal{problem};
     return answer;
 }
 

@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QMutex>
 #include <QPainter>
-#include <QSaveFile>
 #include <QtMath>
 #include <array>
 #include <cmath>
@@ -13,6 +12,7 @@
 #include <vector>
 #include <vips/vips8>
 
+#include "app/native_file.h"
 #include "imaging/colour.h"
 #include "imaging/enlarge.h"
 #include "imaging/imaging_library.h"
@@ -178,6 +178,30 @@ int TakeRows(VipsRegion* region, VipsRect* area, void* user) {
     return 0;
 }
 
+/// Stops the computation of an image once a flag is set: libvips checks it
+/// between the pieces it computes, so a stop takes effect within moments.
+class StopWatch {
+public:
+    StopWatch(const VImage& image, const std::atomic<bool>* stop) : m_image(image) {
+        if (!stop) return;
+        vips_image_set_progress(m_image.get_image(), TRUE);
+        m_handler = g_signal_connect(m_image.get_image(), "eval", G_CALLBACK(OnEval),
+                                     const_cast<std::atomic<bool>*>(stop));
+    }
+    ~StopWatch() {
+        if (m_handler) g_signal_handler_disconnect(m_image.get_image(), m_handler);
+    }
+    StopWatch(const StopWatch&) = delete;
+    StopWatch& operator=(const StopWatch&) = delete;
+
+private:
+    static void OnEval(VipsImage* image, VipsProgress*, gpointer stop) {
+        if (*static_cast<const std::atomic<bool>*>(stop)) vips_image_set_kill(image, TRUE);
+    }
+    VImage m_image;
+    gulong m_handler = 0;
+};
+
 }  // namespace
 
 struct Bitmap::Impl {
@@ -188,6 +212,10 @@ struct Bitmap::Impl {
     std::function<VImage()> rebuild;  // makes `image` anew; empty when it may be read again
     QByteArray profile;               // describes the pixels' colours; empty for sRGB
     std::vector<PendingStep> steps;
+    Limits limits;
+    const std::atomic<bool>* stop = nullptr;
+
+    bool Stopped() const { return stop && *stop; }
 
     /// The pixels with every step taken but the text laid after the last
     /// turn, which is left in @p text to be laid as rows pass by.
@@ -199,7 +227,17 @@ struct Bitmap::Impl {
             if (turn == RotateNoneFlipNone) return;
             // Turning reads out of order: the pixels are held whole for it,
             // a copy of our own that the text is laid on.
+            const int64_t holding = int64_t{pixels.width()} * pixels.height() * 3;
+            if (holding > limits.maxMemory)
+                throw vips::VError(QStringLiteral("turning %1 x %2 pixels holds %3 MB, more than "
+                                                  "the memory budget of %4 MB")
+                                       .arg(pixels.width())
+                                       .arg(pixels.height())
+                                       .arg(holding >> 20)
+                                       .arg(limits.maxMemory >> 20)
+                                       .toStdString());
             size_t bytes = 0;
+            const StopWatch watch(pixels, stop);
             auto* held = static_cast<uint8_t*>(pixels.write_to_memory(&bytes));
             for (const TextPatch& patch : text)
                 Paint(patch, held, 0, pixels.height(), pixels.width());
@@ -304,6 +342,8 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
                 return ScaledFrame(reopen(), options, width, height, nullptr);
             };
         m_impl->profile = profile;
+        m_impl->limits = options.limits;
+        m_impl->stop = options.stop;
         m_impl->steps.clear();
         m_impl->steps.push_back({std::nullopt, RotateFlipForOrientation(frame->orientation)});
         return true;
@@ -356,10 +396,10 @@ bool Bitmap::RotateFlip(int type) {
 
 bool Bitmap::SaveTiff(const QString& path) {
     // The old file is replaced only by a complete new one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Fail(file.errorString());
-    if (!Write(file, /*streamed=*/true)) return false;
-    if (!file.commit()) return Fail(file.errorString());
+    app::ReplacingFile file(path);
+    if (!file.Open()) return Fail(file.Error());
+    if (!Write(file.Device(), /*streamed=*/true)) return false;
+    if (!file.Commit()) return Fail(file.Error());
     return true;
 }
 
@@ -383,16 +423,18 @@ bool Bitmap::Write(QIODevice& out, bool streamed) {
         StripAssembly assembly{writer, text, Width(), Height(), {}, 0, false};
         assembly.strip.reserve(size_t(Width()) * 3 * size_t(writer.RowsPerStrip()));
         // Pixels are computed on the library's threads while strips compress on ours.
+        const StopWatch watch(pixels, m_impl->stop);
         if (vips_sink_disc(pixels.get_image(), TakeRows, &assembly) != 0 &&
             !assembly.writerFailed) {
             m_pixelsFailed = true;
+            if (m_impl->Stopped()) return Fail(QStringLiteral("stopped"));
             return Fail(LibraryError(vips::VError(vips_error_buffer())));
         }
         if (assembly.writerFailed || !writer.Finish()) return Fail(writer.Error());
         return true;
     } catch (const vips::VError& error) {
         m_pixelsFailed = true;
-        return Fail(LibraryError(error));
+        return Fail(m_impl->Stopped() ? QStringLiteral("stopped") : LibraryError(error));
     }
 }
 

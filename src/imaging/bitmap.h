@@ -9,18 +9,22 @@
 #include <memory>
 #include <optional>
 
+#include "decoder/limits.h"
+
 class QIODevice;
 
 namespace imaging {
 
 class Photo;
 enum class ColourHandling;
+using Limits = decoder::Limits;
 
 /// How a photo's frame is laid onto a bitmap.
 struct DrawOptions {
     ColourHandling colours{};                 // KeepStored
     QColor background = Qt::black;            // under transparent parts
     bool strict = false;                      // fail at the first damage the decoder notices
+    Limits limits;                            // for what is held whole
     const std::atomic<bool>* stop = nullptr;  // set to give up
 };
 

@@ -21,7 +21,8 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         return false;
     }
     if (!bitmap->SetResolution(photo.HorizontalResolution())) notify({Step::SetResolution, {}});
-    if (!bitmap->DrawScaled(photo, DrawOptions{order.colours, order.background, order.strict})) {
+    if (!bitmap->DrawScaled(photo, DrawOptions{order.colours, order.background, order.strict,
+                                               order.limits, order.stop})) {
         notify({Step::Scale, bitmap->Error()});
         return false;
     }

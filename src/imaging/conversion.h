@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QString>
+#include <atomic>
 #include <functional>
 
 #include "imaging/photo.h"
@@ -44,8 +45,10 @@ struct ConversionOrder {
     QString outputPath;
     QIODevice* outputDevice = nullptr;  // written here instead of outputPath when set
     ColourHandling colours = ColourHandling::KeepStored;
-    QColor background = Qt::black;  // under transparent parts
-    bool strict = false;            // fail at the first damage the decoder notices
+    QColor background = Qt::black;            // under transparent parts
+    bool strict = false;                      // fail at the first damage the decoder notices
+    Limits limits;                            // for what is held whole
+    const std::atomic<bool>* stop = nullptr;  // set to give up: the conversion fails, "stopped"
 };
 
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,

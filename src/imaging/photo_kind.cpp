@@ -1,8 +1,8 @@
 #include "imaging/photo_kind.h"
 
+#include <QIODevice>
 #include <QXmlStreamReader>
 #include <QtEndian>
-#include <QIODevice>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -39,8 +39,8 @@ bool IsEnhancedMetafile(const QByteArray& head) {
 bool IsBitmapFile(const QByteArray& head) {
     if (!StartsWith(head, "BM") || head.size() < 18) return false;
     const quint32 infoSize = qFromLittleEndian<quint32>(head.constData() + 14);
-    return infoSize == 12 || infoSize == 16 || infoSize == 40 || infoSize == 52 ||
-           infoSize == 56 || infoSize == 64 || infoSize == 108 || infoSize == 124;
+    return infoSize == 12 || infoSize == 16 || infoSize == 40 || infoSize == 52 || infoSize == 56 ||
+           infoSize == 64 || infoSize == 108 || infoSize == 124;
 }
 
 bool IsIcon(const QByteArray& head) {
@@ -76,9 +76,13 @@ bool LooksLikeText(const QByteArray& head) {
 /// The first character of text after a byte-order mark and white space.
 QChar FirstCharacter(const QByteArray& head) {
     QString text;
-    if (StartsWith(head, "\xEF\xBB\xBF")) text = QString::fromUtf8(head.mid(3, 256));
-    else if (StartsWith(head, "\xFF\xFE")) text = QString::fromUtf16(reinterpret_cast<const char16_t*>(head.constData() + 2), std::min<qsizetype>(head.size() - 2, 256) / 2);
-    else text = QString::fromLatin1(head.left(256));
+    if (StartsWith(head, "\xEF\xBB\xBF"))
+        text = QString::fromUtf8(head.mid(3, 256));
+    else if (StartsWith(head, "\xFF\xFE"))
+        text = QString::fromUtf16(reinterpret_cast<const char16_t*>(head.constData() + 2),
+                                  std::min<qsizetype>(head.size() - 2, 256) / 2);
+    else
+        text = QString::fromLatin1(head.left(256));
     for (const QChar c : text)
         if (!c.isSpace()) return c;
     return {};
@@ -170,7 +174,8 @@ std::variant<PhotoKind, Refusal> KindOfXml(const std::shared_ptr<const OpenedFil
     QXmlStreamReader reader(device.get());
     while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {
     }
-    if (reader.tokenType() != QXmlStreamReader::StartElement) return NotAPhoto(QStringLiteral("XML"));
+    if (reader.tokenType() != QXmlStreamReader::StartElement)
+        return NotAPhoto(QStringLiteral("XML"));
     if (reader.name() == QLatin1StringView("svg")) return PhotoKind::Svg;
     if (reader.name().compare(QLatin1StringView("html"), Qt::CaseInsensitive) == 0)
         return NotAPhoto(QStringLiteral("HTML"));
@@ -181,20 +186,34 @@ std::variant<PhotoKind, Refusal> KindOfXml(const std::shared_ptr<const OpenedFil
 
 QString KindName(PhotoKind kind) {
     switch (kind) {
-        case PhotoKind::Jpeg: return QStringLiteral("JPEG");
-        case PhotoKind::Png: return QStringLiteral("PNG");
-        case PhotoKind::Gif: return QStringLiteral("GIF");
-        case PhotoKind::Tiff: return QStringLiteral("TIFF");
-        case PhotoKind::Webp: return QStringLiteral("WebP");
-        case PhotoKind::Bmp: return QStringLiteral("BMP");
-        case PhotoKind::Icon: return QStringLiteral("ICO");
-        case PhotoKind::Heif: return QStringLiteral("HEIF");
-        case PhotoKind::JpegXl: return QStringLiteral("JPEG XL");
-        case PhotoKind::Jpeg2000: return QStringLiteral("JPEG 2000");
-        case PhotoKind::Svg: return QStringLiteral("SVG");
-        case PhotoKind::Wmf: return QStringLiteral("WMF");
-        case PhotoKind::Emf: return QStringLiteral("EMF");
-        case PhotoKind::CameraRaw: return QStringLiteral("camera raw");
+        case PhotoKind::Jpeg:
+            return QStringLiteral("JPEG");
+        case PhotoKind::Png:
+            return QStringLiteral("PNG");
+        case PhotoKind::Gif:
+            return QStringLiteral("GIF");
+        case PhotoKind::Tiff:
+            return QStringLiteral("TIFF");
+        case PhotoKind::Webp:
+            return QStringLiteral("WebP");
+        case PhotoKind::Bmp:
+            return QStringLiteral("BMP");
+        case PhotoKind::Icon:
+            return QStringLiteral("ICO");
+        case PhotoKind::Heif:
+            return QStringLiteral("HEIF");
+        case PhotoKind::JpegXl:
+            return QStringLiteral("JPEG XL");
+        case PhotoKind::Jpeg2000:
+            return QStringLiteral("JPEG 2000");
+        case PhotoKind::Svg:
+            return QStringLiteral("SVG");
+        case PhotoKind::Wmf:
+            return QStringLiteral("WMF");
+        case PhotoKind::Emf:
+            return QStringLiteral("EMF");
+        case PhotoKind::CameraRaw:
+            return QStringLiteral("camera raw");
     }
     return {};
 }

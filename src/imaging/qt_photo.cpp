@@ -117,7 +117,8 @@ std::unique_ptr<Photo> LoadQtPhoto(std::shared_ptr<const OpenedFile> file, Photo
                     .arg(options.limits.maxPixels));
         if (pixels * kHeldBytesPerPixel > options.limits.maxMemory)
             return MakeUndecodedPhoto(
-                QStringLiteral("decoding it whole needs %1 MB, more than the memory budget of %2 MB")
+                QStringLiteral(
+                    "decoding it whole needs %1 MB, more than the memory budget of %2 MB")
                     .arg((pixels * kHeldBytesPerPixel) >> 20)
                     .arg(options.limits.maxMemory >> 20));
         sizes.push_back(size);
@@ -125,8 +126,8 @@ std::unique_ptr<Photo> LoadQtPhoto(std::shared_ptr<const OpenedFile> file, Photo
     auto photo = std::make_unique<QtPhoto>(std::move(file), kind, options.limits, std::move(sizes));
     // The resolution is read with the pixels: decode the first frame for it.
     if (photo->Preview(QSize(1, 1)).isNull())
-        return MakeUndecodedPhoto(QStringLiteral("the %1 file cannot be decoded")
-                                      .arg(KindName(kind)));
+        return MakeUndecodedPhoto(
+            QStringLiteral("the %1 file cannot be decoded").arg(KindName(kind)));
     return photo;
 }
 
