@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHash>
+#include <QHashFunctions>
 #include <QMutex>
 #include <QRegularExpression>
 #include <algorithm>
@@ -46,6 +46,44 @@ std::optional<QUuid> DimensionFor(const Options& options, const imaging::Photo& 
 bool Exists(const QString& path) {
     return app::EntryAt(path) != app::EntryKind::Missing;
 }
+
+/// The outputs claimed so far in a run: a 64-bit hash of each one's absolute
+/// path and the index of the input that claimed it, in one open-addressed
+/// table (32 bytes an output at most).
+class ClaimedOutputs {
+public:
+    /// Claims @p path for input @p index: the index of the input that claimed
+    /// it before, or nothing.
+    std::optional<qint64> Claim(const QString& path, qint64 index) {
+        if (2 * (m_used + 1) > m_slots.size()) Grow();
+        const quint64 key = std::max<quint64>(qHash(path, kSeed), 1);  // 0 marks a free slot
+        Slot& slot = Find(m_slots, key);
+        if (slot.key == key) return slot.index;
+        slot = Slot{key, index};
+        ++m_used;
+        return std::nullopt;
+    }
+
+private:
+    static constexpr size_t kSeed = 0x7e55a;
+    struct Slot {
+        quint64 key = 0;
+        qint64 index = 0;
+    };
+    static Slot& Find(std::vector<Slot>& slots, quint64 key) {
+        const size_t mask = slots.size() - 1;
+        for (size_t i = size_t(key) & mask;; i = (i + 1) & mask)
+            if (slots[i].key == key || slots[i].key == 0) return slots[i];
+    }
+    void Grow() {
+        std::vector<Slot> larger(std::max<size_t>(64, m_slots.size() * 2));
+        for (const Slot& slot : m_slots)
+            if (slot.key != 0) Find(larger, slot.key) = slot;
+        m_slots = std::move(larger);
+    }
+    std::vector<Slot> m_slots;
+    size_t m_used = 0;
+};
 
 /// @p message followed by @p reason in brackets, when there is one.
 QString WithReason(const QString& message, const QString& reason) {
@@ -189,10 +227,10 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
 void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done) {
     // Inputs are taken in order under one lock, so "earlier" is the list's
-    // order. Outputs already claimed are kept by the input that claimed them
-    // (a path's bytes, not the whole result).
+    // order. Outputs already claimed are kept as a hash of their path and the
+    // index of the input that claimed them: a run of millions stays small.
     QMutex taking;
-    QHash<QString, QByteArray> writers;
+    ClaimedOutputs claimed;
     QMutex reporting;
     const auto work = [&] {
         while (!stop) {
@@ -205,12 +243,14 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 if (!input) return;
                 output = OutputFor(options, input->path, input->index);
                 if (output != u"-" || !options.outputDevice) {
-                    const QString key = QFileInfo(output).absoluteFilePath();
-                    if (const auto first = writers.constFind(key); first != writers.cend())
+                    const std::optional<qint64> first =
+                        claimed.Claim(QFileInfo(output).absoluteFilePath(), input->index);
+                    if (first) {
+                        const QString earlier = source.NameAt(*first).value_or(
+                            QStringLiteral("line %1 of the list").arg(*first + 1));
                         collision = FormatMessage(g_Language.GetString(res::IDS_STRING135),
-                                                  {output, QString::fromUtf8(*first)});
-                    else
-                        writers.insert(key, input->path.toUtf8());
+                                                  {output, earlier});
+                    }
                 }
             }
             FileResult result;

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <utility>
 
+#include "app/native_file.h"
+
 namespace cli {
 namespace {
 
@@ -30,10 +32,12 @@ std::optional<QString> InputSource::NextName() {
     for (;;) {
         const qsizetype end = m_buffer.indexOf(m_separator);
         if (end >= 0) {
-            const QByteArray name = m_buffer.left(end);
+            QByteArray name = m_buffer.left(end);
             m_buffer.remove(0, end + 1);
+            // Lists written on Windows end their lines with CR LF.
+            if (m_separator == '\n' && name.endsWith('\r')) name.chop(1);
             if (name.isEmpty()) continue;
-            return QFile::decodeName(name);
+            return app::PathFromNative(name);
         }
         const QByteArray chunk = m_stream->read(kReadChunk);
         if (chunk.isEmpty()) {
@@ -41,8 +45,10 @@ std::optional<QString> InputSource::NextName() {
             const auto* file = qobject_cast<QFileDevice*>(m_stream.get());
             if (file && file->error() != QFileDevice::NoError && m_readError.isEmpty())
                 m_readError = file->errorString();
-            if (m_buffer.isEmpty()) return std::nullopt;
-            return QFile::decodeName(std::exchange(m_buffer, {}));
+            QByteArray last = std::exchange(m_buffer, {});
+            if (m_separator == '\n' && last.endsWith('\r')) last.chop(1);
+            if (last.isEmpty()) return std::nullopt;
+            return app::PathFromNative(last);
         }
         m_buffer += chunk;
     }
@@ -55,6 +61,11 @@ std::optional<Input> InputSource::Next() {
         const qint64 index = m_position++;
         if (index % m_shards == m_shard - 1) return Input{*name, index};
     }
+}
+
+std::optional<QString> InputSource::NameAt(qint64 index) const {
+    if (m_stream || index < 0 || index >= m_paths.size()) return std::nullopt;
+    return m_paths[index];
 }
 
 std::optional<qint64> InputSource::KnownCount() const {

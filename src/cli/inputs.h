@@ -28,6 +28,9 @@ public:
 
     /// The next input kept, or nothing at the end. Not thread-safe.
     std::optional<Input> Next();
+    /// The name of the input at @p index when the list is held (given at
+    /// once); nothing for names read from a stream.
+    std::optional<QString> NameAt(qint64 index) const;
     /// The number of inputs kept, when known before reading (a given list).
     std::optional<qint64> KnownCount() const;
     /// Why reading the stream stopped early, or empty.

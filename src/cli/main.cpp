@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/base_folder.h"
+#include "app/native_file.h"
 #include "cli/batch.h"
 #include "cli/inputs.h"
 #include "cli/report.h"
@@ -127,6 +128,14 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
         Fail(QStringLiteral("--overwrite and --skip-existing exclude each other"));
     if (options.output == u"-" && parser.value(QStringLiteral("report")) == u"-")
         Fail(QStringLiteral("the TIFF goes to standard output; --report needs a file"));
+    if (fromList && parser.isSet(QStringLiteral("report"))) {
+        const QFileInfo list(parser.value(QStringLiteral("files-from")));
+        const QFileInfo report(parser.value(QStringLiteral("report")));
+        // Writing the report would empty the list being read.
+        if (list.fileName() != u"-" && list.exists() && report.exists() &&
+            list.canonicalFilePath() == report.canonicalFilePath())
+            Fail(QStringLiteral("--report would write over the list --files-from reads"));
+    }
     if (parser.isSet(QStringLiteral("quiet")) && parser.isSet(QStringLiteral("verbose")))
         Fail(QStringLiteral("--quiet and --verbose exclude each other"));
     if (parser.isSet(QStringLiteral("shard")) &&
@@ -174,7 +183,7 @@ public:
     void report(const cli::FileResult& result) {
         ++m_finished;
         if (m_bar) std::fprintf(stderr, "\r\033[K");
-        const QByteArray input = QFile::encodeName(result.input);
+        const QByteArray input = app::NativePath(result.input);
         if (!result.ok && !result.skipped) {
             std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
                          qPrintable(result.messages.join(QStringLiteral("; "))));
@@ -185,11 +194,11 @@ public:
         }
         if (m_verbosity == Verbosity::Verbose && result.ok) {
             std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
-                         input.constData(), qPrintable(result.output), result.width, result.height,
+                         input.constData(), app::NativePath(result.output).constData(), result.width, result.height,
                          result.openSeconds, result.convertSeconds);
         } else if (m_verbosity != Verbosity::Quiet && !m_bar && (result.ok || result.skipped)) {
             std::fprintf(stderr, result.ok ? "%s -> %s\n" : "%s: skipped, %s exists\n",
-                         input.constData(), qPrintable(result.output));
+                         input.constData(), app::NativePath(result.output).constData());
         }
         if (m_bar) {
             constexpr int kWidth = 30;
@@ -374,7 +383,10 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     DescribeOptions(parser);
     // Every mistake on the command line is a usage error (status 2).
-    if (!parser.parse(QCoreApplication::arguments())) Fail(parser.errorText());
+    // Names are taken byte for byte, also those that are not UTF-8.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << app::PathFromNative(argv[i]);
+    if (!parser.parse(arguments)) Fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 
