@@ -206,8 +206,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     clock.restart();
     result.ok = attempt(true);
     const auto stopped = [&] { return stop && *stop; };
-    if (!result.ok && !stopped() && !failures.empty() &&
-        failures.back().step == imaging::Step::Scale) {
+    if (!result.ok && !stopped() && !failures.empty() && failures.back().damage) {
         const QString damage = failures.back().reason;
         result.ok = attempt(false);
         if (result.ok)

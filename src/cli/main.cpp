@@ -194,8 +194,8 @@ public:
         }
         if (m_verbosity == Verbosity::Verbose && result.ok) {
             std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
-                         input.constData(), app::NativePath(result.output).constData(), result.width, result.height,
-                         result.openSeconds, result.convertSeconds);
+                         input.constData(), app::NativePath(result.output).constData(),
+                         result.width, result.height, result.openSeconds, result.convertSeconds);
         } else if (m_verbosity != Verbosity::Quiet && !m_bar && (result.ok || result.skipped)) {
             std::fprintf(stderr, result.ok ? "%s -> %s\n" : "%s: skipped, %s exists\n",
                          input.constData(), app::NativePath(result.output).constData());

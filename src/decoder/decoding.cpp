@@ -84,10 +84,15 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
                                                   ->set("size", VIPS_SIZE_FORCE)
                                                   ->set("no_rotate", true));
             case Operation::Frame:
-                return header;
+                // Decoded before the answer starts: a failure is then a refusal, not a cut answer.
+                return header.copy_memory();
         }
     } catch (const vips::VError& error) {
-        return LibraryRefusal(error);
+        // Under strict reading a loader's complaint is damage, which a lenient
+        // reading may get past.
+        Refusal refusal = LibraryRefusal(error);
+        refusal.damage = request.strict;
+        return refusal;
     }
     return Refusal{};
 }
@@ -181,8 +186,11 @@ Answer DecodeDrawing(const Request& request, const QByteArray& bytes) {
         return Probe{drawing.declared.width(), drawing.declared.height(), 1, 1};
     Answer rendered = RenderDrawing(drawing, request.size, request.operation == Operation::Preview,
                                     request.limits);
-    // The rendering reads the drawing's text as it is written out: keep it.
-    if (auto* image = std::get_if<VImage>(&rendered)) *image = image->copy_memory();
+    // The rendering reads the drawing's text as it is written out: the image keeps it.
+    if (auto* image = std::get_if<VImage>(&rendered))
+        g_object_set_data_full(G_OBJECT(image->get_image()), "tessiva-drawing",
+                               new QByteArray(drawing.svg),
+                               [](gpointer text) { delete static_cast<QByteArray*>(text); });
     return rendered;
 }
 

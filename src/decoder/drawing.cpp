@@ -3,13 +3,16 @@
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QXmlStreamReader>
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "decoder/blob.h"
 
@@ -76,6 +79,55 @@ void CountTags(const QByteArray& svg, int* elements, int* filterSteps) {
     }
 }
 
+/// The elements a drawing shows once its <use> references are followed: each
+/// reference shows the referenced element and all it holds again. Nothing when
+/// the XML cannot be read here (the renderer then decides, within its time).
+std::optional<int64_t> ShownElements(const QByteArray& svg) {
+    struct Node {
+        std::vector<int> children;
+        QString useTarget;   // the id a <use> refers to
+        int64_t shown = -1;  // worked out; -2 while being worked out
+    };
+    std::vector<Node> nodes(1);  // 0: the document
+    QHash<QString, int> ids;
+    std::vector<int> open{0};
+    QXmlStreamReader reader(svg);
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const int index = int(nodes.size());
+            nodes.emplace_back();
+            nodes[size_t(open.back())].children.push_back(index);
+            open.push_back(index);
+            const QXmlStreamAttributes attributes = reader.attributes();
+            if (const QStringView id = attributes.value(QLatin1StringView("id")); !id.isEmpty())
+                ids.insert(id.toString(), index);
+            if (reader.name() == QLatin1StringView("use"))
+                for (const QXmlStreamAttribute& attribute : attributes)
+                    if (attribute.name() == QLatin1StringView("href") &&
+                        attribute.value().startsWith(u'#'))
+                        nodes.back().useTarget = attribute.value().mid(1).toString();
+        } else if (token == QXmlStreamReader::EndElement && open.size() > 1) {
+            open.pop_back();
+        }
+    }
+    if (reader.hasError()) return std::nullopt;
+    // Followed depth first; a reference back into itself shows endlessly.
+    constexpr int64_t kEndless = kMaxShownElements + 1;
+    const std::function<int64_t(int)> shown = [&](int index) -> int64_t {
+        if (nodes[size_t(index)].shown == -2) return kEndless;
+        if (nodes[size_t(index)].shown >= 0) return nodes[size_t(index)].shown;
+        nodes[size_t(index)].shown = -2;
+        int64_t total = index == 0 ? 0 : 1;  // the document itself is no element
+        for (const int child : nodes[size_t(index)].children)
+            total = std::min(total + shown(child), kEndless);
+        const auto target = ids.constFind(nodes[size_t(index)].useTarget);
+        if (target != ids.cend()) total = std::min(total + shown(*target), kEndless);
+        return nodes[size_t(index)].shown = total;
+    };
+    return shown(0);
+}
+
 std::variant<Drawing, Refusal> CheckedSvg(QByteArray svg, const Limits& limits) {
     int elements = 0;
     int filterSteps = 0;
@@ -83,6 +135,9 @@ std::variant<Drawing, Refusal> CheckedSvg(QByteArray svg, const Limits& limits) 
     if (elements > kMaxDrawingElements)
         return Refusal{
             QStringLiteral("a drawing of more than %L1 elements").arg(kMaxDrawingElements)};
+    if (ShownElements(svg).value_or(0) > kMaxShownElements)
+        return Refusal{QStringLiteral("a drawing whose references show more than %L1 elements")
+                           .arg(kMaxShownElements)};
     // The loader silently leaves a side beyond its coordinate limit at a
     // default: a picture millions of pixels across read as one pixel wide.
     // So the size the text declares is checked, and must be the one read.
@@ -253,13 +308,12 @@ Answer RenderDrawing(const Drawing& drawing, const QSize& target, bool exact,
     if (scale < kMinRenderScale) return Refusal{kUnrenderable};
     const double pixels =
         std::ceil(drawing.declared.width() * scale) * std::ceil(drawing.declared.height() * scale);
-    // Rendered into four bytes a pixel, held whole on its way to the program.
-    if (pixels * 4 > double(limits.maxMemory))
+    if (pixels * kDrawingBytesPerPixel > double(limits.maxMemory))
         return Refusal{QStringLiteral("drawing it at %1 x %2 pixels needs %3 MB, more than the "
                                       "memory budget of %4 MB")
                            .arg(std::ceil(drawing.declared.width() * scale), 0, 'f', 0)
                            .arg(std::ceil(drawing.declared.height() * scale), 0, 'f', 0)
-                           .arg(qint64(pixels * 4) >> 20)
+                           .arg(qint64(pixels * kDrawingBytesPerPixel) >> 20)
                            .arg(limits.maxMemory >> 20)};
     if (pixels * drawing.filterSteps > double(kMaxFilteredPixels))
         return Refusal{QStringLiteral("its filters would work over %L1 megapixels, more than %L2")

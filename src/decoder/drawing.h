@@ -15,6 +15,11 @@ namespace decoder {
 /// Elements an SVG may hold, and records a metafile may hold.
 inline constexpr int kMaxDrawingElements = 200'000;
 inline constexpr int kMaxMetafileRecords = 200'000;
+/// Elements a drawing may show once its references are followed.
+inline constexpr int64_t kMaxShownElements = 1'000'000;
+/// Bytes a rendered pixel is taken to hold: rendered with its alpha, and held
+/// whole again by the program as it scales it.
+inline constexpr int64_t kDrawingBytesPerPixel = 8;
 /// Pixels filters may work over (rendered pixels times filter steps).
 inline constexpr int64_t kMaxFilteredPixels = int64_t{256} << 20;
 /// Drawings beyond this many bytes are refused unread.

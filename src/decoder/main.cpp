@@ -49,5 +49,6 @@ int main(int argc, char* argv[]) {
             ? decoder::Answer(decoder::Refusal{QStringLiteral("a file of more than 1 GB")})
             : decoder::Decode(*request, bytes);
     const bool written = decoder::WriteAnswer(out, answer) && out.flush();
+    if (!written) std::fprintf(stderr, "%s", vips_error_buffer());
     return written ? 0 : 4;
 }

@@ -271,6 +271,7 @@ bool WriteAnswer(QIODevice& out, const Answer& answer) {
     writer.Number<uint32_t>(kVersion);
     if (const auto* refusal = std::get_if<Refusal>(&answer)) {
         writer.Number<uint8_t>(kRefusal);
+        writer.Number<uint8_t>(refusal->damage ? 1 : 0);
         writer.Text(refusal->reason.toUtf8().left(kMaxReasonBytes));
     } else if (const auto* probe = std::get_if<Probe>(&answer)) {
         writer.Number<uint8_t>(kProbe);
@@ -292,9 +293,10 @@ Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool(
     const std::optional<uint8_t> type = framed ? reader.Number<uint8_t>() : std::nullopt;
     if (!type) return Refusal{QStringLiteral("the decoder gave no answer")};
     if (*type == kRefusal) {
+        const std::optional<uint8_t> damage = reader.Number<uint8_t>();
         const std::optional<QByteArray> reason = reader.Text(kMaxReasonBytes);
-        return Refusal{reason ? QString::fromUtf8(*reason)
-                              : QStringLiteral("the decoder's answer ended early")};
+        if (!damage || !reason) return Refusal{QStringLiteral("the decoder's answer ended early")};
+        return Refusal{QString::fromUtf8(*reason), *damage == 1};
     }
     if (*type == kProbe) {
         Probe probe;

@@ -54,6 +54,7 @@ struct Probe {
 /// Why the decoder would not or could not decode a photo.
 struct Refusal {
     QString reason;
+    bool damage = false;  // damage a lenient reading may get past
 };
 
 using Answer = std::variant<Refusal, Probe, vips::VImage>;

@@ -51,7 +51,9 @@ QString Failure(const QProcess& process, const QString& kindName, const QString&
             .arg(limits.maxMemory >> 20);
     if (process.exitStatus() == QProcess::CrashExit)
         return QStringLiteral("the %1 decoder failed on this file").arg(kindName);
-    return QStringLiteral("the %1 decoder gave no answer").arg(kindName);
+    // A picture that failed while being written: the decoder says why.
+    const QString said = errorText.section(u'\n', 0, 0).trimmed();
+    return said.isEmpty() ? QStringLiteral("the %1 decoder gave no answer").arg(kindName) : said;
 }
 
 /// A photo decoded in the decoder process, one request at a time.
@@ -106,7 +108,7 @@ public:
         if (auto* picture = std::get_if<vips::VImage>(&answer))
             frame->image = std::move(*picture);
         else if (auto* refusal = std::get_if<decoder::Refusal>(&answer))
-            frame->failure = refusal->reason;
+            frame->failure = refusal->reason, frame->damaged = refusal->damage;
         return frame;
     }
 

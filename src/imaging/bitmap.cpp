@@ -214,6 +214,7 @@ struct Bitmap::Impl {
     std::vector<PendingStep> steps;
     Limits limits;
     const std::atomic<bool>* stop = nullptr;
+    bool strict = false;
 
     bool Stopped() const { return stop && *stop; }
 
@@ -344,6 +345,7 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
         m_impl->profile = profile;
         m_impl->limits = options.limits;
         m_impl->stop = options.stop;
+        m_impl->strict = options.strict;
         m_impl->steps.clear();
         m_impl->steps.push_back({std::nullopt, RotateFlipForOrientation(frame->orientation)});
         return true;
@@ -409,6 +411,7 @@ bool Bitmap::WriteTiff(QIODevice& out) {
 
 bool Bitmap::Write(QIODevice& out, bool streamed) {
     m_pixelsFailed = false;
+    m_damaged = false;
     vips_error_clear();
     try {
         std::vector<TextPatch> text;
@@ -428,12 +431,14 @@ bool Bitmap::Write(QIODevice& out, bool streamed) {
             !assembly.writerFailed) {
             m_pixelsFailed = true;
             if (m_impl->Stopped()) return Fail(QStringLiteral("stopped"));
+            m_damaged = m_impl->strict;
             return Fail(LibraryError(vips::VError(vips_error_buffer())));
         }
         if (assembly.writerFailed || !writer.Finish()) return Fail(writer.Error());
         return true;
     } catch (const vips::VError& error) {
         m_pixelsFailed = true;
+        m_damaged = m_impl->strict && !m_impl->Stopped();
         return Fail(m_impl->Stopped() ? QStringLiteral("stopped") : LibraryError(error));
     }
 }

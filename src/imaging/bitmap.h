@@ -91,6 +91,9 @@ public:
     /// True when the last writing failed because the pixels could not be
     /// computed (the frame would not decode), not because of the output.
     bool PixelsFailed() const { return m_pixelsFailed; }
+    /// True when the last failure was damage found by a strict reading, which
+    /// a lenient one may get past.
+    bool Damaged() const { return m_damaged; }
 
 private:
     struct Impl;
@@ -98,6 +101,7 @@ private:
     bool Write(QIODevice& out, bool streamed);
     QString m_error;
     bool m_pixelsFailed = false;
+    bool m_damaged = false;
     explicit Bitmap(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
     double m_dpi = 96.0;

@@ -23,7 +23,7 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     if (!bitmap->SetResolution(photo.HorizontalResolution())) notify({Step::SetResolution, {}});
     if (!bitmap->DrawScaled(photo, DrawOptions{order.colours, order.background, order.strict,
                                                order.limits, order.stop})) {
-        notify({Step::Scale, bitmap->Error()});
+        notify({Step::Scale, bitmap->Error(), bitmap->Damaged()});
         return false;
     }
     // The frame decodes as the TIFF is written: what the later steps have to
@@ -45,7 +45,7 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     const bool saved = order.outputDevice ? bitmap->WriteTiff(*order.outputDevice)
                                           : bitmap->SaveTiff(order.outputPath);
     if (!saved && bitmap->PixelsFailed()) {
-        notify({Step::Scale, bitmap->Error()});
+        notify({Step::Scale, bitmap->Error(), bitmap->Damaged()});
         return false;
     }
     for (const StepFailure& failure : later) notify(failure);

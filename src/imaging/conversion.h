@@ -30,6 +30,7 @@ enum class Step {
 struct StepFailure {
     Step step;
     QString reason;
+    bool damage = false;  // damage found by a strict reading, which a lenient one may get past
 };
 
 /// What one conversion makes of a photo's active frame.

@@ -163,6 +163,7 @@ public:
             data->reopen = [frames, index, strict] { return frames->Open(index, strict); };
         } catch (const vips::VError& error) {
             data->failure = LibraryError(error);
+            data->damaged = strict;
         }
         return data;
     }

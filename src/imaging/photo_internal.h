@@ -17,8 +17,9 @@ namespace imaging {
 /// A frame's pixels, decoded on demand (read once, in order), and the turn
 /// that makes them upright: an orientation tag's value, 1 for none.
 struct FrameData {
-    vips::VImage image;  // none when the frame could not be had ...
-    QString failure;     // ... and why
+    vips::VImage image;    // none when the frame could not be had ...
+    QString failure;       // ... and why
+    bool damaged = false;  // ... damage, which a lenient reading may get past
     int orientation = 1;
     /// Opens the same pixels anew for another read; empty when `image` itself
     /// may be read again (it does not stream from a file).

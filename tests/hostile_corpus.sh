@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Converts a generated corpus of hostile photos one by one and checks that
+# each converts or is refused within 3 s and 300 MB, as its manifest says,
+# that no output shows another file's pixels, and (under strace) that no
+# program but Tessiva's own decoder starts and no other file is opened.
+#   hostile_corpus.sh TESSIVA_CONVERT SOURCE_DIR [--costly]
+# --costly also runs the real bitmaps at the pixel cap (about 10 s each).
+set -uo pipefail
+convert=$(realpath "$1")
+source=$2
+costly=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for tool in python3 vips /usr/bin/time convert; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+python3 "$source/tests/hostile/make_corpus.py" "$work/corpus" || exit 1
+cd "$work/corpus"
+mkdir -p "$work/out"
+
+failures=0
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+printf '%-30s %-8s %6s %7s %s\n' file outcome seconds MB reason >"$work/table"
+while IFS=$'\t' read -r name expect cost options; do
+    [ "$cost" = costly ] && [ "$costly" != --costly ] && continue
+    out="$work/out/$name.tif"
+    # shellcheck disable=SC2086 # the options are words
+    /usr/bin/time -f '%e %M' -o "$work/usage" timeout 20 "$convert" -q $options -o "$out" \
+        "$name" 2>"$work/errors"
+    status=$?
+    read -r seconds kilobytes < <(tail -n 1 "$work/usage")
+    megabytes=$((kilobytes / 1024))
+    outcome=converted
+    [ -f "$out" ] || outcome=refused
+    printf '%-30s %-8s %6s %7s %s\n' "$name" "$outcome" "$seconds" "$megabytes" \
+        "$(head -c 120 "$work/errors" | tr '\n' ' ')" >>"$work/table"
+    case $status in 0 | 1) ;; *) fail "$name: exit status $status" ;; esac
+    [ "$status" -eq 0 ] && [ "$outcome" = refused ] && fail "$name: success without an output"
+    [ "$expect" = refused ] && [ "$outcome" != refused ] && fail "$name: converted, not refused"
+    [ "$expect" = converts ] && [ "$outcome" != converted ] && fail "$name: refused, not converted"
+    if [ "$cost" != costly ]; then
+        awk -v s="$seconds" 'BEGIN { exit !(s > 3.0) }' && fail "$name: $seconds s"
+        [ "$megabytes" -gt 300 ] && fail "$name: $megabytes MB"
+    fi
+    # A secret drawn into the output shows as magenta.
+    if [ -f "$out" ] && [ "$(convert "$out" -fuzz 20% -transparent '#FF00FF' \
+        -format '%[opaque]' info: 2>/dev/null)" = False ]; then
+        fail "$name: the output shows another file's pixels"
+    fi
+done <manifest.tsv
+sort -k3 -n -r "$work/table" | head -12
+echo "..."
+echo "$(($(wc -l <"$work/table") - 1)) files: $(grep -c ' converted ' "$work/table") converted, $(grep -c ' refused ' "$work/table") refused"
+
+# One run over the whole corpus, traced: only the program and its decoder
+# start, and nothing reads the secrets.
+if command -v strace >/dev/null && strace -f -qq -o /dev/null true 2>/dev/null; then
+    cut -f1 manifest.tsv | grep -v '^cap-' >"$work/list"
+    strace -f -qq -e trace=execve,openat -o "$work/trace" "$convert" -q --files-from "$work/list" \
+        --name '{index}.tif' -d "$work/out" --overwrite 2>/dev/null
+    started=$(grep -o 'execve("[^"]*"' "$work/trace" | sort -u | grep -v -e tessiva-convert -e tessiva-decode)
+    [ -z "$started" ] || fail "programs started: $started"
+    grep -q 'secrets/\|/etc/passwd' "$work/trace" && fail "another file was opened: $(grep -m1 'secrets/\|/etc/passwd' "$work/trace")"
+    echo "traced: $(grep -c 'execve(' "$work/trace") programs started, all Tessiva's own"
+else
+    echo "not traced: strace cannot run here"
+fi
+[ "$failures" -eq 0 ] && echo "hostile corpus: every file within its budget"
+exit $((failures > 0))
