@@ -99,6 +99,15 @@ QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t 
     return folder.write(name, png);
 }
 
+QString BlankBilevelPng(const TempFolder& folder, const QString& name, int side) {
+    const QByteArray header =
+        Be32(uint32_t(side)) + Be32(uint32_t(side)) + QByteArray("\x01\x00\x00\x00\x00", 5);
+    const QByteArray row = QByteArray(1 + (side + 7) / 8, '\0');      // filter byte, pixels
+    const QByteArray idat = qCompress(row.repeated(side), 9).mid(4);  // without Qt's length
+    return folder.write(name, QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
+                                  PngChunk("IDAT", idat) + PngChunk("IEND", {}));
+}
+
 QString LinearDng(const TempFolder& folder, const QString& name, int width, int height) {
     QByteArray pixels;
     for (int y = 0; y < height; ++y)

@@ -23,6 +23,9 @@ QString IconFile(const TempFolder& folder, const QString& name, const std::vecto
 /// A valid PNG header claiming @p width x @p height, with almost no data.
 QString PngClaimingSize(const TempFolder& folder, const QString& name, uint32_t width,
                         uint32_t height);
+/// A square PNG of @p side pixels, one bit each and all zero: a whole picture
+/// in as few bytes as the format allows.
+QString BlankBilevelPng(const TempFolder& folder, const QString& name, int side);
 /// A linear (demosaiced) DNG camera raw file: left half red, right half blue.
 QString LinearDng(const TempFolder& folder, const QString& name, int width, int height);
 /// An enhanced metafile of a red 100 x 50 rectangle.

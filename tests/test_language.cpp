@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cctype>
 
@@ -201,6 +202,21 @@ TEST_F(LanguageTest, UnusableFilesLoadAndFallBackToBuiltInTexts) {
     language.SelectLanguage(QStringLiteral("Cut_utf-8"));
     EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR),
               QStringLiteral("Fehl") + QChar(QChar::ReplacementCharacter));
+    // A pipe or a device under a language's name reads as no file, without
+    // waiting or filling the memory; a name outside the folder is none at all.
+    ASSERT_EQ(
+        ::mkfifo(QFile::encodeName(temp.file(QStringLiteral("language/Pipe.ini"))).constData(),
+                 0600),
+        0);
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/dev/zero"), temp.file(QStringLiteral("language/Zero.ini"))));
+    temp.write(QStringLiteral("outside.ini"), "[STRING]\nIDS_STRING108=from outside\n");
+    for (const char* name : {"Pipe", "Zero", "../outside"}) {
+        language.SelectLanguage(QString::fromLatin1(name));
+        EXPECT_EQ(language.GetString(res::IDS_STRING108),
+                  QStringLiteral("Please open a photo file first!"))
+            << name;
+    }
 }
 
 TEST_F(LanguageTest, TheInterfaceFontIsKeptPerLanguage) {
@@ -228,6 +244,12 @@ TEST_F(LanguageTest, TheInterfaceFontIsKeptPerLanguage) {
     EXPECT_EQ(store.GetProfileInt(QStringLiteral("Russian_utf-8"), QStringLiteral("lfHeight"), 0),
               -15);
     EXPECT_EQ(store.GetProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), 0), -17);
+    // A height no one could read the window with gives the designed one.
+    for (const int32_t height : {INT32_MAX, INT32_MIN + 1, -1, 2}) {
+        store.WriteProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), height);
+        language.SelectLanguage(QStringLiteral("German"));
+        EXPECT_EQ(language.GetUIFont()->pixelSize(), 11) << height;
+    }
 
     language.SelectLanguage(QStringLiteral("German"));
     language.SelectLanguage(QStringLiteral("Russian_utf-8"));

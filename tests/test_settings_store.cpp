@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <climits>
@@ -121,11 +123,22 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenIsSilent) {
 }
 
 TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaults) {
-    temp.mkdir(QStringLiteral("tessiva.conf"));  // a folder in the file's place
-    SettingsStore store(iniPath);
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 5), 5);
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("x"), QStringLiteral("d")),
-              QStringLiteral("d"));
+    // A folder, a pipe (reading it would wait for ever) or an outsized file in
+    // the store's place.
+    const auto expectDefaults = [&] {
+        SettingsStore store(iniPath);
+        EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 5), 5);
+        EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("x"), QStringLiteral("d")),
+                  QStringLiteral("d"));
+    };
+    temp.mkdir(QStringLiteral("tessiva.conf"));
+    expectDefaults();
+    QDir(temp.path()).rmdir(QStringLiteral("tessiva.conf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath).constData(), 0600), 0);
+    expectDefaults();
+    QFile::remove(iniPath);
+    writeRaw("[Option]\nnRotateAngel=90\n" + QByteArray(2 << 20, ';'));
+    expectDefaults();
 }
 
 TEST_F(SettingsStoreTest, GarbageInTheStoreGivesDefaultsWithoutCrashing) {

@@ -48,40 +48,44 @@ bool Exists(const QString& path) {
 }
 
 /// The outputs claimed so far in a run: a 64-bit hash of each one's absolute
-/// path and the index of the input that claimed it, in one open-addressed
-/// table (32 bytes an output at most).
+/// path and the index of the input that claimed it, in an open-addressed
+/// table of 12 bytes a slot, at most three quarters full.
 class ClaimedOutputs {
 public:
     /// Claims @p path for input @p index: the index of the input that claimed
     /// it before, or nothing.
     std::optional<qint64> Claim(const QString& path, qint64 index) {
-        if (2 * (m_used + 1) > m_slots.size()) Grow();
+        if (4 * (m_used + 1) > 3 * m_keys.size()) Grow();
         const quint64 key = std::max<quint64>(qHash(path, kSeed), 1);  // 0 marks a free slot
-        Slot& slot = Find(m_slots, key);
-        if (slot.key == key) return slot.index;
-        slot = Slot{key, index};
+        const size_t slot = Find(m_keys, key);
+        if (m_keys[slot] == key) return m_indexes[slot];
+        m_keys[slot] = key;
+        m_indexes[slot] = quint32(std::min<qint64>(index, UINT32_MAX));
         ++m_used;
         return std::nullopt;
     }
 
 private:
     static constexpr size_t kSeed = 0x7e55a;
-    struct Slot {
-        quint64 key = 0;
-        qint64 index = 0;
-    };
-    static Slot& Find(std::vector<Slot>& slots, quint64 key) {
-        const size_t mask = slots.size() - 1;
+    static size_t Find(const std::vector<quint64>& keys, quint64 key) {
+        const size_t mask = keys.size() - 1;
         for (size_t i = size_t(key) & mask;; i = (i + 1) & mask)
-            if (slots[i].key == key || slots[i].key == 0) return slots[i];
+            if (keys[i] == key || keys[i] == 0) return i;
     }
     void Grow() {
-        std::vector<Slot> larger(std::max<size_t>(64, m_slots.size() * 2));
-        for (const Slot& slot : m_slots)
-            if (slot.key != 0) Find(larger, slot.key) = slot;
-        m_slots = std::move(larger);
+        std::vector<quint64> keys(std::max<size_t>(64, m_keys.size() * 2));
+        std::vector<quint32> indexes(keys.size());
+        for (size_t i = 0; i < m_keys.size(); ++i) {
+            if (m_keys[i] == 0) continue;
+            const size_t slot = Find(keys, m_keys[i]);
+            keys[slot] = m_keys[i];
+            indexes[slot] = m_indexes[i];
+        }
+        m_keys = std::move(keys);
+        m_indexes = std::move(indexes);
     }
-    std::vector<Slot> m_slots;
+    std::vector<quint64> m_keys;
+    std::vector<quint32> m_indexes;
     size_t m_used = 0;
 };
 
@@ -241,7 +245,10 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 input = source.Next();
                 if (!input) return;
                 output = OutputFor(options, input->path, input->index);
-                if (output != u"-" || !options.outputDevice) {
+                // Names made with the input's index cannot meet; others are claimed.
+                const bool unique = options.output.isEmpty() &&
+                                    options.nameTemplate.contains(QStringLiteral("{index}"));
+                if (!unique && (output != u"-" || !options.outputDevice)) {
                     const std::optional<qint64> first =
                         claimed.Claim(QFileInfo(output).absoluteFilePath(), input->index);
                     if (first) {

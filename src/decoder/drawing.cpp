@@ -129,26 +129,14 @@ std::optional<int64_t> ShownElements(const QByteArray& svg) {
 }
 
 std::variant<Drawing, Refusal> CheckedSvg(QByteArray svg, const Limits& limits) {
+    if (const std::optional<Refusal> problem = SvgTextProblem(svg, limits)) return *problem;
+    // The loader silently leaves a side beyond its coordinate limit at a
+    // default: a picture millions of pixels across read as one pixel wide.
+    // So the size the text declares must be the one read.
+    const std::optional<QSizeF> declared = DeclaredSize(svg);
     int elements = 0;
     int filterSteps = 0;
     CountTags(svg, &elements, &filterSteps);
-    if (elements > kMaxDrawingElements)
-        return Refusal{
-            QStringLiteral("a drawing of more than %L1 elements").arg(kMaxDrawingElements)};
-    if (ShownElements(svg).value_or(0) > kMaxShownElements)
-        return Refusal{QStringLiteral("a drawing whose references show more than %L1 elements")
-                           .arg(kMaxShownElements)};
-    // The loader silently leaves a side beyond its coordinate limit at a
-    // default: a picture millions of pixels across read as one pixel wide.
-    // So the size the text declares is checked, and must be the one read.
-    const std::optional<QSizeF> declared = DeclaredSize(svg);
-    if (!declared || declared->width() < 1.0 || declared->height() < 1.0)
-        return Refusal{kUnrenderable};
-    if (declared->width() * declared->height() > double(limits.maxPixels))
-        return Refusal{QStringLiteral("it declares %1 x %2 pixels, more than the limit of %L3")
-                           .arg(declared->width(), 0, 'f', 0)
-                           .arg(declared->height(), 0, 'f', 0)
-                           .arg(limits.maxPixels)};
     try {
         const vips::VImage header = vips::VImage::svgload_buffer(Blob(svg).get());
         if (std::abs(header.width() - declared->width()) > 1.0 ||
@@ -163,7 +151,9 @@ std::variant<Drawing, Refusal> CheckedSvg(QByteArray svg, const Limits& limits) 
 /// The records of a Windows metafile, walked by their sizes: every record
 /// must lie within the file. Nothing when they do; else why not.
 std::optional<QString> WmfRecordsProblem(const QByteArray& bytes) {
-    const qsizetype start = qFromLittleEndian<quint32>(bytes.constData()) == 0x9AC6CDD7u ? 22 : 0;
+    const bool placeable =
+        bytes.size() >= 4 && qFromLittleEndian<quint32>(bytes.constData()) == 0x9AC6CDD7u;
+    const qsizetype start = placeable ? 22 : 0;
     if (bytes.size() < start + 18) return kUnrenderable;
     const char* header = bytes.constData() + start;
     // The player allocates what the header claims before reading a record.
@@ -262,14 +252,16 @@ QByteArray WithXlinkDeclared(QByteArray svg) {
 }
 
 std::variant<Drawing, Refusal> ReadWindowsMetafile(QByteArray bytes, const Limits& limits) {
-    if (const std::optional<QString> problem = WmfRecordsProblem(bytes)) return Refusal{*problem};
+    if (const std::optional<Refusal> problem = MetafileProblem(QStringLiteral("wmf"), bytes))
+        return *problem;
     const QByteArray svg = WmfPlayer().ToSvg(bytes);
     if (svg.isEmpty()) return Refusal{kUnrenderable};
     return CheckedSvg(WithXlinkDeclared(svg), limits);
 }
 
 std::variant<Drawing, Refusal> ReadEnhancedMetafile(QByteArray bytes, const Limits& limits) {
-    if (const std::optional<QString> problem = EmfRecordsProblem(bytes)) return Refusal{*problem};
+    if (const std::optional<Refusal> problem = MetafileProblem(QStringLiteral("emf"), bytes))
+        return *problem;
     generatorOptions options{};
     options.nameSpace = const_cast<char*>("svg");
     options.svgDelimiter = true;
@@ -293,6 +285,33 @@ std::variant<Drawing, Refusal> ReadDrawing(const QString& kind, QByteArray bytes
     if (kind == u"wmf") return ReadWindowsMetafile(std::move(bytes), limits);
     if (kind == u"emf") return ReadEnhancedMetafile(std::move(bytes), limits);
     return CheckedSvg(std::move(bytes), limits);
+}
+
+std::optional<Refusal> SvgTextProblem(const QByteArray& svg, const Limits& limits) {
+    int elements = 0;
+    int filterSteps = 0;
+    CountTags(svg, &elements, &filterSteps);
+    if (elements > kMaxDrawingElements)
+        return Refusal{
+            QStringLiteral("a drawing of more than %L1 elements").arg(kMaxDrawingElements)};
+    if (ShownElements(svg).value_or(0) > kMaxShownElements)
+        return Refusal{QStringLiteral("a drawing whose references show more than %L1 elements")
+                           .arg(kMaxShownElements)};
+    const std::optional<QSizeF> declared = DeclaredSize(svg);
+    if (!declared || declared->width() < 1.0 || declared->height() < 1.0)
+        return Refusal{kUnrenderable};
+    if (declared->width() * declared->height() > double(limits.maxPixels))
+        return Refusal{QStringLiteral("it declares %1 x %2 pixels, more than the limit of %L3")
+                           .arg(declared->width(), 0, 'f', 0)
+                           .arg(declared->height(), 0, 'f', 0)
+                           .arg(limits.maxPixels)};
+    return std::nullopt;
+}
+
+std::optional<Refusal> MetafileProblem(const QString& kind, const QByteArray& bytes) {
+    const std::optional<QString> problem =
+        kind == u"wmf" ? WmfRecordsProblem(bytes) : EmfRecordsProblem(bytes);
+    return problem ? std::optional(Refusal{*problem}) : std::nullopt;
 }
 
 double RenderScale(const QSize& source, const QSize& target) {

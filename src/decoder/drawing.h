@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QSize>
 #include <QString>
+#include <optional>
 #include <variant>
 
 #include "decoder/protocol.h"
@@ -31,6 +32,14 @@ struct Drawing {
     QSize declared;       // the size its root declares, in pixels
     int filterSteps = 0;  // filter primitives
 };
+
+/// Why SVG text @p svg is refused before any renderer reads it: its elements,
+/// the elements its references show, the size it declares; nothing when it
+/// passes.
+std::optional<Refusal> SvgTextProblem(const QByteArray& svg, const Limits& limits);
+/// Why a metafile of @p kind ("wmf" or "emf") is refused before it is played:
+/// records that do not fit the file, or too many of them.
+std::optional<Refusal> MetafileProblem(const QString& kind, const QByteArray& bytes);
 
 /// The drawing in @p bytes of kind "svg", "wmf" or "emf", or why it is refused.
 std::variant<Drawing, Refusal> ReadDrawing(const QString& kind, QByteArray bytes,

@@ -128,7 +128,8 @@ add("empty.jpg", b"", "refused")
 def wmf(records):
     window = struct.pack("<IHhh", 5, 0x020B, 0, 0) + struct.pack("<IHhh", 5, 0x020C, 100, 100)
     body = window + b"".join(records) + struct.pack("<IH", 3, 0)  # the last record
-    header = struct.pack("<HHHIHIH", 1, 9, 0x0300, (18 + len(body)) // 2, 0, 7, 0)
+    largest = max([7] + [struct.unpack_from("<I", record)[0] for record in records])
+    header = struct.pack("<HHHIHIH", 1, 9, 0x0300, (18 + len(body)) // 2, 0, largest, 0)
     placeable = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 100, 100, 96, 0)
     checksum = 0
     for (word,) in struct.iter_unpack("<H", placeable):
@@ -137,6 +138,11 @@ def wmf(records):
 
 rectangle = struct.pack("<IHhhhh", 7, 0x041B, 100, 100, 0, 0)
 add("good.wmf", wmf([rectangle]), "converts")
+# A bitmap in a metafile: 2 x 2 pixels, 24 bits, stretched over the picture.
+dib = struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 24, 0, 16, 0, 0, 0, 0) + (b"\x00\x00\xff" * 2 + b"\x00\x00") * 2
+stretch = struct.pack("<IHIHhhhhhhhh", 0, 0x0F43, 0x00CC0020, 0, 2, 2, 0, 0, 100, 100, 0, 0) + dib
+stretch = struct.pack("<I", len(stretch) // 2) + stretch[4:]
+add("bitmap.wmf", wmf([stretch]), "converts")
 add("record-size-0.wmf", wmf([struct.pack("<IH", 0, 0x041B) + b"\x00" * 8]), "refused")
 add("record-too-long.wmf", wmf([struct.pack("<IH", 0x7FFFFFFF, 0x041B)]), "refused")
 add("polygon-65535.wmf", wmf([struct.pack("<IHH", 4, 0x0324, 65535)]))
