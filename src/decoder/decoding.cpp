@@ -84,8 +84,10 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
                                                   ->set("size", VIPS_SIZE_FORCE)
                                                   ->set("no_rotate", true));
             case Operation::Frame:
-                // Decoded before the answer starts: a failure is then a refusal, not a cut answer.
-                return header.copy_memory();
+                // These loaders decode the whole picture at its first pixel:
+                // asked before the answer starts, a failure is a refusal, not a cut answer.
+                (void)header.getpoint(0, 0);
+                return header;
         }
     } catch (const vips::VError& error) {
         // Under strict reading a loader's complaint is damage, which a lenient
