@@ -84,8 +84,10 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
                                                   ->set("size", VIPS_SIZE_FORCE)
                                                   ->set("no_rotate", true));
             case Operation::Frame:
-                // These loaders decode the whole picture at its first pixel:
-                // asked before the answer starts, a failure is a refusal, not a cut answer.
+                // Decoded before the answer starts: a failure is then a refusal,
+                // not a cut answer. HEIF and JPEG XL decode the whole picture at
+                // its first pixel; JPEG 2000 reads its tiles once, in order.
+                if (request.kind == u"jp2") return header.copy_memory();
                 (void)header.getpoint(0, 0);
                 return header;
         }
