@@ -134,7 +134,7 @@ TEST_F(BadInputTest, FilesThatAreNoPhotos) {
         openAndConvert(path);
         if (path == unreadable && geteuid() == 0) continue;  // root reads it anyway
         ASSERT_FALSE(platform.messages.empty()) << path.toStdString();
-        EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"))
+        EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"))
             << path.toStdString();
     }
     expectUsable();
@@ -190,8 +190,7 @@ TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
             EXPECT_TRUE(platform.messages.empty()) << name.toStdString();
         } else {
             ASSERT_FALSE(platform.messages.empty()) << name.toStdString();
-            EXPECT_EQ(platform.messages[0].text,
-                      QStringLiteral("Can not get the width of the photo!"));
+            EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
         }
     }
     expectUsable();
@@ -224,7 +223,7 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     edit(IDC_EDIT_OUTPUT_FILE)->setText(folder);
     QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.texts()[0], QStringLiteral("Failed to save the file!"));
     EXPECT_EQ(platform.messages[0].caption, folder);
     EXPECT_TRUE(QDir(folder).isEmpty());
 
@@ -248,7 +247,8 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     const QStringList left = QDir(small).entryList(QDir::Files | QDir::Hidden);
     QProcess::execute(QStringLiteral("umount"), {small});
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[1].text, QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.texts()[1], QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.reasons()[1], QStringLiteral("No space left on device"));
     EXPECT_EQ(platform.messages[1].caption, old);
     EXPECT_EQ(kept, QByteArray("old picture"));
     EXPECT_EQ(left, QStringList{QStringLiteral("out.tif")});
@@ -282,7 +282,9 @@ TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
         QFile::setPermissions(
             locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(platform.messages.size(), 2u);  // the question, then the failure
-    EXPECT_EQ(platform.messages[1].text, QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.texts()[1], QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.reasons()[1], mounted ? QStringLiteral("Read-only file system")
+                                             : QStringLiteral("Permission denied"));
     EXPECT_EQ(platform.messages[1].caption, old);
     EXPECT_EQ(kept, QByteArray("old picture"));
     EXPECT_EQ(left, QStringList{QStringLiteral("out.tif")});

@@ -124,15 +124,13 @@ TEST_F(ConvertDialogTest, SizeFailures) {
               std::vector<QString>{QStringLiteral("The output hight is invalid!")});
     EXPECT_FALSE(QFile::exists(output));
 
-    // A bitmap too large to make fails every step that needs it.
+    // A bitmap too large to make is said once, with the size refused.
     platform.messages.clear();
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("40000"));
     edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("40000"));
     convert();
-    EXPECT_EQ(platform.texts(),
-              (std::vector<QString>{QStringLiteral("Failed to SetResolution!"),
-                                    QStringLiteral("Failed to SetInterpolationMode!"),
-                                    QStringLiteral("Failed to convert photo!")}));
+    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Failed to convert photo!")});
+    EXPECT_TRUE(platform.reasons()[0].startsWith(QStringLiteral("40000 x 40000 pixels")));
     EXPECT_FALSE(QFile::exists(output));
 }
 
@@ -140,7 +138,8 @@ TEST_F(ConvertDialogTest, SavingIntoAMissingFolderNamesThePath) {
     startWithPhoto(QStringLiteral("missing/out.tif"));
     convert();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.texts()[0], QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.reasons()[0], QStringLiteral("No such file or directory"));
     EXPECT_EQ(platform.messages[0].caption, output);
 }
 

@@ -52,7 +52,7 @@ TEST_F(DesktopTest, APhotoNamedAtStartOpensAsOpenPhotoOpensIt) {
     const QString notes = temp.write(QStringLiteral("notes.txt"), "not a photo");
     start(notes);
     QTRY_COMPARE(platform.messages.size(), size_t{1});
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+    EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
     EXPECT_EQ(platform.messages[0].caption, notes);
     EXPECT_TRUE(platform.messages[0].owned);  // on the window, which shows by then
 }

@@ -1,10 +1,10 @@
 // What surrounds a photo on a server: its output path, its name, the list it
 // comes in, the budgets, and the signal that stops the run.
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,10 +44,12 @@ TEST_F(SurroundingsTest, OutputsAreRegularFilesNeverWhatALinkOrNodeNames) {
     ASSERT_TRUE(QFile::link(target, temp.file(QStringLiteral("live.tif"))));
     ASSERT_TRUE(QFile::link(temp.file(QStringLiteral("nowhere.tif")),
                             temp.file(QStringLiteral("dangling.tif"))));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(QStringLiteral("pipe.tif"))).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(QStringLiteral("pipe.tif"))).constData(), 0600),
+              0);
     // A dangling link is something at the path: not written through, not even to skip it.
     EXPECT_EQ(runShell(QStringLiteral("photo.png -o dangling.tif")).exitCode, 1);
-    EXPECT_EQ(runShell(QStringLiteral("photo.png -d . --name dangling.tif --skip-existing")).exitCode, 0);
+    EXPECT_EQ(
+        runShell(QStringLiteral("photo.png -d . --name dangling.tif --skip-existing")).exitCode, 0);
     EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("nowhere.tif"))));
     // Replacing a link replaces the link itself.
     EXPECT_EQ(runShell(QStringLiteral("photo.png -o live.tif --overwrite")).exitCode, 0);
@@ -55,24 +57,33 @@ TEST_F(SurroundingsTest, OutputsAreRegularFilesNeverWhatALinkOrNodeNames) {
     EXPECT_EQ(fixtures::Bytes(target), QByteArray("kept"));
     // A pipe, or a device (made where the test may), is never replaced.
     const Run pipe = runShell(QStringLiteral("photo.png -o pipe.tif --overwrite"));
-    EXPECT_TRUE(pipe.errors.contains(QStringLiteral("not a regular file"))) << pipe.errors.toStdString();
+    EXPECT_TRUE(pipe.errors.contains(QStringLiteral("not a regular file")))
+        << pipe.errors.toStdString();
     struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(temp.file(QStringLiteral("pipe.tif"))).constData(), &status), 0);
+    ASSERT_EQ(
+        ::lstat(QFile::encodeName(temp.file(QStringLiteral("pipe.tif"))).constData(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
     if (::mknod(QFile::encodeName(temp.file(QStringLiteral("null.tif"))).constData(),
                 S_IFCHR | 0666, makedev(1, 3)) == 0) {
         EXPECT_EQ(runShell(QStringLiteral("photo.png -o null.tif --overwrite")).exitCode, 1);
-        ASSERT_EQ(::lstat(QFile::encodeName(temp.file(QStringLiteral("null.tif"))).constData(), &status), 0);
+        ASSERT_EQ(
+            ::lstat(QFile::encodeName(temp.file(QStringLiteral("null.tif"))).constData(), &status),
+            0);
         EXPECT_TRUE(S_ISCHR(status.st_mode));
     }
-    EXPECT_TRUE(QDir(temp.path()).entryList({QStringLiteral(".tessiva-*")}, QDir::Hidden | QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(temp.path())
+                    .entryList({QStringLiteral(".tessiva-*")}, QDir::Hidden | QDir::Files)
+                    .isEmpty());
 }
 
 TEST_F(SurroundingsTest, NamesAndListsComeAsTheyAre) {
     // A Latin-1 name, from the command line and from a list written on Windows.
     const QByteArray folder = QFile::encodeName(temp.path());
-    ASSERT_EQ(::link(QFile::encodeName(photo).constData(), (folder + "/caf\xe9.png").constData()), 0);
-    EXPECT_EQ(runShell(QStringLiteral("\"$(printf 'caf\\351.png')\" -d . --report argv.json")).exitCode, 0);
+    ASSERT_EQ(::link(QFile::encodeName(photo).constData(), (folder + "/caf\xe9.png").constData()),
+              0);
+    EXPECT_EQ(
+        runShell(QStringLiteral("\"$(printf 'caf\\351.png')\" -d . --report argv.json")).exitCode,
+        0);
     EXPECT_EQ(::access((folder + "/caf\xe9_out.tif").constData(), F_OK), 0);
     EXPECT_TRUE(fixtures::Bytes(temp.file(QStringLiteral("argv.json"))).contains("caf\\udce9.png"));
     temp.write(QStringLiteral("list.txt"), "photo.png\r\ncaf\xe9.png\r\n");
@@ -94,9 +105,9 @@ TEST_F(SurroundingsTest, BudgetsAreNamedAndAnInterruptStopsThePhotoInProgress) {
                     .errors.contains(QStringLiteral("memory budget")));
     QProcess process;
     process.setWorkingDirectory(temp.path());
-    process.start(QStringLiteral(TESSIVA_CLI), {QStringLiteral("large.png"), QStringLiteral("-W"),
-                                                QStringLiteral("2000"), QStringLiteral("-o"),
-                                                QStringLiteral("c.tif")});
+    process.start(QStringLiteral(TESSIVA_CLI),
+                  {QStringLiteral("large.png"), QStringLiteral("-W"), QStringLiteral("2000"),
+                   QStringLiteral("-o"), QStringLiteral("c.tif")});
     ASSERT_TRUE(process.waitForStarted());
     QThread::msleep(600);
     QElapsedTimer stopping;

@@ -147,7 +147,8 @@ TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     const QString text = temp.write(QStringLiteral("notes.txt"), "not a photo");
     open(text);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+    EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
+    EXPECT_EQ(platform.reasons()[0], QStringLiteral("not a photo format (text)"));
     EXPECT_EQ(platform.messages[0].caption, text);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("30"));
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("a.png 30 * 20"));
@@ -161,7 +162,7 @@ TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
         platform.messages.clear();
         open(bad);
         ASSERT_EQ(platform.messages.size(), 1u) << bad.toStdString();
-        EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
+        EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
     }
 }
 

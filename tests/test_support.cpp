@@ -84,7 +84,13 @@ std::optional<FontChoice> FakePlatform::ChooseFont(QWidget*, const QFont& initia
 
 std::vector<QString> FakePlatform::texts() const {
     std::vector<QString> result;
-    for (const auto& message : messages) result.push_back(message.text);
+    for (const auto& message : messages) result.push_back(message.text.section(u'\n', 0, 0));
+    return result;
+}
+
+std::vector<QString> FakePlatform::reasons() const {
+    std::vector<QString> result;
+    for (const auto& message : messages) result.push_back(message.text.section(u'\n', 1));
     return result;
 }
 

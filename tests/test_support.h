@@ -90,8 +90,10 @@ public:
                                            const std::vector<FileFilter>& filters,
                                            const QString& initialFolder) override;
 
-    /// The texts of the recorded messages, in order.
+    /// The designed texts of the recorded messages (their first lines), in order.
     std::vector<QString> texts() const;
+    /// The reasons the recorded messages add on their later lines, in order.
+    std::vector<QString> reasons() const;
 };
 
 /// A fresh temporary folder that tests write into; removed afterwards.

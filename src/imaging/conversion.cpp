@@ -11,13 +11,11 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
                    const std::function<void(const StepFailure&)>& notify) {
     const std::unique_ptr<Bitmap> bitmap = Bitmap::Create(order.width, order.height);
     if (!bitmap) {
-        // A bitmap that cannot be made fails each step that uses it in turn.
-        const QString reason = QStringLiteral("%1 x %2 pixels is more than a bitmap may hold")
-                                   .arg(order.width)
-                                   .arg(order.height);
-        notify({Step::SetResolution, {}});
-        notify({Step::SetInterpolation, {}});
-        notify({Step::Scale, reason});
+        // Said once: the steps that would need the bitmap have nothing to add.
+        notify({Step::Scale, QStringLiteral("%1 x %2 pixels is more than a bitmap may hold (%3 MB)")
+                                 .arg(order.width)
+                                 .arg(order.height)
+                                 .arg(Bitmap::kMaxBytes >> 20)});
         return false;
     }
     if (!bitmap->SetResolution(photo.HorizontalResolution())) notify({Step::SetResolution, {}});

@@ -26,6 +26,10 @@ class Photo;
 
 namespace ui {
 
+/// A designed message with the library's or the system's @p reason on a line
+/// of its own, when there is one.
+QString WithReason(const QString& message, const QString& reason);
+
 /// The program's one window: the photo, its output settings and the commands
 /// that act on them. Its members are the state all commands share.
 class MainDialog : public QDialog {

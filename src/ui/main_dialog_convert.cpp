@@ -34,6 +34,10 @@ public:
 
 }  // namespace
 
+QString WithReason(const QString& message, const QString& reason) {
+    return reason.isEmpty() ? message : message + u'\n' + reason;
+}
+
 void MainDialog::OnConvert() {
     if (m_photoPath.isEmpty()) {
         Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
@@ -73,7 +77,9 @@ void MainDialog::ConvertPhoto() {
         const QString title = failure.step == imaging::Step::Save
                                   ? m_outputPath
                                   : g_Language.GetString(IDS_MESSAGE_ERROR);
-        Message(g_Language.GetString(messages::MessageIdFor(failure.step)), title);
+        Message(
+            WithReason(g_Language.GetString(messages::MessageIdFor(failure.step)), failure.reason),
+            title);
         // A corrected position shows in its field.
         if (failure.step == imaging::Step::TextX)
             SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));

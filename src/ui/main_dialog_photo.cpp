@@ -83,12 +83,13 @@ void MainDialog::OpenPhotoFile(const QString& path) {
 }
 
 bool MainDialog::PhotoSizeKnown() {
+    const QString reason = m_photo ? m_photo->LoadFailure() : QString();
     if (m_photoWidth <= 0) {
-        Message(g_Language.GetString(IDS_STRING126), m_photoPath);
+        Message(WithReason(g_Language.GetString(IDS_STRING126), reason), m_photoPath);
         return false;
     }
     if (m_photoHeight <= 0) {
-        Message(g_Language.GetString(IDS_STRING127), m_photoPath);
+        Message(WithReason(g_Language.GetString(IDS_STRING127), reason), m_photoPath);
         return false;
     }
     return true;
