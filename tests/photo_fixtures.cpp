@@ -1,5 +1,6 @@
 #include "photo_fixtures.h"
 
+#include <tiffio.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -65,6 +66,30 @@ QString FramedPhoto(const TempFolder& folder, const QString& name, int width, in
     strip.set("page-height", height);
     const QString path = folder.file(name);
     strip.write_to_file(QFile::encodeName(path).constData());
+    return path;
+}
+
+QString PagesOfSizes(const TempFolder& folder, const QString& name, const std::vector<QSize>& sizes,
+                     const std::vector<QColor>& colours) {
+    const QString path = folder.file(name);
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    for (size_t page = 0; page < sizes.size(); ++page) {
+        const QSize size = sizes[page];
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(size.height()));
+        QByteArray row;
+        for (int x = 0; x < size.width(); ++x)
+            row += char(colours[page].red()), row += char(colours[page].green()),
+                row += char(colours[page].blue());
+        for (int y = 0; y < size.height(); ++y) TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0);
+        TIFFWriteDirectory(tiff);
+    }
+    TIFFClose(tiff);
     return path;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QSize>
 #include <QString>
 #include <vector>
 
@@ -17,6 +18,9 @@ QString SolidPhoto(const TempFolder& folder, const QString& name, int width, int
 /// An animated GIF or multi-page TIFF whose frames have the given colours.
 QString FramedPhoto(const TempFolder& folder, const QString& name, int width, int height,
                     const std::vector<QColor>& frames);
+/// A multi-page TIFF whose pages have the given sizes, each of its own colour.
+QString PagesOfSizes(const TempFolder& folder, const QString& name, const std::vector<QSize>& sizes,
+                     const std::vector<QColor>& colours);
 /// An icon file holding one square image per size, each of its own colour.
 QString IconFile(const TempFolder& folder, const QString& name, const std::vector<int>& sizes,
                  const std::vector<QColor>& colours);

@@ -177,6 +177,31 @@ TEST_F(ConvertCliTest, TwoInputsOfOneRunNeverWriteOneOutput) {
     EXPECT_EQ(written.getpoint(5, 5), (std::vector<double>{0, 0, 255}));
 }
 
+TEST_F(ConvertCliTest, PagesOfOtherSizesKeepTheirOwnSizeInWindowAndCommandLine) {
+    start();
+    const QString pages = fixtures::PagesOfSizes(
+        temp, QStringLiteral("pages.tif"), {QSize(800, 500), QSize(375, 600)}, {Qt::red, Qt::blue});
+    const QString cliOut = temp.file(QStringLiteral("cli.tif"));
+    EXPECT_EQ(runCli({pages, QStringLiteral("--frame"), QStringLiteral("1"), QStringLiteral("-W"),
+                      QStringLiteral("100"), QStringLiteral("-o"), cliOut})
+                  .exitCode,
+              0);
+    const vips::VImage cli = vips::VImage::new_from_file(QFile::encodeName(cliOut).constData());
+    EXPECT_EQ(QSize(cli.width(), cli.height()), QSize(100, 160));
+
+    platform.openChoices = {pages};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("1"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("pages.tif 375 * 600"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("375"));  // followed, untouched
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("150"));
+    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(),
+              QStringLiteral("240"));  // this page's proportions
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("0"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("150"));  // typed: kept
+}
+
 TEST_F(ConvertCliTest, FailuresSayWhy) {
     const QString folder = temp.mkdir(QStringLiteral("folder"));
     const QString text = temp.write(QStringLiteral("notes.jpg"), "just some notes");

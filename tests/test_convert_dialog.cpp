@@ -157,6 +157,44 @@ TEST_F(ConvertDialogTest, AnUndecodablePhotoFailsToConvert) {
     EXPECT_FALSE(QFile::exists(output));
 }
 
+TEST_F(ConvertDialogTest, ThePhotoConvertedIsTheOneOpenedWhateverBecomesOfItsFile) {
+    startWithPhoto();
+    vips_cache_set_max(0);  // outputs are read back after being replaced
+    const auto convertsAsOpened = [&](const char* what) {
+        QFile::remove(output);
+        convert();
+        EXPECT_TRUE(platform.messages.empty()) << what;
+        const vips::VImage out = vips::VImage::new_from_file(QFile::encodeName(output).constData());
+        EXPECT_GT(out.getpoint(10, 10)[0], 200) << what;   // the red left half
+        EXPECT_GT(out.getpoint(390, 10)[2], 200) << what;  // the blue right half
+    };
+    // Rewritten in place (as cp does), moved away, deleted.
+    temp.write(QStringLiteral("photo.png"), fixtures::Bytes(fixtures::SolidPhoto(
+                                                temp, QStringLiteral("g.png"), 50, 50, Qt::green)));
+    convertsAsOpened("rewritten");
+    QFile::rename(photo, temp.file(QStringLiteral("moved.png")));
+    convertsAsOpened("moved");
+    QFile::remove(temp.file(QStringLiteral("moved.png")));
+    convertsAsOpened("deleted");
+    // A multi-page TIFF converted onto itself still has its other pages.
+    const QString pages = fixtures::PagesOfSizes(
+        temp, QStringLiteral("pages.tif"), {QSize(40, 30), QSize(20, 60)}, {Qt::red, Qt::blue});
+    platform.openChoices = {pages};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(pages);
+    platform.answers = {MsgResult::Yes};
+    convert();
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("1"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("pages.tif 20 * 60"));
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
+    QFile::remove(output);
+    convert();
+    EXPECT_EQ(
+        platform.texts(),
+        std::vector<QString>{QStringLiteral("%1 exists. Do you want to replace it?").arg(pages)});
+    EXPECT_TRUE(QFile::exists(output));
+}
+
 TEST_F(ConvertDialogTest, AnUnknownStoredAngleConvertsUnturned) {
     seedStore("[Option]\nnRotateAngel=45\nnFlipType=1\n");
     startWithPhoto();

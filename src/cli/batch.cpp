@@ -152,11 +152,9 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     const QString source = input.path == u"-" ? options.standardInputCopy : input.path;
     const std::unique_ptr<imaging::Photo> photo = imaging::LoadPhoto(
         source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop});
-    const int photoWidth = photo->Width();
-    const int photoHeight = photo->Height();
     result.openSeconds = double(clock.nsecsElapsed()) / 1e9;
-    if (photoWidth <= 0) return say(res::IDS_STRING126, photo->LoadFailure()), result;
-    if (photoHeight <= 0) return say(res::IDS_STRING127, photo->LoadFailure()), result;
+    if (photo->Width() <= 0) return say(res::IDS_STRING126, photo->LoadFailure()), result;
+    if (photo->Height() <= 0) return say(res::IDS_STRING127, photo->LoadFailure()), result;
 
     const std::optional<QUuid> dimension = DimensionFor(options, *photo);
     if (options.frame != 0 || !options.dimension.isEmpty()) {
@@ -164,6 +162,9 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
             !photo->SelectActiveFrame(*dimension, static_cast<uint32_t>(options.frame)))
             return say(res::IDS_STRING121), result;
     }
+    // The chosen frame's own size: pages and icon sizes differ.
+    const int photoWidth = photo->Width();
+    const int photoHeight = photo->Height();
 
     // Sizes as the window's calculator gives them.
     int width = options.width.value_or(photoWidth);

@@ -112,6 +112,10 @@ private:
     /// Handles a drag or drop event that carries a local file; false for others.
     bool TakeFileDrop(QEvent* event);
     void ShowFrames();
+    void ShowPhotoInfo();
+    /// After a frame change: the photo size is the new frame's own; size fields
+    /// still holding the previous frame's size follow it.
+    void TakeActiveFrameSize();
     void RefreshPreview();
     bool FrameEditTarget(int* dimension, int32_t* number) const;
     void OnFrameNumberChanged();

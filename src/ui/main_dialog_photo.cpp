@@ -24,6 +24,10 @@ namespace ui {
 
 namespace {
 
+/// A photo file up to this size is kept in memory once opened; a larger one
+/// is read again from the file opened, and a rewrite of it is noticed.
+constexpr qint64 kKeptPhotoBytes = qint64{512} << 20;
+
 const std::vector<FileFilter>& PhotoFilters() {
     static const std::vector<FileFilter> filters{
         {QStringLiteral("Photo Files (*.bmp;*.gif;*.png;*.tif;*.jpg;*.jpeg;*.ico;*.exif;*.wmf;"
@@ -58,8 +62,12 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     m_store.WriteProfileString(settings::kOption, settings::kLastPhotoFolder,
                                FolderOf(m_photoPath));
     m_photo.reset();
-    m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath)
-                          : imaging::LoadPhoto(m_photoPath, imaging::OpenOptions{m_autoOrient});
+    // The photo's bytes are kept: what is converted is what was opened, even
+    // once the file is rewritten, moved or deleted.
+    imaging::OpenOptions options;
+    options.autoOrient = m_autoOrient;
+    options.keepBytes = kKeptPhotoBytes;
+    m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath) : imaging::LoadPhoto(m_photoPath, options);
     RefreshPreview();
 
     m_outputFile = imaging::DefaultOutputFile(m_outputFolder, m_photoPath);
@@ -74,10 +82,7 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_photoHeight));
     GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(true);
     GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(true);
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_PHOTO_INFO))
-        ->setText(FormatMessage(QStringLiteral("%s %d * %d"),
-                                {imaging::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
-                                 QString::number(m_photoHeight)}));
+    ShowPhotoInfo();
     ShowFrames();
     CheckPositionAgainstPhoto();
 }
@@ -156,9 +161,32 @@ void MainDialog::OnFrameNumberChanged() {
         SetFieldText(IDC_EDIT_FRAME_NUMBER, QString::number(count - 1));
         return;
     }
-    m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
-                               static_cast<uint32_t>(number));
+    if (m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
+                                   static_cast<uint32_t>(number)))
+        TakeActiveFrameSize();
     RefreshPreview();
+}
+
+void MainDialog::TakeActiveFrameSize() {
+    const int32_t previousWidth = m_photoWidth;
+    const int32_t previousHeight = m_photoHeight;
+    m_photoWidth = m_photo->Width();
+    m_photoHeight = m_photo->Height();
+    if (m_photoWidth == previousWidth && m_photoHeight == previousHeight) return;
+    // Sizes still as the previous frame gave them follow this one; typed ones stay.
+    if (FieldText(IDC_EDIT_OUTPUT_WIDTH) == QString::number(previousWidth) &&
+        FieldText(IDC_EDIT_OUTPUT_HEIGHT) == QString::number(previousHeight)) {
+        SetFieldText(IDC_EDIT_OUTPUT_WIDTH, QString::number(m_photoWidth));
+        SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_photoHeight));
+    }
+    ShowPhotoInfo();
+}
+
+void MainDialog::ShowPhotoInfo() {
+    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_PHOTO_INFO))
+        ->setText(FormatMessage(QStringLiteral("%s %d * %d"),
+                                {imaging::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
+                                 QString::number(m_photoHeight)}));
 }
 
 void MainDialog::OnFrameNumberLeft() {
@@ -167,8 +195,9 @@ void MainDialog::OnFrameNumberLeft() {
     if (!FrameEditTarget(&dimension, &number)) return;
     if (number >= 0 &&
         number < static_cast<int64_t>(m_frameCounts[static_cast<size_t>(dimension)])) {
-        m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
-                                   static_cast<uint32_t>(number));
+        if (m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
+                                       static_cast<uint32_t>(number)))
+            TakeActiveFrameSize();
         RefreshPreview();
         return;
     }
