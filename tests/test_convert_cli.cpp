@@ -275,6 +275,47 @@ TEST_F(ConvertCliTest, TheReadmeExampleRunsAsWritten) {
     }
 }
 
+TEST_F(ConvertCliTest, UprightTextReadsAsOnAPhotoThatWasNeverTurned) {
+    start();
+    // Red text at 10,10 on a turned and mirrored white photo, and on one of the
+    // turned size that is not turned: the same ink at the same place.
+    const QString wide =
+        fixtures::SolidPhoto(temp, QStringLiteral("wide.png"), 200, 100, Qt::white);
+    const QString tall =
+        fixtures::SolidPhoto(temp, QStringLiteral("tall.png"), 100, 200, Qt::white);
+    const QStringList text{QStringLiteral("--text"),     QStringLiteral("Tessiva"),
+                           QStringLiteral("--color"),    QStringLiteral("red"),
+                           QStringLiteral("--position"), QStringLiteral("10,10")};
+    const QString turned = temp.file(QStringLiteral("turned.tif"));
+    const QString plain = temp.file(QStringLiteral("plain.tif"));
+    ASSERT_EQ(
+        runCli(text + QStringList{wide, QStringLiteral("-r"), QStringLiteral("90"),
+                                  QStringLiteral("-f"), QStringLiteral("horizontal"),
+                                  QStringLiteral("--text-upright"), QStringLiteral("-o"), turned})
+            .exitCode,
+        0);
+    ASSERT_EQ(runCli(text + QStringList{tall, QStringLiteral("-o"), plain}).exitCode, 0);
+    EXPECT_EQ(Difference(turned, plain), 0.0);
+    // The window, with the stored choice, writes the same.
+    platform.openChoices = {wide};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    dialog->OnCommand(IDM_TEXT_UPRIGHT);
+    QFont font = QFont();
+    font.setPixelSize(13);
+    platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
+    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva"));
+    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("10"));
+    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("10"));
+    const QString window = temp.file(QStringLiteral("window.tif"));
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(window);
+    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    EXPECT_EQ(Difference(window, plain), 0.0);
+    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nTextUpright")), 1);
+}
+
 TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
     const QString broken = temp.write(QStringLiteral("kaputt.jpg"), "kaputt");
     const Run run = runCli({QStringLiteral("--language"), QStringLiteral("German"), broken});

@@ -53,14 +53,16 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     rightClick(surface());
     ASSERT_EQ(platform.shownMenus.size(), 1u);
     const auto& menu = platform.shownMenus[0];
-    ASSERT_EQ(menu.size(), 5u);
+    ASSERT_EQ(menu.size(), 7u);
     EXPECT_EQ(menu[0].text, QStringLiteral("Sprache"));
     EXPECT_EQ(menu[1].text, QStringLiteral("Schriftart der Oberfläche"));
     EXPECT_EQ(menu[1].id, IDM_POPUPMENU_FONT);
     EXPECT_EQ(menu[2].text, QStringLiteral("In sRGB umwandeln"));
     EXPECT_EQ(menu[3].text, QStringLiteral("Nach Kameraausrichtung aufrichten"));
-    EXPECT_EQ(menu[4].text, QStringLiteral("Über Tessiva"));
-    EXPECT_EQ(menu[4].id, IDM_ABOUT);
+    EXPECT_EQ(menu[4].text, QStringLiteral("Text bleibt aufrecht"));
+    EXPECT_EQ(menu[5].text, QStringLiteral("Ergebnis zeigen"));
+    EXPECT_EQ(menu[6].text, QStringLiteral("Über Tessiva"));
+    EXPECT_EQ(menu[6].id, IDM_ABOUT);
 
     const auto& languages = menu[0].submenu;
     ASSERT_EQ(languages.size(), 5u);
@@ -95,7 +97,7 @@ TEST_F(LanguageDialogTest, WithoutLanguageFilesTheLanguageListIsEmpty) {
     EXPECT_EQ(platform.shownMenus[0][0].text, QStringLiteral("Language"));
     EXPECT_TRUE(platform.shownMenus[0][0].submenu.empty());
     EXPECT_EQ(platform.shownMenus[0][1].text, QStringLiteral("Font"));
-    EXPECT_EQ(platform.shownMenus[0][4].text, QStringLiteral("About"));
+    EXPECT_EQ(platform.shownMenus[0][6].text, QStringLiteral("About"));
 }
 
 TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {

@@ -18,6 +18,8 @@ inline const QString kRotateAngle = QStringLiteral("nRotateAngel");  // sic: the
 inline const QString kFlipType = QStringLiteral("nFlipType");
 inline const QString kConvertToSrgb = QStringLiteral("nConvertToSrgb");
 inline const QString kAutoOrient = QStringLiteral("nAutoOrient");
+inline const QString kTextUpright = QStringLiteral("nTextUpright");
+inline const QString kShowResult = QStringLiteral("nShowResult");
 inline const QString kCurrentColor = QStringLiteral("nCurrentColor");
 
 inline const QString kDefaultLanguage = QStringLiteral("english");

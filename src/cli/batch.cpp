@@ -190,6 +190,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     order.font = options.font;
     order.colour = options.colour;
     order.position = options.position;
+    order.textUpright = options.textUpright;
     order.outputPath = result.output;
     order.outputDevice = toDevice ? options.outputDevice : nullptr;
     order.colours =

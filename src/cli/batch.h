@@ -29,8 +29,9 @@ struct Options {
     QFont font;
     QColor colour = Qt::black;
     QPoint position;
-    QString output;     // one input only; "-" is standard output
-    QString outputDir;  // empty: beside each input
+    bool textUpright = false;  // text drawn after the turn, placed in the output's frame
+    QString output;            // one input only; "-" is standard output
+    QString outputDir;         // empty: beside each input
     QString nameTemplate = QStringLiteral("{stem}_out.tif");
     bool overwrite = false;
     bool skipExisting = false;          // an input whose output exists is skipped, not failed

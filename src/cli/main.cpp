@@ -107,6 +107,7 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
             options.position = QPoint(xy[0].trimmed().toInt(&okX), xy[1].trimmed().toInt(&okY));
         if (!okX || !okY) Fail(QStringLiteral("--position wants X,Y"));
     }
+    options.textUpright = parser.isSet(QStringLiteral("text-upright"));
     options.output = parser.value(QStringLiteral("output"));
     options.outputDir = parser.value(QStringLiteral("output-dir"));
     if (!options.output.isEmpty() && (options.inputs.size() > 1 || fromList))
@@ -295,9 +296,12 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("Colour of the text: a name or #RRGGBB (default black)."),
          QStringLiteral("COLOUR")},
         {QStringLiteral("position"),
-         QStringLiteral(
-             "Top-left corner of the text in output pixels, before turning (default 0,0)."),
+         QStringLiteral("Top-left corner of the text in output pixels, before turning (default "
+                        "0,0); with --text-upright, in the turned output."),
          QStringLiteral("X,Y")},
+        {QStringLiteral("text-upright"),
+         QStringLiteral("Write the text after turning and mirroring, so that it reads upright "
+                        "(default: the text turns and mirrors with the photo).")},
         {{QStringLiteral("o"), QStringLiteral("output")},
          QStringLiteral("Output file, for a single input."),
          QStringLiteral("FILE")},

@@ -34,6 +34,8 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {32772, u"IDM_POPUPMENU_FONT"},
     {32773, u"IDM_CONVERT_TO_SRGB"},
     {32774, u"IDM_AUTO_ORIENT"},
+    {32775, u"IDM_SHOW_RESULT"},
+    {32776, u"IDM_TEXT_UPRIGHT"},
     {102, u"IDS_LANGUAGE"},
     {105, u"IDS_MESSAGE_ERROR"},
     {119, u"IDS_MESSAGE_WARNING"},

@@ -27,19 +27,24 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     // The frame decodes as the TIFF is written: what the later steps have to
     // say waits until it has, since a frame that fails says only that.
     std::vector<StepFailure> later;
-    if (!order.text.isEmpty()) {
-        const QSize size(order.width, order.height);
+    // The text lies on the bitmap as it is then: before the turn it turns with
+    // the photo; upright, it is placed in the output's own frame.
+    const auto drawText = [&] {
+        if (order.text.isEmpty()) return;
+        const QSize size(bitmap->Width(), bitmap->Height());
         const overlay::PositionFit fit = overlay::FitOf(order.position, size);
         if (fit.x != overlay::Fit::Inside) later.push_back({Step::TextX, {}});
         if (fit.y != overlay::Fit::Inside) later.push_back({Step::TextY, {}});
         bitmap->DrawText(order.text, order.font, order.colour,
                          overlay::Corrected(order.position, size));
-    }
+    };
+    if (!order.textUpright) drawText();
     // An unknown angle or flip (a hand-edited store) turns nothing at all.
     if (!IsKnownAngle(order.angle)) later.push_back({Step::Angle, {}});
     if (!bitmap->RotateFlip(
             RotateFlipFor(order.angle, order.flipType).value_or(RotateNoneFlipNone)))
         later.push_back({Step::RotateFlip, bitmap->Error()});
+    if (order.textUpright) drawText();
     const bool saved = order.outputDevice ? bitmap->WriteTiff(*order.outputDevice)
                                           : bitmap->SaveTiff(order.outputPath);
     if (!saved && bitmap->PixelsFailed()) {

@@ -42,7 +42,8 @@ struct ConversionOrder {
     QString text;      // nothing drawn when empty
     QFont font;
     QColor colour = Qt::black;
-    QPoint position;  // top-left of the text in output pixels, before turning
+    QPoint position;           // top-left of the text in output pixels, before turning ...
+    bool textUpright = false;  // ... or after it, the text then drawn upright
     QString outputPath;
     QIODevice* outputDevice = nullptr;  // written here instead of outputPath when set
     ColourHandling colours = ColourHandling::KeepStored;

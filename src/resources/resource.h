@@ -65,6 +65,8 @@ inline constexpr int IDM_ABOUT = 32771;
 inline constexpr int IDM_POPUPMENU_FONT = 32772;
 inline constexpr int IDM_CONVERT_TO_SRGB = 32773;
 inline constexpr int IDM_AUTO_ORIENT = 32774;
+inline constexpr int IDM_SHOW_RESULT = 32775;
+inline constexpr int IDM_TEXT_UPRIGHT = 32776;
 inline constexpr int ID_LANGUAGE_FIRST = 45400;
 inline constexpr int ID_LANGUAGE_LAST = 46399;
 

@@ -93,6 +93,8 @@ MainDialog::MainDialog(app::SettingsStore& store, PlatformServices& platform, QW
         m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
     m_convertToSrgb = m_store.GetProfileInt(settings::kOption, settings::kConvertToSrgb, 0) != 0;
     m_autoOrient = m_store.GetProfileInt(settings::kOption, settings::kAutoOrient, 0) != 0;
+    m_textUpright = m_store.GetProfileInt(settings::kOption, settings::kTextUpright, 0) != 0;
+    m_showResult = m_store.GetProfileInt(settings::kOption, settings::kShowResult, 0) != 0;
 }
 
 MainDialog::~MainDialog() {
@@ -305,6 +307,8 @@ void MainDialog::OnCommand(int id) {
     if (id == IDM_POPUPMENU_FONT) OnPopupMenuFont();
     if (id == IDM_CONVERT_TO_SRGB) ToggleStoredChoice(m_convertToSrgb, settings::kConvertToSrgb);
     if (id == IDM_AUTO_ORIENT) ToggleStoredChoice(m_autoOrient, settings::kAutoOrient);
+    if (id == IDM_TEXT_UPRIGHT) ToggleStoredChoice(m_textUpright, settings::kTextUpright);
+    if (id == IDM_SHOW_RESULT) ToggleStoredChoice(m_showResult, settings::kShowResult);
 }
 
 void MainDialog::ToggleStoredChoice(bool& choice, const QString& key) {
@@ -325,6 +329,8 @@ void MainDialog::ShowPopupMenu(const QPoint& point) {
     for (QAction* item : popup->actions()) {
         if (item->data().toInt() == IDM_CONVERT_TO_SRGB) item->setChecked(m_convertToSrgb);
         if (item->data().toInt() == IDM_AUTO_ORIENT) item->setChecked(m_autoOrient);
+        if (item->data().toInt() == IDM_TEXT_UPRIGHT) item->setChecked(m_textUpright);
+        if (item->data().toInt() == IDM_SHOW_RESULT) item->setChecked(m_showResult);
     }
     if (const int command = m_platform.TrackPopupMenu(*popup, mapToGlobal(point)))
         OnCommand(command);

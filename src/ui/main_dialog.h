@@ -175,6 +175,8 @@ private:
     font::ColorRef m_textColour = 0;
     bool m_convertToSrgb = false;  // else stored colour values, the profile carried
     bool m_autoOrient = false;     // photos opened upright by the camera's orientation
+    bool m_textUpright = false;    // text drawn after the turn, in the output's frame
+    bool m_showResult = false;     // the picture frame shows the result, not the photo
 };
 
 }  // namespace ui

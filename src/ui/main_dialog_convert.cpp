@@ -70,6 +70,7 @@ void MainDialog::ConvertPhoto() {
     order.font = QFontFromLogFont(m_textFont);
     order.colour = ColorFromColorRef(m_textColour);
     order.position = TypedTextPosition();
+    order.textUpright = m_textUpright;
     order.outputPath = m_outputPath;
     order.colours =
         m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
@@ -91,8 +92,11 @@ void MainDialog::ConvertPhoto() {
 void MainDialog::OnTextPositionLeft(int controlId) {
     if (m_photoPath.isEmpty() || !CheckOutputSize()) return;
     const bool isX = controlId == IDC_EDIT_TEXT_X;
+    // Upright text is placed in the output as turned.
+    const bool turned = m_textUpright && (m_rotateAngle == 90 || m_rotateAngle == 270);
+    const QSize output(m_outputWidth, m_outputHeight);
     const overlay::PositionFit fit =
-        overlay::FitOf(TypedTextPosition(), QSize(m_outputWidth, m_outputHeight));
+        overlay::FitOf(TypedTextPosition(), turned ? output.transposed() : output);
     if ((isX ? fit.x : fit.y) != overlay::Fit::Inside) {
         Message(g_Language.GetString(isX ? IDS_STRING123 : IDS_STRING124),
                 g_Language.GetString(IDS_MESSAGE_ERROR));

@@ -27,6 +27,8 @@ std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent) {
     AddCommand(*popup, "Font", IDM_POPUPMENU_FONT);
     AddCommand(*popup, "Convert to sRGB", IDM_CONVERT_TO_SRGB)->setCheckable(true);
     AddCommand(*popup, "Upright by camera orientation", IDM_AUTO_ORIENT)->setCheckable(true);
+    AddCommand(*popup, "Text stays upright", IDM_TEXT_UPRIGHT)->setCheckable(true);
+    AddCommand(*popup, "Show the result", IDM_SHOW_RESULT)->setCheckable(true);
     AddCommand(*popup, "About", IDM_ABOUT);
     return root;
 }
