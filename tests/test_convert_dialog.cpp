@@ -1,6 +1,10 @@
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
+#include <QProgressDialog>
+#include <QTimer>
 #include <vips/vips8>
 
 #include "app/base_folder.h"
@@ -193,6 +197,29 @@ TEST_F(ConvertDialogTest, ThePhotoConvertedIsTheOneOpenedWhateverBecomesOfItsFil
         platform.texts(),
         std::vector<QString>{QStringLiteral("%1 exists. Do you want to replace it?").arg(pages)});
     EXPECT_TRUE(QFile::exists(output));
+}
+
+TEST_F(ConvertDialogTest, AConversionThatTakesAWhileShowsItsProgressAndStops) {
+    startWithPhoto();
+    temp.write(QStringLiteral("out.tif"), "the older output");
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("15000"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("15000"));
+    bool shown = false;
+    QTimer::singleShot(900, [&] {
+        auto* progress = dialog->findChild<QProgressDialog*>();
+        shown = progress && progress->isVisible();
+        if (progress) progress->cancel();
+    });
+    platform.answers = {MsgResult::Yes};
+    QElapsedTimer clock;
+    clock.start();
+    convert();
+    EXPECT_TRUE(shown);
+    EXPECT_LT(clock.elapsed(), 5000);         // stopped, not finished
+    EXPECT_EQ(platform.messages.size(), 1u);  // the question only
+    EXPECT_EQ(fixtures::Bytes(output), QByteArray("the older output"));
+    EXPECT_EQ(QDir(temp.path()).entryList({QStringLiteral("*.tif*")}, QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("out.tif")});
 }
 
 TEST_F(ConvertDialogTest, AnUnknownStoredAngleConvertsUnturned) {

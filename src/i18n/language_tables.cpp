@@ -62,6 +62,8 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {135, u"IDS_STRING135"},
     {136, u"IDS_STRING136"},
     {137, u"IDS_STRING137"},
+    {138, u"IDS_STRING138"},
+    {139, u"IDS_STRING139"},
 });
 
 // Identifiers, code pages and abbreviations as the platform publishes them.

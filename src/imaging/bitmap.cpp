@@ -178,29 +178,42 @@ int TakeRows(VipsRegion* region, VipsRect* area, void* user) {
     return 0;
 }
 
-/// Stops the computation of an image once a flag is set: libvips checks it
-/// between the pieces it computes, so a stop takes effect within moments.
-class StopWatch {
+/// Watches the computation of an image: stops it once a flag is set (libvips
+/// checks between the pieces it computes, so a stop takes effect within
+/// moments) and tells how far it got, as @p base plus @p span times its share done.
+class ComputationWatch {
 public:
-    StopWatch(const VImage& image, const std::atomic<bool>* stop) : m_image(image) {
-        if (!stop) return;
+    ComputationWatch(const VImage& image, const std::atomic<bool>* stop, std::atomic<int>* progress,
+                     int base, int span)
+        : m_image(image), m_stop(stop), m_progress(progress), m_base(base), m_span(span) {
+        if (!stop && !progress) return;
         vips_image_set_progress(m_image.get_image(), TRUE);
-        m_handler = g_signal_connect(m_image.get_image(), "eval", G_CALLBACK(OnEval),
-                                     const_cast<std::atomic<bool>*>(stop));
+        m_handler = g_signal_connect(m_image.get_image(), "eval", G_CALLBACK(OnEval), this);
     }
-    ~StopWatch() {
+    ~ComputationWatch() {
         if (m_handler) g_signal_handler_disconnect(m_image.get_image(), m_handler);
     }
-    StopWatch(const StopWatch&) = delete;
-    StopWatch& operator=(const StopWatch&) = delete;
+    ComputationWatch(const ComputationWatch&) = delete;
+    ComputationWatch& operator=(const ComputationWatch&) = delete;
 
 private:
-    static void OnEval(VipsImage* image, VipsProgress*, gpointer stop) {
-        if (*static_cast<const std::atomic<bool>*>(stop)) vips_image_set_kill(image, TRUE);
+    static void OnEval(VipsImage* image, VipsProgress* progress, gpointer user) {
+        const auto* watch = static_cast<const ComputationWatch*>(user);
+        if (watch->m_stop && *watch->m_stop) vips_image_set_kill(image, TRUE);
+        if (watch->m_progress)
+            *watch->m_progress = watch->m_base + watch->m_span * progress->percent / 100;
     }
     VImage m_image;
+    const std::atomic<bool>* m_stop;
+    std::atomic<int>* m_progress;
+    int m_base;
+    int m_span;
     gulong m_handler = 0;
 };
+
+/// Shares of the progress: a turn computes the pixels whole first, then the
+/// file is written.
+constexpr int kTurnShare = 90;
 
 }  // namespace
 
@@ -214,7 +227,9 @@ struct Bitmap::Impl {
     std::vector<PendingStep> steps;
     Limits limits;
     const std::atomic<bool>* stop = nullptr;
+    std::atomic<int>* progress = nullptr;
     bool strict = false;
+    bool turned = false;  // the last computation held the pixels whole to turn them
 
     bool Stopped() const { return stop && *stop; }
 
@@ -223,6 +238,7 @@ struct Bitmap::Impl {
     VImage Compute(std::vector<TextPatch>& text) {
         VImage pixels = read && rebuild ? rebuild() : image;
         read = true;
+        turned = false;
         int turn = RotateNoneFlipNone;
         const auto takeTurn = [&] {
             if (turn == RotateNoneFlipNone) return;
@@ -238,7 +254,8 @@ struct Bitmap::Impl {
                                        .arg(limits.maxMemory >> 20)
                                        .toStdString());
             size_t bytes = 0;
-            const StopWatch watch(pixels, stop);
+            const ComputationWatch watch(pixels, stop, progress, 0, kTurnShare);
+            turned = true;
             auto* held = static_cast<uint8_t*>(pixels.write_to_memory(&bytes));
             for (const TextPatch& patch : text)
                 Paint(patch, held, 0, pixels.height(), pixels.width());
@@ -345,6 +362,7 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
         m_impl->profile = profile;
         m_impl->limits = options.limits;
         m_impl->stop = options.stop;
+        m_impl->progress = options.progress;
         m_impl->strict = options.strict;
         m_impl->steps.clear();
         m_impl->steps.push_back({std::nullopt, RotateFlipForOrientation(frame->orientation)});
@@ -426,7 +444,8 @@ bool Bitmap::Write(QIODevice& out, bool streamed) {
         StripAssembly assembly{writer, text, Width(), Height(), {}, 0, false};
         assembly.strip.reserve(size_t(Width()) * 3 * size_t(writer.RowsPerStrip()));
         // Pixels are computed on the library's threads while strips compress on ours.
-        const StopWatch watch(pixels, m_impl->stop);
+        const int base = m_impl->turned ? kTurnShare : 0;
+        const ComputationWatch watch(pixels, m_impl->stop, m_impl->progress, base, 100 - base);
         if (vips_sink_disc(pixels.get_image(), TakeRows, &assembly) != 0 &&
             !assembly.writerFailed) {
             m_pixelsFailed = true;

@@ -26,6 +26,7 @@ struct DrawOptions {
     bool strict = false;                      // fail at the first damage the decoder notices
     Limits limits;                            // for what is held whole
     const std::atomic<bool>* stop = nullptr;  // set to give up
+    std::atomic<int>* progress = nullptr;     // set to the share done, in percent
 };
 
 /// Rotations and flips as the platform numbers them: rotate clockwise first,

@@ -20,7 +20,7 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     }
     if (!bitmap->SetResolution(photo.HorizontalResolution())) notify({Step::SetResolution, {}});
     if (!bitmap->DrawScaled(photo, DrawOptions{order.colours, order.background, order.strict,
-                                               order.limits, order.stop})) {
+                                               order.limits, order.stop, order.progress})) {
         notify({Step::Scale, bitmap->Error(), bitmap->Damaged()});
         return false;
     }

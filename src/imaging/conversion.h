@@ -51,6 +51,7 @@ struct ConversionOrder {
     bool strict = false;                      // fail at the first damage the decoder notices
     Limits limits;                            // for what is held whole
     const std::atomic<bool>* stop = nullptr;  // set to give up: the conversion fails, "stopped"
+    std::atomic<int>* progress = nullptr;     // set to the share done, in percent
 };
 
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,

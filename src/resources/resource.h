@@ -103,5 +103,7 @@ inline constexpr int IDS_STRING134 = 134;  // interrupted
 inline constexpr int IDS_STRING135 = 135;  // output collision
 inline constexpr int IDS_STRING136 = 136;  // damaged photo
 inline constexpr int IDS_STRING137 = 137;  // skipped count
+inline constexpr int IDS_STRING138 = 138;  // converting, in the progress
+inline constexpr int IDS_STRING139 = 139;  // the button that stops a conversion
 
 }  // namespace res

@@ -8,7 +8,7 @@
 namespace res {
 namespace {
 
-constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 33> kStrings{{
     {IDS_ABOUTBOX, "&About Tessiva"},
     {IDS_LANGUAGE, "English"},
     {IDS_MESSAGE_ERROR, "Error"},
@@ -42,6 +42,8 @@ constexpr std::array<std::pair<int, const char*>, 31> kStrings{{
     {IDS_STRING135, "would overwrite %s, written for %s"},
     {IDS_STRING136, "warning: the photo is damaged; converted what could be read"},
     {IDS_STRING137, "%d skipped"},
+    {IDS_STRING138, "Converting the photo..."},
+    {IDS_STRING139, "Stop"},
 }};
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "messages/step_messages.h"
 #include "overlay/text_position.h"
 #include "resources/resource.h"
+#include "ui/conversion_run.h"
 #include "ui/main_dialog.h"
 #include "ui/main_dialog_names.h"
 
@@ -74,7 +75,13 @@ void MainDialog::ConvertPhoto() {
     order.outputPath = m_outputPath;
     order.colours =
         m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
-    imaging::RunConversion(*m_photo, order, [this](const imaging::StepFailure& failure) {
+    // The work runs beside the window; what it has to say is said once it is done.
+    const ConversionOutcome outcome = RunWithoutFreezing(
+        *this, *m_photo, order,
+        {g_Language.GetString(IDS_STRING138), g_Language.GetString(IDS_STRING139)});
+    // Stopped by the user, who needs no word of it: the older output stands.
+    if (outcome.stopped) return;
+    for (const imaging::StepFailure& failure : outcome.failures) {
         const QString title = failure.step == imaging::Step::Save
                                   ? m_outputPath
                                   : g_Language.GetString(IDS_MESSAGE_ERROR);
@@ -86,7 +93,7 @@ void MainDialog::ConvertPhoto() {
             SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
         if (failure.step == imaging::Step::TextY)
             SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
-    });
+    }
 }
 
 void MainDialog::OnTextPositionLeft(int controlId) {

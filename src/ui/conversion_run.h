@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "imaging/conversion.h"
+
+class QWidget;
+
+namespace ui {
+
+/// What a conversion came to: whether the TIFF was written, and each failure
+/// or correction in the order it happened.
+struct ConversionOutcome {
+    bool saved = false;
+    bool stopped = false;  // the user stopped it
+    std::vector<imaging::StepFailure> failures;
+};
+
+/// The words of the progress shown while a conversion takes a while.
+struct ProgressWords {
+    QString label;  // what is going on
+    QString stop;   // the button that stops it
+};
+
+/// Runs @p order on @p photo on a thread of its own and returns when it has
+/// finished. Meanwhile @p window keeps painting but takes no input (clicks and
+/// keys are dropped, not queued), and once the work has taken half a second
+/// a progress dialog shows how far it got, with a button that stops it; a
+/// stopped conversion leaves no file and the older output as it was.
+ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& photo,
+                                     imaging::ConversionOrder order, const ProgressWords& words);
+
+}  // namespace ui
