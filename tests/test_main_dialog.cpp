@@ -3,6 +3,7 @@
 
 #include "app/base_folder.h"
 #include "dialog_fixture.h"
+#include "ui/black_frame.h"
 
 using namespace res;
 
@@ -85,6 +86,9 @@ TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
     EXPECT_TRUE(button(IDC_RADIO_FLIP_VERTICAL)->isChecked());
     EXPECT_EQ(dialog->RotateAngle(), 270);
     EXPECT_EQ(dialog->FlipType(), 2);
+    // Remembered, the turn is marked on the picture frame from the start.
+    EXPECT_EQ(static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->badge(),
+              QStringLiteral("270\u00B0 \u21C5"));
     EXPECT_EQ(dialog->TextFont().lfFaceName, firstFont.lfFaceName);
     EXPECT_EQ(dialog->TextFont().lfHeight, firstFont.lfHeight);
 }

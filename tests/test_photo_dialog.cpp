@@ -141,6 +141,30 @@ TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     EXPECT_NE(dialog->GetPhoto(), nullptr);
 }
 
+TEST_F(PhotoDialogTest, TheResultPreviewFollowsTheFieldsAtOnce) {
+    start();
+    dialog->OnCommand(IDM_SHOW_RESULT);
+    open(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 400, 200, Qt::green));
+    const auto drawnSize = [&] {  // the picture drawn on the dialog's background
+        const QImage& image = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
+        const QColor background = dialog->palette().color(QPalette::Window);
+        QRect drawn;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != background) drawn |= QRect(x, y, 1, 1);
+        return drawn.size();
+    };
+    const QSize wide = drawnSize();
+    EXPECT_NEAR(double(wide.width()) / wide.height(), 2.0, 0.05);  // not stretched to the frame
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("100"));   // typed, not calculated
+    const QSize narrow = drawnSize();
+    EXPECT_NEAR(double(narrow.width()) / narrow.height(), 0.5, 0.05);
+    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    const QSize turned = drawnSize();
+    EXPECT_NEAR(double(turned.width()) / turned.height(), 2.0, 0.05);
+    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nShowResult")), 1);
+}
+
 TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     start();
     open(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 30, 20, Qt::green));

@@ -116,6 +116,28 @@ double Psnr(const VImage& a, const VImage& b) {
     return mse <= 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
+/// The result preview as the picture frame shows it (a screenshot of the
+/// frame) against @p output scaled to the picture the preview draws: the
+/// output's proportions, fitted and centred.
+double PreviewPsnr(QWidget& frame, const VImage& output) {
+    const QImage shot = frame.grab().toImage().convertToFormat(QImage::Format_RGB888);
+    const double scale =
+        std::min(double(shot.width()) / output.width(), double(shot.height()) / output.height());
+    const QSize drawn(int(std::lround(output.width() * scale)),
+                      int(std::lround(output.height() * scale)));
+    const QImage picture = shot.copy(QRect(
+        QPoint((shot.width() - drawn.width()) / 2, (shot.height() - drawn.height()) / 2), drawn));
+    QByteArray rows;
+    for (int y = 0; y < picture.height(); ++y)
+        rows.append(reinterpret_cast<const char*>(picture.constScanLine(y)), picture.width() * 3);
+    const VImage shown = VImage::new_from_memory(rows.data(), size_t(rows.size()), picture.width(),
+                                                 picture.height(), 3, VIPS_FORMAT_UCHAR);
+    const VImage expected =
+        output.resize(double(drawn.width()) / output.width(),
+                      VImage::option()->set("vscale", double(drawn.height()) / output.height()));
+    return Psnr(shown.copy_memory(), expected.cast(VIPS_FORMAT_UCHAR));
+}
+
 /// Pixels of pure caption red, which the scene never holds.
 int CaptionPixels(const VImage& image) {
     const VImage red = (image[0] > 235) & (image[1] < 30) & (image[2] < 30);
@@ -290,6 +312,7 @@ TEST_F(RealPhotoTest, A24MegapixelPhotoWithTextTurnsAndFlipsAlikeInWindowAndComm
     const int flips[] = {IDC_RADIO_FLIP_NO, IDC_RADIO_FLIP_HORIZONTAL, IDC_RADIO_FLIP_VERTICAL};
     const char* flipNames[] = {"none", "horizontal", "vertical"};
     std::optional<VImage> upright;
+    dialog->OnCommand(IDM_SHOW_RESULT);  // the picture frame shows the result
     for (int a = 0; a < 4; ++a) {
         for (int f = 0; f < 3; ++f) {
             SCOPED_TRACE(a * 90);
@@ -318,6 +341,8 @@ TEST_F(RealPhotoTest, A24MegapixelPhotoWithTextTurnsAndFlipsAlikeInWindowAndComm
             EXPECT_EQ((window - expected).abs().max(), 0.0);
             EXPECT_EQ((cli - window).abs().max(), 0.0);
             EXPECT_GT(CaptionPixels(window), 1000);
+            // What the window showed before converting is what came out.
+            EXPECT_GE(PreviewPsnr(*item(IDC_STATIC_PICTURE), window), 30.0);
         }
     }
     EXPECT_TRUE(platform.messages.empty());

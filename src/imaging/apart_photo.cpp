@@ -67,6 +67,10 @@ public:
           m_autoOrient(options.autoOrient),
           m_probe(probe) {}
 
+    void SetUpright(bool upright) override {
+        if (upright != m_autoOrient) m_preview.reset();
+        m_autoOrient = upright;
+    }
     int Width() const override { return Swapped() ? m_probe.height : m_probe.width; }
     int Height() const override { return Swapped() ? m_probe.width : m_probe.height; }
     std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }

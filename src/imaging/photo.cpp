@@ -91,12 +91,14 @@ bool PngStoresResolution(const OpenedFile& file) {
 class VipsPhoto final : public Photo {
 public:
     VipsPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, QUuid dimension,
-              uint32_t frames, std::optional<TiffPageIndex> pages, VImage frame, int orientation)
+              uint32_t frames, std::optional<TiffPageIndex> pages, VImage frame,
+              int storedOrientation, bool upright)
         : m_frames(
               std::make_shared<Frames>(Frames{std::move(file), kind, frames, std::move(pages)})),
           m_dimension(dimension),
           m_frame(std::move(frame)),
-          m_orientation(orientation) {}
+          m_storedOrientation(storedOrientation),
+          m_orientation(upright ? storedOrientation : 1) {}
 
     int Width() const override {
         return SwapsSides(m_orientation) ? m_frame.height() : m_frame.width();
@@ -122,6 +124,12 @@ public:
         } catch (const vips::VError&) {
             return false;
         }
+    }
+
+    void SetUpright(bool upright) override {
+        const int orientation = upright ? m_storedOrientation : 1;
+        if (orientation != m_orientation) m_preview.reset();
+        m_orientation = orientation;
     }
 
     QImage Preview(const QSize& size) override {
@@ -219,7 +227,8 @@ private:
     QUuid m_dimension;
     uint32_t m_active = 0;
     VImage m_frame;
-    int m_orientation;  // the turn that sets the stored frames upright; 1 for none
+    int m_storedOrientation;  // the camera's orientation tag; 1 for none
+    int m_orientation;        // the turn that sets the stored frames upright; 1 for none
     std::optional<QImage> m_preview;
     uint32_t m_previewFrame = 0;
     QSize m_previewSize;
@@ -242,9 +251,9 @@ private:
     QString m_reason;
 };
 
-/// The turn that sets @p frame upright when @p options ask for it; 1 for none.
-int OrientationOf(const VImage& frame, const OpenOptions& options) {
-    if (!options.autoOrient || !frame.get_typeof(VIPS_META_ORIENTATION)) return 1;
+/// The camera's orientation tag of @p frame; 1 for none.
+int OrientationOf(const VImage& frame) {
+    if (!frame.get_typeof(VIPS_META_ORIENTATION)) return 1;
     const int orientation = frame.get_int(VIPS_META_ORIENTATION);
     return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
@@ -298,7 +307,8 @@ std::unique_ptr<Photo> LoadInProcess(std::shared_ptr<const OpenedFile> file, Pho
                                     ? kFrameDimensionTime
                                     : kFrameDimensionPage;
         return std::make_unique<VipsPhoto>(std::move(file), kind, dimension, frames,
-                                           std::move(pages), first, OrientationOf(first, options));
+                                           std::move(pages), first, OrientationOf(first),
+                                           options.autoOrient);
     } catch (const vips::VError& error) {
         return MakeUndecodedPhoto(LibraryError(error));
     }

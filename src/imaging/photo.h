@@ -72,6 +72,9 @@ public:
     /// The active frame scaled to exactly @p size, ignoring its proportions;
     /// a null image when it cannot be made.
     virtual QImage Preview(const QSize& size) = 0;
+    /// Sets the photo upright by the camera's orientation tag, or back as
+    /// stored; its size, preview and frames follow.
+    virtual void SetUpright(bool upright) { (void)upright; }
     /// Horizontal resolution in dots per inch; 96 when the file stores none.
     virtual double HorizontalResolution() const = 0;
     /// The active frame's pixels, for the imaging layer to scale to the use's

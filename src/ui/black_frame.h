@@ -16,12 +16,16 @@ public:
     /// the black frame alone.
     void setImage(const QImage& image);
     const QImage& image() const { return m_image; }
+    /// A short mark drawn in a corner over the image (empty for none).
+    void setBadge(const QString& badge);
+    const QString& badge() const { return m_badge; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QImage m_image;
+    QString m_badge;
 };
 
 }  // namespace ui

@@ -76,9 +76,9 @@ ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& phot
     order.progress = &progress;
     ConversionOutcome outcome;
     const std::unique_ptr<QThread> worker(QThread::create([&] {
-        outcome.saved = imaging::RunConversion(photo, order, [&](const imaging::StepFailure& failure) {
-            outcome.failures.push_back(failure);
-        });
+        outcome.saved = imaging::RunConversion(
+            photo, order,
+            [&](const imaging::StepFailure& failure) { outcome.failures.push_back(failure); });
     }));
 
     QProgressDialog shown(words.label, words.stop, 0, 100, &window);

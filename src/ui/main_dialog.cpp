@@ -145,6 +145,13 @@ void MainDialog::ConnectHandlers() {
     }
     GetDlgItem(IDC_EDIT_TEXT_X)->installEventFilter(this);
     GetDlgItem(IDC_EDIT_TEXT_Y)->installEventFilter(this);
+    // The result preview follows every field it depends on.
+    for (const int id : {IDC_EDIT_OUTPUT_WIDTH, IDC_EDIT_OUTPUT_HEIGHT, IDC_EDIT_TEXT,
+                         IDC_EDIT_TEXT_X, IDC_EDIT_TEXT_Y})
+        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id)))
+            connect(edit, &QLineEdit::textChanged, this, [this] {
+                if (m_showResult) ShowPreview();
+            });
     connect(m_comboFrameDimension, &QComboBox::activated, this,
             &MainDialog::OnFrameDimensionChanged);
     if (QButtonGroup* rotate = GroupOf(m_built, IDC_RADIO_ROTATE_0))
@@ -200,6 +207,7 @@ void MainDialog::OnInitDialog() {
     if (m_textFont.lfFaceName.isEmpty()) m_textFont = LogFontFromQFont(font());
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
 
+    ShowPreview();  // the remembered turn shows before any photo
     GetDlgItem(IDC_BUTTON_OPEN_PHOTO)->setFocus();
 }
 
@@ -231,12 +239,14 @@ void MainDialog::OnRotateClicked(int controlId) {
     for (const auto& radio : kRotateRadios) {
         if (radio.controlId == controlId) m_rotateAngle = radio.value;
     }
+    ShowPreview();
 }
 
 void MainDialog::OnFlipClicked(int controlId) {
     for (const auto& radio : kFlipRadios) {
         if (radio.controlId == controlId) m_flipType = radio.value;
     }
+    ShowPreview();
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {
@@ -306,9 +316,18 @@ void MainDialog::OnCommand(int id) {
     if (id == IDM_ABOUT) OnAbout();
     if (id == IDM_POPUPMENU_FONT) OnPopupMenuFont();
     if (id == IDM_CONVERT_TO_SRGB) ToggleStoredChoice(m_convertToSrgb, settings::kConvertToSrgb);
-    if (id == IDM_AUTO_ORIENT) ToggleStoredChoice(m_autoOrient, settings::kAutoOrient);
+    if (id == IDM_AUTO_ORIENT) {
+        ToggleStoredChoice(m_autoOrient, settings::kAutoOrient);
+        // The open photo turns at once: its size and preview follow.
+        if (m_photo && m_photo->Width() > 0) {
+            m_photo->SetUpright(m_autoOrient);
+            TakeActiveFrameSize();
+            RefreshPreview();
+        }
+    }
     if (id == IDM_TEXT_UPRIGHT) ToggleStoredChoice(m_textUpright, settings::kTextUpright);
     if (id == IDM_SHOW_RESULT) ToggleStoredChoice(m_showResult, settings::kShowResult);
+    ShowPreview();
 }
 
 void MainDialog::ToggleStoredChoice(bool& choice, const QString& key) {

@@ -116,7 +116,12 @@ private:
     /// After a frame change: the photo size is the new frame's own; size fields
     /// still holding the previous frame's size follow it.
     void TakeActiveFrameSize();
+    /// Shows the preview of a photo just opened, or of another frame.
     void RefreshPreview();
+    /// Shows the preview again: the designed stretched photo, or the result
+    /// when that is chosen, after a field, radio or option changed.
+    void ShowPreview();
+    QImage ResultPreview(const QSize& pixels);
     bool FrameEditTarget(int* dimension, int32_t* number) const;
     void OnFrameNumberChanged();
     void OnFrameNumberLeft();
@@ -166,6 +171,7 @@ private:
     int32_t m_rotateAngle = 0;
     int32_t m_flipType = 0;
     std::unique_ptr<imaging::Photo> m_photo;
+    QImage m_frameCopy;  // the active frame as shown, small, for the result preview
     std::vector<QUuid> m_frameDimensions;
     std::vector<uint32_t> m_frameCounts;  // frames in each dimension
     QComboBox* m_comboFrameDimension = nullptr;

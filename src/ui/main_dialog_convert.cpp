@@ -129,6 +129,7 @@ void MainDialog::OnFont() {
     m_textFont = LogFontFromQFont(chosen->font);
     m_textColour = ColorRefFromColor(chosen->colour);
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
+    ShowPreview();
 }
 
 }  // namespace ui

@@ -11,8 +11,10 @@
 #include "app/settings_keys.h"
 #include "app/settings_store.h"
 #include "i18n/language.h"
+#include "imaging/bitmap.h"
 #include "imaging/formats.h"
 #include "imaging/photo.h"
+#include "imaging/result_look.h"
 #include "imaging/size_rules.h"
 #include "overlay/text_position.h"
 #include "resources/resource.h"
@@ -23,6 +25,16 @@
 namespace ui {
 
 namespace {
+
+/// The turn and flip a conversion will make, as a mark on the preview: they
+/// are remembered from run to run, and would otherwise come as a surprise.
+QString TurnBadge(int angle, int flipType) {
+    QString badge;
+    if (angle == 90 || angle == 180 || angle == 270) badge = QStringLiteral("%1\u00B0").arg(angle);
+    if (flipType == 1) badge += QStringLiteral(" \u21C6");
+    if (flipType == 2) badge += QStringLiteral(" \u21C5");
+    return badge.trimmed();
+}
 
 /// A photo file up to this size is kept in memory once opened; a larger one
 /// is read again from the file opened, and a rewrite of it is noticed.
@@ -124,16 +136,43 @@ void MainDialog::ShowFrames() {
 }
 
 void MainDialog::RefreshPreview() {
+    m_frameCopy = QImage();
+    ShowPreview();
+}
+
+void MainDialog::ShowPreview() {
     auto* frame = static_cast<BlackFrame*>(GetDlgItem(IDC_STATIC_PICTURE));
+    if (!frame) return;
+    // The result shows its turn itself; the stretched photo needs the mark.
+    frame->setBadge(m_showResult ? QString() : TurnBadge(m_rotateAngle, m_flipType));
     if (!m_photo || frame->size().isEmpty()) {
         frame->setImage({});
         return;
     }
-    // Made once per frame at the frame's device pixels; painting only copies it.
+    // Made at the frame's device pixels; painting only copies it.
     const QSize pixels = frame->size() * frame->devicePixelRatio();
-    QImage preview = m_photo->Preview(pixels);
+    QImage preview = m_showResult ? ResultPreview(pixels) : m_photo->Preview(pixels);
     preview.setDevicePixelRatio(frame->devicePixelRatio());
     frame->setImage(preview);
+}
+
+QImage MainDialog::ResultPreview(const QSize& pixels) {
+    // One copy of the frame, in its own proportions, serves every change of
+    // the fields until the frame itself changes.
+    if (m_frameCopy.isNull() && m_photoWidth > 0 && m_photoHeight > 0)
+        m_frameCopy = m_photo->Preview(
+            QSize(m_photoWidth, m_photoHeight).scaled(pixels * 2, Qt::KeepAspectRatio));
+    imaging::ResultLook look;
+    look.output =
+        QSize(ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer),
+              ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer));
+    look.rotateFlip = imaging::RotateFlipFor(m_rotateAngle, m_flipType).value_or(0);
+    look.text = FieldText(IDC_EDIT_TEXT);
+    look.font = QFontFromLogFont(m_textFont);
+    look.colour = ColorFromColorRef(m_textColour);
+    look.position = TypedTextPosition();
+    look.textUpright = m_textUpright;
+    return imaging::DrawResult(m_frameCopy, look, pixels, palette().color(QPalette::Window));
 }
 
 bool MainDialog::FrameEditTarget(int* dimension, int32_t* number) const {
