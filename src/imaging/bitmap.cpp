@@ -246,8 +246,8 @@ struct Bitmap::Impl {
             // a copy of our own that the text is laid on.
             const int64_t holding = int64_t{pixels.width()} * pixels.height() * 3;
             if (holding > limits.maxMemory)
-                throw vips::VError(QStringLiteral("turning %1 x %2 pixels holds %3 MB, more than "
-                                                  "the memory budget of %4 MB")
+                throw vips::VError(QStringLiteral("turning or mirroring %1 x %2 pixels holds %3 "
+                                                  "MB, more than the memory budget of %4 MB")
                                        .arg(pixels.width())
                                        .arg(pixels.height())
                                        .arg(holding >> 20)

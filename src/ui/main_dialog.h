@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "decoder/limits.h"
 #include "font/log_font.h"
 #include "ui/dialog_builder.h"
 #include "ui/platform_services.h"
@@ -122,6 +123,8 @@ private:
     /// when that is chosen, after a field, radio or option changed.
     void ShowPreview();
     QImage ResultPreview(const QSize& pixels);
+    /// What one photo may cost on the desktop: as much as its output bitmap may hold.
+    static decoder::Limits PhotoLimits();
     bool FrameEditTarget(int* dimension, int32_t* number) const;
     void OnFrameNumberChanged();
     void OnFrameNumberLeft();

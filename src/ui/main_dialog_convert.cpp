@@ -72,6 +72,7 @@ void MainDialog::ConvertPhoto() {
     order.colour = ColorFromColorRef(m_textColour);
     order.position = TypedTextPosition();
     order.textUpright = m_textUpright;
+    order.limits = PhotoLimits();
     order.outputPath = m_outputPath;
     order.colours =
         m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;

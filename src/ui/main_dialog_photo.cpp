@@ -52,6 +52,12 @@ const std::vector<FileFilter>& PhotoFilters() {
 
 }  // namespace
 
+decoder::Limits MainDialog::PhotoLimits() {
+    imaging::Limits limits;
+    limits.maxMemory = imaging::Bitmap::kMaxBytes;
+    return limits;
+}
+
 QString MainDialog::FieldText(int id) const {
     const auto* edit = qobject_cast<const QLineEdit*>(GetDlgItem(id));
     return edit ? edit->text() : QString();
@@ -79,6 +85,7 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     imaging::OpenOptions options;
     options.autoOrient = m_autoOrient;
     options.keepBytes = kKeptPhotoBytes;
+    options.limits = PhotoLimits();
     m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath) : imaging::LoadPhoto(m_photoPath, options);
     RefreshPreview();
 
