@@ -83,13 +83,15 @@ int main(int argc, char* argv[]) {
         std::sort(follow.begin(), follow.end());
         std::printf("Result preview, 24 MP photo (6000 x 4000), turned, with a caption\n");
         std::printf("  open, with the first preview:       %7.1f ms\n", openMs);
-        std::printf("  following a typed width: median %5.2f ms, max %5.2f ms (%zu changes; goal 50 ms)\n",
-                    follow[follow.size() / 2], follow.back(), follow.size());
+        std::printf(
+            "  following a typed width: median %5.2f ms, max %5.2f ms (%zu changes; goal 50 ms)\n",
+            follow[follow.size() / 2], follow.back(), follow.size());
 
         // The GUI thread while a 100-megapixel photo converts.
         const QString photo100 = BenchPhoto(photos, 12000, 8400);
         Open(dialog, platform, photo100);
-        Edit(dialog, res::IDC_EDIT_OUTPUT_FILE)->setText(scratch.filePath(QStringLiteral("out.tif")));
+        Edit(dialog, res::IDC_EDIT_OUTPUT_FILE)
+            ->setText(scratch.filePath(QStringLiteral("out.tif")));
         QElapsedTimer sinceTick;
         double longestStallMs = 0;
         int ticks = 0;
@@ -107,9 +109,10 @@ int main(int argc, char* argv[]) {
         qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_BUTTON_CONVERT))->click();
         ticker.stop();
         std::printf("\nConverting a 100 MP photo (12000 x 8400) at its size, turned 90 degrees\n");
-        std::printf("  conversion: %.2f s; GUI thread ticks every 5 ms: %d ticks, longest gap %.1f ms "
-                    "(goal 100 ms)\n",
-                    clock.nsecsElapsed() / 1e9, ticks, longestStallMs);
+        std::printf(
+            "  conversion: %.2f s; GUI thread ticks every 5 ms: %d ticks, longest gap %.1f ms "
+            "(goal 100 ms)\n",
+            clock.nsecsElapsed() / 1e9, ticks, longestStallMs);
         for (const auto& message : platform.messages)
             if (message.text != QStringLiteral("%1 exists. Do you want to replace it?"))
                 std::printf("  message: %s\n", qPrintable(message.text));

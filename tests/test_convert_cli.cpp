@@ -202,6 +202,55 @@ TEST_F(ConvertCliTest, PagesOfOtherSizesKeepTheirOwnSizeInWindowAndCommandLine) 
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("150"));  // typed: kept
 }
 
+TEST_F(ConvertCliTest, CaptionsPlaceThemselvesAlikeOnPhotosOfEverySize) {
+    start();
+    QStringList photos;
+    for (const int width : {800, 2400, 5000, 8000})
+        photos << fixtures::SolidPhoto(temp, QStringLiteral("p%1.jpg").arg(width), width,
+                                       width * 2 / 3, Qt::white);
+    const QString out = temp.mkdir(QStringLiteral("out"));
+    const QString report = temp.file(QStringLiteral("report.json"));
+    const Run run = runCli(QStringList{QStringLiteral("--text"), QStringLiteral("\u2588\u2588"),
+                                       QStringLiteral("--anchor"), QStringLiteral("south-east"),
+                                       QStringLiteral("--position"), QStringLiteral("2%,2%"),
+                                       QStringLiteral("--font"), QStringLiteral("DejaVu Sans 3%"),
+                                       QStringLiteral("--color"), QStringLiteral("#ff0000"),
+                                       QStringLiteral("-d"), out} +
+                           photos);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    std::vector<double> right, bottom, tall;
+    for (const int photoWidth : {800, 2400, 5000, 8000}) {
+        SCOPED_TRACE(photoWidth);
+        const vips::VImage image = vips::VImage::new_from_file(
+            QFile::encodeName(out + QStringLiteral("/p%1_out.tif").arg(photoWidth)).constData());
+        // The ink's box, as shares of the picture: the same on every size.
+        int top = 0, width = 0, height = 0;
+        const int left = image[1].find_trim(&top, &width, &height,
+                                            vips::VImage::option()
+                                                ->set("background", std::vector<double>{255})
+                                                ->set("threshold", 64));
+        right.push_back(double(left + width) / image.width());
+        bottom.push_back(double(top + height) / image.height());
+        tall.push_back(double(height) / image.height());
+    }
+    for (const auto* shares : {&right, &bottom, &tall})
+        EXPECT_LT(*std::max_element(shares->begin(), shares->end()) -
+                      *std::min_element(shares->begin(), shares->end()),
+                  0.01);
+    EXPECT_NEAR(right[0], 0.98, 0.01);
+    EXPECT_NEAR(bottom[0], 0.98, 0.01);
+    // A position outside a photo is a warning, in the report too, never silent.
+    const QString outside = temp.file(QStringLiteral("outside.tif"));
+    const Run warned =
+        runCli({QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--position"),
+                QStringLiteral("5000,10"), QStringLiteral("--report"), report, QStringLiteral("-o"),
+                outside, photos[0]});
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_TRUE(warned.errors.contains(QStringLiteral("The text position X")))
+        << warned.errors.toStdString();
+    EXPECT_TRUE(fixtures::Bytes(report).contains("\"status\":\"warning\""));
+}
+
 TEST_F(ConvertCliTest, FailuresSayWhy) {
     const QString folder = temp.mkdir(QStringLiteral("folder"));
     const QString text = temp.write(QStringLiteral("notes.jpg"), "just some notes");

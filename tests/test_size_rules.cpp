@@ -50,6 +50,7 @@ TEST(Calculator, QuotientFirstThenTruncatedProduct) {
     EXPECT_EQ(ProportionalSide(800, 600, -100), -75);
     EXPECT_EQ(ProportionalSide(800, 600, 0), 0);
     EXPECT_EQ(ProportionalSide(800, 600, 640), 480);
+    EXPECT_EQ(ProportionalSide(30000, 1500, 19), 1);  // 0.95 of a pixel: a sliver, not nothing
 }
 
 TEST(Calculator, ExtremesAreClampedAndUnknownSidesGiveNothing) {

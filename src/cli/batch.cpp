@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "app/base_folder.h"
@@ -189,7 +190,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     order.text = options.text;
     order.font = options.font;
     order.colour = options.colour;
-    order.position = options.position;
+    order.placement = options.placement;
     order.textUpright = options.textUpright;
     order.outputPath = result.output;
     order.outputDevice = toDevice ? options.outputDevice : nullptr;
@@ -221,6 +222,8 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     for (const imaging::StepFailure& failure : failures)
         say(messages::MessageIdFor(failure.step), failure.reason);
+    // A photo converted despite them: what was corrected is a warning, never silent.
+    if (result.ok) result.warnings << std::exchange(result.messages, {});
     if (result.ok) {
         const bool turned = options.angle == 90 || options.angle == 270;
         result.width = turned ? height : width;
@@ -297,16 +300,23 @@ std::optional<int64_t> ParseByteSize(const QString& text) {
     return value << shift;
 }
 
-std::optional<QFont> ParseFontDescription(const QString& description) {
+std::optional<FontDescription> ParseFontDescription(const QString& description) {
     QStringList words = description.split(u' ', Qt::SkipEmptyParts);
-    QFont font;
+    FontDescription parsed;
+    QFont& font = parsed.font;
     bool sized = false;
     while (!words.isEmpty()) {
         const QString word = words.back().toLower();
         bool number = false;
         const int size = word.toInt(&number);
+        bool share = false;
+        const double percent = word.endsWith(u'%') ? word.chopped(1).toDouble(&share) : 0.0;
         if (number && size > 0 && size <= 4096 && !sized) {
             font.setPixelSize(size);
+            sized = true;
+        } else if (share && percent > 0 && percent <= 100 && !sized) {
+            parsed.percentOfHeight = percent;
+            font.setPixelSize(13);  // until the picture's height is known
             sized = true;
         } else if (word == u"bold") {
             font.setBold(true);
@@ -324,7 +334,26 @@ std::optional<QFont> ParseFontDescription(const QString& description) {
     if (words.isEmpty()) return std::nullopt;
     font.setFamily(words.join(u' '));
     if (!sized) font.setPixelSize(13);
-    return font;
+    return parsed;
+}
+
+std::optional<std::pair<QPointF, bool>> ParsePosition(const QString& text) {
+    const QStringList xy = text.split(u',');
+    if (xy.size() != 2) return std::nullopt;
+    const QString x = xy[0].trimmed(), y = xy[1].trimmed();
+    const bool percent = x.endsWith(u'%');
+    if (percent != y.endsWith(u'%')) return std::nullopt;
+    bool okX = false, okY = false;
+    if (percent) {
+        const QPointF share(x.chopped(1).toDouble(&okX), y.chopped(1).toDouble(&okY));
+        if (!okX || !okY || !std::isfinite(share.x()) || !std::isfinite(share.y()) ||
+            std::abs(share.x()) > 100 || std::abs(share.y()) > 100)
+            return std::nullopt;
+        return std::pair{share, true};
+    }
+    const QPoint pixels(x.toInt(&okX), y.toInt(&okY));
+    if (!okX || !okY) return std::nullopt;
+    return std::pair{QPointF(pixels), false};
 }
 
 }  // namespace cli

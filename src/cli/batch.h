@@ -11,6 +11,7 @@
 
 #include "cli/inputs.h"
 #include "imaging/photo.h"
+#include "imaging/text_layout.h"
 
 class QIODevice;
 
@@ -28,10 +29,10 @@ struct Options {
     QString text;
     QFont font;
     QColor colour = Qt::black;
-    QPoint position;
-    bool textUpright = false;  // text drawn after the turn, placed in the output's frame
-    QString output;            // one input only; "-" is standard output
-    QString outputDir;         // empty: beside each input
+    imaging::TextPlacement placement;  // by default the top-left corner at 0,0 in pixels
+    bool textUpright = false;          // text drawn after the turn, placed in the output's frame
+    QString output;                    // one input only; "-" is standard output
+    QString outputDir;                 // empty: beside each input
     QString nameTemplate = QStringLiteral("{stem}_out.tif");
     bool overwrite = false;
     bool skipExisting = false;          // an input whose output exists is skipped, not failed
@@ -84,8 +85,19 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
 /// Reads a number of bytes: digits, then K, M or G (powers of 1024).
 std::optional<int64_t> ParseByteSize(const QString& text);
 
+/// A font as the command line describes it.
+struct FontDescription {
+    QFont font;
+    double percentOfHeight = 0;  // its size as a share of the picture's height; 0: its own
+};
+
 /// Parses a font description: a family, then any of the words bold, italic,
-/// underline, strikeout, and a pixel size ("DejaVu Sans bold 24").
-std::optional<QFont> ParseFontDescription(const QString& description);
+/// underline, strikeout, and a pixel size or a percentage of the picture's
+/// height ("DejaVu Sans bold 24", "DejaVu Sans 3%").
+std::optional<FontDescription> ParseFontDescription(const QString& description);
+
+/// Parses "X,Y" in pixels or "X%,Y%" in percent of the picture's sides: the
+/// point, and whether it is in percent.
+std::optional<std::pair<QPointF, bool>> ParsePosition(const QString& text);
 
 }  // namespace cli

@@ -90,9 +90,11 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
     if (parser.isSet(QStringLiteral("font"))) {
         const auto font = cli::ParseFontDescription(parser.value(QStringLiteral("font")));
         if (!font)
-            Fail(QStringLiteral(
-                "--font wants a family, style words and a pixel size, as \"DejaVu Sans bold 24\""));
-        options.font = *font;
+            Fail(
+                QStringLiteral("--font wants a family, style words and a pixel size or a share "
+                               "of the height, as \"DejaVu Sans bold 24\" or \"DejaVu Sans 3%\""));
+        options.font = font->font;
+        options.placement.fontPercentOfHeight = font->percentOfHeight;
     } else {
         options.font.setPixelSize(13);
     }
@@ -101,11 +103,18 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
         if (!options.colour.isValid()) Fail(QStringLiteral("--color wants a name or #RRGGBB"));
     }
     if (parser.isSet(QStringLiteral("position"))) {
-        const QStringList xy = parser.value(QStringLiteral("position")).split(u',');
-        bool okX = false, okY = false;
-        if (xy.size() == 2)
-            options.position = QPoint(xy[0].trimmed().toInt(&okX), xy[1].trimmed().toInt(&okY));
-        if (!okX || !okY) Fail(QStringLiteral("--position wants X,Y"));
+        const auto position = cli::ParsePosition(parser.value(QStringLiteral("position")));
+        if (!position)
+            Fail(QStringLiteral("--position wants X,Y in pixels or X%,Y% of the picture's sides"));
+        options.placement.margin = position->first;
+        options.placement.marginInPercent = position->second;
+    }
+    if (parser.isSet(QStringLiteral("anchor"))) {
+        const auto anchor = imaging::AnchorNamed(parser.value(QStringLiteral("anchor")));
+        if (!anchor)
+            Fail(QStringLiteral("--anchor is one of %1")
+                     .arg(imaging::AnchorNames().join(QStringLiteral(", "))));
+        options.placement.anchor = *anchor;
     }
     options.textUpright = parser.isSet(QStringLiteral("text-upright"));
     options.output = parser.value(QStringLiteral("output"));
@@ -268,10 +277,12 @@ void DescribeOptions(QCommandLineParser& parser) {
                                  QStringLiteral("INPUT..."));
     parser.addOptions({
         {{QStringLiteral("W"), QStringLiteral("width")},
-         QStringLiteral("Output width in pixels; alone, the height keeps the photo's proportions."),
+         QStringLiteral("Width of the output before turning, in pixels; alone, the height keeps "
+                        "the photo's proportions."),
          QStringLiteral("N")},
         {{QStringLiteral("H"), QStringLiteral("height")},
-         QStringLiteral("Output height in pixels; alone, the width keeps the photo's proportions."),
+         QStringLiteral("Height of the output before turning, in pixels; alone, the width keeps "
+                        "the photo's proportions."),
          QStringLiteral("N")},
         {{QStringLiteral("r"), QStringLiteral("rotate")},
          QStringLiteral("Turn clockwise by 0, 90, 180 or 270 degrees."),
@@ -286,19 +297,25 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("Kind of frames for --frame: time, page, resolution or an index."),
          QStringLiteral("NAME")},
         {{QStringLiteral("t"), QStringLiteral("text")},
-         QStringLiteral("A line of text to write onto the photo."),
+         QStringLiteral("Text to write onto the photo; a line break starts a new line."),
          QStringLiteral("TEXT")},
         {QStringLiteral("font"),
-         QStringLiteral(
-             "Font of the text: family, style words, pixel size, as \"DejaVu Sans bold 24\"."),
+         QStringLiteral("Font of the text: family, style words, and a pixel size or a share of "
+                        "the picture's height, as \"DejaVu Sans bold 24\" or \"DejaVu Sans 3%\"."),
          QStringLiteral("DESCRIPTION")},
         {QStringLiteral("color"),
-         QStringLiteral("Colour of the text: a name or #RRGGBB (default black)."),
+         QStringLiteral("Colour of the text: a name, #RRGGBB, or #AARRGGBB to see through it "
+                        "(default black)."),
          QStringLiteral("COLOUR")},
         {QStringLiteral("position"),
-         QStringLiteral("Top-left corner of the text in output pixels, before turning (default "
-                        "0,0); with --text-upright, in the turned output."),
+         QStringLiteral("Where the text goes, in pixels or X%,Y% of the picture's sides: its "
+                        "top-left corner (default 0,0), or its margin from --anchor; counted "
+                        "before turning, or in the turned output with --text-upright."),
          QStringLiteral("X,Y")},
+        {QStringLiteral("anchor"),
+         QStringLiteral("Place the text from a corner, an edge or the centre: north-west, north, "
+                        "north-east, west, centre, east, south-west, south, south-east."),
+         QStringLiteral("POINT")},
         {QStringLiteral("text-upright"),
          QStringLiteral("Write the text after turning and mirroring, so that it reads upright "
                         "(default: the text turns and mirrors with the photo).")},

@@ -8,7 +8,8 @@
 namespace cli {
 
 QString StatusOf(const FileResult& result) {
-    if (result.ok) return QStringLiteral("converted");
+    if (result.ok)
+        return result.warnings.isEmpty() ? QStringLiteral("converted") : QStringLiteral("warning");
     return result.skipped ? QStringLiteral("skipped") : QStringLiteral("failed");
 }
 
@@ -29,6 +30,8 @@ void Report::Add(const FileResult& result) {
     if (!result.ok && !result.skipped)
         line.insert(QStringLiteral("error"),
                     (result.messages + result.warnings).join(QStringLiteral("; ")));
+    else if (!result.warnings.isEmpty())
+        line.insert(QStringLiteral("warning"), result.warnings.join(QStringLiteral("; ")));
     if (result.ok) {
         line.insert(QStringLiteral("width"), result.width);
         line.insert(QStringLiteral("height"), result.height);

@@ -15,9 +15,9 @@ public:
     explicit Report(const QString& path);
     const QString& Error() const { return m_error; }
 
-    /// Writes @p result's line: input, output, status (converted, skipped or
-    /// failed), error (on failure), width and height (of a written TIFF) and
-    /// seconds.
+    /// Writes @p result's line: input, output, status (converted, warning,
+    /// skipped or failed), error (on failure) or warning, width and height (of
+    /// a written TIFF) and seconds.
     void Add(const FileResult& result);
 
 private:

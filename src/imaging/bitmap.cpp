@@ -18,6 +18,7 @@
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
+#include "imaging/text_layout.h"
 #include "imaging/tiff_writer.h"
 
 namespace imaging {
@@ -107,8 +108,7 @@ namespace {
 /// A line of text laid on the bitmap: its coverage, where, and in what colour.
 struct TextPatch {
     QRect box;
-    QImage coverage;  // one byte a pixel, box-sized
-    std::array<uint8_t, 3> ink;
+    QImage layer;  // premultiplied ARGB, box-sized
 };
 
 /// Lays the text of @p patch that falls on @p rowCount rows of @p width RGB
@@ -117,14 +117,18 @@ void Paint(const TextPatch& patch, uint8_t* rows, int firstRow, int rowCount, in
     const int top = std::max(patch.box.top(), firstRow);
     const int bottom = std::min(patch.box.bottom(), firstRow + rowCount - 1);
     for (int y = top; y <= bottom; ++y) {
-        const uchar* cover = patch.coverage.constScanLine(y - patch.box.top());
+        const auto* ink =
+            reinterpret_cast<const QRgb*>(patch.layer.constScanLine(y - patch.box.top()));
         uint8_t* pixel =
             rows + (size_t(y - firstRow) * size_t(width) + size_t(patch.box.left())) * 3;
         for (int x = 0; x < patch.box.width(); ++x, pixel += 3) {
-            const unsigned a = cover[x];
+            const unsigned a = qAlpha(ink[x]);
             if (a == 0) continue;
+            // Premultiplied: the ink's share is in its channels already.
+            const unsigned channels[3] = {unsigned(qRed(ink[x])), unsigned(qGreen(ink[x])),
+                                          unsigned(qBlue(ink[x]))};
             for (int c = 0; c < 3; ++c)
-                pixel[c] = static_cast<uint8_t>((pixel[c] * (255 - a) + patch.ink[c] * a) / 255);
+                pixel[c] = static_cast<uint8_t>(channels[c] + (pixel[c] * (255 - a) + 127) / 255);
         }
     }
 }
@@ -372,39 +376,17 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
     }
 }
 
-void Bitmap::DrawText(const QString& text, const QFont& font, const QColor& colour,
-                      QPoint position) {
-    if (text.isEmpty()) return;
+void Bitmap::DrawText(const TextBlock& block, const QColor& colour, QPoint topLeft) {
+    if (block.lines.join(QString()).isEmpty()) return;
     // Conversions may run on several threads; font engines are shared.
     static QMutex fontEngines;
     const QMutexLocker lock(&fontEngines);
-    const QFontMetricsF metrics(font);
-    // The line never wraps, so it is drawn into a strip reaching the right
-    // edge: glyphs of fallback faces (colour emoji among them) draw wider
-    // than they measure, and a measured box cut the line short. The ink may
-    // reach outside the advance (italics, overhangs): leave room.
-    const int margin = qCeil(metrics.height());
-    const QRect box = QRect(position.x() - margin, position.y() - margin,
-                            Width() - (position.x() - margin), 3 * margin)
-                          .intersected(QRect(0, 0, Width(), Height()));
-    if (box.isEmpty()) return;
-
-    // Drawn for its coverage alone: every glyph, a colour one too, takes the
-    // text's colour.
-    QImage coverage(box.size(), QImage::Format_ARGB32_Premultiplied);
-    coverage.fill(Qt::transparent);
-    {
-        QPainter painter(&coverage);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(QPointF(position.x() - box.x(), position.y() - box.y() + metrics.ascent()),
-                         text);
-    }
-    TextPatch patch{box,
-                    coverage.convertToFormat(QImage::Format_Alpha8),
-                    {uint8_t(colour.red()), uint8_t(colour.green()), uint8_t(colour.blue())}};
-    m_impl->steps.push_back({std::move(patch), RotateNoneFlipNone});
+    const QRect area = TextArea(block, topLeft, QSize(Width(), Height()));
+    if (area.isEmpty()) return;
+    QImage layer = DrawTextBlock(block, colour, topLeft, area);
+    // The pixels' values are those of the profile carried: the ink's too.
+    if (!m_impl->profile.isEmpty()) ConvertFromSrgb(layer, m_impl->profile);
+    m_impl->steps.push_back({TextPatch{area, std::move(layer)}, RotateNoneFlipNone});
 }
 
 bool Bitmap::RotateFlip(int type) {

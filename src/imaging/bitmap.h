@@ -16,6 +16,7 @@ class QIODevice;
 namespace imaging {
 
 class Photo;
+struct TextBlock;
 enum class ColourHandling;
 using Limits = decoder::Limits;
 
@@ -75,9 +76,8 @@ public:
     /// cannot be opened. Damage found while decoding fails the writing, with
     /// PixelsFailed().
     bool DrawScaled(const Photo& photo, const DrawOptions& options = {});
-    /// Writes @p text with @p font in @p colour, the top-left corner of its
-    /// layout box at @p position, on one line.
-    void DrawText(const QString& text, const QFont& font, const QColor& colour, QPoint position);
+    /// Writes @p block in @p colour with its box's top-left corner at @p topLeft.
+    void DrawText(const TextBlock& block, const QColor& colour, QPoint topLeft);
     /// Turns and mirrors the bitmap; false for a type outside 0 to 7.
     bool RotateFlip(int type);
     /// Writes the bitmap to @p path as a 24-bit RGB TIFF. The file at @p path

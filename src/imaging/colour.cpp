@@ -63,6 +63,25 @@ std::vector<double> BackgroundFor(const QColor& colour, int bands) {
 
 }  // namespace
 
+void ConvertFromSrgb(QImage& layer, const QByteArray& profile) {
+    cmsHPROFILE target =
+        cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));
+    if (!target) return;
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM transform = cmsCreateTransform(srgb, TYPE_RGBA_8, target, TYPE_RGBA_8,
+                                                 INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_COPY_ALPHA);
+    if (transform) {
+        QImage straight = layer.convertToFormat(QImage::Format_RGBA8888);  // R, G, B, A bytes
+        for (int y = 0; y < straight.height(); ++y)
+            cmsDoTransform(transform, straight.constScanLine(y), straight.scanLine(y),
+                           cmsUInt32Number(straight.width()));
+        layer = straight.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        cmsDeleteTransform(transform);
+    }
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(target);
+}
+
 QByteArray UsableProfile(const VImage& image) {
     if (!image.get_typeof(VIPS_META_ICC_NAME)) return {};
     size_t length = 0;
@@ -78,7 +97,10 @@ VImage ToRgb8(VImage image, ColourHandling handling, const QColor& background,
     if (carriedProfile) carriedProfile->clear();
     const QByteArray profile = UsableProfile(image);
     const bool rgbSource = SpaceOf(image) == cmsSigRgbData;
-    if (IsCmyk(image) || (handling == ColourHandling::ToSrgb && !profile.isEmpty())) {
+    // An RGB file cannot carry a grey profile: grey goes through its own to sRGB.
+    const bool profiledGrey = SpaceOf(image) == cmsSigGrayData && !profile.isEmpty();
+    if (IsCmyk(image) || profiledGrey ||
+        (handling == ColourHandling::ToSrgb && !profile.isEmpty())) {
         image = image.icc_transform("srgb", VImage::option()
                                                 ->set("embedded", !profile.isEmpty())
                                                 ->set("input_profile", "cmyk")

@@ -1,6 +1,7 @@
 #include "imaging/conversion.h"
 
 #include "imaging/bitmap.h"
+#include "imaging/text_layout.h"
 #include "overlay/text_position.h"
 
 #include <vector>
@@ -32,11 +33,11 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     const auto drawText = [&] {
         if (order.text.isEmpty()) return;
         const QSize size(bitmap->Width(), bitmap->Height());
-        const overlay::PositionFit fit = overlay::FitOf(order.position, size);
+        const TextBlock block = LayOutText(order.text, order.font, order.placement, size);
+        const overlay::PositionFit fit = overlay::FitOf(block.topLeft, size);
         if (fit.x != overlay::Fit::Inside) later.push_back({Step::TextX, {}});
         if (fit.y != overlay::Fit::Inside) later.push_back({Step::TextY, {}});
-        bitmap->DrawText(order.text, order.font, order.colour,
-                         overlay::Corrected(order.position, size));
+        bitmap->DrawText(block, order.colour, overlay::Corrected(block.topLeft, size));
     };
     if (!order.textUpright) drawText();
     // An unknown angle or flip (a hand-edited store) turns nothing at all.

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "imaging/photo.h"
+#include "imaging/text_layout.h"
 
 class QIODevice;
 
@@ -42,7 +43,8 @@ struct ConversionOrder {
     QString text;      // nothing drawn when empty
     QFont font;
     QColor colour = Qt::black;
-    QPoint position;           // top-left of the text in output pixels, before turning ...
+    TextPlacement placement;   // where the text goes and how large: by default its top-left
+                               // corner at a position in output pixels, before turning ...
     bool textUpright = false;  // ... or after it, the text then drawn upright
     QString outputPath;
     QIODevice* outputDevice = nullptr;  // written here instead of outputPath when set

@@ -15,14 +15,19 @@ namespace {
 /// output pixels at @p scale, as the conversion lays it.
 void LayText(QImage& picture, const ResultLook& look, const QSize& size, double scale) {
     if (look.text.isEmpty()) return;
-    const QPoint position = overlay::Corrected(look.position, size);
+    const TextBlock block = LayOutText(look.text, look.font, look.placement, size);
+    const QPoint topLeft = overlay::Corrected(block.topLeft, size);
     QPainter painter(&picture);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.scale(scale, scale);  // the font at its own size, seen from afar
-    painter.setFont(look.font);
+    painter.setClipRect(QRect(QPoint(0, 0), size));
+    painter.setFont(block.font);
     painter.setPen(look.colour);
-    painter.drawText(QPointF(position.x(), position.y() + QFontMetricsF(look.font).ascent()),
-                     look.text);
+    const QFontMetricsF metrics(block.font);
+    for (qsizetype i = 0; i < block.lines.size(); ++i)
+        painter.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent() +
+                                                  metrics.lineSpacing() * double(i)),
+                         block.lines[i]);
 }
 
 }  // namespace
@@ -34,8 +39,8 @@ QImage DrawResult(const QImage& frame, const ResultLook& look, const QSize& box,
     if (frame.isNull() || look.output.isEmpty() || box.isEmpty()) return shown;
     const bool sidesSwap = (look.rotateFlip & 1) != 0;
     const QSize turned = sidesSwap ? look.output.transposed() : look.output;
-    const double scale = std::min(double(box.width()) / turned.width(),
-                                  double(box.height()) / turned.height());
+    const double scale =
+        std::min(double(box.width()) / turned.width(), double(box.height()) / turned.height());
     const QSize drawn(std::max(1, int(std::lround(look.output.width() * scale))),
                       std::max(1, int(std::lround(look.output.height() * scale))));
     QImage picture = frame.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
@@ -46,9 +51,9 @@ QImage DrawResult(const QImage& frame, const ResultLook& look, const QSize& box,
     if (look.rotateFlip >= 4) picture = picture.mirrored(true, false);
     if (look.textUpright) LayText(picture, look, turned, scale);
     QPainter painter(&shown);
-    painter.drawImage(QPoint((box.width() - picture.width()) / 2,
-                             (box.height() - picture.height()) / 2),
-                      picture);
+    painter.drawImage(
+        QPoint((box.width() - picture.width()) / 2, (box.height() - picture.height()) / 2),
+        picture);
     return shown;
 }
 

@@ -10,16 +10,18 @@
 #include <QSize>
 #include <QString>
 
+#include "imaging/text_layout.h"
+
 namespace imaging {
 
 /// What a conversion will do to a frame, as far as it shows.
 struct ResultLook {
-    QSize output;       // before turning
+    QSize output;        // before turning
     int rotateFlip = 0;  // the rotate-flip type (0 to 7)
     QString text;
     QFont font;
     QColor colour = Qt::black;
-    QPoint position;  // the text's top-left corner, in output pixels
+    TextPlacement placement;
     bool textUpright = false;  // the text is laid after the turn
 };
 

@@ -25,7 +25,8 @@ int32_t ParseIntField(const QString& text, int bufferSize) {
 std::optional<int32_t> ProportionalSide(int32_t photoFrom, int32_t photoTo, int32_t typed) {
     if (photoFrom <= 0 || photoTo <= 0) return std::nullopt;
     const double quotient = static_cast<double>(photoTo) / static_cast<double>(photoFrom);
-    const double product = std::trunc(quotient * typed);
+    // A positive side never makes the other vanish: a sliver stays one pixel.
+    const double product = std::max(std::trunc(quotient * typed), typed > 0 ? 1.0 : -HUGE_VAL);
     if (product >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (product <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(product);

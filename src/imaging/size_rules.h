@@ -18,8 +18,9 @@ inline constexpr int kPositionFieldBuffer = 64;
 int32_t ParseIntField(const QString& text, int bufferSize);
 
 /// The side that keeps a photo's proportions: (photoTo / photoFrom) * typed in
-/// double precision, truncated toward zero and clamped to 32 bits. Nothing
-/// when either side of the photo is not positive.
+/// double precision, truncated toward zero and clamped to 32 bits, and at
+/// least 1 for a positive @p typed. Nothing when either side of the photo is
+/// not positive.
 std::optional<int32_t> ProportionalSide(int32_t photoFrom, int32_t photoTo, int32_t typed);
 
 /// The name a photo is shown by: the file name with its extension, or the

@@ -70,7 +70,7 @@ void MainDialog::ConvertPhoto() {
     order.text = FieldText(IDC_EDIT_TEXT);
     order.font = QFontFromLogFont(m_textFont);
     order.colour = ColorFromColorRef(m_textColour);
-    order.position = TypedTextPosition();
+    order.placement.margin = TypedTextPosition();
     order.textUpright = m_textUpright;
     order.limits = PhotoLimits();
     order.outputPath = m_outputPath;

@@ -177,7 +177,7 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
     look.text = FieldText(IDC_EDIT_TEXT);
     look.font = QFontFromLogFont(m_textFont);
     look.colour = ColorFromColorRef(m_textColour);
-    look.position = TypedTextPosition();
+    look.placement.margin = TypedTextPosition();
     look.textUpright = m_textUpright;
     return imaging::DrawResult(m_frameCopy, look, pixels, palette().color(QPalette::Window));
 }
