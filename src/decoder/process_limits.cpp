@@ -10,6 +10,16 @@
 #include <sys/resource.h>
 #endif
 
+// AddressSanitizer maps terabytes of shadow memory up front; a data limit
+// would fail its every later allocation. The decoders' own size checks stay.
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSIVA_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSIVA_UNDER_ASAN 1
+#endif
+#endif
+
 namespace decoder {
 
 #ifdef Q_OS_WIN
@@ -34,8 +44,12 @@ void LimitThisProcess(int64_t dataBytes, int cpuSeconds) {
 void LimitThisProcess(int64_t dataBytes, int cpuSeconds) {
     // Data, not address space: libraries and thread stacks reserve much more
     // than they touch.
+#ifndef TESSIVA_UNDER_ASAN
     const rlimit data{rlim_t(dataBytes), rlim_t(dataBytes)};
     setrlimit(RLIMIT_DATA, &data);
+#else
+    (void)dataBytes;
+#endif
     const rlimit cpu{rlim_t(cpuSeconds), rlim_t(cpuSeconds) + 1};
     setrlimit(RLIMIT_CPU, &cpu);
     const rlimit noCoreFiles{0, 0};
