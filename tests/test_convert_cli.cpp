@@ -2,6 +2,9 @@
 #include <sys/types.h>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <csignal>
 #include <vips/vips8>
@@ -249,6 +252,74 @@ TEST_F(ConvertCliTest, CaptionsPlaceThemselvesAlikeOnPhotosOfEverySize) {
     EXPECT_TRUE(warned.errors.contains(QStringLiteral("The text position X")))
         << warned.errors.toStdString();
     EXPECT_TRUE(fixtures::Bytes(report).contains("\"status\":\"warning\""));
+}
+
+TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
+    start();
+    const QString photo =
+        fixtures::SolidPhoto(temp, QStringLiteral("camera.jpg"), 64, 48, Qt::gray);
+    ASSERT_EQ(
+        QProcess::execute(
+            QStringLiteral("exiftool"),
+            {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+             QStringLiteral("-EXIF:Artist=Exif Artist"), QStringLiteral("-EXIF:Copyright=© Exif"),
+             QStringLiteral("-DateTimeOriginal=2026:05:01 10:20:30"),
+             QStringLiteral("-Orientation#=6"), QStringLiteral("-GPSLatitude=48.1"),
+             QStringLiteral("-GPSLatitudeRef=N"), QStringLiteral("-SerialNumber=SN123"),
+             QStringLiteral("-XMP-dc:Creator=Xmp Creator"),
+             QStringLiteral("-XMP-dc:Description=Xmp caption"),
+             QStringLiteral("-IPTC:CopyrightNotice=Iptc copyright"), photo}),
+        0);
+    // What exiftool reads of an output, as "group:tag" -> value.
+    const auto tags = [&](const QStringList& options, const QString& input) {
+        const QString out = temp.file(QStringLiteral("out.tif"));
+        EXPECT_EQ(runCli(options + QStringList{QStringLiteral("--overwrite"), QStringLiteral("-o"),
+                                               out, input})
+                      .exitCode,
+                  0);
+        QProcess exiftool;
+        exiftool.start(QStringLiteral("exiftool"),
+                       {QStringLiteral("-j"), QStringLiteral("-G1"), QStringLiteral("-n"), out});
+        exiftool.waitForFinished();
+        return QJsonDocument::fromJson(exiftool.readAllStandardOutput()).array()[0].toObject();
+    };
+    const QJsonObject rights = tags({}, photo);
+    EXPECT_EQ(rights[QStringLiteral("IFD0:Artist")].toString(), QStringLiteral("Xmp Creator"));
+    EXPECT_EQ(rights[QStringLiteral("IFD0:Copyright")].toString(),
+              QStringLiteral("Iptc copyright"));
+    EXPECT_EQ(rights[QStringLiteral("IFD0:ImageDescription")].toString(),
+              QStringLiteral("Xmp caption"));
+    EXPECT_EQ(rights[QStringLiteral("IFD0:ModifyDate")].toString(),
+              QStringLiteral("2026:05:01 10:20:30"));
+    EXPECT_EQ(rights[QStringLiteral("XMP-dc:Creator")].toString(), QStringLiteral("Xmp Creator"));
+    for (const char* absent :
+         {"GPS:GPSLatitude", "ExifIFD:SerialNumber", "IFD0:Orientation", "IPTC:CopyrightNotice"})
+        EXPECT_FALSE(rights.contains(QLatin1StringView(absent))) << absent;  // privacy by default
+
+    const QJsonObject all = tags({QStringLiteral("--metadata"), QStringLiteral("all")}, photo);
+    EXPECT_NEAR(all[QStringLiteral("GPS:GPSLatitude")].toDouble(), 48.1, 1e-6);
+    EXPECT_EQ(all[QStringLiteral("ExifIFD:SerialNumber")].toString(), QStringLiteral("SN123"));
+    EXPECT_EQ(all[QStringLiteral("IFD0:Orientation")].toInt(), 6);  // written as stored
+    EXPECT_EQ(all[QStringLiteral("IPTC:CopyrightNotice")].toString(),
+              QStringLiteral("Iptc copyright"));
+    EXPECT_EQ(all[QStringLiteral("IFD0:Artist")].toString(), QStringLiteral("Exif Artist"));
+    const QJsonObject turned =
+        tags({QStringLiteral("--metadata"), QStringLiteral("all"), QStringLiteral("--auto-orient")},
+             photo);
+    EXPECT_EQ(turned[QStringLiteral("IFD0:Orientation")].toInt(), 1);  // the pixels are upright
+
+    const QJsonObject none = tags({QStringLiteral("--metadata"), QStringLiteral("none")}, photo);
+    for (const char* absent :
+         {"IFD0:Artist", "XMP-dc:Creator", "GPS:GPSLatitude", "IFD0:Orientation"})
+        EXPECT_FALSE(none.contains(QLatin1StringView(absent))) << absent;
+
+    // HEIF keeps its XMP apart, and its pixels come turned already.
+    const QString heif = temp.file(QStringLiteral("camera.heic"));
+    vips::VImage::new_from_file(QFile::encodeName(photo).constData())
+        .write_to_file(QFile::encodeName(heif).constData());
+    const QJsonObject fromHeif = tags({QStringLiteral("--metadata"), QStringLiteral("all")}, heif);
+    EXPECT_EQ(fromHeif[QStringLiteral("XMP-dc:Creator")].toString(), QStringLiteral("Xmp Creator"));
+    EXPECT_EQ(fromHeif[QStringLiteral("IFD0:Orientation")].toInt(), 1);
 }
 
 TEST_F(ConvertCliTest, FailuresSayWhy) {

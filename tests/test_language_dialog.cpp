@@ -53,7 +53,7 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     rightClick(surface());
     ASSERT_EQ(platform.shownMenus.size(), 1u);
     const auto& menu = platform.shownMenus[0];
-    ASSERT_EQ(menu.size(), 7u);
+    ASSERT_EQ(menu.size(), 8u);
     EXPECT_EQ(menu[0].text, QStringLiteral("Sprache"));
     EXPECT_EQ(menu[1].text, QStringLiteral("Schriftart der Oberfläche"));
     EXPECT_EQ(menu[1].id, IDM_POPUPMENU_FONT);
@@ -61,8 +61,12 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     EXPECT_EQ(menu[3].text, QStringLiteral("Nach Kameraausrichtung aufrichten"));
     EXPECT_EQ(menu[4].text, QStringLiteral("Text bleibt aufrecht"));
     EXPECT_EQ(menu[5].text, QStringLiteral("Ergebnis zeigen"));
-    EXPECT_EQ(menu[6].text, QStringLiteral("Über Tessiva"));
-    EXPECT_EQ(menu[6].id, IDM_ABOUT);
+    EXPECT_EQ(menu[6].text, QStringLiteral("Metadaten"));
+    ASSERT_EQ(menu[6].submenu.size(), 3u);
+    EXPECT_EQ(menu[6].submenu[2].text, QStringLiteral("Keine"));
+    EXPECT_TRUE(menu[6].submenu[0].checked);  // rights travel unless told otherwise
+    EXPECT_EQ(menu[7].text, QStringLiteral("Über Tessiva"));
+    EXPECT_EQ(menu[7].id, IDM_ABOUT);
 
     const auto& languages = menu[0].submenu;
     ASSERT_EQ(languages.size(), 5u);
@@ -97,16 +101,22 @@ TEST_F(LanguageDialogTest, WithoutLanguageFilesTheLanguageListIsEmpty) {
     EXPECT_EQ(platform.shownMenus[0][0].text, QStringLiteral("Language"));
     EXPECT_TRUE(platform.shownMenus[0][0].submenu.empty());
     EXPECT_EQ(platform.shownMenus[0][1].text, QStringLiteral("Font"));
-    EXPECT_EQ(platform.shownMenus[0][6].text, QStringLiteral("About"));
+    EXPECT_EQ(platform.shownMenus[0][7].text, QStringLiteral("About"));
 }
 
 TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {
-    seedStore("[Option]\nnAutoOrient=1\n");
+    seedStore("[Option]\nnAutoOrient=1\nnMetadata=9\n");
     start();
-    platform.menuChoices = {IDM_CONVERT_TO_SRGB};
+    platform.menuChoices = {IDM_CONVERT_TO_SRGB, IDM_METADATA_NONE};
     rightClick(surface());
     rightClick(surface());
-    ASSERT_EQ(platform.shownMenus.size(), 2u);
+    rightClick(surface());
+    ASSERT_EQ(platform.shownMenus.size(), 3u);
+    // An unknown stored choice reads as the default; the new one is ticked.
+    EXPECT_TRUE(platform.shownMenus[0][6].submenu[0].checked);
+    EXPECT_TRUE(platform.shownMenus[2][6].submenu[2].checked);
+    EXPECT_FALSE(platform.shownMenus[2][6].submenu[0].checked);
+    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nMetadata")), 2);
     EXPECT_FALSE(platform.shownMenus[0][2].checked);
     EXPECT_TRUE(platform.shownMenus[0][3].checked);
     EXPECT_TRUE(platform.shownMenus[1][2].checked);

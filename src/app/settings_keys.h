@@ -20,6 +20,7 @@ inline const QString kConvertToSrgb = QStringLiteral("nConvertToSrgb");
 inline const QString kAutoOrient = QStringLiteral("nAutoOrient");
 inline const QString kTextUpright = QStringLiteral("nTextUpright");
 inline const QString kShowResult = QStringLiteral("nShowResult");
+inline const QString kMetadata = QStringLiteral("nMetadata");  // 0 rights, 1 all, 2 none
 inline const QString kCurrentColor = QStringLiteral("nCurrentColor");
 
 inline const QString kDefaultLanguage = QStringLiteral("english");

@@ -198,6 +198,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
         options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
     order.background = options.background;
     order.limits = options.limits;
+    order.metadata = options.metadata;
     order.stop = stop;
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning. Nothing is written
@@ -225,6 +226,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     // A photo converted despite them: what was corrected is a warning, never silent.
     if (result.ok) result.warnings << std::exchange(result.messages, {});
     if (result.ok) {
+        if (photo->TurnedByCamera()) result.cameraOrientation = photo->CameraOrientation();
         const bool turned = options.angle == 90 || options.angle == 270;
         result.width = turned ? height : width;
         result.height = turned ? width : height;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/inputs.h"
+#include "imaging/metadata.h"
 #include "imaging/photo.h"
 #include "imaging/text_layout.h"
 
@@ -43,6 +44,7 @@ struct Options {
     bool autoOrient = false;            // turn photos upright by the camera's orientation
     QColor background = Qt::black;      // under transparent parts
     imaging::Limits limits;             // what one photo may cost
+    imaging::MetadataChoice metadata = imaging::MetadataChoice::Rights;
 };
 
 /// The outcome of one input.
@@ -56,6 +58,7 @@ struct FileResult {
     QStringList warnings;  // what went wrong without stopping the conversion
     int width = 0;         // of the TIFF written
     int height = 0;
+    int cameraOrientation = 1;  // not 1: the camera turned the photo, and it was written as stored
     double openSeconds = 0;
     double convertSeconds = 0;
 };

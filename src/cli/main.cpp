@@ -20,6 +20,8 @@
 #include "cli/report.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
+#include "imaging/metadata.h"
+#include "imaging/text_layout.h"
 #include "resources/resource.h"
 
 #ifdef Q_OS_WIN
@@ -108,6 +110,11 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
             Fail(QStringLiteral("--position wants X,Y in pixels or X%,Y% of the picture's sides"));
         options.placement.margin = position->first;
         options.placement.marginInPercent = position->second;
+    }
+    if (parser.isSet(QStringLiteral("metadata"))) {
+        const auto choice = imaging::MetadataChoiceNamed(parser.value(QStringLiteral("metadata")));
+        if (!choice) Fail(QStringLiteral("--metadata is one of rights, all, none"));
+        options.metadata = *choice;
     }
     if (parser.isSet(QStringLiteral("anchor"))) {
         const auto anchor = imaging::AnchorNamed(parser.value(QStringLiteral("anchor")));
@@ -201,6 +208,11 @@ public:
             for (const QString& warning : result.warnings)
                 std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
                              qPrintable(warning));
+            if (result.cameraOrientation != 1)
+                std::fprintf(
+                    stderr, "tessiva-convert: %s: %s\n", input.constData(),
+                    qPrintable(i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING140),
+                                                   {QString::number(result.cameraOrientation)})));
         }
         if (m_verbosity == Verbosity::Verbose && result.ok) {
             std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
@@ -316,6 +328,11 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("Place the text from a corner, an edge or the centre: north-west, north, "
                         "north-east, west, centre, east, south-west, south, south-east."),
          QStringLiteral("POINT")},
+        {QStringLiteral("metadata"),
+         QStringLiteral("What of the photo's EXIF, IPTC and XMP travels: rights (creator, "
+                        "copyright, caption and capture date; the default), all (location, "
+                        "camera and orientation too) or none."),
+         QStringLiteral("WHAT")},
         {QStringLiteral("text-upright"),
          QStringLiteral("Write the text after turning and mirroring, so that it reads upright "
                         "(default: the text turns and mirrors with the photo).")},

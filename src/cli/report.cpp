@@ -32,6 +32,8 @@ void Report::Add(const FileResult& result) {
                     (result.messages + result.warnings).join(QStringLiteral("; ")));
     else if (!result.warnings.isEmpty())
         line.insert(QStringLiteral("warning"), result.warnings.join(QStringLiteral("; ")));
+    if (result.cameraOrientation != 1)
+        line.insert(QStringLiteral("camera_orientation"), result.cameraOrientation);
     if (result.ok) {
         line.insert(QStringLiteral("width"), result.width);
         line.insert(QStringLiteral("height"), result.height);

@@ -36,6 +36,10 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {32774, u"IDM_AUTO_ORIENT"},
     {32775, u"IDM_SHOW_RESULT"},
     {32776, u"IDM_TEXT_UPRIGHT"},
+    {8454145, u"IDM_METADATA"},
+    {32777, u"IDM_METADATA_RIGHTS"},
+    {32778, u"IDM_METADATA_ALL"},
+    {32779, u"IDM_METADATA_NONE"},
     {102, u"IDS_LANGUAGE"},
     {105, u"IDS_MESSAGE_ERROR"},
     {119, u"IDS_MESSAGE_WARNING"},
@@ -64,6 +68,8 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {137, u"IDS_STRING137"},
     {138, u"IDS_STRING138"},
     {139, u"IDS_STRING139"},
+    {140, u"IDS_STRING140"},
+    {141, u"IDS_STRING141"},
 });
 
 // Identifiers, code pages and abbreviations as the platform publishes them.

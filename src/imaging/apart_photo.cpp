@@ -71,6 +71,8 @@ public:
         if (upright != m_autoOrient) m_preview.reset();
         m_autoOrient = upright;
     }
+    int CameraOrientation() const override { return m_probe.orientation; }
+    bool IsUpright() const override { return m_autoOrient; }
     int Width() const override { return Swapped() ? m_probe.height : m_probe.width; }
     int Height() const override { return Swapped() ? m_probe.width : m_probe.height; }
     std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }

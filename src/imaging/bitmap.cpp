@@ -16,6 +16,7 @@
 #include "imaging/colour.h"
 #include "imaging/enlarge.h"
 #include "imaging/imaging_library.h"
+#include "imaging/metadata.h"
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
 #include "imaging/text_layout.h"
@@ -228,6 +229,8 @@ struct Bitmap::Impl {
     bool read = false;                // ... and that read has been made
     std::function<VImage()> rebuild;  // makes `image` anew; empty when it may be read again
     QByteArray profile;               // describes the pixels' colours; empty for sRGB
+    PhotoMetadata metadata;           // the photo's, and what of it travels
+    MetadataChoice metadataChoice = MetadataChoice::Rights;
     std::vector<PendingStep> steps;
     Limits limits;
     const std::atomic<bool>* stop = nullptr;
@@ -236,6 +239,14 @@ struct Bitmap::Impl {
     bool turned = false;  // the last computation held the pixels whole to turn them
 
     bool Stopped() const { return stop && *stop; }
+
+    /// The turns of all the steps, as one.
+    int TotalTurn() const {
+        int turn = RotateNoneFlipNone;
+        for (const PendingStep& step : steps)
+            if (!step.text) turn = Compose(turn, step.turn);
+        return turn;
+    }
 
     /// The pixels with every step taken but the text laid after the last
     /// turn, which is left in @p text to be laid as rows pass by.
@@ -364,6 +375,10 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
                 return ScaledFrame(reopen(), options, width, height, nullptr);
             };
         m_impl->profile = profile;
+        m_impl->metadata = MetadataOf(frame->image);
+        // As the photo reads it: HEIF pixels come turned already, whatever the EXIF says.
+        m_impl->metadata.orientation = photo.CameraOrientation();
+        m_impl->metadataChoice = options.metadata;
         m_impl->limits = options.limits;
         m_impl->stop = options.stop;
         m_impl->progress = options.progress;
@@ -419,10 +434,13 @@ bool Bitmap::Write(QIODevice& out, bool streamed) {
         if (pixels.width() != Width() || pixels.height() != Height() || pixels.bands() != 3 ||
             pixels.format() != VIPS_FORMAT_UCHAR)
             throw vips::VError("the pixels are not of the bitmap's size and kind");
+        // The camera's orientation still applies to pixels no turn has touched.
         TiffStripWriter writer(out, Width(), Height(), m_dpi, m_impl->profile,
                                streamed ? TiffStripWriter::Delivery::Streamed
                                         : TiffStripWriter::Delivery::WhenComplete,
-                               ThreadsPerConversion());
+                               ThreadsPerConversion(),
+                               MetadataToWrite(m_impl->metadata, m_impl->metadataChoice,
+                                               m_impl->TotalTurn() == RotateNoneFlipNone));
         StripAssembly assembly{writer, text, Width(), Height(), {}, 0, false};
         assembly.strip.reserve(size_t(Width()) * 3 * size_t(writer.RowsPerStrip()));
         // Pixels are computed on the library's threads while strips compress on ours.

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "decoder/limits.h"
+#include "imaging/metadata.h"
 
 class QIODevice;
 
@@ -17,6 +18,7 @@ namespace imaging {
 
 class Photo;
 struct TextBlock;
+
 enum class ColourHandling;
 using Limits = decoder::Limits;
 
@@ -28,6 +30,7 @@ struct DrawOptions {
     Limits limits;                            // for what is held whole
     const std::atomic<bool>* stop = nullptr;  // set to give up
     std::atomic<int>* progress = nullptr;     // set to the share done, in percent
+    MetadataChoice metadata = MetadataChoice::Rights;  // what of the photo's metadata travels
 };
 
 /// Rotations and flips as the platform numbers them: rotate clockwise first,

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 
+#include "imaging/metadata.h"
 #include "imaging/photo.h"
 #include "imaging/text_layout.h"
 
@@ -54,6 +55,7 @@ struct ConversionOrder {
     Limits limits;                            // for what is held whole
     const std::atomic<bool>* stop = nullptr;  // set to give up: the conversion fails, "stopped"
     std::atomic<int>* progress = nullptr;     // set to the share done, in percent
+    MetadataChoice metadata = MetadataChoice::Rights;  // what of the photo's metadata travels
 };
 
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,

@@ -131,6 +131,8 @@ public:
         if (orientation != m_orientation) m_preview.reset();
         m_orientation = orientation;
     }
+    int CameraOrientation() const override { return m_storedOrientation; }
+    bool IsUpright() const override { return m_orientation != 1; }
 
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};

@@ -75,6 +75,13 @@ public:
     /// Sets the photo upright by the camera's orientation tag, or back as
     /// stored; its size, preview and frames follow.
     virtual void SetUpright(bool upright) { (void)upright; }
+    /// The camera's orientation tag (1 to 8; 1 for none), whether or not it is applied.
+    virtual int CameraOrientation() const { return 1; }
+    /// True when the photo is shown and converted as stored while its camera
+    /// recorded it turned: it comes out sideways or mirrored.
+    bool TurnedByCamera() const { return CameraOrientation() != 1 && !IsUpright(); }
+    /// True when the camera's orientation is applied.
+    virtual bool IsUpright() const { return false; }
     /// Horizontal resolution in dots per inch; 96 when the file stores none.
     virtual double HorizontalResolution() const = 0;
     /// The active frame's pixels, for the imaging layer to scale to the use's

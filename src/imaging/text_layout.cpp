@@ -11,9 +11,9 @@
 namespace imaging {
 namespace {
 
-constexpr std::array<const char*, 9> kAnchorNames{"north-west", "north",      "north-east",
-                                                   "west",       "centre",     "east",
-                                                   "south-west", "south",      "south-east"};
+constexpr std::array<const char*, 9> kAnchorNames{"north-west", "north",  "north-east",
+                                                  "west",       "centre", "east",
+                                                  "south-west", "south",  "south-east"};
 
 /// Where along a side of @p length a box of @p extent starts: at its start (0),
 /// centred (1) or at its end (2), @p margin inward.
@@ -49,24 +49,23 @@ TextBlock LayOutText(const QString& text, const QFont& font, const TextPlacement
             std::max(1, int(std::lround(picture.height() * placement.fontPercentOfHeight / 100))));
     const QFontMetricsF metrics(block.font);
     double width = 0;
-    for (const QString& line : block.lines) width = std::max(width, metrics.horizontalAdvance(line));
+    for (const QString& line : block.lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
     const double height = metrics.ascent() + metrics.descent() +
                           metrics.lineSpacing() * double(block.lines.size() - 1);
     block.box = QSize(qCeil(width), qCeil(height));
-    const double marginX = placement.marginInPercent
-                               ? placement.margin.x() * picture.width() / 100
-                               : placement.margin.x();
-    const double marginY = placement.marginInPercent
-                               ? placement.margin.y() * picture.height() / 100
-                               : placement.margin.y();
+    const double marginX = placement.marginInPercent ? placement.margin.x() * picture.width() / 100
+                                                     : placement.margin.x();
+    const double marginY = placement.marginInPercent ? placement.margin.y() * picture.height() / 100
+                                                     : placement.margin.y();
     const int anchor = static_cast<int>(placement.anchor);
     if (anchor == 0) {  // the designed placement: the position is the box's corner
         block.topLeft = QPoint(int(std::lround(marginX)), int(std::lround(marginY)));
         return block;
     }
-    block.topLeft = QPoint(
-        int(std::lround(Along(anchor % 3, picture.width(), block.box.width(), marginX))),
-        int(std::lround(Along(anchor / 3, picture.height(), block.box.height(), marginY))));
+    block.topLeft =
+        QPoint(int(std::lround(Along(anchor % 3, picture.width(), block.box.width(), marginX))),
+               int(std::lround(Along(anchor / 3, picture.height(), block.box.height(), marginY))));
     return block;
 }
 
@@ -89,9 +88,8 @@ QImage DrawTextBlock(const TextBlock& block, const QColor& colour, const QPoint&
     painter.setPen(QColor(colour.red(), colour.green(), colour.blue()));
     const QFontMetricsF metrics(block.font);
     for (qsizetype i = 0; i < block.lines.size(); ++i)
-        painter.drawText(QPointF(topLeft.x() - area.x(),
-                                 topLeft.y() - area.y() + metrics.ascent() +
-                                     metrics.lineSpacing() * double(i)),
+        painter.drawText(QPointF(topLeft.x() - area.x(), topLeft.y() - area.y() + metrics.ascent() +
+                                                             metrics.lineSpacing() * double(i)),
                          block.lines[i]);
     return layer;
 }

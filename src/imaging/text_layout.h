@@ -29,7 +29,8 @@ struct TextPlacement {
     Anchor anchor = Anchor::NorthWest;
     QPointF margin;                // from the anchor, inward (from the centre: right, down)
     bool marginInPercent = false;  // ... in percent of the picture's width and height
-    double fontPercentOfHeight = 0;  // the font's pixel size as a share of the picture's height; 0: its own
+    double fontPercentOfHeight =
+        0;  // the font's pixel size as a share of the picture's height; 0: its own
 };
 
 /// A block of text laid out for a picture: its lines (a line break starts a

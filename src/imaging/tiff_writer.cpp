@@ -28,6 +28,8 @@ enum class TiffTag : uint16_t {
     ResolutionUnit = 296,
     Predictor = 317,
     IccProfile = 34675,
+    ExifDirectory = 34665,
+    GpsDirectory = 34853,
 };
 
 constexpr int kClearCode = 256;
@@ -122,9 +124,11 @@ size_t LzwBound(size_t size) {
 /// LZW of @p size bytes at @p data into @p out (LzwBound(size) bytes); the bytes written.
 size_t LzwEncodeInto(const uint8_t* data, size_t size, uint8_t* out);
 
-void AppendDirectory(std::vector<uint8_t>& ifd, uint64_t directory, int width, int height,
-                     int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
-                     const QByteArray& iccProfile);
+/// The image's directory at @p directory with @p metadata's fields, and the
+/// EXIF and GPS directories after it.
+void AppendDirectories(std::vector<uint8_t>& out, uint64_t directory, int width, int height,
+                       int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
+                       const QByteArray& iccProfile, const TiffMetadata& metadata);
 
 /// The 4 GiB a classic TIFF's offsets reach.
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
@@ -183,12 +187,14 @@ size_t LzwEncodeInto(const uint8_t* data, size_t size, uint8_t* out) {
 }  // namespace
 
 TiffStripWriter::TiffStripWriter(QIODevice& out, int width, int height, double dpi,
-                                 QByteArray iccProfile, Delivery delivery, int threads)
+                                 QByteArray iccProfile, Delivery delivery, int threads,
+                                 TiffMetadata metadata)
     : m_out(out),
       m_width(width),
       m_height(height),
       m_dpi(dpi),
       m_iccProfile(std::move(iccProfile)),
+      m_metadata(std::move(metadata)),
       m_delivery(delivery) {
     if (width <= 0 || height <= 0) {
         m_failed = true;
@@ -341,8 +347,8 @@ bool TiffStripWriter::Finish() {
     const uint64_t directory = m_written + (pad ? 1 : 0);
     std::vector<uint8_t> ifd;
     if (pad) ifd.push_back(0);
-    AppendDirectory(ifd, directory, m_width, m_height, m_rowsPerStrip, m_stripSizes, m_dpi,
-                    m_iccProfile);
+    AppendDirectories(ifd, directory, m_width, m_height, m_rowsPerStrip, m_stripSizes, m_dpi,
+                      m_iccProfile, m_metadata);
     if (!Write(ifd.data(), ifd.size())) return false;
     if (m_delivery == Delivery::Streamed) {
         // Mend the header's link to the directory.
@@ -358,64 +364,104 @@ bool TiffStripWriter::Finish() {
 
 namespace {
 
-void AppendDirectory(std::vector<uint8_t>& ifd, uint64_t directory, int width, int height,
-                     int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
-                     const QByteArray& iccProfile) {
-    const auto stripCount = static_cast<uint32_t>(stripSizes.size());
+enum FieldType : uint16_t { kShort = 3, kLong = 4, kRational = 5, kUndefined = 7 };
+
+TiffField Numbers(TiffTag tag, uint16_t type, const std::vector<uint32_t>& values) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t v : values)
+        type == kShort ? AppendShort(bytes, uint16_t(v)) : AppendLong(bytes, v);
+    return {uint16_t(tag), type, uint32_t(type == kRational ? values.size() / 2 : values.size()),
+            QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))};
+}
+
+uint64_t ValueBytes(const TiffField& field) {
+    const uint64_t size = uint64_t(field.value.size());
+    return size <= 4 ? 0 : size + size % 2;
+}
+
+uint64_t DirectoryBytes(const std::vector<TiffField>& fields) {
+    uint64_t size = 2 + 12 * uint64_t(fields.size()) + 4;
+    for (const TiffField& field : fields) size += ValueBytes(field);
+    return size;
+}
+
+/// A directory of @p fields, in tag order, at @p at: its entries, then the
+/// values too large for them.
+void AppendDirectory(std::vector<uint8_t>& out, uint64_t at, std::vector<TiffField> fields) {
+    std::sort(fields.begin(), fields.end(),
+              [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
+    AppendShort(out, uint16_t(fields.size()));
+    uint64_t valueAt = at + 2 + 12 * uint64_t(fields.size()) + 4;
+    for (const TiffField& field : fields) {
+        AppendShort(out, field.tag);
+        AppendShort(out, field.type);
+        AppendLong(out, field.count);
+        if (ValueBytes(field) == 0) {
+            QByteArray inline4 = field.value;
+            inline4.resize(4, '\0');
+            out.insert(out.end(), inline4.begin(), inline4.end());
+        } else {
+            AppendLong(out, uint32_t(valueAt));
+            valueAt += ValueBytes(field);
+        }
+    }
+    AppendLong(out, 0);  // no next directory
+    for (const TiffField& field : fields) {
+        if (ValueBytes(field) == 0) continue;
+        out.insert(out.end(), field.value.begin(), field.value.end());
+        if (field.value.size() % 2) out.push_back(0);
+    }
+}
+
+void AppendDirectories(std::vector<uint8_t>& out, uint64_t directory, int width, int height,
+                       int rowsPerStrip, const std::vector<uint32_t>& stripSizes, double dpi,
+                       const QByteArray& iccProfile, const TiffMetadata& metadata) {
     std::vector<uint32_t> stripOffsets;
     uint64_t offset = 8;
     for (uint32_t size : stripSizes) {
         stripOffsets.push_back(static_cast<uint32_t>(offset));
         offset += size;
     }
-    const int entries = iccProfile.isEmpty() ? 14 : 15;
-    const uint64_t values = directory + 2 + 12 * uint64_t(entries) + 4;
-    const uint64_t bitsAt = values, xresAt = bitsAt + 6, yresAt = xresAt + 8,
-                   offsetsAt = yresAt + 8;
-    const uint64_t sizesAt = offsetsAt + 4 * uint64_t(stripCount);
-    const uint64_t iccAt = sizesAt + 4 * uint64_t(stripCount);
-
-    const auto entry = [&](TiffTag tag, uint16_t type, uint32_t count, uint32_t value) {
-        AppendShort(ifd, static_cast<uint16_t>(tag));
-        AppendShort(ifd, type);
-        AppendLong(ifd, count);
-        AppendLong(ifd, value);
-    };
-    constexpr uint16_t kShort = 3, kLong = 4, kRational = 5, kUndefined = 7;
-    const bool oneStrip = stripCount == 1;
-    AppendShort(ifd, static_cast<uint16_t>(entries));
-    // Entries in ascending tag order, as readers require.
-    entry(TiffTag::ImageWidth, kLong, 1, static_cast<uint32_t>(width));
-    entry(TiffTag::ImageLength, kLong, 1, static_cast<uint32_t>(height));
-    entry(TiffTag::BitsPerSample, kShort, 3, static_cast<uint32_t>(bitsAt));
-    entry(TiffTag::Compression, kShort, 1, 5);  // LZW
-    entry(TiffTag::Photometric, kShort, 1, 2);  // RGB
-    entry(TiffTag::StripOffsets, kLong, stripCount,
-          oneStrip ? stripOffsets[0] : static_cast<uint32_t>(offsetsAt));
-    entry(TiffTag::SamplesPerPixel, kShort, 1, 3);
-    entry(TiffTag::RowsPerStrip, kLong, 1, static_cast<uint32_t>(rowsPerStrip));
-    entry(TiffTag::StripByteCounts, kLong, stripCount,
-          oneStrip ? stripSizes[0] : static_cast<uint32_t>(sizesAt));
-    entry(TiffTag::XResolution, kRational, 1, static_cast<uint32_t>(xresAt));
-    entry(TiffTag::YResolution, kRational, 1, static_cast<uint32_t>(yresAt));
-    entry(TiffTag::PlanarConfiguration, kShort, 1, 1);  // chunky
-    entry(TiffTag::ResolutionUnit, kShort, 1, 2);       // inch
-    entry(TiffTag::Predictor, kShort, 1, 2);            // horizontal differencing
-    if (!iccProfile.isEmpty())
-        entry(TiffTag::IccProfile, kUndefined, static_cast<uint32_t>(iccProfile.size()),
-              static_cast<uint32_t>(iccAt));
-    AppendLong(ifd, 0);
-    for (int i = 0; i < 3; ++i) AppendShort(ifd, 8);
     const uint32_t denominator = 10000;
     const auto numerator =
         static_cast<uint32_t>(std::clamp(std::lround(dpi * denominator), 1L, 0x7FFFFFFFL));
-    for (int i = 0; i < 2; ++i) {
-        AppendLong(ifd, numerator);
-        AppendLong(ifd, denominator);
+    std::vector<TiffField> fields = metadata.image;
+    const std::pair<TiffTag, std::vector<uint32_t>> shorts[] = {
+        {TiffTag::BitsPerSample, {8, 8, 8}},
+        {TiffTag::Compression, {5}},  // LZW
+        {TiffTag::Photometric, {2}},  // RGB
+        {TiffTag::SamplesPerPixel, {3}},
+        {TiffTag::PlanarConfiguration, {1}},  // chunky
+        {TiffTag::ResolutionUnit, {2}},       // inch
+        {TiffTag::Predictor, {2}}};           // horizontal differencing
+    for (const auto& [tag, values] : shorts) fields.push_back(Numbers(tag, kShort, values));
+    fields.push_back(Numbers(TiffTag::ImageWidth, kLong, {uint32_t(width)}));
+    fields.push_back(Numbers(TiffTag::ImageLength, kLong, {uint32_t(height)}));
+    fields.push_back(Numbers(TiffTag::RowsPerStrip, kLong, {uint32_t(rowsPerStrip)}));
+    fields.push_back(Numbers(TiffTag::StripOffsets, kLong, stripOffsets));
+    fields.push_back(Numbers(TiffTag::StripByteCounts, kLong, stripSizes));
+    fields.push_back(Numbers(TiffTag::XResolution, kRational, {numerator, denominator}));
+    fields.push_back(Numbers(TiffTag::YResolution, kRational, {numerator, denominator}));
+    if (!iccProfile.isEmpty())
+        fields.push_back(
+            {uint16_t(TiffTag::IccProfile), kUndefined, uint32_t(iccProfile.size()), iccProfile});
+    // The metadata's own directories follow the image's; its links to them
+    // take a place of their own, so the sizes are known beforehand.
+    const std::pair<TiffTag, const std::vector<TiffField>*> subdirectories[] = {
+        {TiffTag::ExifDirectory, &metadata.exif}, {TiffTag::GpsDirectory, &metadata.gps}};
+    std::vector<std::pair<uint64_t, const std::vector<TiffField>*>> placed;
+    uint64_t next =
+        directory + DirectoryBytes(fields) +
+        12 * uint64_t(std::count_if(std::begin(subdirectories), std::end(subdirectories),
+                                    [](const auto& sub) { return !sub.second->empty(); }));
+    for (const auto& [tag, sub] : subdirectories) {
+        if (sub->empty()) continue;
+        fields.push_back(Numbers(tag, kLong, {uint32_t(next)}));
+        placed.emplace_back(next, sub);
+        next += DirectoryBytes(*sub);
     }
-    for (uint32_t v : stripOffsets) AppendLong(ifd, v);
-    for (uint32_t v : stripSizes) AppendLong(ifd, v);
-    ifd.insert(ifd.end(), iccProfile.begin(), iccProfile.end());
+    AppendDirectory(out, directory, fields);
+    for (const auto& [at, sub] : placed) AppendDirectory(out, at, *sub);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "imaging/metadata.h"
+
 class QIODevice;
 
 namespace imaging {
@@ -23,7 +25,8 @@ std::vector<uint8_t> LzwEncode(const uint8_t* data, size_t size);
 
 /// Writes 8-bit RGB pixels to a little-endian strip TIFF as they come, top to
 /// bottom: LZW with the horizontal predictor, a resolution in dots per inch,
-/// and an ICC profile (when not empty) describing the pixels' colours.
+/// an ICC profile (when not empty) describing the pixels' colours, and the
+/// photo's metadata that travels with it.
 /// Strips compress on a pool of threads while the caller makes the next ones.
 class TiffStripWriter {
 public:
@@ -34,7 +37,7 @@ public:
     };
 
     TiffStripWriter(QIODevice& out, int width, int height, double dpi, QByteArray iccProfile,
-                    Delivery delivery, int threads);
+                    Delivery delivery, int threads, TiffMetadata metadata = {});
     ~TiffStripWriter();
     TiffStripWriter(const TiffStripWriter&) = delete;
     TiffStripWriter& operator=(const TiffStripWriter&) = delete;
@@ -62,6 +65,7 @@ private:
     const int m_width, m_height;
     const double m_dpi;
     const QByteArray m_iccProfile;
+    const TiffMetadata m_metadata;
     const Delivery m_delivery;
     int m_rowsPerStrip = 1;
     int m_stripCount = 0;

@@ -67,6 +67,9 @@ inline constexpr int IDM_CONVERT_TO_SRGB = 32773;
 inline constexpr int IDM_AUTO_ORIENT = 32774;
 inline constexpr int IDM_SHOW_RESULT = 32775;
 inline constexpr int IDM_TEXT_UPRIGHT = 32776;
+inline constexpr int IDM_METADATA_RIGHTS = 32777;
+inline constexpr int IDM_METADATA_ALL = 32778;
+inline constexpr int IDM_METADATA_NONE = 32779;
 inline constexpr int ID_LANGUAGE_FIRST = 45400;
 inline constexpr int ID_LANGUAGE_LAST = 46399;
 
@@ -105,5 +108,7 @@ inline constexpr int IDS_STRING136 = 136;  // damaged photo
 inline constexpr int IDS_STRING137 = 137;  // skipped count
 inline constexpr int IDS_STRING138 = 138;  // converting, in the progress
 inline constexpr int IDS_STRING139 = 139;  // the button that stops a conversion
+inline constexpr int IDS_STRING140 = 140;  // a photo the camera turned, written as stored
+inline constexpr int IDS_STRING141 = 141;  // the same, as a mark on the preview
 
 }  // namespace res

@@ -8,7 +8,7 @@
 namespace res {
 namespace {
 
-constexpr std::array<std::pair<int, const char*>, 33> kStrings{{
+constexpr std::array<std::pair<int, const char*>, 35> kStrings{{
     {IDS_ABOUTBOX, "&About Tessiva"},
     {IDS_LANGUAGE, "English"},
     {IDS_MESSAGE_ERROR, "Error"},
@@ -44,6 +44,10 @@ constexpr std::array<std::pair<int, const char*>, 33> kStrings{{
     {IDS_STRING137, "%d skipped"},
     {IDS_STRING138, "Converting the photo..."},
     {IDS_STRING139, "Stop"},
+    {IDS_STRING140,
+     "note: the camera recorded this photo turned (orientation %d); it was written as stored, "
+     "and --auto-orient sets it upright"},
+    {IDS_STRING141, "turned by the camera"},
 }};
 
 }  // namespace

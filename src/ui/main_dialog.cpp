@@ -39,6 +39,9 @@ struct RadioValue {
 constexpr std::array kRotateRadios{
     RadioValue{0, IDC_RADIO_ROTATE_0}, RadioValue{90, IDC_RADIO_ROTATE_90},
     RadioValue{180, IDC_RADIO_ROTATE_180}, RadioValue{270, IDC_RADIO_ROTATE_270}};
+/// The metadata menu's commands and the stored choice each stands for.
+constexpr std::array<std::pair<int, int>, 3> kMetadataCommands{
+    {{IDM_METADATA_RIGHTS, 0}, {IDM_METADATA_ALL, 1}, {IDM_METADATA_NONE, 2}}};
 constexpr std::array kFlipRadios{RadioValue{0, IDC_RADIO_FLIP_NO},
                                  RadioValue{1, IDC_RADIO_FLIP_HORIZONTAL},
                                  RadioValue{2, IDC_RADIO_FLIP_VERTICAL}};
@@ -95,6 +98,8 @@ MainDialog::MainDialog(app::SettingsStore& store, PlatformServices& platform, QW
     m_autoOrient = m_store.GetProfileInt(settings::kOption, settings::kAutoOrient, 0) != 0;
     m_textUpright = m_store.GetProfileInt(settings::kOption, settings::kTextUpright, 0) != 0;
     m_showResult = m_store.GetProfileInt(settings::kOption, settings::kShowResult, 0) != 0;
+    m_metadata = m_store.GetProfileInt(settings::kOption, settings::kMetadata, 0);
+    if (m_metadata < 0 || m_metadata > 2) m_metadata = 0;
 }
 
 MainDialog::~MainDialog() {
@@ -327,6 +332,11 @@ void MainDialog::OnCommand(int id) {
     }
     if (id == IDM_TEXT_UPRIGHT) ToggleStoredChoice(m_textUpright, settings::kTextUpright);
     if (id == IDM_SHOW_RESULT) ToggleStoredChoice(m_showResult, settings::kShowResult);
+    for (const auto& [command, choice] : kMetadataCommands) {
+        if (id != command) continue;
+        m_metadata = choice;
+        m_store.WriteProfileInt(settings::kOption, settings::kMetadata, choice);
+    }
     ShowPreview();
 }
 
@@ -346,6 +356,10 @@ void MainDialog::ShowPopupMenu(const QPoint& point) {
     if (!popup) return;
     FillLanguageMenu(*loaded, *popup);
     for (QAction* item : popup->actions()) {
+        if (QMenu* choices = item->menu())
+            for (QAction* choice : choices->actions())
+                for (const auto& [command, value] : kMetadataCommands)
+                    if (choice->data().toInt() == command) choice->setChecked(m_metadata == value);
         if (item->data().toInt() == IDM_CONVERT_TO_SRGB) item->setChecked(m_convertToSrgb);
         if (item->data().toInt() == IDM_AUTO_ORIENT) item->setChecked(m_autoOrient);
         if (item->data().toInt() == IDM_TEXT_UPRIGHT) item->setChecked(m_textUpright);

@@ -186,6 +186,7 @@ private:
     bool m_autoOrient = false;     // photos opened upright by the camera's orientation
     bool m_textUpright = false;    // text drawn after the turn, in the output's frame
     bool m_showResult = false;     // the picture frame shows the result, not the photo
+    int m_metadata = 0;            // what travels: 0 rights, 1 all, 2 none
 };
 
 }  // namespace ui

@@ -73,6 +73,9 @@ void MainDialog::ConvertPhoto() {
     order.placement.margin = TypedTextPosition();
     order.textUpright = m_textUpright;
     order.limits = PhotoLimits();
+    order.metadata = m_metadata == 1   ? imaging::MetadataChoice::All
+                     : m_metadata == 2 ? imaging::MetadataChoice::None
+                                       : imaging::MetadataChoice::Rights;
     order.outputPath = m_outputPath;
     order.colours =
         m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;

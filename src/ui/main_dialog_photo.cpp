@@ -150,8 +150,13 @@ void MainDialog::RefreshPreview() {
 void MainDialog::ShowPreview() {
     auto* frame = static_cast<BlackFrame*>(GetDlgItem(IDC_STATIC_PICTURE));
     if (!frame) return;
-    // The result shows its turn itself; the stretched photo needs the mark.
-    frame->setBadge(m_showResult ? QString() : TurnBadge(m_rotateAngle, m_flipType));
+    // The result shows its turn itself; the stretched photo needs the mark. A
+    // photo the camera turned, written as stored, comes out turned: say so.
+    QString badge = m_showResult ? QString() : TurnBadge(m_rotateAngle, m_flipType);
+    if (m_photo && m_photo->TurnedByCamera())
+        badge += (badge.isEmpty() ? QString() : QStringLiteral(" \u00B7 ")) +
+                 g_Language.GetString(IDS_STRING141);
+    frame->setBadge(badge);
     if (!m_photo || frame->size().isEmpty()) {
         frame->setImage({});
         return;

@@ -1,6 +1,7 @@
 #include "ui/menu_templates.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 
 #include "resources/resource.h"
@@ -29,6 +30,17 @@ std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent) {
     AddCommand(*popup, "Upright by camera orientation", IDM_AUTO_ORIENT)->setCheckable(true);
     AddCommand(*popup, "Text stays upright", IDM_TEXT_UPRIGHT)->setCheckable(true);
     AddCommand(*popup, "Show the result", IDM_SHOW_RESULT)->setCheckable(true);
+    QMenu* metadata = popup->addMenu(QStringLiteral("Metadata"));
+    // One of three: shown as radio items.
+    auto* metadataChoices = new QActionGroup(metadata);
+    for (const auto& [text, command] :
+         {std::pair{"Rights only (creator, copyright, caption, date)", IDM_METADATA_RIGHTS},
+          std::pair{"All (EXIF, IPTC, XMP)", IDM_METADATA_ALL},
+          std::pair{"None", IDM_METADATA_NONE}}) {
+        QAction* choice = AddCommand(*metadata, text, command);
+        choice->setCheckable(true);
+        metadataChoices->addAction(choice);
+    }
     AddCommand(*popup, "About", IDM_ABOUT);
     return root;
 }
