@@ -56,7 +56,9 @@ echo "$(($(wc -l <"$work/table") - 1)) files: $(grep -c ' converted ' "$work/tab
 # start, and nothing reads the secrets.
 if command -v strace >/dev/null && strace -f -qq -o /dev/null true 2>/dev/null; then
     cut -f1 manifest.tsv | grep -v '^cap-' >"$work/list"
-    strace -f -qq -e trace=execve,openat -o "$work/trace" "$convert" -q --files-from "$work/list" \
+    # Leak checking cannot run under a tracer.
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+        strace -f -qq -e trace=execve,openat -o "$work/trace" "$convert" -q --files-from "$work/list" \
         --name '{index}.tif' -d "$work/out" --overwrite 2>/dev/null
     started=$(grep -o 'execve("[^"]*"' "$work/trace" | sort -u | grep -v -e tessiva-convert -e tessiva-decode)
     [ -z "$started" ] || fail "programs started: $started"
