@@ -322,6 +322,26 @@ TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
     EXPECT_EQ(fromHeif[QStringLiteral("IFD0:Orientation")].toInt(), 1);
 }
 
+TEST_F(ConvertCliTest, PhotosConvertedSideBySideKeepTheirOwnReasons) {
+    // Every other photo is cut short; four convert at once.
+    QStringList arguments{QStringLiteral("--jobs"), QStringLiteral("4"), QStringLiteral("-d"),
+                          temp.mkdir(QStringLiteral("out"))};
+    for (int i = 0; i < 24; ++i) {
+        const QString name = temp.file(QStringLiteral("p%1.jpg").arg(i));
+        vips::VImage::gaussnoise(600, 400).write_to_file(QFile::encodeName(name).constData());
+        if (i % 2 == 1) QFile(name).resize(QFileInfo(name).size() / 2);
+        arguments << name;
+    }
+    const Run run = runCli(arguments);
+    EXPECT_EQ(run.exitCode, 0);
+    for (int i = 1; i < 24; i += 2)
+        EXPECT_TRUE(run.errors.contains(
+            QStringLiteral("p%1.jpg: warning: the photo is damaged; converted what could be read "
+                           "(VipsJpeg: Premature end of input file)")
+                .arg(i)))
+            << i << run.errors.toStdString();
+}
+
 TEST_F(ConvertCliTest, FailuresSayWhy) {
     const QString folder = temp.mkdir(QStringLiteral("folder"));
     const QString text = temp.write(QStringLiteral("notes.jpg"), "just some notes");

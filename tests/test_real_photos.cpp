@@ -488,8 +488,9 @@ TEST_F(RealPhotoTest, CameraOrientationSetsPhotosUprightOnlyWhenAsked) {
             runCli({QStringLiteral("--overwrite"), QStringLiteral("-o"), out, photo}).exitCode, 0);
         EXPECT_EQ(Open(out).width(), stored.width());  // as stored, by default
 
-        const std::unique_ptr<imaging::Photo> opened =
-            imaging::LoadPhoto(photo, imaging::OpenOptions{true});
+        imaging::OpenOptions upright;
+        upright.autoOrient = true;
+        const std::unique_ptr<imaging::Photo> opened = imaging::LoadPhoto(photo, upright);
         ASSERT_EQ(opened->Width(), 60);
         const QImage preview = opened->Preview(QSize(60, 40));
         EXPECT_NEAR(preview.pixelColor(50, 30).red(), 220, 12);

@@ -30,7 +30,7 @@ std::vector<uint8_t> TestPixels(int width, int height, unsigned seed) {
 /// Writes @p height rows of @p width RGB @p pixels to @p out, strip by strip.
 bool WriteRgbTiff(QIODevice& out, const std::vector<uint8_t>& pixels, int width, int height,
                   double dpi, TiffStripWriter::Delivery delivery) {
-    TiffStripWriter writer(out, width, height, dpi, {}, delivery, ThreadsPerConversion());
+    TiffStripWriter writer(out, width, height, dpi, {}, delivery, 4);
     if (width <= 0 || height <= 0) return false;
     const size_t rowBytes = size_t(width) * 3;
     for (int first = 0; first < height; first += writer.RowsPerStrip()) {

@@ -199,6 +199,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     order.background = options.background;
     order.limits = options.limits;
     order.metadata = options.metadata;
+    order.threads = options.threadsPerPhoto;
     order.stop = stop;
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning. Nothing is written

@@ -45,6 +45,7 @@ struct Options {
     QColor background = Qt::black;      // under transparent parts
     imaging::Limits limits;             // what one photo may cost
     imaging::MetadataChoice metadata = imaging::MetadataChoice::Rights;
+    int threadsPerPhoto = 0;  // 0: one per core
 };
 
 /// The outcome of one input.

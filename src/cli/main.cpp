@@ -485,7 +485,7 @@ int main(int argc, char* argv[]) {
     // One budget of cores: photos at once times the threads each one uses.
     const std::optional<qint64> known = source->KnownCount();
     const int photosAtOnce = int(std::clamp<qint64>(known.value_or(options.jobs), 1, options.jobs));
-    imaging::SetThreadsPerConversion(std::max(1, options.jobs / photosAtOnce));
+    options.threadsPerPhoto = std::max(1, options.jobs / photosAtOnce);
 
     qint64 total = 0, converted = 0, skipped = 0, failed = 0;
     {

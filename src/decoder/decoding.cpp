@@ -48,11 +48,24 @@ std::optional<Refusal> WholeDecodeProblem(int64_t width, int64_t height, qint64 
     return std::nullopt;
 }
 
-// ---- Bitmaps the imaging library decodes whole: HEIF, AVIF, JPEG XL, JPEG 2000.
+// ---- Bitmaps the imaging library decodes whole: HEIF, AVIF, JPEG XL, JPEG 2000;
+// and, to say why one fails, those the program decodes itself as it streams.
+
+/// True for the kinds the program decodes in its own process.
+bool Streamed(const QString& kind) {
+    return kind == u"jpeg" || kind == u"png" || kind == u"gif" || kind == u"webp" ||
+           kind == u"tiff";
+}
 
 VImage LoadBitmap(const QString& kind, const Blob& blob, vips::VOption* options) {
+    if (Streamed(kind)) options->set("access", VIPS_ACCESS_SEQUENTIAL);
     if (kind == u"heif") return VImage::heifload_buffer(blob.get(), options);
     if (kind == u"jxl") return VImage::jxlload_buffer(blob.get(), options);
+    if (kind == u"jpeg") return VImage::jpegload_buffer(blob.get(), options);
+    if (kind == u"png") return VImage::pngload_buffer(blob.get(), options);
+    if (kind == u"gif") return VImage::gifload_buffer(blob.get(), options);
+    if (kind == u"webp") return VImage::webpload_buffer(blob.get(), options);
+    if (kind == u"tiff") return VImage::tiffload_buffer(blob.get(), options);
     return VImage::jp2kload_buffer(blob.get(), options);
 }
 
@@ -66,8 +79,12 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
     };
     try {
         VImage header = LoadBitmap(request.kind, blob, options());
-        if (const auto problem =
-                WholeDecodeProblem(header.width(), header.height(), bytes.size(), request.limits))
+        if (Streamed(request.kind) && request.operation != Operation::Check)
+            return Refusal{QStringLiteral("%1 is decoded by the program").arg(request.kind)};
+        if (const auto problem = !Streamed(request.kind)
+                                     ? WholeDecodeProblem(header.width(), header.height(),
+                                                          bytes.size(), request.limits)
+                                     : std::nullopt)
             return *problem;
         switch (request.operation) {
             case Operation::Probe: {
@@ -90,6 +107,9 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
                 if (request.kind == u"jp2") return header.copy_memory();
                 (void)header.getpoint(0, 0);
                 return header;
+            case Operation::Check:
+                (void)header.avg();
+                return Probe{header.width(), header.height(), 1, 1};
         }
     } catch (const vips::VError& error) {
         // Under strict reading a loader's complaint is damage, which a lenient
@@ -172,6 +192,7 @@ Answer DecodeCameraRaw(const Request& request, const QByteArray& bytes) {
                 return developed;
             }
             case Operation::Frame:
+            case Operation::Check:
                 return Develop(raw, false);
         }
     } catch (const vips::VError& error) {
@@ -205,6 +226,11 @@ const char* LoaderClassFor(const QString& kind) {
     if (kind == u"heif") return "VipsForeignLoadHeif";
     if (kind == u"jxl") return "VipsForeignLoadJxl";
     if (kind == u"jp2") return "VipsForeignLoadJp2k";
+    if (kind == u"jpeg") return "VipsForeignLoadJpeg";
+    if (kind == u"png") return "VipsForeignLoadPng";
+    if (kind == u"gif") return "VipsForeignLoadNsgif";
+    if (kind == u"webp") return "VipsForeignLoadWebp";
+    if (kind == u"tiff") return "VipsForeignLoadTiff";
     return nullptr;
 }
 

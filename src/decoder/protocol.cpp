@@ -149,8 +149,11 @@ bool ReadFields(Reader& reader, vips::VImage& image) {
             if (!value) return false;
             void* copy = g_malloc(size_t(value->size()));
             std::memcpy(copy, value->constData(), size_t(value->size()));
-            image.set(name->constData(), reinterpret_cast<VipsCallbackFn>(g_free), copy,
-                      size_t(value->size()));
+            const VipsCallbackFn free = [](void* data, void*) {
+                g_free(data);
+                return 0;
+            };
+            image.set(name->constData(), free, copy, size_t(value->size()));
         } else {
             return false;
         }
@@ -223,7 +226,7 @@ Answer ReadPicture(Reader& reader, const Limits& limits) {
 }  // namespace
 
 QStringList Request::Arguments() const {
-    static const char* kOperations[] = {"probe", "preview", "frame"};
+    static const char* kOperations[] = {"probe", "preview", "frame", "check"};
     return {QStringLiteral("kind=") + kind,
             QStringLiteral("operation=") + QString::fromLatin1(kOperations[int(operation)]),
             QStringLiteral("page=%1").arg(page),
@@ -248,7 +251,7 @@ std::optional<Request> Request::FromArguments(const QStringList& arguments) {
     Request request;
     request.kind = values.value(QStringLiteral("kind"));
     const QStringList operations{QStringLiteral("probe"), QStringLiteral("preview"),
-                                 QStringLiteral("frame")};
+                                 QStringLiteral("frame"), QStringLiteral("check")};
     const qsizetype operation = operations.indexOf(values.value(QStringLiteral("operation")));
     bool ok[7] = {};
     request.page = int(number("page", &ok[0]));
@@ -314,8 +317,9 @@ Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool(
     if (*type == kPicture) {
         try {
             return ReadPicture(reader, limits);
-        } catch (const vips::VError& error) {
-            return Refusal{QString::fromUtf8(error.what()).trimmed()};
+        } catch (const vips::VError&) {
+            // The library's words are in a buffer other threads share: not ours to read here.
+            return Refusal{QStringLiteral("the decoder's picture cannot be taken")};
         }
     }
     return Refusal{QStringLiteral("the decoder's answer is damaged")};

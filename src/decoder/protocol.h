@@ -27,6 +27,7 @@ enum class Operation {
     Probe,    // its size and frames
     Preview,  // a frame scaled to exactly the size given, proportions ignored
     Frame,    // a frame whole, a drawing rendered for the size given
+    Check,    // a frame decoded to nothing: its size, or why it does not decode
 };
 
 struct Request {

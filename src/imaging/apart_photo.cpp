@@ -36,6 +36,16 @@ QString DecoderKind(PhotoKind kind) {
             return QStringLiteral("emf");
         case PhotoKind::CameraRaw:
             return QStringLiteral("raw");
+        case PhotoKind::Jpeg:
+            return QStringLiteral("jpeg");
+        case PhotoKind::Png:
+            return QStringLiteral("png");
+        case PhotoKind::Gif:
+            return QStringLiteral("gif");
+        case PhotoKind::Webp:
+            return QStringLiteral("webp");
+        case PhotoKind::Tiff:
+            return QStringLiteral("tiff");
         default:
             return QStringLiteral("svg");
     }
@@ -219,6 +229,20 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     if (const QString problem = file.Problem(); !problem.isEmpty())
         return decoder::Refusal{problem};
     return answer;
+}
+
+QString DecodingFailure(const OpenedFile& file, PhotoKind kind, int page, bool strict,
+                        const Limits& limits, const std::atomic<bool>* stop) {
+    if (stop && *stop) return QStringLiteral("stopped");
+    decoder::Request request;
+    request.kind = DecoderKind(kind);
+    request.operation = decoder::Operation::Check;
+    request.page = page;
+    request.limits = limits;
+    request.strict = strict;
+    const decoder::Answer answer = RunDecoder(file, request, 0, stop);
+    const auto* refusal = std::get_if<decoder::Refusal>(&answer);
+    return refusal ? refusal->reason : QString();
 }
 
 std::unique_ptr<Photo> LoadApart(std::shared_ptr<const OpenedFile> file, PhotoKind kind,

@@ -26,6 +26,14 @@ QString DecoderProgram();
 decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int64_t pixels,
                            const std::atomic<bool>* stop);
 
+/// Why frame @p page of @p file, a photo of @p kind this process decodes
+/// itself, does not decode (@p strict: with its first damage), in the words
+/// of a decoder process that decodes nothing else; empty when it decodes
+/// there. The imaging library keeps one buffer of failure reasons for the
+/// whole process, which photos converted side by side would mix.
+QString DecodingFailure(const OpenedFile& file, PhotoKind kind, int page, bool strict,
+                        const Limits& limits, const std::atomic<bool>* stop);
+
 /// Opens @p file, of @p kind, through the decoder.
 std::unique_ptr<Photo> LoadApart(std::shared_ptr<const OpenedFile> file, PhotoKind kind,
                                  const OpenOptions& options);

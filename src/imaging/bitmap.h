@@ -31,6 +31,7 @@ struct DrawOptions {
     const std::atomic<bool>* stop = nullptr;  // set to give up
     std::atomic<int>* progress = nullptr;     // set to the share done, in percent
     MetadataChoice metadata = MetadataChoice::Rights;  // what of the photo's metadata travels
+    int threads = 0;  // for computing and compressing the pixels; 0: one per core
 };
 
 /// Rotations and flips as the platform numbers them: rotate clockwise first,

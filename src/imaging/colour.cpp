@@ -1,4 +1,5 @@
 #include "imaging/colour.h"
+#include "imaging/photo_internal.h"
 
 #include <lcms2.h>
 
@@ -116,7 +117,8 @@ VImage ToRgb8(VImage image, ColourHandling handling, const QColor& background,
     if (image.bands() > 3) image = image.extract_band(0, VImage::option()->set("n", 3));
     // (The list form of bandjoin is static: it joins only what it is given.)
     if (image.bands() == 1) image = VImage::bandjoin({image, image, image});
-    if (image.bands() != 3) throw vips::VError("the photo's colours cannot be shown as RGB");
+    if (image.bands() != 3)
+        throw OwnFailure(QStringLiteral("the photo's colours cannot be shown as RGB"));
     return image;
 }
 

@@ -20,9 +20,9 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         return false;
     }
     if (!bitmap->SetResolution(photo.HorizontalResolution())) notify({Step::SetResolution, {}});
-    if (!bitmap->DrawScaled(photo,
-                            DrawOptions{order.colours, order.background, order.strict, order.limits,
-                                        order.stop, order.progress, order.metadata})) {
+    if (!bitmap->DrawScaled(
+            photo, DrawOptions{order.colours, order.background, order.strict, order.limits,
+                               order.stop, order.progress, order.metadata, order.threads})) {
         notify({Step::Scale, bitmap->Error(), bitmap->Damaged()});
         return false;
     }

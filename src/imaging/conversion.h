@@ -56,6 +56,7 @@ struct ConversionOrder {
     const std::atomic<bool>* stop = nullptr;  // set to give up: the conversion fails, "stopped"
     std::atomic<int>* progress = nullptr;     // set to the share done, in percent
     MetadataChoice metadata = MetadataChoice::Rights;  // what of the photo's metadata travels
+    int threads = 0;  // for computing and compressing the pixels; 0: one per core
 };
 
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,

@@ -1,4 +1,5 @@
 #include "imaging/enlarge.h"
+#include "imaging/photo_internal.h"
 
 #include <algorithm>
 #include <array>
@@ -137,7 +138,7 @@ int Generate(VipsRegion* out, void* seq, void* a, void*, gboolean*) {
 
 vips::VImage EnlargeCubic(const vips::VImage& image, int width, int height) {
     if (image.format() != VIPS_FORMAT_UCHAR || width < image.width() || height < image.height())
-        throw vips::VError("enlarging wants 8-bit pixels and a larger size");
+        throw OwnFailure(QStringLiteral("enlarging wants 8-bit pixels and a larger size"));
     VipsImage* in = image.get_image();
     VipsImage* out = vips_image_new();
     if (vips_image_pipelinev(out, VIPS_DEMAND_STYLE_THINSTRIP, in, nullptr)) {

@@ -2,16 +2,11 @@
 
 #include <vips/vips8>
 
-#include <algorithm>
-#include <atomic>
-#include <thread>
-
 namespace imaging {
 namespace {
 
 // vips_shutdown() on a library that never started crashes; remember the start.
 bool g_started = false;
-std::atomic<int> g_threadsPerConversion{0};
 
 }  // namespace
 
@@ -35,16 +30,6 @@ void AllowOnlyInProcessLoaders() {
     for (const char* loader : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
                                "VipsForeignLoadWebp", "VipsForeignLoadTiff"})
         vips_operation_block_set(loader, FALSE);
-}
-
-void SetThreadsPerConversion(int threads) {
-    g_threadsPerConversion = std::max(threads, 0);
-    if (threads > 0) vips_concurrency_set(threads);
-}
-
-int ThreadsPerConversion() {
-    const int set = g_threadsPerConversion;
-    return set > 0 ? set : int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 void KeepNoOperations() {

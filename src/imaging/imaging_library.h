@@ -26,13 +26,6 @@ private:
 /// does this.
 void AllowOnlyInProcessLoaders();
 
-/// Lets each conversion use @p threads threads, for the library's pixel work and
-/// for compressing its TIFF; 0 (the default) means one per core. Conversions
-/// that run side by side share the cores this way.
-void SetThreadsPerConversion(int threads);
-/// The threads one conversion uses: the number set, else one per core.
-int ThreadsPerConversion();
-
 /// Keeps no finished operations for reuse, within a running library: for a
 /// batch, where each photo is read once and a kept operation would only hold
 /// its pixels and its open file (a run of 200 photos held 40 MiB more).

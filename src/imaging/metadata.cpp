@@ -36,11 +36,25 @@ enum Type : uint16_t { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kUndefined 
 
 int TypeSize(uint16_t type) {
     switch (type) {
-        case 1: case 2: case 6: case 7: return 1;
-        case 3: case 8: return 2;
-        case 4: case 9: case 11: case 13: return 4;
-        case 5: case 10: case 12: return 8;
-        default: return 0;
+        case 1:
+        case 2:
+        case 6:
+        case 7:
+            return 1;
+        case 3:
+        case 8:
+            return 2;
+        case 4:
+        case 9:
+        case 11:
+        case 13:
+            return 4;
+        case 5:
+        case 10:
+        case 12:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -237,8 +251,9 @@ TiffField Bytes(uint16_t tag, uint16_t type, QByteArray value) {
 QByteArray XmpOf(const Rights& rights) {
     QByteArray packet;
     QXmlStreamWriter writer(&packet);
-    writer.writeProcessingInstruction(QStringLiteral("xpacket"),
-                                      QStringLiteral("begin=\"\uFEFF\" id=\"W5M0MpCehiHzreSzNTczkc9d\""));
+    writer.writeProcessingInstruction(
+        QStringLiteral("xpacket"),
+        QStringLiteral("begin=\"\uFEFF\" id=\"W5M0MpCehiHzreSzNTczkc9d\""));
     writer.writeNamespace(QStringLiteral("adobe:ns:meta/"), QStringLiteral("x"));
     writer.writeNamespace(QStringLiteral("http://www.w3.org/1999/02/22-rdf-syntax-ns#"),
                           QStringLiteral("rdf"));
@@ -352,7 +367,7 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
     } else {
         const Exif exif = ExifReader(metadata.exif).Read().value_or(Exif{});
         // The photo's own description of itself; how its pixels are stored is the TIFF's.
-        static const std::set<uint16_t> kDescriptive{kImageDescription, kMake,   kModel,
+        static const std::set<uint16_t> kDescriptive{kImageDescription, kMake,     kModel,
                                                      kSoftware,         kDateTime, kArtist,
                                                      kHostComputer,     kCopyright};
         for (const TiffField& field : exif.image)
@@ -362,10 +377,9 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
         QByteArray shortValue(2, '\0');
         qToLittleEndian<quint16>(quint16(orientation), shortValue.data());
         written.image.push_back(Bytes(kOrientation, kShort, shortValue));
-        written.image.push_back(Bytes(kXmp, kByte,
-                                      metadata.xmp.isEmpty() ? XmpOf(rights)
-                                                             : WithOrientation(metadata.xmp,
-                                                                               orientation)));
+        written.image.push_back(Bytes(
+            kXmp, kByte,
+            metadata.xmp.isEmpty() ? XmpOf(rights) : WithOrientation(metadata.xmp, orientation)));
         if (!metadata.iptc.isEmpty()) written.image.push_back(Bytes(kIptc, kLong, metadata.iptc));
         // What describes the camera's compressed file, not this one, stays behind.
         static const std::set<uint16_t> kOfTheSourceFile{

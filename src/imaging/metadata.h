@@ -25,9 +25,9 @@ std::optional<MetadataChoice> MetadataChoiceNamed(const QString& name);
 
 /// A photo's metadata as its file holds it.
 struct PhotoMetadata {
-    QByteArray exif;  // a TIFF structure
-    QByteArray xmp;   // an XMP packet
-    QByteArray iptc;  // IPTC-IIM records
+    QByteArray exif;      // a TIFF structure
+    QByteArray xmp;       // an XMP packet
+    QByteArray iptc;      // IPTC-IIM records
     int orientation = 1;  // the camera's, as the photo applies it; 1 for none
 };
 

@@ -1,4 +1,5 @@
 #include "imaging/opened_file.h"
+#include "imaging/photo_internal.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -19,7 +20,7 @@ struct FileView {
     std::shared_ptr<const OpenedFile> file;
     std::vector<BytePatch> patches;
     qint64 position = 0;
-    QByteArray ahead;
+    QByteArray ahead{};  // bytes read ahead of the position
     qint64 aheadStart = 0;
 
     qint64 Read(char* out, qint64 length) {
@@ -156,8 +157,7 @@ QString OpenedFile::Problem() const {
 }
 
 vips::VSource SourceOver(std::shared_ptr<const OpenedFile> file, std::vector<BytePatch> patches) {
-    if (const QString problem = file->Problem(); !problem.isEmpty())
-        throw vips::VError(problem.toStdString());
+    if (const QString problem = file->Problem(); !problem.isEmpty()) throw OwnFailure(problem);
     auto* view = new FileView{std::move(file), std::move(patches)};
     VipsSourceCustom* custom = vips_source_custom_new();
     g_object_set_data_full(G_OBJECT(custom), "tessiva-file-view", view,

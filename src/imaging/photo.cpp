@@ -92,13 +92,13 @@ class VipsPhoto final : public Photo {
 public:
     VipsPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, QUuid dimension,
               uint32_t frames, std::optional<TiffPageIndex> pages, VImage frame,
-              int storedOrientation, bool upright)
-        : m_frames(
-              std::make_shared<Frames>(Frames{std::move(file), kind, frames, std::move(pages)})),
+              int storedOrientation, const OpenOptions& options)
+        : m_frames(std::make_shared<Frames>(
+              Frames{std::move(file), kind, frames, std::move(pages), options.limits})),
           m_dimension(dimension),
           m_frame(std::move(frame)),
           m_storedOrientation(storedOrientation),
-          m_orientation(upright ? storedOrientation : 1) {}
+          m_orientation(options.autoOrient ? storedOrientation : 1) {}
 
     int Width() const override {
         return SwapsSides(m_orientation) ? m_frame.height() : m_frame.width();
@@ -168,11 +168,15 @@ public:
         const bool strict = use.strict;
         auto data = std::make_shared<FrameData>();
         data->orientation = m_orientation;
+        data->explain = [frames, index, strict, stop = use.stop] {
+            return DecodingFailure(*frames->file, frames->kind, int(index), strict, frames->limits,
+                                   stop);
+        };
         try {
             data->image = frames->Open(index, strict);
             data->reopen = [frames, index, strict] { return frames->Open(index, strict); };
         } catch (const vips::VError& error) {
-            data->failure = LibraryError(error);
+            data->failure = FailureReason(error, data->explain);
             data->damaged = strict;
         }
         return data;
@@ -186,6 +190,7 @@ private:
         PhotoKind kind;
         uint32_t count = 1;
         std::optional<TiffPageIndex> pages;  // for a multi-page TIFF
+        Limits limits;                       // for saying why a frame does not decode
 
         /// Frame @p index, to be read once from the top; throws when it
         /// cannot be opened. With @p strict, reading it fails at the first
@@ -308,21 +313,25 @@ std::unique_ptr<Photo> LoadInProcess(std::shared_ptr<const OpenedFile> file, Pho
         const QUuid dimension = kind == PhotoKind::Gif || kind == PhotoKind::Webp
                                     ? kFrameDimensionTime
                                     : kFrameDimensionPage;
-        return std::make_unique<VipsPhoto>(std::move(file), kind, dimension, frames,
-                                           std::move(pages), first, OrientationOf(first),
-                                           options.autoOrient);
+        return std::make_unique<VipsPhoto>(file, kind, dimension, frames, std::move(pages), first,
+                                           OrientationOf(first), options);
     } catch (const vips::VError& error) {
-        return MakeUndecodedPhoto(LibraryError(error));
+        return MakeUndecodedPhoto(FailureReason(error, [&] {
+            return DecodingFailure(*file, kind, 0, false, options.limits, options.stop);
+        }));
     }
 }
 
 }  // namespace
 
-QString LibraryError(const vips::VError& error) {
-    vips_error_clear();
-    QString text = QString::fromUtf8(error.what()).trimmed();
-    text = text.section(u'\n', 0, 0).trimmed();
-    return text.isEmpty() ? QStringLiteral("the imaging library failed") : text;
+QString FailureReason(const vips::VError& error, const std::function<QString()>& explain) {
+    if (dynamic_cast<const OwnFailure*>(&error)) return QString::fromStdString(error.what());
+    return FailureReason(explain);
+}
+
+QString FailureReason(const std::function<QString()>& explain) {
+    const QString reason = explain ? explain() : QString();
+    return reason.isEmpty() ? QStringLiteral("the imaging library failed") : reason;
 }
 
 std::unique_ptr<Photo> MakeUndecodedPhoto(QString reason) {
@@ -367,8 +376,6 @@ QString FrameDimensionName(const QUuid& dimension, int index) {
 }
 
 std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options) {
-    // Operations that succeed may still leave remarks; a failure's reason must be its own.
-    vips_error_clear();
     QString reason;
     const std::shared_ptr<OpenedFile> file = OpenedFile::Open(path, &reason);
     if (!file) return MakeUndecodedPhoto(reason);

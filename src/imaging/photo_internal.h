@@ -24,6 +24,9 @@ struct FrameData {
     /// Opens the same pixels anew for another read; empty when `image` itself
     /// may be read again (it does not stream from a file).
     std::function<vips::VImage()> reopen;
+    /// Why the pixels do not come, asked once reading them failed; empty when
+    /// nothing is known beyond the failure.
+    std::function<QString()> explain;
 };
 
 /// The rotate-flip type (as Bitmap::RotateFlip takes it) that sets a picture
@@ -36,8 +39,19 @@ inline bool SwapsSides(int orientation) {
 /// @p image turned and mirrored by rotate-flip @p type (0 to 7); reads it out of order.
 vips::VImage ApplyRotateFlip(const vips::VImage& image, int type);
 
-/// The library's complaint in @p error as one line; clears the library's error buffer.
-QString LibraryError(const vips::VError& error);
+/// A failure the program finds itself, in words of its own.
+class OwnFailure : public vips::VError {
+public:
+    explicit OwnFailure(const QString& reason) : VError(reason.toStdString()) {}
+};
+
+/// Why @p error happened: the program's own words for an OwnFailure, else
+/// what @p explain says, else that the library failed. The library's words
+/// are never read: it keeps one buffer of them for the whole process, shared
+/// by the photos converted side by side.
+QString FailureReason(const vips::VError& error, const std::function<QString()>& explain);
+/// What @p explain says, else that the library failed.
+QString FailureReason(const std::function<QString()>& explain);
 
 /// The platform's resolution when a file stores none.
 inline constexpr double kDefaultDpi = 96.0;
