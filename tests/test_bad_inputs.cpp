@@ -71,8 +71,8 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
     const QString out = temp.file(QStringLiteral("out.tif"));
     const QDir outFolder(temp.path());
     const auto isFailure = [](const QString& text) {
-        for (const int id : {IDS_STRING126, IDS_STRING127, IDS_STRING111, IDS_STRING112,
-                             IDS_STRING115, IDS_STRING118})
+        for (const res::Text id : {Text::NoWidth, Text::NoHeight, Text::WidthInvalid,
+                                   Text::HeightInvalid, Text::ConvertFailed, Text::SaveFailed})
             if (text.startsWith(g_Language.GetString(id))) return true;
         return false;
     };

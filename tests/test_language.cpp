@@ -62,7 +62,7 @@ TEST_F(LanguageTest, WithoutALanguageFolderEverythingIsBuiltIn) {
     initialize(QStringLiteral("german"));
     EXPECT_EQ(language.GetLanguageCount(), 0);
     EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(language.GetString(res::IDS_STRING108),
+    EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst),
               QStringLiteral("Please open a photo file first!"));
     EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), QString());
     EXPECT_EQ(language.GetMenuText(res::IDM_ABOUT), QString());
@@ -100,7 +100,7 @@ TEST_P(LanguageNames, NameTellsEncodingAndLocale) {
     } else {
         EXPECT_TRUE(platform.messages.empty());
     }
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("Oops"));
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Oops"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -145,10 +145,10 @@ TEST_F(LanguageTest, AnsiFilesDecodeWithTheLanguagesCodePage) {
     install(QStringLiteral("Russian"), "[STRING]\nIDS_MESSAGE_ERROR=\xCE\xF8\xE8\xE1\xEA\xE0\n");
     install(QStringLiteral("Japanese"), "[STRING]\nIDS_MESSAGE_ERROR=\x95\x5Cn\\n\n");
     initialize(QStringLiteral("Russian"));
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("Ошибка"));
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Ошибка"));
     language.SelectLanguage(QStringLiteral("Japanese"));
     // The backslash inside the double-byte character is no escape; the real one is.
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("表n\n"));
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("表n\n"));
 }
 
 TEST_F(LanguageTest, TheRequestedNameIsFoundWithoutRegardToCase) {
@@ -162,7 +162,7 @@ TEST_F(LanguageTest, ANameThatIsNotInstalledCountsAsEnglish) {
     install(QStringLiteral("German"), "");
     initialize(QStringLiteral("French"));
     EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("Error"));
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Error"));
 }
 
 TEST_F(LanguageTest, EmptyAndMissingValuesFallBack) {
@@ -170,10 +170,9 @@ TEST_F(LanguageTest, EmptyAndMissingValuesFallBack) {
             "[STRING]\nIDS_MESSAGE_ERROR=\nIDS_MESSAGE_WARNING=Warnung\n[MENU]\nIDR_MENU_LANGUAGE_"
             "POPUP=Mine\n");
     initialize(QStringLiteral("German"));
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR), QStringLiteral("Error"));
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_WARNING), QStringLiteral("Warnung"));
-    EXPECT_EQ(language.GetString(res::IDS_STRING113), QStringLiteral("Failed to SetResolution!"));
-    EXPECT_EQ(language.GetString(125), QString());
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Error"));
+    EXPECT_EQ(language.GetString(res::Text::WarningCaption), QStringLiteral("Warnung"));
+    EXPECT_EQ(language.GetString(res::Text::UnknownAngle), QStringLiteral("Unknown rotate angle!"));
     EXPECT_EQ(language.GetMenuText(res::IDR_MENU_LANGUAGE_POPUP), QStringLiteral("PopupMenu1"));
     EXPECT_EQ(language.GetMenuText(res::IDM_ABOUT), QString());
 }
@@ -195,12 +194,12 @@ TEST_F(LanguageTest, UnusableFilesLoadAndFallBackToBuiltInTexts) {
     initialize(QStringLiteral("Empty"));
     for (const auto& [name, content] : files) {
         language.SelectLanguage(QString::fromLatin1(name));
-        EXPECT_FALSE(language.GetString(res::IDS_MESSAGE_WARNING).isEmpty()) << name;
+        EXPECT_FALSE(language.GetString(res::Text::WarningCaption).isEmpty()) << name;
     }
     language.SelectLanguage(QStringLiteral("Huge_utf-8"));
-    EXPECT_EQ(language.GetString(res::IDS_STRING108).size(), 2047);
+    EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst).size(), 2047);
     language.SelectLanguage(QStringLiteral("Cut_utf-8"));
-    EXPECT_EQ(language.GetString(res::IDS_MESSAGE_ERROR),
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption),
               QStringLiteral("Fehl") + QChar(QChar::ReplacementCharacter));
     // A pipe or a device under a language's name reads as no file, without
     // waiting or filling the memory; a name outside the folder is none at all.
@@ -213,7 +212,7 @@ TEST_F(LanguageTest, UnusableFilesLoadAndFallBackToBuiltInTexts) {
     temp.write(QStringLiteral("outside.ini"), "[STRING]\nIDS_STRING108=from outside\n");
     for (const char* name : {"Pipe", "Zero", "../outside"}) {
         language.SelectLanguage(QString::fromLatin1(name));
-        EXPECT_EQ(language.GetString(res::IDS_STRING108),
+        EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst),
                   QStringLiteral("Please open a photo file first!"))
             << name;
     }
@@ -312,16 +311,15 @@ TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     EXPECT_EQ(language.GetCurrentLanguage(), QString::fromLatin1(GetParam()));
     const int dialogIds[] = {1001, 1007, 102,  1008, 1010, 1011, 1012, 1017, 1022, 1023, 1024,
                              1025, 1004, 1000, 1033, 1034, 1037, 1038, 1046, 1047, 1042};
-    const int stringIds[] = {102, 105, 119, 109, 108, 111, 112, 115, 118, 120, 121,
-                             122, 123, 124, 126, 127, 128, 129, 130, 131, 137};
     const auto clean = [](const QString& text) {
         return !text.isEmpty() && !text.contains(QChar(QChar::ReplacementCharacter));
     };
     for (int id : dialogIds) EXPECT_TRUE(clean(language.GetDialogText(id))) << id;
     for (int id : {32771, 8454144, 32772}) EXPECT_TRUE(clean(language.GetMenuText(id))) << id;
-    for (int id : stringIds) EXPECT_TRUE(clean(language.GetString(id))) << id;
-    EXPECT_TRUE(language.GetString(120).contains(QStringLiteral("%s")));
-    EXPECT_TRUE(language.GetString(122).contains(QStringLiteral("%d")));
+    for (const res::TextEntry& entry : res::Texts())
+        EXPECT_TRUE(clean(language.GetString(entry.text))) << entry.english;
+    EXPECT_TRUE(language.GetString(res::Text::ReplaceQuestion).contains(QStringLiteral("%s")));
+    EXPECT_TRUE(language.GetString(res::Text::FrameRange).contains(QStringLiteral("%d")));
     std::setlocale(LC_ALL, "");
 }
 

@@ -77,8 +77,7 @@ TEST(LanguageKeys, IdsAreUniqueWithinEachSection) {
     std::map<QString, QSet<int>> idsPerSection;
     for (const auto& key : g_LanguageKeys) {
         const QString name = QString::fromUtf16(key.key);
-        const QString section = name.left(3) == u"IDS" ? QStringLiteral("STRING")
-                                : (name.left(3) == u"IDM" || name.left(3) == u"IDR")
+        const QString section = (name.left(3) == u"IDM" || name.left(3) == u"IDR")
                                     ? QStringLiteral("MENU")
                                     : QStringLiteral("DIALOG");
         EXPECT_FALSE(idsPerSection[section].contains(key.id)) << name.toStdString();
@@ -86,7 +85,6 @@ TEST(LanguageKeys, IdsAreUniqueWithinEachSection) {
     }
     EXPECT_EQ(idsPerSection[QStringLiteral("DIALOG")].size(), 21);
     EXPECT_EQ(idsPerSection[QStringLiteral("MENU")].size(), 12);
-    EXPECT_EQ(idsPerSection[QStringLiteral("STRING")].size(), 30);
 }
 
 }  // namespace

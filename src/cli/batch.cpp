@@ -17,14 +17,12 @@
 #include "imaging/photo.h"
 #include "imaging/size_rules.h"
 #include "messages/step_messages.h"
-#include "resources/resource.h"
 
 namespace cli {
 
 using app::FolderOf;
 using app::PathSeparator;
 using i18n::FormatMessage;
-using i18n::g_Language;
 
 namespace {
 
@@ -97,6 +95,10 @@ QString WithReason(const QString& message, const QString& reason) {
 
 }  // namespace
 
+Words::Words(const i18n::Language& language) {
+    for (int i = 0; i < res::kTextCount; ++i) m_texts.push_back(language.GetString(res::Text(i)));
+}
+
 std::optional<QString> NameTemplateProblem(const QString& nameTemplate) {
     static const QRegularExpression field(QStringLiteral("\\{([^{}]*)\\}"));
     QString rest = nameTemplate;
@@ -138,14 +140,14 @@ QString OutputFor(const Options& options, const QString& input, qint64 index) {
     return folder + name;
 }
 
-FileResult ConvertFile(const Options& options, const Input& input, const QString& output,
-                       const std::atomic<bool>* stop) {
+FileResult ConvertFile(const Options& options, const Words& words, const Input& input,
+                       const QString& output, const std::atomic<bool>* stop) {
     FileResult result;
     result.input = input.path;
     result.output = output;
     result.index = input.index;
-    const auto say = [&](int id, const QString& reason = {}) {
-        result.messages << WithReason(g_Language.GetString(id), reason);
+    const auto say = [&](res::Text text, const QString& reason = {}) {
+        result.messages << WithReason(words(text), reason);
     };
 
     QElapsedTimer clock;
@@ -154,14 +156,14 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     const std::unique_ptr<imaging::Photo> photo = imaging::LoadPhoto(
         source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop});
     result.openSeconds = double(clock.nsecsElapsed()) / 1e9;
-    if (photo->Width() <= 0) return say(res::IDS_STRING126, photo->LoadFailure()), result;
-    if (photo->Height() <= 0) return say(res::IDS_STRING127, photo->LoadFailure()), result;
+    if (photo->Width() <= 0) return say(res::Text::NoWidth, photo->LoadFailure()), result;
+    if (photo->Height() <= 0) return say(res::Text::NoHeight, photo->LoadFailure()), result;
 
     const std::optional<QUuid> dimension = DimensionFor(options, *photo);
     if (options.frame != 0 || !options.dimension.isEmpty()) {
         if (!dimension || options.frame < 0 ||
             !photo->SelectActiveFrame(*dimension, static_cast<uint32_t>(options.frame)))
-            return say(res::IDS_STRING121), result;
+            return say(res::Text::FrameInvalid), result;
     }
     // The chosen frame's own size: pages and icon sizes differ.
     const int photoWidth = photo->Width();
@@ -174,8 +176,8 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
         height = imaging::ProportionalSide(photoWidth, photoHeight, width).value_or(0);
     if (options.height && !options.width)
         width = imaging::ProportionalSide(photoHeight, photoWidth, height).value_or(0);
-    if (width <= 0) return say(res::IDS_STRING111), result;
-    if (height <= 0) return say(res::IDS_STRING112), result;
+    if (width <= 0) return say(res::Text::WidthInvalid), result;
+    if (height <= 0) return say(res::Text::HeightInvalid), result;
 
     const bool toDevice = options.outputDevice && output == u"-";
     if (!toDevice && !options.overwrite && Exists(result.output)) {
@@ -218,12 +220,11 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     if (!result.ok && !stopped() && !failures.empty() && failures.back().damage) {
         const QString damage = failures.back().reason;
         result.ok = attempt(false);
-        if (result.ok)
-            result.warnings << WithReason(g_Language.GetString(res::IDS_STRING136), damage);
+        if (result.ok) result.warnings << WithReason(words(res::Text::DamagedPhoto), damage);
     }
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     for (const imaging::StepFailure& failure : failures)
-        say(messages::MessageIdFor(failure.step), failure.reason);
+        say(messages::MessageFor(failure.step), failure.reason);
     // A photo converted despite them: what was corrected is a warning, never silent.
     if (result.ok) result.warnings << std::exchange(result.messages, {});
     if (result.ok) {
@@ -235,7 +236,7 @@ FileResult ConvertFile(const Options& options, const Input& input, const QString
     return result;
 }
 
-void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
+void ConvertAll(const Options& options, const Words& words, InputSource& source, int photosAtOnce,
                 const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done) {
     // Inputs are taken in order under one lock, so "earlier" is the list's
     // order. Outputs already claimed are kept as a hash of their path and the
@@ -262,8 +263,8 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                     if (first) {
                         const QString earlier = source.NameAt(*first).value_or(
                             QStringLiteral("line %1 of the list").arg(*first + 1));
-                        collision = FormatMessage(g_Language.GetString(res::IDS_STRING135),
-                                                  {output, earlier});
+                        collision =
+                            FormatMessage(words(res::Text::OutputCollision), {output, earlier});
                     }
                 }
             }
@@ -279,7 +280,7 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 result.index = input->index;
                 result.skipped = true;
             } else {
-                result = ConvertFile(options, *input, output, &stop);
+                result = ConvertFile(options, words, *input, output, &stop);
             }
             const QMutexLocker lock(&reporting);
             done(result);

@@ -22,7 +22,7 @@
 #include "imaging/imaging_library.h"
 #include "imaging/metadata.h"
 #include "imaging/text_layout.h"
-#include "resources/resource.h"
+#include "resources/texts.h"
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -192,8 +192,9 @@ enum class Verbosity { Quiet, Normal, Verbose };
 /// terminal or a line per input otherwise; with timings when verbose.
 class Progress {
 public:
-    Progress(std::optional<qint64> total, Verbosity verbosity)
-        : m_total(total),
+    Progress(std::optional<qint64> total, Verbosity verbosity, const cli::Words& words)
+        : m_words(words),
+          m_total(total),
           m_verbosity(verbosity),
           m_bar(verbosity == Verbosity::Normal && isatty(fileno(stderr)) != 0) {}
 
@@ -211,7 +212,7 @@ public:
             if (result.cameraOrientation != 1)
                 std::fprintf(
                     stderr, "tessiva-convert: %s: %s\n", input.constData(),
-                    qPrintable(i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING140),
+                    qPrintable(i18n::FormatMessage(m_words(res::Text::CameraTurnedNote),
                                                    {QString::number(result.cameraOrientation)})));
         }
         if (m_verbosity == Verbosity::Verbose && result.ok) {
@@ -239,6 +240,7 @@ public:
     }
 
 private:
+    const cli::Words& m_words;
     std::optional<qint64> m_total;
     Verbosity m_verbosity;
     bool m_bar;
@@ -488,21 +490,23 @@ int main(int argc, char* argv[]) {
     options.threadsPerPhoto = std::max(1, options.jobs / photosAtOnce);
 
     qint64 total = 0, converted = 0, skipped = 0, failed = 0;
+    const cli::Words words(i18n::g_Language);
     {
         imaging::LibrarySession session;
         imaging::KeepNoOperations();
-        Progress progress(known, verbosity);
-        cli::ConvertAll(options, *source, photosAtOnce, g_stop, [&](const cli::FileResult& result) {
-            ++total;
-            if (result.ok)
-                ++converted;
-            else if (result.skipped)
-                ++skipped;
-            else
-                ++failed;
-            progress.report(result);
-            if (report) report->Add(result);
-        });
+        Progress progress(known, verbosity, words);
+        cli::ConvertAll(options, words, *source, photosAtOnce, g_stop,
+                        [&](const cli::FileResult& result) {
+                            ++total;
+                            if (result.ok)
+                                ++converted;
+                            else if (result.skipped)
+                                ++skipped;
+                            else
+                                ++failed;
+                            progress.report(result);
+                            if (report) report->Add(result);
+                        });
         progress.finish();
     }
     imaging::ShutdownLibrary();
@@ -516,18 +520,15 @@ int main(int argc, char* argv[]) {
         ++failed;
     }
     if (verbosity != Verbosity::Quiet || failed || g_stop) {
-        QString summary = i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING132),
+        QString summary = i18n::FormatMessage(words(res::Text::Summary),
                                               {QString::number(converted), QString::number(total)});
         if (skipped)
-            summary += QStringLiteral("; ") +
-                       i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING137),
-                                           {QString::number(skipped)});
+            summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::SkippedCount),
+                                                                  {QString::number(skipped)});
         if (failed)
-            summary += QStringLiteral("; ") +
-                       i18n::FormatMessage(i18n::g_Language.GetString(res::IDS_STRING133),
-                                           {QString::number(failed)});
-        if (g_stop)
-            summary += QStringLiteral("; ") + i18n::g_Language.GetString(res::IDS_STRING134);
+            summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::FailedCount),
+                                                                  {QString::number(failed)});
+        if (g_stop) summary += QStringLiteral("; ") + words(res::Text::Interrupted);
         std::fprintf(stderr, "%s.\n", qPrintable(summary));
     }
     if (g_stop) return 130;

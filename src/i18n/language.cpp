@@ -12,7 +12,7 @@
 #include "i18n/language_tables.h"
 #include "i18n/runtime_locale.h"
 #include "resources/resource.h"
-#include "resources/string_table.h"
+#include "resources/texts.h"
 
 namespace i18n {
 
@@ -32,24 +32,8 @@ constexpr int32_t kMaxInterfaceFontHeight = 96;
 // The caption list of the popup menu resource is fixed, never translated.
 const QString kPopupMenuCaption = QStringLiteral("PopupMenu1");
 
-enum class Section { Dialog, Menu, String };
-
-Section SectionOf(QStringView key) {
-    if (key.startsWith(u"IDS")) return Section::String;
-    if (key.startsWith(u"IDM") || key.startsWith(u"IDR")) return Section::Menu;
-    return Section::Dialog;
-}
-
-QString SectionName(Section section) {
-    switch (section) {
-        case Section::Dialog:
-            return QStringLiteral("DIALOG");
-        case Section::Menu:
-            return QStringLiteral("MENU");
-        case Section::String:
-            break;
-    }
-    return QStringLiteral("STRING");
+bool IsMenuKey(QStringView key) {
+    return key.startsWith(u"IDM") || key.startsWith(u"IDR");
 }
 
 QString FindText(const std::vector<LanguageText>& texts, int id) {
@@ -123,7 +107,7 @@ QString Language::GetLanguageName(int index) const {
 
 void Language::SelectLanguage(const QString& name) {
     m_menuTexts.clear();
-    m_stringTexts.clear();
+    m_texts.clear();
     m_dialogTexts.clear();
     m_currentLanguage = kEnglish;
     for (const QString& installed : m_languages) {
@@ -204,16 +188,21 @@ void Language::LoadLanguageFile(const QString& name) {
 
     for (const LanguageKey& row : g_LanguageKeys) {
         const QString key = QString::fromUtf16(row.key);
-        const Section section = SectionOf(key);
-        QString text;
-        if (section == Section::Menu && key == u"IDR_MENU_LANGUAGE_POPUP")
-            text = kPopupMenuCaption;
-        else
-            text = ExpandEscapes(file.value(SectionName(section), key).value_or(QString()));
-        auto& list = section == Section::String ? m_stringTexts
-                     : section == Section::Menu ? m_menuTexts
-                                                : m_dialogTexts;
-        list.push_back({row.id, text});
+        const bool menu = IsMenuKey(key);
+        const QString text =
+            key == u"IDR_MENU_LANGUAGE_POPUP"
+                ? kPopupMenuCaption
+                : ExpandEscapes(
+                      file.value(menu ? QStringLiteral("MENU") : QStringLiteral("DIALOG"), key)
+                          .value_or(QString()));
+        (menu ? m_menuTexts : m_dialogTexts).push_back({row.id, text});
+    }
+    for (const res::TextEntry& entry : res::Texts()) {
+        if (!entry.fileKey) continue;
+        const QString text =
+            ExpandEscapes(file.value(QStringLiteral("STRING"), QString::fromUtf16(entry.fileKey))
+                              .value_or(QString()));
+        if (!text.isEmpty()) m_texts.emplace_back(entry.text, text);
     }
 
     ApplyRuntimeLocale(locale ? GetLanguageId() : 0);
@@ -246,9 +235,10 @@ void Language::SetUIFont(const QFont& font) {
     if (m_store) font::WriteLogFont(*m_store, m_currentLanguage, font::LogFontFromQFont(*m_uiFont));
 }
 
-QString Language::GetString(int id) const {
-    const QString text = FindText(m_stringTexts, id);
-    return text.isEmpty() ? res::LoadBuiltinString(id) : text;
+QString Language::GetString(res::Text text) const {
+    for (const auto& [loaded, words] : m_texts)
+        if (loaded == text) return words;
+    return res::EnglishText(text);
 }
 
 QString Language::GetMenuText(int id) const {

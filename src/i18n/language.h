@@ -3,10 +3,13 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
+
+#include "resources/texts.h"
 
 namespace app {
 class SettingsStore;
@@ -34,9 +37,6 @@ struct LanguageText {
 /// texts have no fallback, so windows keep their template texts.
 class Language {
 public:
-    /// First command id of the Language menu; one id per installed language.
-    static constexpr int kFirstLanguageCommand = 45400;
-
     /// Shows a warning about a language file: its text and caption.
     using WarningHandler = std::function<void(const QString& text, const QString& caption)>;
 
@@ -54,9 +54,8 @@ public:
     /// Loads the language @p name: texts, locale and interface font.
     void SelectLanguage(const QString& name);
 
-    /// The message text @p id: the language's, else the built-in English one,
-    /// else empty.
-    QString GetString(int id) const;
+    /// @p text in the language, else in the built-in English.
+    QString GetString(res::Text text) const;
     /// The menu text @p id of the language, or empty.
     QString GetMenuText(int id) const;
     /// The dialog text @p id of the language, or empty.
@@ -95,8 +94,8 @@ private:
     QString m_currentLanguage;
     QStringList m_languages;
     std::vector<LanguageText> m_menuTexts;
-    std::vector<LanguageText> m_stringTexts;
     std::vector<LanguageText> m_dialogTexts;
+    std::vector<std::pair<res::Text, QString>> m_texts;  // those the language file holds
     QString m_baseFolder;
     int32_t m_codePage = 1252;
     int32_t m_subLanguage = 1;

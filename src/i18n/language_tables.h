@@ -5,15 +5,15 @@
 
 namespace i18n {
 
-/// A translatable text: the id the program uses and the key a language file
-/// holds it under.
+/// A translatable window or menu text: the template's id of its control or
+/// command, and the key a language file holds it under.
 struct LanguageKey {
     int32_t id;
     const char16_t* key;
 };
 
-/// Every key a language file may hold, in reading order: first the dialog
-/// texts, then the menu texts, then the message strings.
+/// The dialog and menu keys a language file may hold, in reading order (the
+/// message keys, read after them, are the texts table's).
 extern const std::span<const LanguageKey> g_LanguageKeys;
 
 /// A locale a language file's name may stand for.

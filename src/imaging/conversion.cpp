@@ -19,7 +19,8 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
                                  .arg(Bitmap::kMaxBytes >> 20)});
         return false;
     }
-    if (!bitmap->SetResolution(photo.HorizontalResolution())) notify({Step::SetResolution, {}});
+    // A resolution the photo does not give leaves the platform's.
+    bitmap->SetResolution(photo.HorizontalResolution());
     if (!bitmap->DrawScaled(
             photo, DrawOptions{order.colours, order.background, order.strict, order.limits,
                                order.stop, order.progress, order.metadata, order.threads})) {

@@ -17,8 +17,6 @@ namespace imaging {
 
 /// The steps of a conversion that can fail, or correct what they were given.
 enum class Step {
-    SetResolution,  // the source's resolution cannot be used
-    SetInterpolation,
     Scale,  // the frame cannot be decoded or scaled: nothing is saved
     TextX,  // the text's x lies outside the output: drawn at 0
     TextY,  // likewise y

@@ -1,31 +1,25 @@
 #include "messages/step_messages.h"
 
-#include "resources/resource.h"
-
 namespace messages {
 
-int MessageIdFor(imaging::Step step) {
+res::Text MessageFor(imaging::Step step) {
     using imaging::Step;
-    using namespace res;
+    using res::Text;
     switch (step) {
-        case Step::SetResolution:
-            return IDS_STRING113;
-        case Step::SetInterpolation:
-            return IDS_STRING114;
         case Step::Scale:
-            return IDS_STRING115;
+            return Text::ConvertFailed;
         case Step::TextX:
-            return IDS_STRING130;
+            return Text::TextXSetToZero;
         case Step::TextY:
-            return IDS_STRING131;
+            return Text::TextYSetToZero;
         case Step::Angle:
-            return IDS_STRING116;
+            return Text::UnknownAngle;
         case Step::RotateFlip:
-            return IDS_STRING117;
+            return Text::TurnFailed;
         case Step::Save:
-            return IDS_STRING118;
+            return Text::SaveFailed;
     }
-    return IDS_MESSAGE_UNKNOWN_ERROR;
+    return Text::UnknownErrorCaption;
 }
 
 }  // namespace messages

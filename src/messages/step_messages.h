@@ -1,11 +1,12 @@
 #pragma once
 
 #include "imaging/conversion.h"
+#include "resources/texts.h"
 
 namespace messages {
 
-/// The string id of the message that tells the user of a failed @p step; the
-/// window and the command line both say it.
-int MessageIdFor(imaging::Step step);
+/// The message that tells the user of a failed @p step; the window and the
+/// command line both say it.
+res::Text MessageFor(imaging::Step step);
 
 }  // namespace messages

@@ -1,7 +1,7 @@
 #pragma once
 
-// Numeric identifiers of the program's resources: dialogs, controls, menus,
-// strings and the icon. Language files refer to the same numbers by name.
+// Numeric identifiers of the dialogs, their controls and the menu commands, as
+// the templates and the language files' keys know them.
 
 namespace res {
 
@@ -60,7 +60,6 @@ inline constexpr int IDC_ABOUT_VERSION = 1101;
 inline constexpr int IDC_ABOUT_LICENSE = 1102;
 
 // Menu commands.
-inline constexpr int IDM_ABOUTBOX = 0x0010;  // system menu
 inline constexpr int IDM_ABOUT = 32771;
 inline constexpr int IDM_POPUPMENU_FONT = 32772;
 inline constexpr int IDM_CONVERT_TO_SRGB = 32773;
@@ -72,43 +71,5 @@ inline constexpr int IDM_METADATA_ALL = 32778;
 inline constexpr int IDM_METADATA_NONE = 32779;
 inline constexpr int ID_LANGUAGE_FIRST = 45400;
 inline constexpr int ID_LANGUAGE_LAST = 46399;
-
-// String table.
-inline constexpr int IDS_ABOUTBOX = 101;
-inline constexpr int IDS_LANGUAGE = 102;
-inline constexpr int IDS_MESSAGE_ERROR = 105;
-inline constexpr int IDS_STRING108 = 108;
-inline constexpr int IDS_MESSAGE_UNKNOWN_ERROR = 109;
-inline constexpr int IDS_STRING111 = 111;
-inline constexpr int IDS_STRING112 = 112;
-inline constexpr int IDS_STRING113 = 113;
-inline constexpr int IDS_STRING114 = 114;
-inline constexpr int IDS_STRING115 = 115;
-inline constexpr int IDS_STRING116 = 116;
-inline constexpr int IDS_STRING117 = 117;
-inline constexpr int IDS_STRING118 = 118;
-inline constexpr int IDS_MESSAGE_WARNING = 119;
-inline constexpr int IDS_STRING120 = 120;
-inline constexpr int IDS_STRING121 = 121;
-inline constexpr int IDS_STRING122 = 122;
-inline constexpr int IDS_STRING123 = 123;
-inline constexpr int IDS_STRING124 = 124;
-inline constexpr int IDS_STRING126 = 126;
-inline constexpr int IDS_STRING127 = 127;
-inline constexpr int IDS_STRING128 = 128;
-inline constexpr int IDS_STRING129 = 129;
-inline constexpr int IDS_STRING130 = 130;
-inline constexpr int IDS_STRING131 = 131;
-// Texts of the command-line converter.
-inline constexpr int IDS_STRING132 = 132;  // summary
-inline constexpr int IDS_STRING133 = 133;  // failed count
-inline constexpr int IDS_STRING134 = 134;  // interrupted
-inline constexpr int IDS_STRING135 = 135;  // output collision
-inline constexpr int IDS_STRING136 = 136;  // damaged photo
-inline constexpr int IDS_STRING137 = 137;  // skipped count
-inline constexpr int IDS_STRING138 = 138;  // converting, in the progress
-inline constexpr int IDS_STRING139 = 139;  // the button that stops a conversion
-inline constexpr int IDS_STRING140 = 140;  // a photo the camera turned, written as stored
-inline constexpr int IDS_STRING141 = 141;  // the same, as a mark on the preview
 
 }  // namespace res

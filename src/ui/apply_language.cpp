@@ -71,7 +71,7 @@ void ApplyLanguageToDialog(const i18n::Language& language, QWidget& dialog, int 
         if (!child || child->isWindow() || qobject_cast<QLineEdit*>(child)) continue;
         const int id = static_cast<int16_t>(ControlId(child));
         if (id <= 0) continue;
-        const QString text = id < 100 ? language.GetString(id) : language.GetDialogText(id);
+        const QString text = language.GetDialogText(id);
         if (text.isEmpty()) continue;
         if (auto* combo = qobject_cast<QComboBox*>(child)) {
             combo->clear();

@@ -381,7 +381,7 @@ void MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
     for (int i = 0; i < g_Language.GetLanguageCount(); ++i) {
         const QString name = g_Language.GetLanguageName(i);
         QAction* item = languages->addAction(QString(name).replace(u'&', QStringLiteral("&&")));
-        item->setData(i18n::Language::kFirstLanguageCommand + i);
+        item->setData(res::ID_LANGUAGE_FIRST + i);
         item->setCheckable(true);
         item->setChecked(name.compare(current, Qt::CaseInsensitive) == 0);
     }
@@ -422,7 +422,7 @@ void MainDialog::OnHomepage() {
     Message(QStringLiteral("Tessiva could not start your web browser to show its home page.\n"
                            "Please start the browser yourself and go to %1")
                 .arg(kHomepageUrl),
-            g_Language.GetString(IDS_MESSAGE_UNKNOWN_ERROR));
+            g_Language.GetString(Text::UnknownErrorCaption));
 }
 
 }  // namespace ui

@@ -41,13 +41,15 @@ QString WithReason(const QString& message, const QString& reason) {
 
 void MainDialog::OnConvert() {
     if (m_photoPath.isEmpty()) {
-        Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
+        Message(g_Language.GetString(Text::OpenPhotoFirst),
+                g_Language.GetString(Text::ErrorCaption));
         return;
     }
     UpdateData(true);
     if (FileExists(m_outputFile)) {
-        const QString question = FormatMessage(g_Language.GetString(IDS_STRING120), {m_outputFile});
-        if (Message(question, g_Language.GetString(IDS_MESSAGE_WARNING), MsgButtons::YesNo,
+        const QString question =
+            FormatMessage(g_Language.GetString(Text::ReplaceQuestion), {m_outputFile});
+        if (Message(question, g_Language.GetString(Text::WarningCaption), MsgButtons::YesNo,
                     MsgIcon::Exclamation) != MsgResult::Yes)
             return;
         // The old file stays until a complete new one replaces it (see Save).
@@ -82,15 +84,15 @@ void MainDialog::ConvertPhoto() {
     // The work runs beside the window; what it has to say is said once it is done.
     const ConversionOutcome outcome = RunWithoutFreezing(
         *this, *m_photo, order,
-        {g_Language.GetString(IDS_STRING138), g_Language.GetString(IDS_STRING139)});
+        {g_Language.GetString(Text::Converting), g_Language.GetString(Text::StopButton)});
     // Stopped by the user, who needs no word of it: the older output stands.
     if (outcome.stopped) return;
     for (const imaging::StepFailure& failure : outcome.failures) {
         const QString title = failure.step == imaging::Step::Save
                                   ? m_outputPath
-                                  : g_Language.GetString(IDS_MESSAGE_ERROR);
+                                  : g_Language.GetString(Text::ErrorCaption);
         Message(
-            WithReason(g_Language.GetString(messages::MessageIdFor(failure.step)), failure.reason),
+            WithReason(g_Language.GetString(messages::MessageFor(failure.step)), failure.reason),
             title);
         // A corrected position shows in its field.
         if (failure.step == imaging::Step::TextX)
@@ -109,8 +111,8 @@ void MainDialog::OnTextPositionLeft(int controlId) {
     const overlay::PositionFit fit =
         overlay::FitOf(TypedTextPosition(), turned ? output.transposed() : output);
     if ((isX ? fit.x : fit.y) != overlay::Fit::Inside) {
-        Message(g_Language.GetString(isX ? IDS_STRING123 : IDS_STRING124),
-                g_Language.GetString(IDS_MESSAGE_ERROR));
+        Message(g_Language.GetString(isX ? Text::TextXOutside : Text::TextYOutside),
+                g_Language.GetString(Text::ErrorCaption));
     }
 }
 

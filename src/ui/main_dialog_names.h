@@ -9,6 +9,7 @@
 #include "i18n/language.h"
 #include "imaging/size_rules.h"
 #include "resources/resource.h"
+#include "resources/texts.h"
 
 namespace ui {
 

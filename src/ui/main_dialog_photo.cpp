@@ -109,11 +109,11 @@ void MainDialog::OpenPhotoFile(const QString& path) {
 bool MainDialog::PhotoSizeKnown() {
     const QString reason = m_photo ? m_photo->LoadFailure() : QString();
     if (m_photoWidth <= 0) {
-        Message(WithReason(g_Language.GetString(IDS_STRING126), reason), m_photoPath);
+        Message(WithReason(g_Language.GetString(Text::NoWidth), reason), m_photoPath);
         return false;
     }
     if (m_photoHeight <= 0) {
-        Message(WithReason(g_Language.GetString(IDS_STRING127), reason), m_photoPath);
+        Message(WithReason(g_Language.GetString(Text::NoHeight), reason), m_photoPath);
         return false;
     }
     return true;
@@ -155,7 +155,7 @@ void MainDialog::ShowPreview() {
     QString badge = m_showResult ? QString() : TurnBadge(m_rotateAngle, m_flipType);
     if (m_photo && m_photo->TurnedByCamera())
         badge += (badge.isEmpty() ? QString() : QStringLiteral(" \u00B7 ")) +
-                 g_Language.GetString(IDS_STRING141);
+                 g_Language.GetString(Text::CameraTurnedMark);
     frame->setBadge(badge);
     if (!m_photo || frame->size().isEmpty()) {
         frame->setImage({});
@@ -252,14 +252,15 @@ void MainDialog::OnFrameNumberLeft() {
         RefreshPreview();
         return;
     }
-    Message(g_Language.GetString(IDS_STRING121), g_Language.GetString(IDS_MESSAGE_ERROR));
+    Message(g_Language.GetString(Text::FrameInvalid), g_Language.GetString(Text::ErrorCaption));
 }
 
 void MainDialog::OnFrameDimensionChanged(int index) {
     if (index < 0 || static_cast<size_t>(index) >= m_frameDimensions.size()) return;
     const int64_t count = m_frameCounts[static_cast<size_t>(index)];
     qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FRAME_RANGE))
-        ->setText(FormatMessage(g_Language.GetString(IDS_STRING122), {QString::number(count - 1)}));
+        ->setText(
+            FormatMessage(g_Language.GetString(Text::FrameRange), {QString::number(count - 1)}));
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -292,7 +293,8 @@ void MainDialog::OnBaseHeight() {
 void MainDialog::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
                                       int32_t* other, int32_t photoOther) {
     if (m_photoPath.isEmpty()) {
-        Message(g_Language.GetString(IDS_STRING108), g_Language.GetString(IDS_MESSAGE_ERROR));
+        Message(g_Language.GetString(Text::OpenPhotoFirst),
+                g_Language.GetString(Text::ErrorCaption));
         return;
     }
     *typed = ParseIntField(FieldText(typedId), imaging::kSizeFieldBuffer);
@@ -309,11 +311,12 @@ bool MainDialog::CheckOutputSize() {
     m_outputWidth = ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer);
     m_outputHeight = ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer);
     if (m_outputWidth <= 0) {
-        Message(g_Language.GetString(IDS_STRING111), g_Language.GetString(IDS_MESSAGE_ERROR));
+        Message(g_Language.GetString(Text::WidthInvalid), g_Language.GetString(Text::ErrorCaption));
         return false;
     }
     if (m_outputHeight <= 0) {
-        Message(g_Language.GetString(IDS_STRING112), g_Language.GetString(IDS_MESSAGE_ERROR));
+        Message(g_Language.GetString(Text::HeightInvalid),
+                g_Language.GetString(Text::ErrorCaption));
         return false;
     }
     return true;
@@ -325,11 +328,13 @@ void MainDialog::CheckPositionAgainstPhoto() {
     const overlay::PositionFit fit =
         overlay::FitOf(TypedTextPosition(), QSize(m_photoWidth, m_photoHeight));
     if (fit.x == overlay::Fit::Beyond) {
-        Message(g_Language.GetString(IDS_STRING128), g_Language.GetString(IDS_MESSAGE_WARNING));
+        Message(g_Language.GetString(Text::TextXBeyondWidth),
+                g_Language.GetString(Text::WarningCaption));
         SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
     }
     if (fit.y == overlay::Fit::Beyond) {
-        Message(g_Language.GetString(IDS_STRING129), g_Language.GetString(IDS_MESSAGE_WARNING));
+        Message(g_Language.GetString(Text::TextYBeyondHeight),
+                g_Language.GetString(Text::WarningCaption));
         SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
     }
 }

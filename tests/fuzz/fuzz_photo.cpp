@@ -34,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Half the inputs are opened upright and converted to sRGB, the rest as stored.
     const bool upright = (size / 8) % 2 == 1;
-    const auto photo = imaging::LoadPhoto(path, imaging::OpenOptions{upright});
+    imaging::OpenOptions options;
+    options.autoOrient = upright;
+    const auto photo = imaging::LoadPhoto(path, options);
     if (photo->Width() > 0 && photo->Height() > 0) {
         (void)photo->Preview(QSize(16, 12));
         for (const QUuid& dimension : photo->FrameDimensions()) {

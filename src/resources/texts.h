@@ -1,0 +1,59 @@
+#pragma once
+
+// The program's messages and words, named for what they say, with the key a
+// language file holds each under and the built-in English text.
+
+#include <QString>
+#include <span>
+
+namespace res {
+
+enum class Text {
+    LanguageName,         // the language's own name
+    ErrorCaption,         // message boxes
+    UnknownErrorCaption,  //
+    WarningCaption,       //
+    OpenPhotoFirst,       // Convert without a photo
+    WidthInvalid,         // output size fields
+    HeightInvalid,        //
+    ConvertFailed,        // conversion steps
+    UnknownAngle,         //
+    TurnFailed,           //
+    SaveFailed,           //
+    ReplaceQuestion,      // the output exists
+    FrameInvalid,         // frame field
+    FrameRange,           //
+    TextXOutside,         // text position fields
+    TextYOutside,         //
+    NoWidth,              // a photo that does not open
+    NoHeight,             //
+    TextXBeyondWidth,     // text positions set to 0
+    TextYBeyondHeight,    //
+    TextXSetToZero,       //
+    TextYSetToZero,       //
+    Summary,              // the command line's closing line
+    FailedCount,          //
+    Interrupted,          //
+    OutputCollision,      //
+    DamagedPhoto,         //
+    SkippedCount,         //
+    Converting,           // the window's progress
+    StopButton,           //
+    CameraTurnedNote,     // a photo the camera turned, written as stored
+    CameraTurnedMark,     // ... as the preview marks it
+};
+inline constexpr int kTextCount = int(Text::CameraTurnedMark) + 1;
+
+struct TextEntry {
+    Text text;
+    const char16_t* fileKey;  // in a language file's [STRING] section; nullptr: not translated
+    const char* english;
+};
+
+/// Every text, in the order language files list them.
+std::span<const TextEntry> Texts();
+
+/// The built-in English of @p text.
+QString EnglishText(Text text);
+
+}  // namespace res
