@@ -16,10 +16,10 @@
 #include <vector>
 #include <vips/vips8>
 
-#include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
+#include "settings/store.h"
 #include "test_support.h"
 #include "ui/apply_language.h"
 #include "ui/main_dialog.h"
@@ -58,7 +58,7 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(photos.path());
     FakePlatform platform;
     platform.picturesFolder = scratch.path();
-    SettingsStore store(scratch.filePath(QStringLiteral("tessiva.conf")));
+    settings::Store store(scratch.filePath(QStringLiteral("tessiva.conf")));
     store.WriteProfileInt(QStringLiteral("Option"), QStringLiteral("nShowResult"), 1);
     StartLanguage(store, platform, QStringLiteral(TESSIVA_SOURCE_DIR));
     {

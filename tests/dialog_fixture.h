@@ -8,9 +8,9 @@
 #include <QTest>
 #include <memory>
 
-#include "app/settings_store.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
+#include "settings/store.h"
 #include "test_support.h"
 #include "ui/apply_language.h"
 #include "ui/dialog_builder.h"
@@ -23,7 +23,7 @@ protected:
     TempFolder temp;
     QString iniPath = temp.file(QStringLiteral("config/VELTRIX/tessiva.conf"));
     FakePlatform platform;
-    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<settings::Store> store;
     std::unique_ptr<MainDialog> dialog;
 
     QString baseFolder = temp.mkdir(QStringLiteral("program"));  // no language folder
@@ -48,7 +48,7 @@ protected:
     /// @p photoAtStart named on the command line when given.
     MainDialog& start(const QString& photoAtStart = {}) {
         dialog.reset();
-        store = std::make_unique<SettingsStore>(iniPath);
+        store = std::make_unique<settings::Store>(iniPath);
         StartLanguage(*store, platform, baseFolder);
         dialog = std::make_unique<MainDialog>(*store, platform);
         dialog->Create();
@@ -66,6 +66,6 @@ protected:
 
     /// The stored value of @p key in section Option, as the program reads it.
     int storedInt(const QString& section, const QString& key, int def = -999) const {
-        return SettingsStore(iniPath).GetProfileInt(section, key, def);
+        return settings::Store(iniPath).GetProfileInt(section, key, def);
     }
 };

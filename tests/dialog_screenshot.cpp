@@ -16,10 +16,10 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/settings_store.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
+#include "settings/store.h"
 #include "test_support.h"
 #include "ui/about_dialog.h"
 #include "ui/apply_language.h"
@@ -41,7 +41,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir home;
     FakePlatform platform;
     platform.picturesFolder = home.path();
-    SettingsStore store(home.filePath(QStringLiteral("tessiva.conf")));
+    settings::Store store(home.filePath(QStringLiteral("tessiva.conf")));
     if (argc > 3)
         store.WriteProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"),
                                  QString::fromLocal8Bit(argv[3]));

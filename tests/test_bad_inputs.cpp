@@ -319,8 +319,8 @@ TEST_F(BadInputTest, HostileSettingsStillStartAUsableDialog) {
     // language: English, and so it is written back.
     EXPECT_EQ(label(IDC_STATIC_OUTPUT_FILENAME)->text(), QStringLiteral("Output file:"));
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                      QStringLiteral("CurrentLanguage"), {}),
+    EXPECT_EQ(settings::Store(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                        QStringLiteral("CurrentLanguage"), {}),
               QStringLiteral("english"));
 }
 

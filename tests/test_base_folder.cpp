@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/base_folder.h"
+#include "host/base_folder.h"
 #include "test_support.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <vips/vips8>
 
-#include "app/base_folder.h"
 #include "dialog_fixture.h"
+#include "host/base_folder.h"
 #include "imaging/photo.h"
 #include "photo_fixtures.h"
 #include "ui/font_color_dialog.h"
@@ -323,8 +323,8 @@ TEST_F(ConvertDialogTest, BrowseForcesTheTifExtensionAndRemembersTheFolder) {
         QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);
         EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QString::fromLatin1(expected));
         EXPECT_EQ(dialog->OutputFile(), QString::fromLatin1(expected));
-        EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                          QStringLiteral("last_output_folder"), {}),
+        EXPECT_EQ(settings::Store(iniPath).GetProfileString(
+                      QStringLiteral("Option"), QStringLiteral("last_output_folder"), {}),
                   FolderOf(QString::fromLatin1(expected)));
     }
     ASSERT_EQ(platform.saveRequests.size(), 4u);
@@ -350,12 +350,12 @@ TEST_F(ConvertDialogTest, TheOverlayFontAndColourPersist) {
 
     start();
     EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(dialog->TextFont().lfHeight, -27);
-    EXPECT_EQ(dialog->TextFont().lfWeight, 700);
-    EXPECT_EQ(dialog->TextFont().lfUnderline, 1);
-    EXPECT_EQ(dialog->TextColor(), 0xFFu);
-    EXPECT_EQ(SettingsStore(iniPath).GetProfileInt(QStringLiteral("CurrentFont"),
-                                                   QStringLiteral("nCurrentColor"), 0),
+    EXPECT_EQ(dialog->TextFont().pixelSize(), 27);
+    EXPECT_EQ(dialog->TextFont().weight(), QFont::Bold);
+    EXPECT_TRUE(dialog->TextFont().underline());
+    EXPECT_EQ(dialog->TextColor(), QColor(Qt::red));
+    EXPECT_EQ(settings::Store(iniPath).GetProfileInt(QStringLiteral("CurrentFont"),
+                                                     QStringLiteral("nCurrentColor"), 0),
               255);
 }
 

@@ -6,9 +6,9 @@
 #include <QFile>
 #include <clocale>
 
-#include "app/settings_store.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
+#include "settings/store.h"
 #include "test_support.h"
 
 namespace {
@@ -28,7 +28,7 @@ class LanguageTest : public ::testing::Test {
 protected:
     TempFolder temp;
     FakePlatform platform;
-    SettingsStore store{temp.file(QStringLiteral("store.conf"))};
+    settings::Store store{temp.file(QStringLiteral("store.conf"))};
     Language language;
 
     LanguageTest() {
@@ -301,7 +301,7 @@ class ShippedLanguages : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     TempFolder temp;
-    SettingsStore store(temp.file(QStringLiteral("s.conf")));
+    settings::Store store(temp.file(QStringLiteral("s.conf")));
     FakePlatform platform;
     Language language;
     language.SetStore(&store);
@@ -329,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ShippedLanguages,
 
 TEST(ShippedLanguageTexts, EachEncodingDecodesToItsScript) {
     TempFolder temp;
-    SettingsStore store(temp.file(QStringLiteral("s.conf")));
+    settings::Store store(temp.file(QStringLiteral("s.conf")));
     Language language;
     language.SetStore(&store);
     const QString base = QStringLiteral(TESSIVA_SOURCE_DIR);

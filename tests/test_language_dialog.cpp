@@ -155,8 +155,8 @@ TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
     }
 
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                      QStringLiteral("CurrentLanguage"), {}),
+    EXPECT_EQ(settings::Store(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                        QStringLiteral("CurrentLanguage"), {}),
               QStringLiteral("German"));
     start();
     EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
@@ -185,7 +185,7 @@ TEST_F(LanguageDialogTest, TheFontCommandChangesTheCurrentLanguagesInterfaceFont
     EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().family(), QStringLiteral("DejaVu Serif"));
     EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().pixelSize(), 14);
 
-    SettingsStore reread(iniPath);
+    settings::Store reread(iniPath);
     EXPECT_EQ(reread.GetProfileString(QStringLiteral("German"), QStringLiteral("lfFaceName"), {}),
               QStringLiteral("DejaVu Serif"));
     EXPECT_EQ(reread.GetProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), 0), -14);

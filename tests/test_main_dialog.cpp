@@ -1,8 +1,9 @@
 #include <QComboBox>
 #include <QSignalSpy>
 
-#include "app/base_folder.h"
 #include "dialog_fixture.h"
+#include "host/base_folder.h"
+#include "settings/stored_font.h"
 #include "ui/black_frame.h"
 
 using namespace res;
@@ -36,9 +37,9 @@ TEST_F(MainDialogTest, FirstRunShowsTheDefaults) {
 
     const QString dialogFace = QFontInfo(dialog->font()).family();
     EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), dialogFace);
-    EXPECT_EQ(dialog->TextFont().lfFaceName, dialogFace);
-    EXPECT_LT(dialog->TextFont().lfHeight, 0);
-    EXPECT_EQ(dialog->TextColor(), 0u);
+    EXPECT_EQ(dialog->TextFont().family(), dialogFace);
+    EXPECT_GT(dialog->TextFont().pixelSize(), 0);
+    EXPECT_EQ(dialog->TextColor(), QColor(Qt::black));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessiva"));
     EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OPEN_PHOTO));
 }
@@ -61,13 +62,13 @@ TEST_F(MainDialogTest, ExitWritesEverySettingInItsOrder) {
         "CurrentFont/lfPitchAndFamily", "CurrentFont/lfFaceName",     "CurrentFont/nCurrentColor"};
     EXPECT_EQ(writes, expected);
 
-    SettingsStore reread(iniPath);
+    settings::Store reread(iniPath);
     EXPECT_EQ(reread.GetProfileString(kOption, QStringLiteral("CurrentLanguage"), {}),
               QStringLiteral("english"));
     EXPECT_EQ(reread.GetProfileString(kOption, QStringLiteral("last_output_folder"), {}),
               *platform.picturesFolder + u'/');
     EXPECT_EQ(reread.GetProfileString(kFont, QStringLiteral("lfFaceName"), {}),
-              dialog->TextFont().lfFaceName);
+              dialog->TextFont().family());
 }
 
 TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
@@ -77,7 +78,7 @@ TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
     EXPECT_EQ(dialog->RotateAngle(), 270);
     EXPECT_EQ(dialog->FlipType(), 2);
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    const LogFont firstFont = dialog->TextFont();
+    const QFont firstFont = dialog->TextFont();
 
     start();
     EXPECT_TRUE(platform.messages.empty());
@@ -89,8 +90,8 @@ TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
     // Remembered, the turn is marked on the picture frame from the start.
     EXPECT_EQ(static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->badge(),
               QStringLiteral("270\u00B0 \u21C5"));
-    EXPECT_EQ(dialog->TextFont().lfFaceName, firstFont.lfFaceName);
-    EXPECT_EQ(dialog->TextFont().lfHeight, firstFont.lfHeight);
+    EXPECT_EQ(dialog->TextFont().family(), firstFont.family());
+    EXPECT_EQ(dialog->TextFont().pixelSize(), firstFont.pixelSize());
 }
 
 TEST_F(MainDialogTest, AnUnknownStoredAngleIsReportedKeptAndWrittenBack) {
@@ -260,17 +261,17 @@ TEST_F(MainDialogTest, AStoredOverlayFaceKeepsItsOwnFieldsAndColour) {
     seedStore("[CurrentFont]\nlfFaceName=DejaVu Serif\nlfHeight=-20\nnCurrentColor=255\n");
     start();
     EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(dialog->TextFont().lfHeight, -20);
-    EXPECT_EQ(dialog->TextFont().lfWeight, 400);
-    EXPECT_EQ(dialog->TextColor(), 255u);
+    EXPECT_EQ(dialog->TextFont().pixelSize(), 20);
+    EXPECT_EQ(dialog->TextFont().weight(), QFont::Normal);
+    EXPECT_EQ(dialog->TextColor(), QColor(Qt::red));
 }
 
 TEST_F(MainDialogTest, WithoutAStoredFaceTheDialogFontReplacesTheOtherFields) {
     seedStore("[CurrentFont]\nlfHeight=-40\nlfItalic=1\nnCurrentColor=65280\n");
     start();
-    const LogFont expected = LogFontFromQFont(dialog->font());
-    EXPECT_EQ(dialog->TextFont(), expected);
-    EXPECT_EQ(dialog->TextColor(), 0xFF00u);
+    EXPECT_EQ(dialog->TextFont(), settings::ResolvedFont(dialog->font()));
+    EXPECT_FALSE(dialog->TextFont().italic());
+    EXPECT_EQ(dialog->TextColor(), QColor(Qt::green));
 }
 
 TEST_F(MainDialogTest, HelpShowsTheIntroductionBesideTheLanguageFolder) {

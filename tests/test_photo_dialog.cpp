@@ -104,8 +104,8 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
     const QString photo =
         fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
     open(photo);
-    EXPECT_EQ(SettingsStore(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                      QStringLiteral("LastPhotoFolder"), {}),
+    EXPECT_EQ(settings::Store(iniPath).GetProfileString(QStringLiteral("Option"),
+                                                        QStringLiteral("LastPhotoFolder"), {}),
               temp.file(QStringLiteral("in/")));
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
     EXPECT_EQ(platform.openRequests.back().initialFolder, temp.file(QStringLiteral("in/")));

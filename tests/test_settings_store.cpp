@@ -6,10 +6,12 @@
 #include <QSettings>
 #include <climits>
 
-#include "app/settings_store.h"
+#include "settings/store.h"
 #include "test_support.h"
 
 namespace {
+
+using settings::ParseStoredInt;
 
 const QString kSection = QStringLiteral("Option");
 
@@ -23,7 +25,7 @@ protected:
 };
 
 TEST_F(SettingsStoreTest, MissingValuesGiveTheCallersDefault) {
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 0), 0);
     EXPECT_EQ(store.GetProfileInt(QStringLiteral("CurrentFont"), QStringLiteral("lfHeight"), -13),
               -13);
@@ -36,13 +38,13 @@ TEST_F(SettingsStoreTest, MissingValuesGiveTheCallersDefault) {
 
 TEST_F(SettingsStoreTest, SignedIntegersRoundTripAcrossInstances) {
     {
-        SettingsStore store(iniPath);
+        settings::Store store(iniPath);
         store.WriteProfileInt(kSection, QStringLiteral("a"), -13);
         store.WriteProfileInt(kSection, QStringLiteral("b"), INT_MIN);
         store.WriteProfileInt(kSection, QStringLiteral("c"), INT_MAX);
         store.WriteProfileInt(kSection, QStringLiteral("d"), 0);
     }
-    SettingsStore reopened(iniPath);
+    settings::Store reopened(iniPath);
     EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("a"), 1), -13);
     EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("b"), 1), INT_MIN);
     EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("c"), 1), INT_MAX);
@@ -52,7 +54,7 @@ TEST_F(SettingsStoreTest, SignedIntegersRoundTripAcrossInstances) {
 TEST_F(SettingsStoreTest, UnsignedBitPatternsReadAsTheirSignedValue) {
     // FFFFFFF3 is how the registry holds -13; a store may hold it unsigned.
     writeRaw("[Option]\nheight=4294967283\ncolor=4294967295\nbig=2147483648\n");
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("height"), 0), -13);
     EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("color"), 0), -1);
     EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("big"), 0), INT_MIN);
@@ -72,7 +74,7 @@ TEST_F(SettingsStoreTest, ValuesThatAreNotIntegersReadAsTheDefault) {
         "bytes=@ByteArray(abcd)\n"
         "hex=0x10\n"
         "spaced=\"  42 \"\n");
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     for (const char* key : {"word", "trailing", "fraction", "huge", "hugeNegative", "empty", "sign",
                             "list", "bytes", "hex"}) {
         EXPECT_EQ(store.GetProfileInt(kSection, QString::fromLatin1(key), 77), 77) << key;
@@ -82,11 +84,11 @@ TEST_F(SettingsStoreTest, ValuesThatAreNotIntegersReadAsTheDefault) {
 
 TEST_F(SettingsStoreTest, StringsEndAtTheirFirstNul) {
     {
-        SettingsStore store(iniPath);
+        settings::Store store(iniPath);
         store.WriteProfileString(kSection, QStringLiteral("face"),
                                  QString::fromUtf16(u"Arial\0Bold", 10));
     }
-    SettingsStore reopened(iniPath);
+    settings::Store reopened(iniPath);
     EXPECT_EQ(reopened.GetProfileString(kSection, QStringLiteral("face"), QStringLiteral("x")),
               QStringLiteral("Arial"));
 }
@@ -99,7 +101,7 @@ TEST_F(SettingsStoreTest, StringsOfOtherShapesReadSensibly) {
         "number=12\n"
         "bytes=@ByteArray(abc)\n"
         "unicode=\xe5\x86\x99\xe7\x9c\x9f\n");
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     const QString def = QStringLiteral("default");
     EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("folder"), def),
               QStringLiteral("/home/ann/My Pictures/"));
@@ -115,7 +117,7 @@ TEST_F(SettingsStoreTest, StringsOfOtherShapesReadSensibly) {
 TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenIsSilent) {
     // A regular file where the store's folder should be: nothing can be created.
     const QString blocker = temp.write(QStringLiteral("blocker"), "x");
-    SettingsStore store(blocker + QStringLiteral("/tessiva.conf"));
+    settings::Store store(blocker + QStringLiteral("/tessiva.conf"));
     EXPECT_FALSE(store.WriteProfileInt(kSection, QStringLiteral("nFlipType"), 2));
     EXPECT_FALSE(store.WriteProfileString(kSection, QStringLiteral("CurrentLanguage"),
                                           QStringLiteral("deu")));
@@ -126,7 +128,7 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaults) {
     // A folder, a pipe (reading it would wait for ever) or an outsized file in
     // the store's place.
     const auto expectDefaults = [&] {
-        SettingsStore store(iniPath);
+        settings::Store store(iniPath);
         EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 5), 5);
         EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("x"), QStringLiteral("d")),
                   QStringLiteral("d"));
@@ -145,7 +147,7 @@ TEST_F(SettingsStoreTest, GarbageInTheStoreGivesDefaultsWithoutCrashing) {
     QByteArray garbage;
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919) % 256));
     writeRaw(garbage);
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 0), 0);
     EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("CurrentLanguage"),
                                      QStringLiteral("english")),
@@ -153,14 +155,14 @@ TEST_F(SettingsStoreTest, GarbageInTheStoreGivesDefaultsWithoutCrashing) {
 }
 
 TEST_F(SettingsStoreTest, EachWriteReachesTheDiskUnlessABatchIsOpen) {
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     store.WriteProfileInt(kSection, QStringLiteral("first"), 1);
     EXPECT_TRUE(ReadText(iniPath).contains(QStringLiteral("first=1")));
     {
-        SettingsStore::Batch batch(store);
+        settings::Store::Batch batch(store);
         store.WriteProfileInt(kSection, QStringLiteral("second"), 2);
         {
-            SettingsStore::Batch inner(store);
+            settings::Store::Batch inner(store);
             store.WriteProfileString(kSection, QStringLiteral("third"), QStringLiteral("3"));
         }
         EXPECT_FALSE(ReadText(iniPath).contains(QStringLiteral("second")));
@@ -171,7 +173,7 @@ TEST_F(SettingsStoreTest, EachWriteReachesTheDiskUnlessABatchIsOpen) {
 }
 
 TEST_F(SettingsStoreTest, TheObserverSeesWritesInOrder) {
-    SettingsStore store(iniPath);
+    settings::Store store(iniPath);
     QStringList seen;
     store.setWriteObserver(
         [&](const QString& section, const QString& key) { seen << section + u'/' + key; });

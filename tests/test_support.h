@@ -11,15 +11,13 @@
 #include "ui/platform_services.h"
 
 // Test cases read best with the layers' names unqualified.
-namespace app::settings {}
-namespace font {}
+namespace host {}
 namespace i18n {}
 namespace imaging {}
 namespace overlay {}
 namespace res {}
 namespace ui {}
-using namespace app;
-using namespace font;
+using namespace host;
 using namespace i18n;
 using namespace imaging;
 using namespace overlay;

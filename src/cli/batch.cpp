@@ -10,8 +10,8 @@
 #include <cmath>
 #include <thread>
 
-#include "app/base_folder.h"
-#include "app/native_file.h"
+#include "host/base_folder.h"
+#include "host/native_file.h"
 #include "i18n/language.h"
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
@@ -20,8 +20,8 @@
 
 namespace cli {
 
-using app::FolderOf;
-using app::PathSeparator;
+using host::FolderOf;
+using host::PathSeparator;
 using i18n::FormatMessage;
 
 namespace {
@@ -43,7 +43,7 @@ std::optional<QUuid> DimensionFor(const Options& options, const imaging::Photo& 
 
 /// True when something is at @p path: a link counts, even one to nowhere.
 bool Exists(const QString& path) {
-    return app::EntryAt(path) != app::EntryKind::Missing;
+    return host::EntryAt(path) != host::EntryKind::Missing;
 }
 
 /// The outputs claimed so far in a run: a 64-bit hash of each one's absolute

@@ -4,7 +4,7 @@
 #include <QRegularExpression>
 #include <utility>
 
-#include "app/native_file.h"
+#include "host/native_file.h"
 
 namespace cli {
 namespace {
@@ -37,7 +37,7 @@ std::optional<QString> InputSource::NextName() {
             // Lists written on Windows end their lines with CR LF.
             if (m_separator == '\n' && name.endsWith('\r')) name.chop(1);
             if (name.isEmpty()) continue;
-            return app::PathFromNative(name);
+            return host::PathFromNative(name);
         }
         const QByteArray chunk = m_stream->read(kReadChunk);
         if (chunk.isEmpty()) {
@@ -48,7 +48,7 @@ std::optional<QString> InputSource::NextName() {
             QByteArray last = std::exchange(m_buffer, {});
             if (m_separator == '\n' && last.endsWith('\r')) last.chop(1);
             if (last.isEmpty()) return std::nullopt;
-            return app::PathFromNative(last);
+            return host::PathFromNative(last);
         }
         m_buffer += chunk;
     }

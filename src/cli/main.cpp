@@ -13,11 +13,11 @@
 #include <optional>
 #include <thread>
 
-#include "app/base_folder.h"
-#include "app/native_file.h"
 #include "cli/batch.h"
 #include "cli/inputs.h"
 #include "cli/report.h"
+#include "host/base_folder.h"
+#include "host/native_file.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "imaging/metadata.h"
@@ -201,7 +201,7 @@ public:
     void report(const cli::FileResult& result) {
         ++m_finished;
         if (m_bar) std::fprintf(stderr, "\r\033[K");
-        const QByteArray input = app::NativePath(result.input);
+        const QByteArray input = host::NativePath(result.input);
         if (!result.ok && !result.skipped) {
             std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
                          qPrintable(result.messages.join(QStringLiteral("; "))));
@@ -217,11 +217,11 @@ public:
         }
         if (m_verbosity == Verbosity::Verbose && result.ok) {
             std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
-                         input.constData(), app::NativePath(result.output).constData(),
+                         input.constData(), host::NativePath(result.output).constData(),
                          result.width, result.height, result.openSeconds, result.convertSeconds);
         } else if (m_verbosity != Verbosity::Quiet && !m_bar && (result.ok || result.skipped)) {
             std::fprintf(stderr, result.ok ? "%s -> %s\n" : "%s: skipped, %s exists\n",
-                         input.constData(), app::NativePath(result.output).constData());
+                         input.constData(), host::NativePath(result.output).constData());
         }
         if (m_bar) {
             constexpr int kWidth = 30;
@@ -425,7 +425,7 @@ int main(int argc, char* argv[]) {
     // Every mistake on the command line is a usage error (status 2).
     // Names are taken byte for byte, also those that are not UTF-8.
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << app::PathFromNative(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << host::PathFromNative(argv[i]);
     if (!parser.parse(arguments)) Fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
@@ -438,7 +438,7 @@ int main(int argc, char* argv[]) {
     // more; a second leaves at once.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    i18n::g_Language.Initialize(app::GetBaseFolder(), language);
+    i18n::g_Language.Initialize(host::GetBaseFolder(), language);
     if (i18n::g_Language.GetCurrentLanguage().compare(language, Qt::CaseInsensitive) != 0)
         Fail(QStringLiteral("no language file named %1").arg(language));
     // The inputs: the command line's, or names read as the work goes.

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include <QStringDecoder>
-#include "app/native_file.h"
+#include "host/native_file.h"
 
 namespace i18n {
 
@@ -75,7 +75,7 @@ QString NameText(QStringView text) {
 
 IniFile IniFile::Read(const QString& path, const Decoder& decoder) {
     // A pipe or device named like a language file reads as a missing file.
-    const std::optional<QByteArray> content = app::ReadRegularFile(path, kMaxFileBytes);
+    const std::optional<QByteArray> content = host::ReadRegularFile(path, kMaxFileBytes);
     return content ? Parse(*content, decoder) : IniFile();
 }
 

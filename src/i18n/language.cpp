@@ -4,21 +4,19 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "app/base_folder.h"
-#include "app/settings_store.h"
-#include "font/log_font.h"
+#include "host/base_folder.h"
 #include "i18n/code_page.h"
 #include "i18n/ini_file.h"
 #include "i18n/language_tables.h"
 #include "i18n/runtime_locale.h"
 #include "resources/resource.h"
 #include "resources/texts.h"
+#include "settings/store.h"
+#include "settings/stored_font.h"
 
 namespace i18n {
 
-using app::PathSeparator;
-using font::LogFont;
-using font::LogFontDefaults;
+using host::PathSeparator;
 
 namespace {
 
@@ -210,29 +208,23 @@ void Language::LoadLanguageFile(const QString& name) {
 }
 
 void Language::CreateUIFont() {
-    LogFont description;
-    const LogFontDefaults defaults{-11, 400, QStringLiteral("Microsoft Sans Serif")};
-    if (m_store) {
-        description = font::ReadLogFont(*m_store, m_currentLanguage, defaults);
-    } else {
-        description.lfHeight = defaults.height;
-        description.lfWeight = defaults.weight;
-        description.lfFaceName = defaults.faceName;
-    }
-    description.lfQuality = 0;
+    const settings::FontDefaults defaults{-11, 400, QStringLiteral("Microsoft Sans Serif")};
+    QFont font(defaults.face);
+    font.setPixelSize(-defaults.height);
+    font.setWeight(static_cast<QFont::Weight>(defaults.weight));
+    if (m_store) font = settings::ReadFont(*m_store, m_currentLanguage, defaults);
     // A stored height no one could read the window with (a hand-edited store)
     // gives the designed one.
-    const int32_t height = description.lfHeight;
-    if (height != 0 && (height < -kMaxInterfaceFontHeight || height > kMaxInterfaceFontHeight ||
-                        (height > -kMinInterfaceFontHeight && height < kMinInterfaceFontHeight)))
-        description.lfHeight = defaults.height;
-    m_uiFont = font::QFontFromLogFont(description);
+    const int pixels = font.pixelSize();
+    if (pixels > 0 && (pixels < kMinInterfaceFontHeight || pixels > kMaxInterfaceFontHeight))
+        font.setPixelSize(-defaults.height);
+    m_uiFont = font;
 }
 
 void Language::SetUIFont(const QFont& font) {
     // Described as it resolved, so only a font that exists is kept and stored.
-    m_uiFont = font::QFontFromLogFont(font::LogFontFromQFont(font));
-    if (m_store) font::WriteLogFont(*m_store, m_currentLanguage, font::LogFontFromQFont(*m_uiFont));
+    m_uiFont = settings::ResolvedFont(font);
+    if (m_store) settings::WriteFont(*m_store, m_currentLanguage, *m_uiFont);
 }
 
 QString Language::GetString(res::Text text) const {

@@ -11,9 +11,9 @@
 
 #include "resources/texts.h"
 
-namespace app {
-class SettingsStore;
-}
+namespace settings {
+class Store;
+}  // namespace settings
 
 namespace i18n {
 
@@ -45,7 +45,7 @@ public:
 
     /// The settings store the interface fonts are kept in; without one fonts
     /// take their defaults and are not stored.
-    void SetStore(app::SettingsStore* store) { m_store = store; }
+    void SetStore(settings::Store* store) { m_store = store; }
     /// Where warnings go; without a handler they are not shown.
     void SetWarningHandler(WarningHandler handler) { m_warn = std::move(handler); }
 
@@ -104,7 +104,7 @@ private:
     LanguageEncoding m_encoding = ENCODING_ANSI;
     std::optional<QFont> m_uiFont;
 
-    app::SettingsStore* m_store = nullptr;
+    settings::Store* m_store = nullptr;
     WarningHandler m_warn;
 };
 

@@ -12,7 +12,7 @@
 #include <vector>
 #include <vips/vips8>
 
-#include "app/native_file.h"
+#include "host/native_file.h"
 #include "imaging/colour.h"
 #include "imaging/enlarge.h"
 #include "imaging/imaging_library.h"
@@ -418,7 +418,7 @@ bool Bitmap::RotateFlip(int type) {
 
 bool Bitmap::SaveTiff(const QString& path) {
     // The old file is replaced only by a complete new one.
-    app::ReplacingFile file(path);
+    host::ReplacingFile file(path);
     if (!file.Open()) return Fail(file.Error());
     if (!Write(file.Device(), /*streamed=*/true)) return false;
     if (!file.Commit()) return Fail(file.Error());

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/native_file.h"
+#include "host/native_file.h"
 
 namespace imaging {
 namespace {
@@ -86,7 +86,7 @@ private:
 }  // namespace
 
 std::shared_ptr<OpenedFile> OpenedFile::Open(const QString& path, QString* error) {
-    std::unique_ptr<QFile> file = app::OpenRegularFile(path, error);
+    std::unique_ptr<QFile> file = host::OpenRegularFile(path, error);
     if (!file) return nullptr;
     std::shared_ptr<OpenedFile> opened(new OpenedFile);
     opened->m_path = path;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/base_folder.h"
+#include "host/base_folder.h"
 
 namespace imaging {
 
@@ -38,7 +38,7 @@ QString PhotoFileName(const QString& path) {
     const bool urlLike =
         (path.size() > 3 && path[3] == u':') || (path.size() > 4 && path[4] == u':');
     if (urlLike && !path.startsWith(u'/')) return path;
-    return path.mid(path.lastIndexOf(app::PathSeparator()) + 1);
+    return path.mid(path.lastIndexOf(host::PathSeparator()) + 1);
 }
 
 QString DefaultOutputFile(const QString& folder, const QString& photoPath) {
@@ -49,16 +49,16 @@ QString DefaultOutputFile(const QString& folder, const QString& photoPath) {
 }
 
 QString WithTifExtension(const QString& path) {
-    const qsizetype nameStart = path.lastIndexOf(app::PathSeparator()) + 1;
+    const qsizetype nameStart = path.lastIndexOf(host::PathSeparator()) + 1;
     const qsizetype dot = path.lastIndexOf(u'.');
     const QString stem = dot >= nameStart ? path.left(dot) : path;
     return stem + QStringLiteral(".tif");
 }
 
 QString SaveDialogFolder(const QString& outputFile) {
-    const qsizetype cut = outputFile.lastIndexOf(app::PathSeparator());
+    const qsizetype cut = outputFile.lastIndexOf(host::PathSeparator());
     if (cut < 0) return QStringLiteral(".");
-    return cut == 0 ? QString(app::PathSeparator())
+    return cut == 0 ? QString(host::PathSeparator())
                     : outputFile.left(cut);  // the root keeps its separator
 }
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string_view>
 
-#include "app/base_folder.h"
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "host/base_folder.h"
 #include "imaging/imaging_library.h"
+#include "settings/keys.h"
+#include "settings/store.h"
 #include "ui/app_icon.h"
 #include "ui/apply_language.h"
 #include "ui/main_dialog.h"
@@ -88,8 +88,8 @@ int main(int argc, char* argv[]) {
     const std::optional<QString> photo = PhotoArgument(application);
 
     {
-        app::SettingsStore store(app::settings::kCompanyKey, QCoreApplication::applicationName());
-        ui::StartLanguage(store, ui::QtPlatformServices(), app::GetBaseFolder());
+        settings::Store store(settings::kCompanyKey, QCoreApplication::applicationName());
+        ui::StartLanguage(store, ui::QtPlatformServices(), host::GetBaseFolder());
         ui::MainDialog dialog(store, ui::QtPlatformServices());
         if (photo) dialog.OpenAtStart(*photo);
         dialog.DoModal();

@@ -8,9 +8,9 @@
 #include <QMenu>
 #include <QWidget>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
 #include "i18n/language.h"
+#include "settings/keys.h"
+#include "settings/store.h"
 #include "ui/dialog_builder.h"
 #include "ui/platform_services.h"
 
@@ -43,10 +43,8 @@ void ApplyToItems(const i18n::Language& language, QMenu& menu, int menuId, bool 
 
 }  // namespace
 
-void StartLanguage(app::SettingsStore& store, PlatformServices& platform,
-                   const QString& baseFolder) {
-    const QString language = store.GetProfileString(
-        app::settings::kOption, app::settings::kCurrentLanguage, app::settings::kDefaultLanguage);
+void StartLanguage(settings::Store& store, PlatformServices& platform, const QString& baseFolder) {
+    const QString language = store.Get(settings::kCurrentLanguage);
     i18n::g_Language.SetStore(&store);
     i18n::g_Language.SetWarningHandler([&platform](const QString& text, const QString& caption) {
         platform.MessageBox(nullptr, text, caption);

@@ -4,9 +4,9 @@
 
 class QMenu;
 class QWidget;
-namespace app {
-class SettingsStore;
-}  // namespace app
+namespace settings {
+class Store;
+}  // namespace settings
 namespace i18n {
 class Language;
 }  // namespace i18n
@@ -18,8 +18,7 @@ class PlatformServices;
 /// Loads the language the user chose last time (or English) from the language
 /// folder under @p baseFolder into the program's language manager, which keeps
 /// its fonts in @p store and shows its warnings through @p platform.
-void StartLanguage(app::SettingsStore& store, PlatformServices& platform,
-                   const QString& baseFolder);
+void StartLanguage(settings::Store& store, PlatformServices& platform, const QString& baseFolder);
 /// Leaves the program's language manager without store and warnings again.
 void StopLanguage();
 

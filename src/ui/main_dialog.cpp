@@ -14,13 +14,13 @@
 #include <QValidator>
 #include <array>
 
-#include "app/base_folder.h"
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "host/base_folder.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "resources/resource.h"
+#include "settings/keys.h"
+#include "settings/store.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/apply_language.h"
@@ -86,19 +86,18 @@ QButtonGroup* GroupOf(const BuiltDialog& built, int controlId) {
 
 }  // namespace
 
-MainDialog::MainDialog(app::SettingsStore& store, PlatformServices& platform, QWidget* parent)
+MainDialog::MainDialog(settings::Store& store, PlatformServices& platform, QWidget* parent)
     : QDialog(parent), m_store(store), m_platform(platform) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    m_textFont = ReadLogFont(m_store, settings::kCurrentFont, {-13, 400, QString()});
-    m_textColour = static_cast<font::ColorRef>(
-        m_store.GetProfileInt(settings::kCurrentFont, settings::kCurrentColor, 0));
-    m_convertToSrgb = m_store.GetProfileInt(settings::kOption, settings::kConvertToSrgb, 0) != 0;
-    m_autoOrient = m_store.GetProfileInt(settings::kOption, settings::kAutoOrient, 0) != 0;
-    m_textUpright = m_store.GetProfileInt(settings::kOption, settings::kTextUpright, 0) != 0;
-    m_showResult = m_store.GetProfileInt(settings::kOption, settings::kShowResult, 0) != 0;
-    m_metadata = m_store.GetProfileInt(settings::kOption, settings::kMetadata, 0);
+    m_textFont = settings::ReadFont(m_store, settings::kCurrentFont, {-13, 400, QString()});
+    m_textColour = settings::ReadColour(m_store, settings::kCurrentColor);
+    m_convertToSrgb = m_store.Get(settings::kConvertToSrgb) != 0;
+    m_autoOrient = m_store.Get(settings::kAutoOrient) != 0;
+    m_textUpright = m_store.Get(settings::kTextUpright) != 0;
+    m_showResult = m_store.Get(settings::kShowResult) != 0;
+    m_metadata = m_store.Get(settings::kMetadata);
     if (m_metadata < 0 || m_metadata > 2) m_metadata = 0;
 }
 
@@ -209,8 +208,8 @@ void MainDialog::OnInitDialog() {
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_TEXT_Y))->setText(QStringLiteral("0"));
 
     // Without a stored face the overlay starts in the dialog's own font.
-    if (m_textFont.lfFaceName.isEmpty()) m_textFont = LogFontFromQFont(font());
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
+    if (m_textFont.family().isEmpty()) m_textFont = settings::ResolvedFont(font());
+    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.family());
 
     ShowPreview();  // the remembered turn shows before any photo
     GetDlgItem(IDC_BUTTON_OPEN_PHOTO)->setFocus();
@@ -224,18 +223,17 @@ void MainDialog::RestoreOutputFolder() {
         Message(QStringLiteral("Can not get My Picture directory!"), QStringLiteral("Error"));
         defaultFolder = m_platform.FallbackFolder();
     }
-    m_outputFolder =
-        m_store.GetProfileString(settings::kOption, settings::kLastOutputFolder, defaultFolder);
+    m_outputFolder = m_store.Get(settings::kLastOutputFolder, defaultFolder);
     qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE))->setText(m_outputFolder);
     m_outputFile = m_outputFolder;
 }
 
 void MainDialog::RestoreRotateAndFlip() {
-    m_rotateAngle = m_store.GetProfileInt(settings::kOption, settings::kRotateAngle, 0);
+    m_rotateAngle = m_store.Get(settings::kRotateAngle);
     if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_ROTATE_0), kRotateRadios, m_rotateAngle))
         Message(QStringLiteral("Unknown rotate angle!"), QStringLiteral("Error"));
 
-    m_flipType = m_store.GetProfileInt(settings::kOption, settings::kFlipType, 0);
+    m_flipType = m_store.Get(settings::kFlipType);
     if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_FLIP_NO), kFlipRadios, m_flipType))
         Message(QStringLiteral("Unknown flip type!"), QStringLiteral("Error"));
 }
@@ -289,15 +287,13 @@ void MainDialog::OnExit() {
 void MainDialog::SaveSettings() {
     UpdateData(true);
     {
-        app::SettingsStore::Batch batch(m_store);
-        m_store.WriteProfileInt(settings::kOption, settings::kRotateAngle, m_rotateAngle);
-        m_store.WriteProfileInt(settings::kOption, settings::kFlipType, m_flipType);
-        m_store.WriteProfileString(settings::kOption, settings::kCurrentLanguage,
-                                   g_Language.GetCurrentLanguage());
-        m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder, m_outputFolder);
-        WriteLogFont(m_store, settings::kCurrentFont, m_textFont);
-        m_store.WriteProfileInt(settings::kCurrentFont, settings::kCurrentColor,
-                                static_cast<int32_t>(m_textColour));
+        settings::Store::Batch batch(m_store);
+        m_store.Set(settings::kRotateAngle, m_rotateAngle);
+        m_store.Set(settings::kFlipType, m_flipType);
+        m_store.Set(settings::kCurrentLanguage, g_Language.GetCurrentLanguage());
+        m_store.Set(settings::kLastOutputFolder, m_outputFolder);
+        settings::WriteFont(m_store, settings::kCurrentFont, m_textFont);
+        settings::WriteColour(m_store, settings::kCurrentColor, m_textColour);
     }
     m_frameDimensions.clear();
     m_frameCounts.clear();
@@ -335,14 +331,14 @@ void MainDialog::OnCommand(int id) {
     for (const auto& [command, choice] : kMetadataCommands) {
         if (id != command) continue;
         m_metadata = choice;
-        m_store.WriteProfileInt(settings::kOption, settings::kMetadata, choice);
+        m_store.Set(settings::kMetadata, choice);
     }
     ShowPreview();
 }
 
-void MainDialog::ToggleStoredChoice(bool& choice, const QString& key) {
+void MainDialog::ToggleStoredChoice(bool& choice, const settings::IntKey& key) {
     choice = !choice;
-    m_store.WriteProfileInt(settings::kOption, key, choice ? 1 : 0);
+    m_store.Set(key, choice ? 1 : 0);
 }
 
 void MainDialog::ShowPopupMenu(const QPoint& point) {
@@ -412,8 +408,8 @@ void MainDialog::OnAbout() {
 }
 
 void MainDialog::OnHelp() {
-    const QChar separator = app::PathSeparator();
-    m_platform.ShowHelpPage(app::GetBaseFolder() + separator + QStringLiteral("help") + separator +
+    const QChar separator = host::PathSeparator();
+    m_platform.ShowHelpPage(host::GetBaseFolder() + separator + QStringLiteral("help") + separator +
                             QStringLiteral("Introduction.htm"));
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
+#include <QFont>
 #include <QString>
 #include <QUuid>
 #include <array>
@@ -10,16 +12,16 @@
 #include <vector>
 
 #include "decoder/limits.h"
-#include "font/log_font.h"
 #include "ui/dialog_builder.h"
 #include "ui/platform_services.h"
 
 class QButtonGroup;
 class QComboBox;
 class QMenu;
-namespace app {
-class SettingsStore;
-}  // namespace app
+namespace settings {
+class Store;
+struct IntKey;
+}  // namespace settings
 namespace imaging {
 class LibrarySession;
 class Photo;
@@ -37,7 +39,7 @@ class MainDialog : public QDialog {
     Q_OBJECT
 public:
     /// Reads the overlay font and colour from @p store; creates no controls yet.
-    MainDialog(app::SettingsStore& store, PlatformServices& platform, QWidget* parent = nullptr);
+    MainDialog(settings::Store& store, PlatformServices& platform, QWidget* parent = nullptr);
     ~MainDialog() override;
 
     /// Creates the controls from the dialog template and initialises them; once.
@@ -57,8 +59,8 @@ public:
     bool ConvertsToSrgb() const { return m_convertToSrgb; }
     bool OpensUpright() const { return m_autoOrient; }
     const QString& OutputFile() const { return m_outputFile; }
-    const font::LogFont& TextFont() const { return m_textFont; }
-    font::ColorRef TextColor() const { return m_textColour; }
+    const QFont& TextFont() const { return m_textFont; }
+    const QColor& TextColor() const { return m_textColour; }
 
     /// The longest output path the output-file field takes.
     static constexpr int kMaxOutputPathLength = 256;
@@ -146,7 +148,7 @@ private:
     void OnFont();
     void OnTextPositionLeft(int controlId);
     void OnPopupMenuFont();
-    void ToggleStoredChoice(bool& choice, const QString& key);
+    void ToggleStoredChoice(bool& choice, const settings::IntKey& key);
     void ShowPopupMenu(const QPoint& point);
     void FillLanguageMenu(QMenu& loaded, QMenu& popup);
     void OnLanguageCommand(int command);
@@ -157,7 +159,7 @@ private:
     MsgResult Message(const QString& text, const QString& caption,
                       MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
 
-    app::SettingsStore& m_store;
+    settings::Store& m_store;
     PlatformServices& m_platform;
     BuiltDialog m_built;
     bool m_created = false;
@@ -180,8 +182,8 @@ private:
     QComboBox* m_comboFrameDimension = nullptr;
     PhotoLoader m_loadPhoto;
     QString m_photoAtStart;
-    font::LogFont m_textFont;
-    font::ColorRef m_textColour = 0;
+    QFont m_textFont;
+    QColor m_textColour;
     bool m_convertToSrgb = false;  // else stored colour values, the profile carried
     bool m_autoOrient = false;     // photos opened upright by the camera's orientation
     bool m_textUpright = false;    // text drawn after the turn, in the output's frame

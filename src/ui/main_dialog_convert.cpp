@@ -5,9 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/base_folder.h"
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "host/base_folder.h"
 #include "i18n/language.h"
 #include "imaging/bitmap.h"
 #include "imaging/conversion.h"
@@ -16,6 +14,8 @@
 #include "messages/step_messages.h"
 #include "overlay/text_position.h"
 #include "resources/resource.h"
+#include "settings/keys.h"
+#include "settings/store.h"
 #include "ui/conversion_run.h"
 #include "ui/main_dialog.h"
 #include "ui/main_dialog_names.h"
@@ -70,8 +70,8 @@ void MainDialog::ConvertPhoto() {
     order.angle = m_rotateAngle;
     order.flipType = m_flipType;
     order.text = FieldText(IDC_EDIT_TEXT);
-    order.font = QFontFromLogFont(m_textFont);
-    order.colour = ColorFromColorRef(m_textColour);
+    order.font = m_textFont;
+    order.colour = m_textColour;
     order.placement.margin = TypedTextPosition();
     order.textUpright = m_textUpright;
     order.limits = PhotoLimits();
@@ -124,17 +124,16 @@ void MainDialog::OnBrowse() {
     if (!chosen) return;
     m_outputFile = imaging::WithTifExtension(*chosen);
     m_outputFolder = FolderOf(m_outputFile);
-    m_store.WriteProfileString(settings::kOption, settings::kLastOutputFolder, m_outputFolder);
+    m_store.Set(settings::kLastOutputFolder, m_outputFolder);
     SetFieldText(IDC_EDIT_OUTPUT_FILE, m_outputFile);
 }
 
 void MainDialog::OnFont() {
-    const std::optional<FontChoice> chosen =
-        m_platform.ChooseFont(this, QFontFromLogFont(m_textFont), true);
+    const std::optional<FontChoice> chosen = m_platform.ChooseFont(this, m_textFont, true);
     if (!chosen) return;
-    m_textFont = LogFontFromQFont(chosen->font);
-    m_textColour = ColorRefFromColor(chosen->colour);
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.lfFaceName);
+    m_textFont = settings::ResolvedFont(chosen->font);
+    m_textColour = QColor(chosen->colour.rgb());
+    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.family());
     ShowPreview();
 }
 

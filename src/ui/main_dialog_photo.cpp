@@ -7,9 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/base_folder.h"
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
+#include "host/base_folder.h"
 #include "i18n/language.h"
 #include "imaging/bitmap.h"
 #include "imaging/formats.h"
@@ -18,6 +16,8 @@
 #include "imaging/size_rules.h"
 #include "overlay/text_position.h"
 #include "resources/resource.h"
+#include "settings/keys.h"
+#include "settings/store.h"
 #include "ui/black_frame.h"
 #include "ui/main_dialog.h"
 #include "ui/main_dialog_names.h"
@@ -68,8 +68,7 @@ void MainDialog::SetFieldText(int id, const QString& text) {
 }
 
 void MainDialog::OnOpenPhoto() {
-    const QString startFolder =
-        m_store.GetProfileString(settings::kOption, settings::kLastPhotoFolder, QString());
+    const QString startFolder = m_store.Get(settings::kLastPhotoFolder);
     const std::optional<QString> chosen = m_platform.GetOpenFileName(
         this, QStringLiteral("Select a Photo file..."), PhotoFilters(), startFolder);
     if (chosen) OpenPhotoFile(*chosen);
@@ -77,8 +76,7 @@ void MainDialog::OnOpenPhoto() {
 
 void MainDialog::OpenPhotoFile(const QString& path) {
     m_photoPath = path;
-    m_store.WriteProfileString(settings::kOption, settings::kLastPhotoFolder,
-                               FolderOf(m_photoPath));
+    m_store.Set(settings::kLastPhotoFolder, FolderOf(m_photoPath));
     m_photo.reset();
     // The photo's bytes are kept: what is converted is what was opened, even
     // once the file is rewritten, moved or deleted.
@@ -180,8 +178,8 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
               ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer));
     look.rotateFlip = imaging::RotateFlipFor(m_rotateAngle, m_flipType).value_or(0);
     look.text = FieldText(IDC_EDIT_TEXT);
-    look.font = QFontFromLogFont(m_textFont);
-    look.colour = ColorFromColorRef(m_textColour);
+    look.font = m_textFont;
+    look.colour = m_textColour;
     look.placement.margin = TypedTextPosition();
     look.textUpright = m_textUpright;
     return imaging::DrawResult(m_frameCopy, look, pixels, palette().color(QPalette::Window));

@@ -11,7 +11,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "app/base_folder.h"
+#include "host/base_folder.h"
 #include "ui/font_color_dialog.h"
 #include "ui/platform_services.h"
 
@@ -69,7 +69,7 @@ public:
 #ifdef Q_OS_WIN
         return QStringLiteral("c:\\");
 #else
-        return QDir::toNativeSeparators(QDir::homePath()) + app::PathSeparator();
+        return QDir::toNativeSeparators(QDir::homePath()) + host::PathSeparator();
 #endif
     }
 

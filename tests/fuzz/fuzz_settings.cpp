@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/settings_store.h"
-#include "font/log_font.h"
+#include "settings/store.h"
+#include "settings/stored_font.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir folder;
@@ -15,14 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!file.open(QIODevice::WriteOnly)) return 0;
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
-    const app::SettingsStore store(path);
+    const settings::Store store(path);
     for (const char* key : {"nRotateAngel", "nFlipType", "lfHeight", "x"})
         (void)store.GetProfileInt(QStringLiteral("Option"), QString::fromLatin1(key), 7);
     for (const char* key : {"CurrentLanguage", "last_output_folder", "LastPhotoFolder"})
         (void)store.GetProfileString(QStringLiteral("Option"), QString::fromLatin1(key),
                                      QStringLiteral("d"));
-    (void)font::ReadLogFont(store, QStringLiteral("CurrentFont"), {-13, 400, QString()});
-    (void)app::ParseStoredInt(
+    (void)settings::ReadFont(store, QStringLiteral("CurrentFont"), {-13, 400, QString()});
+    (void)settings::ParseStoredInt(
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "app/native_file.h"
+#include "host/native_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +18,7 @@
 #include <cstring>
 #endif
 
-namespace app {
+namespace host {
 namespace {
 
 constexpr char16_t kStrayByteBase = 0xDC00;
@@ -269,4 +269,4 @@ bool ReplacingFile::Commit() {
     return true;
 }
 
-}  // namespace app
+}  // namespace host

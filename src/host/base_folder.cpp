@@ -1,13 +1,13 @@
-#include "app/base_folder.h"
+#include "host/base_folder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/native_file.h"
+#include "host/native_file.h"
 
-namespace app {
+namespace host {
 
 QChar PathSeparator() {
     return QDir::separator();
@@ -54,4 +54,4 @@ QString GetBaseFolder() {
     return BaseFolderFor(ExecutablePath());
 }
 
-}  // namespace app
+}  // namespace host

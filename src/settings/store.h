@@ -8,23 +8,35 @@
 
 class QSettings;
 
-namespace app {
+namespace settings {
+
+struct IntKey;
+struct TextKey;
 
 /// The per-user settings store: named sections of 32-bit integers and strings.
 ///
 /// Reads never fail: a missing, unreadable or mistyped value gives the caller's
 /// default. Writes are silent: a store that cannot be written loses them and
 /// nobody is told. Each write reaches the disk at once unless a Batch is open.
-class SettingsStore {
+class Store {
 public:
     /// The store of application @p application of company @p organization, in
     /// the platform's native place and format.
-    SettingsStore(const QString& organization, const QString& application);
+    Store(const QString& organization, const QString& application);
     /// A store kept in the INI file @p iniFile.
-    explicit SettingsStore(const QString& iniFile);
-    ~SettingsStore();
-    SettingsStore(const SettingsStore&) = delete;
-    SettingsStore& operator=(const SettingsStore&) = delete;
+    explicit Store(const QString& iniFile);
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    /// The value of @p key, or its default.
+    int32_t Get(const IntKey& key) const;
+    QString Get(const TextKey& key) const;
+    /// The value of @p key, or @p fallback, a default known only at run time.
+    QString Get(const TextKey& key, const QString& fallback) const;
+    /// Stores @p value under @p key; false when the store could not be written.
+    bool Set(const IntKey& key, int32_t value);
+    bool Set(const TextKey& key, const QString& value);
 
     /// The stored integer, or @p defaultValue when it is missing or is not a
     /// 32-bit integer. Unsigned 32-bit patterns read back as their signed value.
@@ -45,13 +57,13 @@ public:
     /// batch ends.
     class Batch {
     public:
-        explicit Batch(SettingsStore& store);
+        explicit Batch(Store& store);
         ~Batch();
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
     private:
-        SettingsStore& m_store;
+        Store& m_store;
     };
 
 private:
@@ -67,4 +79,4 @@ private:
 /// negative numbers. Anything else gives no value.
 std::optional<int32_t> ParseStoredInt(QStringView text);
 
-}  // namespace app
+}  // namespace settings

@@ -11,7 +11,7 @@
 class QFile;
 class QIODevice;
 
-namespace app {
+namespace host {
 
 /// The bytes the system knows @p path by. A name that is not valid UTF-8
 /// reaches a QString with each stray byte as a lone surrogate (U+DC80 to
@@ -69,4 +69,4 @@ private:
     QString m_error;
 };
 
-}  // namespace app
+}  // namespace host

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace app {
+namespace host {
 
 /// The native path separator of this platform ("\\" on Windows, "/" elsewhere).
 QChar PathSeparator();
@@ -27,4 +27,4 @@ QString ExecutablePath();
 /// The base folder of the running program (BaseFolderFor its executable).
 QString GetBaseFolder();
 
-}  // namespace app
+}  // namespace host

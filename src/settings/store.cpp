@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "settings/store.h"
 
 #include <QFile>
 #include <QSettings>
@@ -7,9 +7,10 @@
 #include <QVariant>
 #include <optional>
 
-#include "app/native_file.h"
+#include "host/native_file.h"
+#include "settings/keys.h"
 
-namespace app {
+namespace settings {
 
 namespace {
 
@@ -47,10 +48,9 @@ constexpr qint64 kMaxStoreBytes = qint64{1} << 20;
 /// run), or a regular file of a sensible size. A pipe would hang the start and
 /// a device fill the memory.
 bool UsableStoreFile(const QString& path) {
-    const EntryKind kind = EntryAt(path);
-    if (kind == EntryKind::Missing) return true;
+    if (host::EntryAt(path) == host::EntryKind::Missing) return true;
     QString ignored;
-    const std::unique_ptr<QFile> file = OpenRegularFile(path, &ignored);
+    const std::unique_ptr<QFile> file = host::OpenRegularFile(path, &ignored);
     return file && file->size() <= kMaxStoreBytes;
 }
 
@@ -61,7 +61,7 @@ std::unique_ptr<QSettings> EmptyStore() {
 
 }  // namespace
 
-SettingsStore::SettingsStore(const QString& organization, const QString& application) {
+Store::Store(const QString& organization, const QString& application) {
 #ifndef Q_OS_WIN
     // Where QSettings keeps a user's native store off Windows; checked before it reads.
     const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -75,15 +75,35 @@ SettingsStore::SettingsStore(const QString& organization, const QString& applica
                                              organization, application);
 }
 
-SettingsStore::SettingsStore(const QString& iniFile)
+Store::Store(const QString& iniFile)
     : m_settings(UsableStoreFile(iniFile)
                      ? std::make_unique<QSettings>(iniFile, QSettings::IniFormat)
                      : EmptyStore()) {}
 
-SettingsStore::~SettingsStore() = default;
+Store::~Store() = default;
 
-int32_t SettingsStore::GetProfileInt(const QString& section, const QString& key,
-                                     int32_t defaultValue) const {
+int32_t Store::Get(const IntKey& key) const {
+    return GetProfileInt(key.section, key.name, key.fallback);
+}
+
+QString Store::Get(const TextKey& key) const {
+    return GetProfileString(key.section, key.name, key.fallback);
+}
+
+QString Store::Get(const TextKey& key, const QString& fallback) const {
+    return GetProfileString(key.section, key.name, fallback);
+}
+
+bool Store::Set(const IntKey& key, int32_t value) {
+    return WriteProfileInt(key.section, key.name, value);
+}
+
+bool Store::Set(const TextKey& key, const QString& value) {
+    return WriteProfileString(key.section, key.name, value);
+}
+
+int32_t Store::GetProfileInt(const QString& section, const QString& key,
+                             int32_t defaultValue) const {
     const QVariant value = m_settings->value(KeyPath(section, key));
     switch (value.typeId()) {
         case QMetaType::Int:
@@ -97,8 +117,8 @@ int32_t SettingsStore::GetProfileInt(const QString& section, const QString& key,
     }
 }
 
-QString SettingsStore::GetProfileString(const QString& section, const QString& key,
-                                        const QString& defaultValue) const {
+QString Store::GetProfileString(const QString& section, const QString& key,
+                                const QString& defaultValue) const {
     const QVariant value = m_settings->value(KeyPath(section, key));
     QString text;
     switch (value.typeId()) {
@@ -122,31 +142,30 @@ QString SettingsStore::GetProfileString(const QString& section, const QString& k
     return text;
 }
 
-bool SettingsStore::WriteProfileInt(const QString& section, const QString& key, int32_t value) {
+bool Store::WriteProfileInt(const QString& section, const QString& key, int32_t value) {
     m_settings->setValue(KeyPath(section, key), value);
     if (m_observer) m_observer(section, key);
     return commit();
 }
 
-bool SettingsStore::WriteProfileString(const QString& section, const QString& key,
-                                       const QString& value) {
+bool Store::WriteProfileString(const QString& section, const QString& key, const QString& value) {
     m_settings->setValue(KeyPath(section, key), value);
     if (m_observer) m_observer(section, key);
     return commit();
 }
 
-bool SettingsStore::commit() {
+bool Store::commit() {
     if (m_batchDepth > 0) return m_settings->isWritable();
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
 }
 
-SettingsStore::Batch::Batch(SettingsStore& store) : m_store(store) {
+Store::Batch::Batch(Store& store) : m_store(store) {
     ++m_store.m_batchDepth;
 }
 
-SettingsStore::Batch::~Batch() {
+Store::Batch::~Batch() {
     if (--m_store.m_batchDepth == 0) m_store.commit();
 }
 
-}  // namespace app
+}  // namespace settings

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <QFont>
+
+#include "settings/keys.h"
+#include "settings/store.h"
+#include "settings/stored_font.h"
+#include "test_support.h"
+
+namespace {
+
+const QString kSection = QStringLiteral("CurrentFont");
+const settings::FontDefaults kOverlayDefaults{-13, 400, QString()};
+
+class StoredFontTest : public ::testing::Test {
+protected:
+    TempFolder temp;
+    QString iniPath = temp.file(QStringLiteral("store.conf"));
+};
+
+TEST_F(StoredFontTest, MissingKeysTakeTheirDefaultsOneByOne) {
+    temp.write(QStringLiteral("store.conf"),
+               "[CurrentFont]\nlfFaceName=DejaVu Serif\nlfItalic=1\n");
+    settings::Store store(iniPath);
+    const QFont font = settings::ReadFont(store, kSection, kOverlayDefaults);
+    EXPECT_EQ(font.pixelSize(), 13);
+    EXPECT_EQ(font.weight(), QFont::Normal);
+    EXPECT_TRUE(font.italic());
+    EXPECT_FALSE(font.underline());
+    EXPECT_EQ(font.family(), QStringLiteral("DejaVu Serif"));
+
+    const QFont uiFont = settings::ReadFont(store, QStringLiteral("english"),
+                                            {-11, 400, QStringLiteral("Microsoft Sans Serif")});
+    EXPECT_EQ(uiFont.pixelSize(), 11);
+    EXPECT_EQ(uiFont.family(), QStringLiteral("Microsoft Sans Serif"));
+}
+
+TEST_F(StoredFontTest, ByteFieldsKeepTheLowEightBitsAndFaceNamesTheir31Characters) {
+    temp.write(QStringLiteral("store.conf"),
+               "[CurrentFont]\nlfItalic=256\nlfUnderline=300\n"
+               "lfStrikeOut=-1\nlfFaceName=" +
+                   QByteArray(40, 'F') + "\n");
+    settings::Store store(iniPath);
+    const QFont font = settings::ReadFont(store, kSection, kOverlayDefaults);
+    EXPECT_FALSE(font.italic());  // 256 keeps 0
+    EXPECT_TRUE(font.underline());
+    EXPECT_TRUE(font.strikeOut());
+    EXPECT_EQ(font.family(), QString(31, u'F'));
+}
+
+TEST_F(StoredFontTest, WritesThirteenKeysInTheirOrderAndReadsThemBack) {
+    settings::Store store(iniPath);
+    QStringList keys;
+    store.setWriteObserver([&](const QString&, const QString& key) { keys << key; });
+    QFont font(QStringLiteral("Noto Serif"));
+    font.setPixelSize(27);
+    font.setWeight(QFont::Bold);
+    font.setItalic(true);
+    font.setUnderline(true);
+    settings::WriteFont(store, kSection, font);
+
+    EXPECT_EQ(keys,
+              (QStringList{"lfHeight", "lfWidth", "lfEscapement", "lfOrientation", "lfWeight",
+                           "lfItalic", "lfUnderline", "lfStrikeOut", "lfCharSet", "lfOutPrecision",
+                           "lfClipPrecision", "lfPitchAndFamily", "lfFaceName"}));
+    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("lfHeight"), 0), -27);
+    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("lfWeight"), 0), 700);
+    const QFont back = settings::ReadFont(settings::Store(iniPath), kSection, kOverlayDefaults);
+    EXPECT_EQ(back.family(), font.family());
+    EXPECT_EQ(back.pixelSize(), 27);
+    EXPECT_EQ(back.weight(), QFont::Bold);
+    EXPECT_TRUE(back.italic());
+    EXPECT_TRUE(back.underline());
+    EXPECT_FALSE(back.strikeOut());
+}
+
+TEST_F(StoredFontTest, ExtremeStoredValuesStayUsable) {
+    temp.write(QStringLiteral("store.conf"),
+               "[CurrentFont]\nlfHeight=-2147483648\nlfWeight=5000\n");
+    const QFont font = settings::ReadFont(settings::Store(iniPath), kSection, kOverlayDefaults);
+    EXPECT_GT(font.pixelSize(), 0);
+    EXPECT_LE(font.weight(), 1000);
+}
+
+TEST_F(StoredFontTest, ColoursAreStoredWithRedInTheLowestByte) {
+    temp.write(QStringLiteral("store.conf"), "[CurrentFont]\nnCurrentColor=2870096982\n");
+    settings::Store store(iniPath);  // 0xAB123456: the top byte is ignored
+    EXPECT_EQ(settings::ReadColour(store, settings::kCurrentColor), QColor(0x56, 0x34, 0x12));
+    settings::WriteColour(store, settings::kCurrentColor, QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nCurrentColor"), 0), 0x563412);
+}
+
+}  // namespace
