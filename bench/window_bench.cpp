@@ -40,12 +40,12 @@ QString BenchPhoto(const QDir& folder, int width, int height) {
 }
 
 QLineEdit* Edit(MainDialog& dialog, int id) {
-    return qobject_cast<QLineEdit*>(dialog.GetDlgItem(id));
+    return qobject_cast<QLineEdit*>(dialog.ControlById(id));
 }
 
 void Open(MainDialog& dialog, FakePlatform& platform, const QString& path) {
     platform.openChoices = {path};
-    qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_BUTTON_OPEN_PHOTO))->click();
+    qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_BUTTON_OPEN_PHOTO))->click();
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ int main(int argc, char* argv[]) {
         clock.start();
         Open(dialog, platform, photo24);
         const double openMs = clock.nsecsElapsed() / 1e6;
-        qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_RADIO_ROTATE_90))->click();
+        qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_RADIO_ROTATE_90))->click();
         Edit(dialog, res::IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva \u00A9 2026"));
         std::vector<double> follow;
         for (int width = 1000; width < 6000; width += 250) {
@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
         clock.restart();
         sinceTick.start();
         ticker.start();
-        qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_BUTTON_CONVERT))->click();
+        qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_BUTTON_CONVERT))->click();
         ticker.stop();
         std::printf("\nConverting a 100 MP photo (12000 x 8400) at its size, turned 90 degrees\n");
         std::printf(

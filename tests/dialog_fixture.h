@@ -59,7 +59,7 @@ protected:
         return *dialog;
     }
 
-    QWidget* item(int id) const { return dialog->GetDlgItem(id); }
+    QWidget* item(int id) const { return dialog->ControlById(id); }
     QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(item(id)); }
     QAbstractButton* button(int id) const { return qobject_cast<QAbstractButton*>(item(id)); }
     QLabel* label(int id) const { return qobject_cast<QLabel*>(item(id)); }

@@ -52,28 +52,28 @@ int main(int argc, char* argv[]) {
         dialog.show();
         if (argc > 2) {
             platform.openChoices = {QString::fromLocal8Bit(argv[2])};
-            qobject_cast<QPushButton*>(dialog.GetDlgItem(res::IDC_BUTTON_OPEN_PHOTO))->click();
+            qobject_cast<QPushButton*>(dialog.ControlById(res::IDC_BUTTON_OPEN_PHOTO))->click();
         }
         if (argc > 4) {
             const auto setText = [&](int id, const QString& text) {
-                qobject_cast<QLineEdit*>(dialog.GetDlgItem(id))->setText(text);
+                qobject_cast<QLineEdit*>(dialog.ControlById(id))->setText(text);
             };
             setText(res::IDC_EDIT_OUTPUT_WIDTH, QStringLiteral("800"));
             setText(res::IDC_EDIT_OUTPUT_HEIGHT, QStringLiteral("600"));
-            qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_RADIO_ROTATE_90))->click();
-            qobject_cast<QAbstractButton*>(dialog.GetDlgItem(res::IDC_RADIO_FLIP_HORIZONTAL))
+            qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_RADIO_ROTATE_90))->click();
+            qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_RADIO_FLIP_HORIZONTAL))
                 ->click();
             QFont font(QStringLiteral("DejaVu Sans"));
             font.setPixelSize(24);
             font.setBold(true);
             platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
-            qobject_cast<QPushButton*>(dialog.GetDlgItem(res::IDC_BUTTON_FONT))->click();
+            qobject_cast<QPushButton*>(dialog.ControlById(res::IDC_BUTTON_FONT))->click();
             setText(res::IDC_EDIT_TEXT, QStringLiteral("Tessiva"));
             setText(res::IDC_EDIT_TEXT_X, QStringLiteral("10"));
             setText(res::IDC_EDIT_TEXT_Y, QStringLiteral("10"));
             setText(res::IDC_EDIT_OUTPUT_FILE, QString::fromLocal8Bit(argv[4]));
             platform.answers = {MsgResult::Yes};
-            qobject_cast<QPushButton*>(dialog.GetDlgItem(res::IDC_BUTTON_CONVERT))->click();
+            qobject_cast<QPushButton*>(dialog.ControlById(res::IDC_BUTTON_CONVERT))->click();
         }
         QApplication::processEvents();
         const bool saved = dialog.grab().save(QString::fromLocal8Bit(argv[1]));

@@ -32,19 +32,11 @@ namespace {
 
 const QString kHomepageUrl = QStringLiteral("https://www.veltrix.example/tessiva/");
 
-struct RadioValue {
-    int value;
-    int controlId;
-};
-constexpr std::array kRotateRadios{
-    RadioValue{0, IDC_RADIO_ROTATE_0}, RadioValue{90, IDC_RADIO_ROTATE_90},
-    RadioValue{180, IDC_RADIO_ROTATE_180}, RadioValue{270, IDC_RADIO_ROTATE_270}};
+/// The turns the rotate radios stand for, in their order.
+constexpr std::array kRotateAngles{0, 90, 180, 270};
 /// The metadata menu's commands and the stored choice each stands for.
 constexpr std::array<std::pair<int, int>, 3> kMetadataCommands{
     {{IDM_METADATA_RIGHTS, 0}, {IDM_METADATA_ALL, 1}, {IDM_METADATA_NONE, 2}}};
-constexpr std::array kFlipRadios{RadioValue{0, IDC_RADIO_FLIP_NO},
-                                 RadioValue{1, IDC_RADIO_FLIP_HORIZONTAL},
-                                 RadioValue{2, IDC_RADIO_FLIP_VERTICAL}};
 
 /// Keeps typing and pasting within a length, like the platform's edit limit:
 /// a longer text put in by the program stays, and may still be shortened.
@@ -64,24 +56,12 @@ private:
     qsizetype m_committed;  // length of the text before the change being validated
 };
 
-/// Selects the radio of @p value in @p group and clears the others; false when
-/// no radio stands for @p value.
+/// The index of @p value in @p values, or -1.
 template <size_t N>
-bool CheckRadioFor(QButtonGroup* group, const std::array<RadioValue, N>& radios, int value) {
-    for (const auto& radio : radios) {
-        if (radio.value == value) {
-            group->button(radio.controlId)->setChecked(true);
-            return true;
-        }
-    }
-    return false;
-}
-
-QButtonGroup* GroupOf(const BuiltDialog& built, int controlId) {
-    for (QButtonGroup* group : built.radioGroups) {
-        if (group->button(controlId)) return group;
-    }
-    return nullptr;
+int IndexOf(const std::array<int, N>& values, int value) {
+    for (size_t i = 0; i < N; ++i)
+        if (values[i] == value) return static_cast<int>(i);
+    return -1;
 }
 
 }  // namespace
@@ -115,9 +95,9 @@ void MainDialog::Create() {
     m_created = true;
     const auto& tmpl = MainDialogTemplate();
     m_built = BuildDialog(*this, tmpl, DialogFont(tmpl.fontPointSize));
-    m_comboFrameDimension = qobject_cast<QComboBox*>(GetDlgItem(IDC_COMBO_FRAME_DIMENSION));
-    if (auto* output = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE)))
-        output->setValidator(new LengthLimit(output, kMaxOutputPathLength));
+    m_controls = FindMainControls(m_built);
+    m_controls.outputFile->setValidator(
+        new LengthLimit(m_controls.outputFile, kMaxOutputPathLength));
     ConnectHandlers();
     AddShortcuts();
     AcceptDroppedFiles();
@@ -130,38 +110,37 @@ int MainDialog::DoModal() {
 }
 
 void MainDialog::ConnectHandlers() {
-    const auto onClick = [this](int id, void (MainDialog::*handler)()) {
-        if (auto* button = qobject_cast<QPushButton*>(GetDlgItem(id)))
-            connect(button, &QPushButton::clicked, this, handler);
+    const MainControls& c = m_controls;
+    const auto onClick = [this](QPushButton* button, void (MainDialog::*handler)()) {
+        connect(button, &QPushButton::clicked, this, handler);
     };
-    onClick(IDC_BUTTON_OPEN_PHOTO, &MainDialog::OnOpenPhoto);
-    onClick(IDC_BUTTON_CONVERT, &MainDialog::OnConvert);
-    onClick(IDC_BUTTON_OUTPUT_FILE_BROWSE, &MainDialog::OnBrowse);
-    onClick(IDC_BUTTON_FONT, &MainDialog::OnFont);
-    onClick(IDC_BUTTON_BASE_WIDTH, &MainDialog::OnBaseWidth);
-    onClick(IDC_BUTTON_BASE_HEIGHT, &MainDialog::OnBaseHeight);
-    onClick(IDC_BUTTON_EXIT, &MainDialog::OnExit);
-    onClick(IDC_BUTTON_HELP, &MainDialog::OnHelp);
-    onClick(IDC_BUTTON_HOMEPAGE, &MainDialog::OnHomepage);
-    if (auto* frameNumber = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_FRAME_NUMBER))) {
-        connect(frameNumber, &QLineEdit::textChanged, this, &MainDialog::OnFrameNumberChanged);
-        frameNumber->installEventFilter(this);
-    }
-    GetDlgItem(IDC_EDIT_TEXT_X)->installEventFilter(this);
-    GetDlgItem(IDC_EDIT_TEXT_Y)->installEventFilter(this);
+    onClick(c.openPhoto, &MainDialog::OnOpenPhoto);
+    onClick(c.convert, &MainDialog::OnConvert);
+    onClick(c.browse, &MainDialog::OnBrowse);
+    onClick(c.font, &MainDialog::OnFont);
+    onClick(c.baseWidth, &MainDialog::OnBaseWidth);
+    onClick(c.baseHeight, &MainDialog::OnBaseHeight);
+    onClick(c.exit, &MainDialog::OnExit);
+    onClick(c.help, &MainDialog::OnHelp);
+    onClick(c.homepage, &MainDialog::OnHomepage);
+    connect(c.frameNumber, &QLineEdit::textChanged, this, &MainDialog::OnFrameNumberChanged);
+    for (QLineEdit* edit : {c.frameNumber, c.textX, c.textY}) edit->installEventFilter(this);
     // The result preview follows every field it depends on.
-    for (const int id : {IDC_EDIT_OUTPUT_WIDTH, IDC_EDIT_OUTPUT_HEIGHT, IDC_EDIT_TEXT,
-                         IDC_EDIT_TEXT_X, IDC_EDIT_TEXT_Y})
-        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id)))
-            connect(edit, &QLineEdit::textChanged, this, [this] {
-                if (m_showResult) ShowPreview();
-            });
-    connect(m_comboFrameDimension, &QComboBox::activated, this,
-            &MainDialog::OnFrameDimensionChanged);
-    if (QButtonGroup* rotate = GroupOf(m_built, IDC_RADIO_ROTATE_0))
-        connect(rotate, &QButtonGroup::idClicked, this, &MainDialog::OnRotateClicked);
-    if (QButtonGroup* flip = GroupOf(m_built, IDC_RADIO_FLIP_NO))
-        connect(flip, &QButtonGroup::idClicked, this, &MainDialog::OnFlipClicked);
+    for (QLineEdit* edit : {c.outputWidth, c.outputHeight, c.text, c.textX, c.textY})
+        connect(edit, &QLineEdit::textChanged, this, [this] {
+            if (m_showResult) ShowPreview();
+        });
+    connect(c.frameDimension, &QComboBox::activated, this, &MainDialog::OnFrameDimensionChanged);
+    for (size_t i = 0; i < c.rotate.size(); ++i)
+        connect(c.rotate[i], &QAbstractButton::clicked, this, [this, i] {
+            m_rotateAngle = kRotateAngles[i];
+            ShowPreview();
+        });
+    for (size_t i = 0; i < c.flip.size(); ++i)
+        connect(c.flip[i], &QAbstractButton::clicked, this, [this, i] {
+            m_flipType = static_cast<int32_t>(i);
+            ShowPreview();
+        });
 }
 
 MsgResult MainDialog::Message(const QString& text, const QString& caption, MsgButtons buttons,
@@ -169,23 +148,13 @@ MsgResult MainDialog::Message(const QString& text, const QString& caption, MsgBu
     return m_platform.MessageBox(this, text, caption, buttons, icon);
 }
 
-bool MainDialog::UpdateData(bool saveAndValidate) {
-    DoDataExchange(saveAndValidate);
-    if (!saveAndValidate) return true;
+bool MainDialog::ReadOutputFile() {
+    m_outputFile = m_controls.outputFile->text();
     if (m_outputFile.size() <= kMaxOutputPathLength) return true;
     Message(QStringLiteral("Enter no more than %1 characters.").arg(kMaxOutputPathLength),
             QCoreApplication::applicationName(), MsgButtons::Ok, MsgIcon::Exclamation);
-    if (QWidget* edit = GetDlgItem(IDC_EDIT_OUTPUT_FILE)) edit->setFocus();
+    m_controls.outputFile->setFocus();
     return false;
-}
-
-void MainDialog::DoDataExchange(bool saveAndValidate) {
-    auto* output = qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE));
-    if (!output) return;
-    if (saveAndValidate)
-        m_outputFile = output->text();
-    else
-        output->setText(m_outputFile);
 }
 
 void MainDialog::OnInitDialog() {
@@ -193,26 +162,24 @@ void MainDialog::OnInitDialog() {
 
     ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
     RestoreOutputFolder();
-    GetDlgItem(IDC_EDIT_OUTPUT_FILE)->setEnabled(false);
-    GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(false);
-    GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(false);
-    UpdateData(false);
+    const MainControls& c = m_controls;
+    for (QLineEdit* edit : {c.outputFile, c.outputWidth, c.outputHeight}) edit->setEnabled(false);
 
     RestoreRotateAndFlip();
     m_imaging = std::make_unique<imaging::LibrarySession>();
 
-    GetDlgItem(IDC_COMBO_FRAME_DIMENSION)->hide();
-    GetDlgItem(IDC_EDIT_FRAME_NUMBER)->hide();
-    GetDlgItem(IDC_STATIC_FRAME_RANGE)->hide();
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_TEXT_X))->setText(QStringLiteral("0"));
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_TEXT_Y))->setText(QStringLiteral("0"));
+    c.frameDimension->hide();
+    c.frameNumber->hide();
+    c.frameRange->hide();
+    c.textX->setText(QStringLiteral("0"));
+    c.textY->setText(QStringLiteral("0"));
 
     // Without a stored face the overlay starts in the dialog's own font.
     if (m_textFont.family().isEmpty()) m_textFont = settings::ResolvedFont(font());
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.family());
+    c.fontFace->setText(m_textFont.family());
 
     ShowPreview();  // the remembered turn shows before any photo
-    GetDlgItem(IDC_BUTTON_OPEN_PHOTO)->setFocus();
+    c.openPhoto->setFocus();
 }
 
 void MainDialog::RestoreOutputFolder() {
@@ -224,32 +191,22 @@ void MainDialog::RestoreOutputFolder() {
         defaultFolder = m_platform.FallbackFolder();
     }
     m_outputFolder = m_store.Get(settings::kLastOutputFolder, defaultFolder);
-    qobject_cast<QLineEdit*>(GetDlgItem(IDC_EDIT_OUTPUT_FILE))->setText(m_outputFolder);
     m_outputFile = m_outputFolder;
+    m_controls.outputFile->setText(m_outputFile);
 }
 
 void MainDialog::RestoreRotateAndFlip() {
     m_rotateAngle = m_store.Get(settings::kRotateAngle);
-    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_ROTATE_0), kRotateRadios, m_rotateAngle))
+    if (const int index = IndexOf(kRotateAngles, m_rotateAngle); index >= 0)
+        m_controls.rotate[static_cast<size_t>(index)]->setChecked(true);
+    else
         Message(QStringLiteral("Unknown rotate angle!"), QStringLiteral("Error"));
 
     m_flipType = m_store.Get(settings::kFlipType);
-    if (!CheckRadioFor(GroupOf(m_built, IDC_RADIO_FLIP_NO), kFlipRadios, m_flipType))
+    if (m_flipType >= 0 && m_flipType < static_cast<int32_t>(m_controls.flip.size()))
+        m_controls.flip[static_cast<size_t>(m_flipType)]->setChecked(true);
+    else
         Message(QStringLiteral("Unknown flip type!"), QStringLiteral("Error"));
-}
-
-void MainDialog::OnRotateClicked(int controlId) {
-    for (const auto& radio : kRotateRadios) {
-        if (radio.controlId == controlId) m_rotateAngle = radio.value;
-    }
-    ShowPreview();
-}
-
-void MainDialog::OnFlipClicked(int controlId) {
-    for (const auto& radio : kFlipRadios) {
-        if (radio.controlId == controlId) m_flipType = radio.value;
-    }
-    ShowPreview();
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {
@@ -267,7 +224,7 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainDialog::OnOK() {
-    if (UpdateData(true)) accept();
+    if (ReadOutputFile()) accept();
 }
 
 void MainDialog::closeEvent(QCloseEvent* event) {
@@ -285,7 +242,7 @@ void MainDialog::OnExit() {
 }
 
 void MainDialog::SaveSettings() {
-    UpdateData(true);
+    ReadOutputFile();
     {
         settings::Store::Batch batch(m_store);
         m_store.Set(settings::kRotateAngle, m_rotateAngle);
@@ -385,8 +342,7 @@ void MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
 }
 
 void MainDialog::OnLanguageCommand(int command) {
-    const int id = command & 0xFFFF;
-    if (id >= ID_LANGUAGE_FIRST && id <= ID_LANGUAGE_LAST) SwitchLanguage(id);
+    if (command >= ID_LANGUAGE_FIRST && command <= ID_LANGUAGE_LAST) SwitchLanguage(command);
 }
 
 void MainDialog::SwitchLanguage(int id) {

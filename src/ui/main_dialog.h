@@ -13,10 +13,11 @@
 
 #include "decoder/limits.h"
 #include "ui/dialog_builder.h"
+#include "ui/main_controls.h"
 #include "ui/platform_services.h"
 
 class QButtonGroup;
-class QComboBox;
+class QLineEdit;
 class QMenu;
 namespace settings {
 class Store;
@@ -47,12 +48,9 @@ public:
     /// Creates the dialog if needed and runs it modally.
     int DoModal();
 
-    /// The control with the template id @p id, or nullptr.
-    QWidget* GetDlgItem(int id) const { return m_built.item(id); }
-
-    /// Exchanges data between members and controls: towards the controls when
-    /// @p saveAndValidate is false, from them (with validation) when true.
-    bool UpdateData(bool saveAndValidate = true);
+    /// The control a language file and the template know by @p id, or nullptr
+    /// (for tests and tools, which drive the dialog as a user would).
+    QWidget* ControlById(int id) const { return m_built.item(id); }
 
     int RotateAngle() const { return m_rotateAngle; }
     int FlipType() const { return m_flipType; }
@@ -98,7 +96,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void DoDataExchange(bool saveAndValidate);
+    /// Takes the output field's path; false, after saying so, when it is too long.
+    bool ReadOutputFile();
     void OnInitDialog();
     void RestoreOutputFolder();
     void RestoreRotateAndFlip();
@@ -134,27 +133,23 @@ private:
     void OnBaseWidth();
     void OnBaseHeight();
     /// The calculator: reads the typed side, writes the other in the photo's proportions.
-    void FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
-                              int32_t* other, int32_t photoOther);
+    void FillProportionalSide(const QLineEdit* typedField, int32_t* typed, int32_t photoTyped,
+                              QLineEdit* otherField, int32_t* other, int32_t photoOther);
     bool PhotoSizeKnown();
     void CheckPositionAgainstPhoto();
     /// The text position as typed in its two fields.
     QPoint TypedTextPosition() const;
-    QString FieldText(int id) const;
-    void SetFieldText(int id, const QString& text);
     void OnConvert();
     void ConvertPhoto();
     void OnBrowse();
     void OnFont();
-    void OnTextPositionLeft(int controlId);
+    void OnTextPositionLeft(const QLineEdit* field);
     void OnPopupMenuFont();
     void ToggleStoredChoice(bool& choice, const settings::IntKey& key);
     void ShowPopupMenu(const QPoint& point);
     void FillLanguageMenu(QMenu& loaded, QMenu& popup);
     void OnLanguageCommand(int command);
     void SwitchLanguage(int id);
-    void OnRotateClicked(int controlId);
-    void OnFlipClicked(int controlId);
     void ConnectHandlers();
     MsgResult Message(const QString& text, const QString& caption,
                       MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
@@ -162,6 +157,7 @@ private:
     settings::Store& m_store;
     PlatformServices& m_platform;
     BuiltDialog m_built;
+    MainControls m_controls;
     bool m_created = false;
 
     QString m_photoPath;
@@ -179,7 +175,6 @@ private:
     QImage m_frameCopy;  // the active frame as shown, small, for the result preview
     std::vector<QUuid> m_frameDimensions;
     std::vector<uint32_t> m_frameCounts;  // frames in each dimension
-    QComboBox* m_comboFrameDimension = nullptr;
     PhotoLoader m_loadPhoto;
     QString m_photoAtStart;
     QFont m_textFont;

@@ -45,7 +45,7 @@ void MainDialog::OnConvert() {
                 g_Language.GetString(Text::ErrorCaption));
         return;
     }
-    UpdateData(true);
+    ReadOutputFile();
     if (FileExists(m_outputFile)) {
         const QString question =
             FormatMessage(g_Language.GetString(Text::ReplaceQuestion), {m_outputFile});
@@ -60,16 +60,16 @@ void MainDialog::OnConvert() {
 
 void MainDialog::ConvertPhoto() {
     if (!CheckOutputSize()) return;
-    UpdateData(true);
+    ReadOutputFile();
     // The whole path is used: a shortened one would name another file.
-    m_outputPath = FieldText(IDC_EDIT_OUTPUT_FILE);
+    m_outputPath = m_outputFile;
 
     imaging::ConversionOrder order;
     order.width = m_outputWidth;
     order.height = m_outputHeight;
     order.angle = m_rotateAngle;
     order.flipType = m_flipType;
-    order.text = FieldText(IDC_EDIT_TEXT);
+    order.text = m_controls.text->text();
     order.font = m_textFont;
     order.colour = m_textColour;
     order.placement.margin = TypedTextPosition();
@@ -95,16 +95,14 @@ void MainDialog::ConvertPhoto() {
             WithReason(g_Language.GetString(messages::MessageFor(failure.step)), failure.reason),
             title);
         // A corrected position shows in its field.
-        if (failure.step == imaging::Step::TextX)
-            SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
-        if (failure.step == imaging::Step::TextY)
-            SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
+        if (failure.step == imaging::Step::TextX) m_controls.textX->setText(QStringLiteral("0"));
+        if (failure.step == imaging::Step::TextY) m_controls.textY->setText(QStringLiteral("0"));
     }
 }
 
-void MainDialog::OnTextPositionLeft(int controlId) {
+void MainDialog::OnTextPositionLeft(const QLineEdit* field) {
     if (m_photoPath.isEmpty() || !CheckOutputSize()) return;
-    const bool isX = controlId == IDC_EDIT_TEXT_X;
+    const bool isX = field == m_controls.textX;
     // Upright text is placed in the output as turned.
     const bool turned = m_textUpright && (m_rotateAngle == 90 || m_rotateAngle == 270);
     const QSize output(m_outputWidth, m_outputHeight);
@@ -125,7 +123,7 @@ void MainDialog::OnBrowse() {
     m_outputFile = imaging::WithTifExtension(*chosen);
     m_outputFolder = FolderOf(m_outputFile);
     m_store.Set(settings::kLastOutputFolder, m_outputFolder);
-    SetFieldText(IDC_EDIT_OUTPUT_FILE, m_outputFile);
+    m_controls.outputFile->setText(m_outputFile);
 }
 
 void MainDialog::OnFont() {
@@ -133,7 +131,7 @@ void MainDialog::OnFont() {
     if (!chosen) return;
     m_textFont = settings::ResolvedFont(chosen->font);
     m_textColour = QColor(chosen->colour.rgb());
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FONT_FACE))->setText(m_textFont.family());
+    m_controls.fontFace->setText(m_textFont.family());
     ShowPreview();
 }
 

@@ -58,15 +58,6 @@ decoder::Limits MainDialog::PhotoLimits() {
     return limits;
 }
 
-QString MainDialog::FieldText(int id) const {
-    const auto* edit = qobject_cast<const QLineEdit*>(GetDlgItem(id));
-    return edit ? edit->text() : QString();
-}
-
-void MainDialog::SetFieldText(int id, const QString& text) {
-    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id))) edit->setText(text);
-}
-
 void MainDialog::OnOpenPhoto() {
     const QString startFolder = m_store.Get(settings::kLastPhotoFolder);
     const std::optional<QString> chosen = m_platform.GetOpenFileName(
@@ -88,17 +79,17 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     RefreshPreview();
 
     m_outputFile = imaging::DefaultOutputFile(m_outputFolder, m_photoPath);
-    SetFieldText(IDC_EDIT_OUTPUT_FILE, m_outputFile);
-    GetDlgItem(IDC_EDIT_OUTPUT_FILE)->setEnabled(true);
+    m_controls.outputFile->setText(m_outputFile);
+    m_controls.outputFile->setEnabled(true);
 
     m_photoWidth = m_photo->Width();
     m_photoHeight = m_photo->Height();
     if (!PhotoSizeKnown()) return;
 
-    SetFieldText(IDC_EDIT_OUTPUT_WIDTH, QString::number(m_photoWidth));
-    SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_photoHeight));
-    GetDlgItem(IDC_EDIT_OUTPUT_WIDTH)->setEnabled(true);
-    GetDlgItem(IDC_EDIT_OUTPUT_HEIGHT)->setEnabled(true);
+    m_controls.outputWidth->setText(QString::number(m_photoWidth));
+    m_controls.outputHeight->setText(QString::number(m_photoHeight));
+    m_controls.outputWidth->setEnabled(true);
+    m_controls.outputHeight->setEnabled(true);
     ShowPhotoInfo();
     ShowFrames();
     CheckPositionAgainstPhoto();
@@ -121,23 +112,23 @@ void MainDialog::ShowFrames() {
     m_frameDimensions = m_photo->FrameDimensions();
     m_frameCounts.assign(m_frameDimensions.size(), 0);
 
-    auto* range = qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FRAME_RANGE));
-    m_comboFrameDimension->clear();
+    QLabel* range = m_controls.frameRange;
+    QComboBox* dimensions = m_controls.frameDimension;
+    dimensions->clear();
     for (size_t i = 0; i < m_frameDimensions.size(); ++i) {
         const int index = static_cast<int>(i);
-        m_comboFrameDimension->insertItem(index,
-                                          imaging::FrameDimensionName(m_frameDimensions[i], index));
+        dimensions->insertItem(index, imaging::FrameDimensionName(m_frameDimensions[i], index));
         m_frameCounts[i] = m_photo->FrameCount(m_frameDimensions[i]);
         range->setText(
             FormatMessage(QStringLiteral("Set frame from 0 to %d"),
                           {QString::number(static_cast<int64_t>(m_frameCounts[i]) - 1)}));
     }
-    m_comboFrameDimension->setCurrentIndex(0);
-    m_comboFrameDimension->setVisible(m_frameDimensions.size() >= 2);
-    SetFieldText(IDC_EDIT_FRAME_NUMBER, QStringLiteral("0"));
+    dimensions->setCurrentIndex(0);
+    dimensions->setVisible(m_frameDimensions.size() >= 2);
+    m_controls.frameNumber->setText(QStringLiteral("0"));
     const bool severalFrames = !m_frameCounts.empty() && m_frameCounts[0] >= 2;
     range->setVisible(severalFrames);
-    GetDlgItem(IDC_EDIT_FRAME_NUMBER)->setVisible(severalFrames);
+    m_controls.frameNumber->setVisible(severalFrames);
 }
 
 void MainDialog::RefreshPreview() {
@@ -146,8 +137,7 @@ void MainDialog::RefreshPreview() {
 }
 
 void MainDialog::ShowPreview() {
-    auto* frame = static_cast<BlackFrame*>(GetDlgItem(IDC_STATIC_PICTURE));
-    if (!frame) return;
+    BlackFrame* frame = m_controls.picture;
     // The result shows its turn itself; the stretched photo needs the mark. A
     // photo the camera turned, written as stored, comes out turned: say so.
     QString badge = m_showResult ? QString() : TurnBadge(m_rotateAngle, m_flipType);
@@ -173,11 +163,10 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
         m_frameCopy = m_photo->Preview(
             QSize(m_photoWidth, m_photoHeight).scaled(pixels * 2, Qt::KeepAspectRatio));
     imaging::ResultLook look;
-    look.output =
-        QSize(ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer),
-              ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer));
+    look.output = QSize(ParseIntField(m_controls.outputWidth->text(), imaging::kSizeFieldBuffer),
+                        ParseIntField(m_controls.outputHeight->text(), imaging::kSizeFieldBuffer));
     look.rotateFlip = imaging::RotateFlipFor(m_rotateAngle, m_flipType).value_or(0);
-    look.text = FieldText(IDC_EDIT_TEXT);
+    look.text = m_controls.text->text();
     look.font = m_textFont;
     look.colour = m_textColour;
     look.placement.margin = TypedTextPosition();
@@ -186,11 +175,11 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
 }
 
 bool MainDialog::FrameEditTarget(int* dimension, int32_t* number) const {
-    if (!m_photo || m_frameDimensions.empty() || m_comboFrameDimension->currentIndex() < 0)
-        return false;
-    const QString text = FieldText(IDC_EDIT_FRAME_NUMBER).left(127);
+    const int current = m_controls.frameDimension->currentIndex();
+    if (!m_photo || m_frameDimensions.empty() || current < 0) return false;
+    const QString text = m_controls.frameNumber->text().left(127);
     if (text.isEmpty()) return false;
-    *dimension = m_comboFrameDimension->currentIndex();
+    *dimension = current;
     *number = ParseIntField(text, 128);
     return true;
 }
@@ -203,11 +192,11 @@ void MainDialog::OnFrameNumberChanged() {
     // A dimension without frames has no number to settle on.
     if (count == 0) return;
     if (number < 0) {
-        SetFieldText(IDC_EDIT_FRAME_NUMBER, QStringLiteral("0"));  // runs this handler again
+        m_controls.frameNumber->setText(QStringLiteral("0"));  // runs this handler again
         return;
     }
     if (number >= count) {
-        SetFieldText(IDC_EDIT_FRAME_NUMBER, QString::number(count - 1));
+        m_controls.frameNumber->setText(QString::number(count - 1));
         return;
     }
     if (m_photo->SelectActiveFrame(m_frameDimensions[static_cast<size_t>(dimension)],
@@ -223,19 +212,19 @@ void MainDialog::TakeActiveFrameSize() {
     m_photoHeight = m_photo->Height();
     if (m_photoWidth == previousWidth && m_photoHeight == previousHeight) return;
     // Sizes still as the previous frame gave them follow this one; typed ones stay.
-    if (FieldText(IDC_EDIT_OUTPUT_WIDTH) == QString::number(previousWidth) &&
-        FieldText(IDC_EDIT_OUTPUT_HEIGHT) == QString::number(previousHeight)) {
-        SetFieldText(IDC_EDIT_OUTPUT_WIDTH, QString::number(m_photoWidth));
-        SetFieldText(IDC_EDIT_OUTPUT_HEIGHT, QString::number(m_photoHeight));
+    if (m_controls.outputWidth->text() == QString::number(previousWidth) &&
+        m_controls.outputHeight->text() == QString::number(previousHeight)) {
+        m_controls.outputWidth->setText(QString::number(m_photoWidth));
+        m_controls.outputHeight->setText(QString::number(m_photoHeight));
     }
     ShowPhotoInfo();
 }
 
 void MainDialog::ShowPhotoInfo() {
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_PHOTO_INFO))
-        ->setText(FormatMessage(QStringLiteral("%s %d * %d"),
-                                {imaging::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
-                                 QString::number(m_photoHeight)}));
+    m_controls.photoInfo->setText(
+        FormatMessage(QStringLiteral("%s %d * %d"),
+                      {imaging::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
+                       QString::number(m_photoHeight)}));
 }
 
 void MainDialog::OnFrameNumberLeft() {
@@ -256,9 +245,8 @@ void MainDialog::OnFrameNumberLeft() {
 void MainDialog::OnFrameDimensionChanged(int index) {
     if (index < 0 || static_cast<size_t>(index) >= m_frameDimensions.size()) return;
     const int64_t count = m_frameCounts[static_cast<size_t>(index)];
-    qobject_cast<QLabel*>(GetDlgItem(IDC_STATIC_FRAME_RANGE))
-        ->setText(
-            FormatMessage(g_Language.GetString(Text::FrameRange), {QString::number(count - 1)}));
+    m_controls.frameRange->setText(
+        FormatMessage(g_Language.GetString(Text::FrameRange), {QString::number(count - 1)}));
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -271,43 +259,44 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
     };
     if (TakeFileDrop(event)) return true;
     if (leftField()) {
-        if (watched == GetDlgItem(IDC_EDIT_FRAME_NUMBER)) OnFrameNumberLeft();
-        if (watched == GetDlgItem(IDC_EDIT_TEXT_X)) OnTextPositionLeft(IDC_EDIT_TEXT_X);
-        if (watched == GetDlgItem(IDC_EDIT_TEXT_Y)) OnTextPositionLeft(IDC_EDIT_TEXT_Y);
+        if (watched == m_controls.frameNumber) OnFrameNumberLeft();
+        if (watched == m_controls.textX) OnTextPositionLeft(m_controls.textX);
+        if (watched == m_controls.textY) OnTextPositionLeft(m_controls.textY);
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::OnBaseWidth() {
-    FillProportionalSide(IDC_EDIT_OUTPUT_WIDTH, &m_outputWidth, m_photoWidth,
-                         IDC_EDIT_OUTPUT_HEIGHT, &m_outputHeight, m_photoHeight);
+    FillProportionalSide(m_controls.outputWidth, &m_outputWidth, m_photoWidth,
+                         m_controls.outputHeight, &m_outputHeight, m_photoHeight);
 }
 
 void MainDialog::OnBaseHeight() {
-    FillProportionalSide(IDC_EDIT_OUTPUT_HEIGHT, &m_outputHeight, m_photoHeight,
-                         IDC_EDIT_OUTPUT_WIDTH, &m_outputWidth, m_photoWidth);
+    FillProportionalSide(m_controls.outputHeight, &m_outputHeight, m_photoHeight,
+                         m_controls.outputWidth, &m_outputWidth, m_photoWidth);
 }
 
-void MainDialog::FillProportionalSide(int typedId, int32_t* typed, int32_t photoTyped, int otherId,
-                                      int32_t* other, int32_t photoOther) {
+void MainDialog::FillProportionalSide(const QLineEdit* typedField, int32_t* typed,
+                                      int32_t photoTyped, QLineEdit* otherField, int32_t* other,
+                                      int32_t photoOther) {
     if (m_photoPath.isEmpty()) {
         Message(g_Language.GetString(Text::OpenPhotoFirst),
                 g_Language.GetString(Text::ErrorCaption));
         return;
     }
-    *typed = ParseIntField(FieldText(typedId), imaging::kSizeFieldBuffer);
+    *typed = ParseIntField(typedField->text(), imaging::kSizeFieldBuffer);
     const auto side = imaging::ProportionalSide(photoTyped, photoOther, *typed);
     if (!side) {
         PhotoSizeKnown();  // says which side of the photo is unknown
         return;
     }
     *other = *side;
-    SetFieldText(otherId, QString::number(*other));
+    otherField->setText(QString::number(*other));
 }
 
 bool MainDialog::CheckOutputSize() {
-    m_outputWidth = ParseIntField(FieldText(IDC_EDIT_OUTPUT_WIDTH), imaging::kSizeFieldBuffer);
-    m_outputHeight = ParseIntField(FieldText(IDC_EDIT_OUTPUT_HEIGHT), imaging::kSizeFieldBuffer);
+    m_outputWidth = ParseIntField(m_controls.outputWidth->text(), imaging::kSizeFieldBuffer);
+    m_outputHeight = ParseIntField(m_controls.outputHeight->text(), imaging::kSizeFieldBuffer);
     if (m_outputWidth <= 0) {
         Message(g_Language.GetString(Text::WidthInvalid), g_Language.GetString(Text::ErrorCaption));
         return false;
@@ -328,18 +317,18 @@ void MainDialog::CheckPositionAgainstPhoto() {
     if (fit.x == overlay::Fit::Beyond) {
         Message(g_Language.GetString(Text::TextXBeyondWidth),
                 g_Language.GetString(Text::WarningCaption));
-        SetFieldText(IDC_EDIT_TEXT_X, QStringLiteral("0"));
+        m_controls.textX->setText(QStringLiteral("0"));
     }
     if (fit.y == overlay::Fit::Beyond) {
         Message(g_Language.GetString(Text::TextYBeyondHeight),
                 g_Language.GetString(Text::WarningCaption));
-        SetFieldText(IDC_EDIT_TEXT_Y, QStringLiteral("0"));
+        m_controls.textY->setText(QStringLiteral("0"));
     }
 }
 
 QPoint MainDialog::TypedTextPosition() const {
-    return {imaging::ParseIntField(FieldText(IDC_EDIT_TEXT_X), imaging::kPositionFieldBuffer),
-            imaging::ParseIntField(FieldText(IDC_EDIT_TEXT_Y), imaging::kPositionFieldBuffer)};
+    return {ParseIntField(m_controls.textX->text(), imaging::kPositionFieldBuffer),
+            ParseIntField(m_controls.textY->text(), imaging::kPositionFieldBuffer)};
 }
 
 }  // namespace ui
