@@ -16,11 +16,11 @@
 #include <vector>
 #include <vips/vips8>
 
+#include "fake_platform.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
 #include "settings/store.h"
-#include "test_support.h"
 #include "ui/apply_language.h"
 #include "ui/main_dialog.h"
 

@@ -8,10 +8,10 @@
 #include <QTest>
 #include <memory>
 
+#include "fake_platform.h"
 #include "i18n/language.h"
 #include "resources/resource.h"
 #include "settings/store.h"
-#include "test_support.h"
 #include "ui/apply_language.h"
 #include "ui/dialog_builder.h"
 #include "ui/main_dialog.h"

@@ -1,9 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
 
+// Each runner starts the least application its layer needs: a layer below the
+// window is shown to work without widgets.
+#if defined(TESSIVA_TEST_WIDGETS)
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
+#if defined(TESSIVA_TEST_IMAGING)
 #include "imaging/imaging_library.h"
+#endif
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -15,10 +25,14 @@ int main(int argc, char** argv) {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toLocal8Bit());
+#if defined(TESSIVA_TEST_IMAGING)
     // The runners do not sit beside the decoder program.
     if (qEnvironmentVariableIsEmpty("TESSIVA_DECODER")) qputenv("TESSIVA_DECODER", TESSIVA_DECODER);
-    QApplication application(argc, argv);
+#endif
+    TestApplication application(argc, argv);
     const int result = RUN_ALL_TESTS();
+#if defined(TESSIVA_TEST_IMAGING)
     imaging::ShutdownLibrary();
+#endif
     return result;
 }
