@@ -93,7 +93,7 @@ void FrameChange(const QString& folder) {
             std::fprintf(stderr, "no preview!\n");
     });
     auto photo = imaging::LoadPhoto(path);
-    const std::vector<QUuid> dimensions = photo->FrameDimensions();
+    const std::vector<imaging::FrameKind> dimensions = photo->FrameDimensions();
     if (dimensions.empty() || photo->FrameCount(dimensions[0]) != kPages) {
         std::fprintf(stderr, "the paged TIFF did not open\n");
         return;

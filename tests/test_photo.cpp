@@ -43,7 +43,7 @@ TEST_P(PhotoFormats, OpenWithSizeFramesAndPreview) {
     EXPECT_EQ(photo->Width(), 64);
     EXPECT_EQ(photo->Height(), 40);
     ASSERT_EQ(photo->FrameDimensions().size(), 1u);
-    const QUuid dimension = photo->FrameDimensions()[0];
+    const FrameKind dimension = photo->FrameDimensions()[0];
     EXPECT_EQ(FrameDimensionName(dimension, 0),
               QStringLiteral("FrameDimension") + QString::fromLatin1(GetParam().expectDimension));
     EXPECT_EQ(photo->FrameCount(dimension), 1u);
@@ -65,25 +65,25 @@ TEST_F(PhotoTest, AnimatedGifFramesAreTheTimeDimension) {
     const std::vector<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::white, Qt::black};
     const auto photo =
         LoadPhoto(fixtures::FramedPhoto(temp, QStringLiteral("anim.gif"), 30, 20, colours));
-    ASSERT_EQ(photo->FrameDimensions(), std::vector<QUuid>{kFrameDimensionTime});
-    EXPECT_EQ(photo->FrameCount(kFrameDimensionTime), 5u);
-    EXPECT_EQ(photo->FrameCount(kFrameDimensionPage), 0u);
+    ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Time});
+    EXPECT_EQ(photo->FrameCount(FrameKind::Time), 5u);
+    EXPECT_EQ(photo->FrameCount(FrameKind::Page), 0u);
     EXPECT_EQ(photo->Height(), 20);
     EXPECT_GT(PreviewColour(*photo).red(), 200);
-    ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionTime, 2));
+    ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Time, 2));
     EXPECT_GT(PreviewColour(*photo).blue(), 200);
     EXPECT_LT(PreviewColour(*photo).red(), 60);
-    EXPECT_FALSE(photo->SelectActiveFrame(kFrameDimensionTime, 5));
-    EXPECT_FALSE(photo->SelectActiveFrame(kFrameDimensionPage, 1));
+    EXPECT_FALSE(photo->SelectActiveFrame(FrameKind::Time, 5));
+    EXPECT_FALSE(photo->SelectActiveFrame(FrameKind::Page, 1));
     EXPECT_GT(PreviewColour(*photo).blue(), 200);  // unchanged
 }
 
 TEST_F(PhotoTest, TiffPagesAreThePageDimension) {
     const auto photo = LoadPhoto(fixtures::FramedPhoto(temp, QStringLiteral("pages.tif"), 30, 20,
                                                        {Qt::red, Qt::green, Qt::blue}));
-    ASSERT_EQ(photo->FrameDimensions(), std::vector<QUuid>{kFrameDimensionPage});
-    EXPECT_EQ(photo->FrameCount(kFrameDimensionPage), 3u);
-    ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, 1));
+    ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Page});
+    EXPECT_EQ(photo->FrameCount(FrameKind::Page), 3u);
+    ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Page, 1));
     EXPECT_GT(PreviewColour(*photo).green(), 200);
 }
 
@@ -136,9 +136,9 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
         {QSize(30, 20), 10}, {QSize(7, 9), 90}, {QSize(40, 3), 170}, {QSize(5, 5), 250}};
     const auto expectPages = [&](const QString& path, const std::string& kind) {
         const auto photo = LoadPhoto(path);
-        ASSERT_EQ(photo->FrameCount(kFrameDimensionPage), pages.size()) << kind;
+        ASSERT_EQ(photo->FrameCount(FrameKind::Page), pages.size()) << kind;
         for (const uint32_t page : {3u, 0u, 2u, 1u, 3u}) {
-            ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page)) << kind;
+            ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Page, page)) << kind;
             EXPECT_EQ(QSize(photo->Width(), photo->Height()), pages[page].size)
                 << kind << " page " << page;
             EXPECT_EQ(PreviewColour(*photo),
@@ -162,9 +162,9 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
             temp.file(QStringLiteral("written%1.tif").arg(QString::fromLatin1(options).size()));
         strip.write_to_file((QFile::encodeName(path) + options).constData());
         const auto photo = LoadPhoto(path);
-        ASSERT_EQ(photo->FrameCount(kFrameDimensionPage), pages.size()) << options;
+        ASSERT_EQ(photo->FrameCount(FrameKind::Page), pages.size()) << options;
         for (const uint32_t page : {2u, 1u}) {
-            ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page));
+            ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Page, page));
             EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey) << options;
         }
         // The page converts, not only previews.
@@ -183,25 +183,25 @@ TEST_F(PhotoTest, ABrokenChainOfTiffPagesStillShowsThePagesItReaches) {
     // The last page's directory links to a point past the end of the file.
     bytes.replace(bytes.size() - 4, 4, QByteArray("\xff\xff\xff\x7f", 4));
     const auto photo = LoadPhoto(temp.write(QStringLiteral("chain.tif"), bytes));
-    const uint32_t count = photo->FrameCount(kFrameDimensionPage);
+    const uint32_t count = photo->FrameCount(FrameKind::Page);
     ASSERT_EQ(count, 3u) << "pages before the broken link";
     for (uint32_t page = count; page-- > 0;) {
-        ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionPage, page));
+        ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Page, page));
         EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey);
     }
-    EXPECT_FALSE(photo->SelectActiveFrame(kFrameDimensionPage, count));
+    EXPECT_FALSE(photo->SelectActiveFrame(FrameKind::Page, count));
 }
 
 TEST_F(PhotoTest, IconSizesAreTheResolutionDimensionEachWithItsOwnSize) {
     const auto photo = LoadPhoto(fixtures::IconFile(temp, QStringLiteral("app.ico"), {16, 32, 48},
                                                     {Qt::red, Qt::green, Qt::blue}));
-    ASSERT_EQ(photo->FrameDimensions(), std::vector<QUuid>{kFrameDimensionResolution});
-    EXPECT_EQ(photo->FrameCount(kFrameDimensionResolution), 3u);
+    ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Resolution});
+    EXPECT_EQ(photo->FrameCount(FrameKind::Resolution), 3u);
     EXPECT_EQ(photo->Width(), 16);
-    ASSERT_TRUE(photo->SelectActiveFrame(kFrameDimensionResolution, 2));
+    ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Resolution, 2));
     EXPECT_EQ(photo->Width(), 48);
     EXPECT_GT(PreviewColour(*photo).blue(), 200);
-    EXPECT_FALSE(photo->SelectActiveFrame(kFrameDimensionResolution, 3));
+    EXPECT_FALSE(photo->SelectActiveFrame(FrameKind::Resolution, 3));
     EXPECT_EQ(photo->Width(), 48);
 }
 
@@ -210,7 +210,7 @@ TEST_F(PhotoTest, CameraRawFilesAreDevelopedForThePreview) {
     const auto photo = LoadPhoto(dngPath);
     EXPECT_EQ(photo->Width(), 32);
     EXPECT_EQ(photo->Height(), 24);
-    EXPECT_EQ(photo->FrameDimensions(), std::vector<QUuid>{kFrameDimensionPage});
+    EXPECT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Page});
     const QImage preview = photo->Preview(QSize(16, 12));
     ASSERT_EQ(preview.size(), QSize(16, 12));
     EXPECT_GT(preview.pixelColor(3, 8).red(), 150);

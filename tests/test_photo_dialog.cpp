@@ -6,8 +6,7 @@
 #include "ui/black_frame.h"
 
 using namespace res;
-using imaging::kFrameDimensionPage;
-using imaging::kFrameDimensionTime;
+using imaging::FrameKind;
 
 namespace {
 
@@ -16,22 +15,22 @@ namespace {
 class FakePhoto final : public imaging::Photo {
 public:
     FakePhoto(int width, int height,
-              std::vector<std::pair<QUuid, uint32_t>> dimensions = {{kFrameDimensionPage, 1}})
+              std::vector<std::pair<FrameKind, uint32_t>> dimensions = {{FrameKind::Page, 1}})
         : m_width(width), m_height(height), m_dimensions(std::move(dimensions)) {}
 
     int Width() const override { return m_width; }
     int Height() const override { return m_height; }
-    std::vector<QUuid> FrameDimensions() const override {
-        std::vector<QUuid> ids;
+    std::vector<FrameKind> FrameDimensions() const override {
+        std::vector<FrameKind> ids;
         for (const auto& [id, count] : m_dimensions) ids.push_back(id);
         return ids;
     }
-    uint32_t FrameCount(const QUuid& dimension) const override {
+    uint32_t FrameCount(FrameKind dimension) const override {
         for (const auto& [id, count] : m_dimensions)
             if (id == dimension) return count;
         return 0;
     }
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+    bool SelectActiveFrame(FrameKind dimension, uint32_t index) override {
         if (index >= FrameCount(dimension)) return false;
         active = {dimension, index};
         return true;
@@ -44,11 +43,11 @@ public:
     }
     double HorizontalResolution() const override { return 96.0; }
 
-    std::pair<QUuid, uint32_t> active{kFrameDimensionPage, 0};
+    std::pair<FrameKind, uint32_t> active{FrameKind::Page, 0};
 
 private:
     int m_width, m_height;
-    std::vector<std::pair<QUuid, uint32_t>> m_dimensions;
+    std::vector<std::pair<FrameKind, uint32_t>> m_dimensions;
 };
 
 class PhotoDialogTest : public MainDialogTest {
@@ -225,7 +224,7 @@ TEST_F(PhotoDialogTest, TextAndEmptyFrameNumbers) {
     start();
     openFake(QStringLiteral("/x/a.gif"),
              std::make_unique<FakePhoto>(
-                 10, 10, std::vector<std::pair<QUuid, uint32_t>>{{kFrameDimensionTime, 5}}));
+                 10, 10, std::vector<std::pair<FrameKind, uint32_t>>{{FrameKind::Time, 5}}));
     typeFrame(QStringLiteral("3"));
     EXPECT_EQ(fake->active.second, 3u);
     typeFrame(QStringLiteral("abc"));
@@ -242,14 +241,14 @@ TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving)
     start();
     openFake(QStringLiteral("/x/multi.tif"),
              std::make_unique<FakePhoto>(10, 10,
-                                         std::vector<std::pair<QUuid, uint32_t>>{
-                                             {kFrameDimensionPage, 5}, {kFrameDimensionTime, 2}}));
+                                         std::vector<std::pair<FrameKind, uint32_t>>{
+                                             {FrameKind::Page, 5}, {FrameKind::Time, 2}}));
     EXPECT_FALSE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
     EXPECT_EQ(combo()->itemText(1), QStringLiteral("FrameDimensionTime"));
     EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(),
               QStringLiteral("Set frame from 0 to 1"));  // the last one listed
     typeFrame(QStringLiteral("4"));
-    EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 4u));
+    EXPECT_EQ(fake->active, std::make_pair(FrameKind::Page, 4u));
 
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);  // selects the second dimension
@@ -263,21 +262,21 @@ TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving)
     EXPECT_EQ(platform.messages[0].text,
               QStringLiteral("The frame number is invalid. Please enter again!"));
     EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 4u));
+    EXPECT_EQ(fake->active, std::make_pair(FrameKind::Page, 4u));
 }
 
 TEST_F(PhotoDialogTest, ADimensionWithoutFramesDoesNotLoop) {
     start();
     openFake(QStringLiteral("/x/odd.tif"),
              std::make_unique<FakePhoto>(10, 10,
-                                         std::vector<std::pair<QUuid, uint32_t>>{
-                                             {kFrameDimensionPage, 3}, {kFrameDimensionTime, 0}}));
+                                         std::vector<std::pair<FrameKind, uint32_t>>{
+                                             {FrameKind::Page, 3}, {FrameKind::Time, 0}}));
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);
     EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to -1"));
     typeFrame(QStringLiteral("5"));
     EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("5"));
-    EXPECT_EQ(fake->active, std::make_pair(kFrameDimensionPage, 0u));
+    EXPECT_EQ(fake->active, std::make_pair(FrameKind::Page, 0u));
 }
 
 TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {

@@ -27,8 +27,9 @@ using i18n::FormatMessage;
 namespace {
 
 /// The frame dimension the options name for @p photo, or nothing.
-std::optional<QUuid> DimensionFor(const Options& options, const imaging::Photo& photo) {
-    const std::vector<QUuid> dimensions = photo.FrameDimensions();
+std::optional<imaging::FrameKind> DimensionFor(const Options& options,
+                                               const imaging::Photo& photo) {
+    const std::vector<imaging::FrameKind> dimensions = photo.FrameDimensions();
     if (dimensions.empty()) return std::nullopt;
     if (options.dimension.isEmpty()) return dimensions.front();
     const QString wanted = options.dimension.toLower();
@@ -159,7 +160,7 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     if (photo->Width() <= 0) return say(res::Text::NoWidth, photo->LoadFailure()), result;
     if (photo->Height() <= 0) return say(res::Text::NoHeight, photo->LoadFailure()), result;
 
-    const std::optional<QUuid> dimension = DimensionFor(options, *photo);
+    const std::optional<imaging::FrameKind> dimension = DimensionFor(options, *photo);
     if (options.frame != 0 || !options.dimension.isEmpty()) {
         if (!dimension || options.frame < 0 ||
             !photo->SelectActiveFrame(*dimension, static_cast<uint32_t>(options.frame)))

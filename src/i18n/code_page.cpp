@@ -9,10 +9,9 @@
 #else
 #include <iconv.h>
 #include <cerrno>
+#endif
 
 namespace i18n {
-
-#endif
 
 namespace {
 

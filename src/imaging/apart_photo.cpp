@@ -85,12 +85,12 @@ public:
     bool IsUpright() const override { return m_autoOrient; }
     int Width() const override { return Swapped() ? m_probe.height : m_probe.width; }
     int Height() const override { return Swapped() ? m_probe.width : m_probe.height; }
-    std::vector<QUuid> FrameDimensions() const override { return {kFrameDimensionPage}; }
-    uint32_t FrameCount(const QUuid& dimension) const override {
-        return dimension == kFrameDimensionPage ? uint32_t(m_probe.pages) : 0;
+    std::vector<FrameKind> FrameDimensions() const override { return {FrameKind::Page}; }
+    uint32_t FrameCount(FrameKind dimension) const override {
+        return dimension == FrameKind::Page ? uint32_t(m_probe.pages) : 0;
     }
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
-        if (dimension != kFrameDimensionPage || index >= uint32_t(m_probe.pages)) return false;
+    bool SelectActiveFrame(FrameKind dimension, uint32_t index) override {
+        if (dimension != FrameKind::Page || index >= uint32_t(m_probe.pages)) return false;
         if (int(index) == m_page) return true;
         const decoder::Answer answer = Ask(decoder::Operation::Probe, int(index), {}, nullptr);
         const auto* probe = std::get_if<decoder::Probe>(&answer);

@@ -90,7 +90,7 @@ bool PngStoresResolution(const OpenedFile& file) {
 /// every page's directory on each open (0.45 s for 10,000 pages).
 class VipsPhoto final : public Photo {
 public:
-    VipsPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, QUuid dimension,
+    VipsPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind, FrameKind dimension,
               uint32_t frames, std::optional<TiffPageIndex> pages, VImage frame,
               int storedOrientation, const OpenOptions& options)
         : m_frames(std::make_shared<Frames>(
@@ -106,12 +106,12 @@ public:
     int Height() const override {
         return SwapsSides(m_orientation) ? m_frame.width() : m_frame.height();
     }
-    std::vector<QUuid> FrameDimensions() const override { return {m_dimension}; }
-    uint32_t FrameCount(const QUuid& dimension) const override {
+    std::vector<FrameKind> FrameDimensions() const override { return {m_dimension}; }
+    uint32_t FrameCount(FrameKind dimension) const override {
         return dimension == m_dimension ? m_frames->count : 0;
     }
 
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+    bool SelectActiveFrame(FrameKind dimension, uint32_t index) override {
         if (dimension != m_dimension || index >= m_frames->count) return false;
         if (index == m_active) return true;
         try {
@@ -231,7 +231,7 @@ private:
     }
 
     std::shared_ptr<const Frames> m_frames;
-    QUuid m_dimension;
+    FrameKind m_dimension;
     uint32_t m_active = 0;
     VImage m_frame;
     int m_storedOrientation;  // the camera's orientation tag; 1 for none
@@ -247,9 +247,9 @@ public:
     explicit UndecodedPhoto(QString reason) : m_reason(std::move(reason)) {}
     int Width() const override { return 0; }
     int Height() const override { return 0; }
-    std::vector<QUuid> FrameDimensions() const override { return {}; }
-    uint32_t FrameCount(const QUuid&) const override { return 0; }
-    bool SelectActiveFrame(const QUuid&, uint32_t) override { return false; }
+    std::vector<FrameKind> FrameDimensions() const override { return {}; }
+    uint32_t FrameCount(FrameKind) const override { return 0; }
+    bool SelectActiveFrame(FrameKind, uint32_t) override { return false; }
     QImage Preview(const QSize&) override { return {}; }
     double HorizontalResolution() const override { return kDefaultDpi; }
     QString LoadFailure() const override { return m_reason; }
@@ -310,9 +310,8 @@ std::unique_ptr<Photo> LoadInProcess(std::shared_ptr<const OpenedFile> file, Pho
             pages
                 ? pages->size()
                 : uint32_t(std::max(first.get_typeof("n-pages") ? first.get_int("n-pages") : 1, 1));
-        const QUuid dimension = kind == PhotoKind::Gif || kind == PhotoKind::Webp
-                                    ? kFrameDimensionTime
-                                    : kFrameDimensionPage;
+        const FrameKind dimension =
+            kind == PhotoKind::Gif || kind == PhotoKind::Webp ? FrameKind::Time : FrameKind::Page;
         return std::make_unique<VipsPhoto>(file, kind, dimension, frames, std::move(pages), first,
                                            OrientationOf(first), options);
     } catch (const vips::VError& error) {
@@ -368,10 +367,10 @@ QImage ToPreview(const VImage& image, const QSize& size) {
     }
 }
 
-QString FrameDimensionName(const QUuid& dimension, int index) {
-    if (dimension == kFrameDimensionTime) return QStringLiteral("FrameDimensionTime");
-    if (dimension == kFrameDimensionResolution) return QStringLiteral("FrameDimensionResolution");
-    if (dimension == kFrameDimensionPage) return QStringLiteral("FrameDimensionPage");
+QString FrameDimensionName(FrameKind dimension, int index) {
+    if (dimension == FrameKind::Time) return QStringLiteral("FrameDimensionTime");
+    if (dimension == FrameKind::Resolution) return QStringLiteral("FrameDimensionResolution");
+    if (dimension == FrameKind::Page) return QStringLiteral("FrameDimensionPage");
     return QStringLiteral("Dimension%1").arg(index);
 }
 

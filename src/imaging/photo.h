@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
-#include <QUuid>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -13,14 +12,12 @@
 
 namespace imaging {
 
-/// Kinds of frames a photo may hold, named as the platform names them.
-inline const QUuid kFrameDimensionTime{QStringLiteral("{6AEDBD6D-3FB5-418A-83A6-7F45229DC872}")};
-inline const QUuid kFrameDimensionResolution{
-    QStringLiteral("{84236F7B-3BD3-428F-8DAB-4EA1439CA315}")};
-inline const QUuid kFrameDimensionPage{QStringLiteral("{7462DC86-6180-4C7E-8E3F-EE7333A7A483}")};
+/// Kinds of frames a photo may hold: the frames of an animation, the sizes
+/// of an icon, the pages of a document.
+enum class FrameKind { Time, Resolution, Page };
 
 /// The name the frame list shows for dimension @p index of a photo.
-QString FrameDimensionName(const QUuid& dimension, int index);
+QString FrameDimensionName(FrameKind dimension, int index);
 
 struct FrameData;
 
@@ -63,12 +60,12 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     /// The photo's frame dimensions, in the library's order.
-    virtual std::vector<QUuid> FrameDimensions() const = 0;
+    virtual std::vector<FrameKind> FrameDimensions() const = 0;
     /// Frames along @p dimension; 0 for a dimension the photo lacks.
-    virtual uint32_t FrameCount(const QUuid& dimension) const = 0;
+    virtual uint32_t FrameCount(FrameKind dimension) const = 0;
     /// Makes frame @p index of @p dimension the active frame; false (and the
     /// active frame unchanged) when there is no such frame.
-    virtual bool SelectActiveFrame(const QUuid& dimension, uint32_t index) = 0;
+    virtual bool SelectActiveFrame(FrameKind dimension, uint32_t index) = 0;
     /// The active frame scaled to exactly @p size, ignoring its proportions;
     /// a null image when it cannot be made.
     virtual QImage Preview(const QSize& size) = 0;

@@ -23,11 +23,11 @@ public:
 
     int Width() const override { return m_sizes[m_active].width(); }
     int Height() const override { return m_sizes[m_active].height(); }
-    std::vector<QUuid> FrameDimensions() const override { return {Dimension()}; }
-    uint32_t FrameCount(const QUuid& dimension) const override {
+    std::vector<FrameKind> FrameDimensions() const override { return {Dimension()}; }
+    uint32_t FrameCount(FrameKind dimension) const override {
         return dimension == Dimension() ? uint32_t(m_sizes.size()) : 0;
     }
-    bool SelectActiveFrame(const QUuid& dimension, uint32_t index) override {
+    bool SelectActiveFrame(FrameKind dimension, uint32_t index) override {
         if (dimension != Dimension() || index >= m_sizes.size()) return false;
         if (m_active != index) m_preview = QImage();
         m_active = index;
@@ -50,8 +50,8 @@ public:
     }
 
 private:
-    QUuid Dimension() const {
-        return m_kind == PhotoKind::Icon ? kFrameDimensionResolution : kFrameDimensionPage;
+    FrameKind Dimension() const {
+        return m_kind == PhotoKind::Icon ? FrameKind::Resolution : FrameKind::Page;
     }
 
     /// The active frame as a libvips image of its own pixels.

@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QFont>
 #include <QString>
-#include <QUuid>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -24,6 +23,7 @@ class Store;
 struct IntKey;
 }  // namespace settings
 namespace imaging {
+enum class FrameKind;
 class LibrarySession;
 class Photo;
 }  // namespace imaging
@@ -173,7 +173,7 @@ private:
     int32_t m_flipType = 0;
     std::unique_ptr<imaging::Photo> m_photo;
     QImage m_frameCopy;  // the active frame as shown, small, for the result preview
-    std::vector<QUuid> m_frameDimensions;
+    std::vector<imaging::FrameKind> m_frameDimensions;
     std::vector<uint32_t> m_frameCounts;  // frames in each dimension
     PhotoLoader m_loadPhoto;
     QString m_photoAtStart;

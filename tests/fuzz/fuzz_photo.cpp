@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto photo = imaging::LoadPhoto(path, options);
     if (photo->Width() > 0 && photo->Height() > 0) {
         (void)photo->Preview(QSize(16, 12));
-        for (const QUuid& dimension : photo->FrameDimensions()) {
+        for (imaging::FrameKind dimension : photo->FrameDimensions()) {
             const uint32_t last = photo->FrameCount(dimension) - 1;
             if (photo->SelectActiveFrame(dimension, last) && last > 1 &&
                 photo->SelectActiveFrame(dimension, 1))
