@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "imaging/size_rules.h"
-#include "overlay/text_position.h"
+#include "frontend/size_rules.h"
+#include "imaging/text_position.h"
 #include "test_support.h"
 
 namespace {
@@ -94,17 +94,17 @@ TEST(OutputName, UrlLikePathsKeepTheirWholeText) {
 
 TEST(TextPosition, MustStartInsideThePicture) {
     const QSize size(640, 480);
-    const auto fit = [&](int x, int y) { return overlay::FitOf(QPoint(x, y), size); };
-    EXPECT_EQ(fit(0, 0).x, overlay::Fit::Inside);
-    EXPECT_EQ(fit(639, 479).y, overlay::Fit::Inside);
-    EXPECT_EQ(fit(640, 0).x, overlay::Fit::Beyond);  // the side's length is already outside
-    EXPECT_EQ(fit(0, 480).y, overlay::Fit::Beyond);
-    EXPECT_EQ(fit(-1, 0).x, overlay::Fit::Before);
-    EXPECT_EQ(fit(0, -1).y, overlay::Fit::Before);
-    EXPECT_EQ(overlay::Corrected(QPoint(700, 20), size), QPoint(0, 20));
-    EXPECT_EQ(overlay::Corrected(QPoint(-5, 500), size), QPoint(0, 0));
-    EXPECT_EQ(overlay::Corrected(QPoint(639, 479), size), QPoint(639, 479));
+    const auto fit = [&](int x, int y) { return imaging::FitOf(QPoint(x, y), size); };
+    EXPECT_EQ(fit(0, 0).x, imaging::Fit::Inside);
+    EXPECT_EQ(fit(639, 479).y, imaging::Fit::Inside);
+    EXPECT_EQ(fit(640, 0).x, imaging::Fit::Beyond);  // the side's length is already outside
+    EXPECT_EQ(fit(0, 480).y, imaging::Fit::Beyond);
+    EXPECT_EQ(fit(-1, 0).x, imaging::Fit::Before);
+    EXPECT_EQ(fit(0, -1).y, imaging::Fit::Before);
+    EXPECT_EQ(imaging::Corrected(QPoint(700, 20), size), QPoint(0, 20));
+    EXPECT_EQ(imaging::Corrected(QPoint(-5, 500), size), QPoint(0, 0));
+    EXPECT_EQ(imaging::Corrected(QPoint(639, 479), size), QPoint(639, 479));
     // An empty picture has no inside at all.
-    EXPECT_EQ(overlay::Corrected(QPoint(0, 0), QSize(0, 0)), QPoint(0, 0));
-    EXPECT_EQ(overlay::FitOf(QPoint(0, 0), QSize(0, 0)).x, overlay::Fit::Beyond);
+    EXPECT_EQ(imaging::Corrected(QPoint(0, 0), QSize(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(imaging::FitOf(QPoint(0, 0), QSize(0, 0)).x, imaging::Fit::Beyond);
 }

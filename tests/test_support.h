@@ -10,13 +10,13 @@ namespace host {}
 namespace settings {}
 namespace i18n {}
 namespace imaging {}
-namespace overlay {}
+namespace frontend {}
 namespace res {}
 namespace ui {}
 using namespace host;
 using namespace i18n;
 using namespace imaging;
-using namespace overlay;
+using namespace frontend;
 using namespace res;
 using namespace ui;
 

@@ -10,13 +10,13 @@
 #include <cmath>
 #include <thread>
 
+#include "frontend/size_rules.h"
+#include "frontend/step_messages.h"
 #include "host/base_folder.h"
 #include "host/native_file.h"
 #include "i18n/language.h"
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
-#include "imaging/size_rules.h"
-#include "messages/step_messages.h"
 
 namespace cli {
 
@@ -128,7 +128,7 @@ QString OutputFor(const Options& options, const QString& input, qint64 index) {
                         : FolderOf(QDir::toNativeSeparators(QFileInfo(input).absoluteFilePath()));
     // The stem and extension as the window's output name rule splits the name.
     QString stem = standardInput ? QStringLiteral("stdin")
-                                 : imaging::PhotoFileName(QDir::toNativeSeparators(input));
+                                 : frontend::PhotoFileName(QDir::toNativeSeparators(input));
     QString ext;
     if (const qsizetype dot = stem.lastIndexOf(u'.'); dot >= 0 && !standardInput) {
         ext = stem.mid(dot + 1);
@@ -174,9 +174,9 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     int width = options.width.value_or(photoWidth);
     int height = options.height.value_or(photoHeight);
     if (options.width && !options.height)
-        height = imaging::ProportionalSide(photoWidth, photoHeight, width).value_or(0);
+        height = frontend::ProportionalSide(photoWidth, photoHeight, width).value_or(0);
     if (options.height && !options.width)
-        width = imaging::ProportionalSide(photoHeight, photoWidth, height).value_or(0);
+        width = frontend::ProportionalSide(photoHeight, photoWidth, height).value_or(0);
     if (width <= 0) return say(res::Text::WidthInvalid), result;
     if (height <= 0) return say(res::Text::HeightInvalid), result;
 
@@ -225,7 +225,7 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     }
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     for (const imaging::StepFailure& failure : failures)
-        say(messages::MessageFor(failure.step), failure.reason);
+        say(frontend::MessageFor(failure.step), failure.reason);
     // A photo converted despite them: what was corrected is a warning, never silent.
     if (result.ok) result.warnings << std::exchange(result.messages, {});
     if (result.ok) {

@@ -2,7 +2,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/text_layout.h"
-#include "overlay/text_position.h"
+#include "imaging/text_position.h"
 
 #include <vector>
 
@@ -36,10 +36,10 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         if (order.text.isEmpty()) return;
         const QSize size(bitmap->Width(), bitmap->Height());
         const TextBlock block = LayOutText(order.text, order.font, order.placement, size);
-        const overlay::PositionFit fit = overlay::FitOf(block.topLeft, size);
-        if (fit.x != overlay::Fit::Inside) later.push_back({Step::TextX, {}});
-        if (fit.y != overlay::Fit::Inside) later.push_back({Step::TextY, {}});
-        bitmap->DrawText(block, order.colour, overlay::Corrected(block.topLeft, size));
+        const imaging::PositionFit fit = imaging::FitOf(block.topLeft, size);
+        if (fit.x != imaging::Fit::Inside) later.push_back({Step::TextX, {}});
+        if (fit.y != imaging::Fit::Inside) later.push_back({Step::TextY, {}});
+        bitmap->DrawText(block, order.colour, imaging::Corrected(block.topLeft, size));
     };
     if (!order.textUpright) drawText();
     // An unknown angle or flip (a hand-edited store) turns nothing at all.

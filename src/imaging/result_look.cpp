@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "overlay/text_position.h"
+#include "imaging/text_position.h"
 
 namespace imaging {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 void LayText(QImage& picture, const ResultLook& look, const QSize& size, double scale) {
     if (look.text.isEmpty()) return;
     const TextBlock block = LayOutText(look.text, look.font, look.placement, size);
-    const QPoint topLeft = overlay::Corrected(block.topLeft, size);
+    const QPoint topLeft = imaging::Corrected(block.topLeft, size);
     QPainter painter(&picture);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.scale(scale, scale);  // the font at its own size, seen from afar

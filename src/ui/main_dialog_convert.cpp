@@ -5,14 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "frontend/size_rules.h"
+#include "frontend/step_messages.h"
 #include "host/base_folder.h"
 #include "i18n/language.h"
 #include "imaging/bitmap.h"
 #include "imaging/conversion.h"
 #include "imaging/photo.h"
-#include "imaging/size_rules.h"
-#include "messages/step_messages.h"
-#include "overlay/text_position.h"
+#include "imaging/text_position.h"
 #include "resources/resource.h"
 #include "settings/keys.h"
 #include "settings/store.h"
@@ -92,7 +92,7 @@ void MainDialog::ConvertPhoto() {
                                   ? m_outputPath
                                   : g_Language.GetString(Text::ErrorCaption);
         Message(
-            WithReason(g_Language.GetString(messages::MessageFor(failure.step)), failure.reason),
+            WithReason(g_Language.GetString(frontend::MessageFor(failure.step)), failure.reason),
             title);
         // A corrected position shows in its field.
         if (failure.step == imaging::Step::TextX) m_controls.textX->setText(QStringLiteral("0"));
@@ -106,9 +106,9 @@ void MainDialog::OnTextPositionLeft(const QLineEdit* field) {
     // Upright text is placed in the output as turned.
     const bool turned = m_textUpright && (m_rotateAngle == 90 || m_rotateAngle == 270);
     const QSize output(m_outputWidth, m_outputHeight);
-    const overlay::PositionFit fit =
-        overlay::FitOf(TypedTextPosition(), turned ? output.transposed() : output);
-    if ((isX ? fit.x : fit.y) != overlay::Fit::Inside) {
+    const imaging::PositionFit fit =
+        imaging::FitOf(TypedTextPosition(), turned ? output.transposed() : output);
+    if ((isX ? fit.x : fit.y) != imaging::Fit::Inside) {
         Message(g_Language.GetString(isX ? Text::TextXOutside : Text::TextYOutside),
                 g_Language.GetString(Text::ErrorCaption));
     }
@@ -118,9 +118,9 @@ void MainDialog::OnBrowse() {
     const std::optional<QString> chosen =
         m_platform.GetSaveFileName(this, QStringLiteral("Select Output"),
                                    {{QStringLiteral("TIF file"), {QStringLiteral("*.tif")}}},
-                                   imaging::SaveDialogFolder(m_outputFile));
+                                   frontend::SaveDialogFolder(m_outputFile));
     if (!chosen) return;
-    m_outputFile = imaging::WithTifExtension(*chosen);
+    m_outputFile = frontend::WithTifExtension(*chosen);
     m_outputFolder = FolderOf(m_outputFile);
     m_store.Set(settings::kLastOutputFolder, m_outputFolder);
     m_controls.outputFile->setText(m_outputFile);

@@ -3,9 +3,9 @@
 // The names of the layers below, as the main dialog's files use them; only
 // those files include this.
 
+#include "frontend/size_rules.h"
 #include "host/base_folder.h"
 #include "i18n/language.h"
-#include "imaging/size_rules.h"
 #include "resources/resource.h"
 #include "resources/texts.h"
 #include "settings/keys.h"
@@ -13,12 +13,12 @@
 
 namespace ui {
 
+using frontend::ParseIntField;
 using host::FileExists;
 using host::FolderOf;
 using host::PathSeparator;
 using i18n::FormatMessage;
 using i18n::g_Language;
-using imaging::ParseIntField;
 using namespace res;
 
 }  // namespace ui

@@ -7,14 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "frontend/size_rules.h"
 #include "host/base_folder.h"
 #include "i18n/language.h"
 #include "imaging/bitmap.h"
 #include "imaging/formats.h"
 #include "imaging/photo.h"
 #include "imaging/result_look.h"
-#include "imaging/size_rules.h"
-#include "overlay/text_position.h"
+#include "imaging/text_position.h"
 #include "resources/resource.h"
 #include "settings/keys.h"
 #include "settings/store.h"
@@ -78,7 +78,7 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath) : imaging::LoadPhoto(m_photoPath, options);
     RefreshPreview();
 
-    m_outputFile = imaging::DefaultOutputFile(m_outputFolder, m_photoPath);
+    m_outputFile = frontend::DefaultOutputFile(m_outputFolder, m_photoPath);
     m_controls.outputFile->setText(m_outputFile);
     m_controls.outputFile->setEnabled(true);
 
@@ -163,8 +163,8 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
         m_frameCopy = m_photo->Preview(
             QSize(m_photoWidth, m_photoHeight).scaled(pixels * 2, Qt::KeepAspectRatio));
     imaging::ResultLook look;
-    look.output = QSize(ParseIntField(m_controls.outputWidth->text(), imaging::kSizeFieldBuffer),
-                        ParseIntField(m_controls.outputHeight->text(), imaging::kSizeFieldBuffer));
+    look.output = QSize(ParseIntField(m_controls.outputWidth->text(), frontend::kSizeFieldBuffer),
+                        ParseIntField(m_controls.outputHeight->text(), frontend::kSizeFieldBuffer));
     look.rotateFlip = imaging::RotateFlipFor(m_rotateAngle, m_flipType).value_or(0);
     look.text = m_controls.text->text();
     look.font = m_textFont;
@@ -223,7 +223,7 @@ void MainDialog::TakeActiveFrameSize() {
 void MainDialog::ShowPhotoInfo() {
     m_controls.photoInfo->setText(
         FormatMessage(QStringLiteral("%s %d * %d"),
-                      {imaging::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
+                      {frontend::PhotoFileName(m_photoPath), QString::number(m_photoWidth),
                        QString::number(m_photoHeight)}));
 }
 
@@ -284,8 +284,8 @@ void MainDialog::FillProportionalSide(const QLineEdit* typedField, int32_t* type
                 g_Language.GetString(Text::ErrorCaption));
         return;
     }
-    *typed = ParseIntField(typedField->text(), imaging::kSizeFieldBuffer);
-    const auto side = imaging::ProportionalSide(photoTyped, photoOther, *typed);
+    *typed = ParseIntField(typedField->text(), frontend::kSizeFieldBuffer);
+    const auto side = frontend::ProportionalSide(photoTyped, photoOther, *typed);
     if (!side) {
         PhotoSizeKnown();  // says which side of the photo is unknown
         return;
@@ -295,8 +295,8 @@ void MainDialog::FillProportionalSide(const QLineEdit* typedField, int32_t* type
 }
 
 bool MainDialog::CheckOutputSize() {
-    m_outputWidth = ParseIntField(m_controls.outputWidth->text(), imaging::kSizeFieldBuffer);
-    m_outputHeight = ParseIntField(m_controls.outputHeight->text(), imaging::kSizeFieldBuffer);
+    m_outputWidth = ParseIntField(m_controls.outputWidth->text(), frontend::kSizeFieldBuffer);
+    m_outputHeight = ParseIntField(m_controls.outputHeight->text(), frontend::kSizeFieldBuffer);
     if (m_outputWidth <= 0) {
         Message(g_Language.GetString(Text::WidthInvalid), g_Language.GetString(Text::ErrorCaption));
         return false;
@@ -312,14 +312,14 @@ bool MainDialog::CheckOutputSize() {
 void MainDialog::CheckPositionAgainstPhoto() {
     // Only a position beyond the photo is reset here; a negative one waits for
     // the checks at leaving the field and at converting.
-    const overlay::PositionFit fit =
-        overlay::FitOf(TypedTextPosition(), QSize(m_photoWidth, m_photoHeight));
-    if (fit.x == overlay::Fit::Beyond) {
+    const imaging::PositionFit fit =
+        imaging::FitOf(TypedTextPosition(), QSize(m_photoWidth, m_photoHeight));
+    if (fit.x == imaging::Fit::Beyond) {
         Message(g_Language.GetString(Text::TextXBeyondWidth),
                 g_Language.GetString(Text::WarningCaption));
         m_controls.textX->setText(QStringLiteral("0"));
     }
-    if (fit.y == overlay::Fit::Beyond) {
+    if (fit.y == imaging::Fit::Beyond) {
         Message(g_Language.GetString(Text::TextYBeyondHeight),
                 g_Language.GetString(Text::WarningCaption));
         m_controls.textY->setText(QStringLiteral("0"));
@@ -327,8 +327,8 @@ void MainDialog::CheckPositionAgainstPhoto() {
 }
 
 QPoint MainDialog::TypedTextPosition() const {
-    return {ParseIntField(m_controls.textX->text(), imaging::kPositionFieldBuffer),
-            ParseIntField(m_controls.textY->text(), imaging::kPositionFieldBuffer)};
+    return {ParseIntField(m_controls.textX->text(), frontend::kPositionFieldBuffer),
+            ParseIntField(m_controls.textY->text(), frontend::kPositionFieldBuffer)};
 }
 
 }  // namespace ui

@@ -3,7 +3,7 @@
 #include <QPoint>
 #include <QSize>
 
-namespace overlay {
+namespace imaging {
 
 /// Where one coordinate of the text lies on a side of the picture.
 enum class Fit {
@@ -26,4 +26,4 @@ PositionFit FitOf(QPoint position, QSize size);
 /// @p position with each axis that does not fit @p size set to 0.
 QPoint Corrected(QPoint position, QSize size);
 
-}  // namespace overlay
+}  // namespace imaging

@@ -3,10 +3,10 @@
 #include "imaging/conversion.h"
 #include "resources/texts.h"
 
-namespace messages {
+namespace frontend {
 
 /// The message that tells the user of a failed @p step; the window and the
 /// command line both say it.
 res::Text MessageFor(imaging::Step step);
 
-}  // namespace messages
+}  // namespace frontend

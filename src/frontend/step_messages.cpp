@@ -1,6 +1,6 @@
-#include "messages/step_messages.h"
+#include "frontend/step_messages.h"
 
-namespace messages {
+namespace frontend {
 
 res::Text MessageFor(imaging::Step step) {
     using imaging::Step;
@@ -22,4 +22,4 @@ res::Text MessageFor(imaging::Step step) {
     return Text::UnknownErrorCaption;
 }
 
-}  // namespace messages
+}  // namespace frontend

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace imaging {
+namespace frontend {
 
 /// Characters the size fields are read with (one less is seen).
 inline constexpr int kSizeFieldBuffer = 256;
@@ -39,4 +39,4 @@ QString WithTifExtension(const QString& path);
 /// the last separator, or "." when it has none.
 QString SaveDialogFolder(const QString& outputFile);
 
-}  // namespace imaging
+}  // namespace frontend

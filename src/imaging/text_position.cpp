@@ -1,6 +1,6 @@
-#include "overlay/text_position.h"
+#include "imaging/text_position.h"
 
-namespace overlay {
+namespace imaging {
 namespace {
 
 Fit FitOnSide(int coordinate, int length) {
@@ -19,4 +19,4 @@ QPoint Corrected(QPoint position, QSize size) {
     return {fit.x == Fit::Inside ? position.x() : 0, fit.y == Fit::Inside ? position.y() : 0};
 }
 
-}  // namespace overlay
+}  // namespace imaging

@@ -1,11 +1,11 @@
-#include "imaging/size_rules.h"
+#include "frontend/size_rules.h"
 
 #include <cmath>
 #include <limits>
 
 #include "host/base_folder.h"
 
-namespace imaging {
+namespace frontend {
 
 int32_t ParseIntField(const QString& text, int bufferSize) {
     const QStringView seen = QStringView(text).left(std::max(bufferSize - 1, 0));
@@ -62,4 +62,4 @@ QString SaveDialogFolder(const QString& outputFile) {
                     : outputFile.left(cut);  // the root keeps its separator
 }
 
-}  // namespace imaging
+}  // namespace frontend
