@@ -160,6 +160,14 @@ TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
         EXPECT_EQ(image.width(), 4000);
         EXPECT_EQ(image.avg(), (255.0 + 0 + 0) / 3) << name.toStdString();
     }
+    // The closing line counts every input: the photo stopped half-way and
+    // those never taken are not started, not failed.
+    const QString closing = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    EXPECT_TRUE(closing.endsWith(QStringLiteral("Converted %1 of 40 photos; %2 not started; "
+                                                "interrupted.")
+                                     .arg(written.size())
+                                     .arg(40 - written.size())))
+        << closing.toStdString();
 }
 
 TEST_F(ConvertCliTest, TwoInputsOfOneRunNeverWriteOneOutput) {

@@ -282,6 +282,7 @@ void ConvertAll(const Options& options, const Words& words, InputSource& source,
                 result.skipped = true;
             } else {
                 result = ConvertFile(options, words, *input, output, &stop);
+                result.stopped = !result.ok && stop;
             }
             const QMutexLocker lock(&reporting);
             done(result);

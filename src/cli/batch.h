@@ -71,6 +71,7 @@ struct FileResult {
     qint64 index = 0;      // position in the input order
     bool ok = false;       // converted
     bool skipped = false;  // its output existed and --skip-existing was given
+    bool stopped = false;  // the run was interrupted before it was done: nothing written
     QStringList messages;  // in the order they happened
     QStringList warnings;  // what went wrong without stopping the conversion
     int width = 0;         // of the TIFF written

@@ -202,7 +202,9 @@ public:
         ++m_finished;
         if (m_bar) std::fprintf(stderr, "\r\033[K");
         const QByteArray input = host::NativePath(result.input);
-        if (!result.ok && !result.skipped) {
+        if (result.stopped) {
+            // Interrupted: the closing line counts it as not started.
+        } else if (!result.ok && !result.skipped) {
             std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
                          qPrintable(result.messages.join(QStringLiteral("; "))));
         } else if (m_verbosity != Verbosity::Quiet) {
@@ -285,7 +287,13 @@ void DescribeOptions(QCommandLineParser& parser) {
         "inputs are converted in parallel; an existing output is only replaced with\n"
         "--overwrite, and only once the new file is complete.\n\n"
         "Exit status: 0 all converted, 1 some failed, 2 usage error, 130 interrupted."));
-    parser.addHelpOption();
+    // Qt's own help option offers --help-all for Qt's options, which this
+    // program takes none of: one help, and --help-all kept as a hidden alias.
+    parser.addOption(
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")});
+    QCommandLineOption helpAll(QStringLiteral("help-all"));
+    helpAll.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(helpAll);
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Photos to convert."),
                                  QStringLiteral("INPUT..."));
@@ -427,10 +435,16 @@ int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << host::PathFromNative(argv[i]);
     if (!parser.parse(arguments)) Fail(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 
     cli::Options options = ParseOptions(parser);
+    // Binary on a terminal garbles it and helps nobody.
+    if (options.output == u"-" && isatty(fileno(stdout)))
+        Fail(
+            QStringLiteral("-o - writes the TIFF to standard output, which is a terminal; "
+                           "redirect it to a file or a pipe"));
     const QString language = parser.isSet(QStringLiteral("language"))
                                  ? parser.value(QStringLiteral("language"))
                                  : QStringLiteral("english");
@@ -502,7 +516,7 @@ int main(int argc, char* argv[]) {
                                 ++converted;
                             else if (result.skipped)
                                 ++skipped;
-                            else
+                            else if (!result.stopped)
                                 ++failed;
                             progress.report(result);
                             if (report) report->Add(result);
@@ -520,14 +534,20 @@ int main(int argc, char* argv[]) {
         ++failed;
     }
     if (verbosity != Verbosity::Quiet || failed || g_stop) {
-        QString summary = i18n::FormatMessage(words(res::Text::Summary),
-                                              {QString::number(converted), QString::number(total)});
+        // Interrupted, the photos stopped half-way and those never taken were not started.
+        const qint64 inputs = std::max(known.value_or(total), total);
+        const qint64 notStarted = inputs - converted - skipped - failed;
+        QString summary = i18n::FormatMessage(
+            words(res::Text::Summary), {QString::number(converted), QString::number(inputs)});
         if (skipped)
             summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::SkippedCount),
                                                                   {QString::number(skipped)});
         if (failed)
             summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::FailedCount),
                                                                   {QString::number(failed)});
+        if (g_stop && notStarted > 0)
+            summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::NotStartedCount),
+                                                                  {QString::number(notStarted)});
         if (g_stop) summary += QStringLiteral("; ") + words(res::Text::Interrupted);
         std::fprintf(stderr, "%s.\n", qPrintable(summary));
     }

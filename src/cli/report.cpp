@@ -10,6 +10,7 @@ namespace cli {
 QString StatusOf(const FileResult& result) {
     if (result.ok)
         return result.warnings.isEmpty() ? QStringLiteral("converted") : QStringLiteral("warning");
+    if (result.stopped) return QStringLiteral("stopped");
     return result.skipped ? QStringLiteral("skipped") : QStringLiteral("failed");
 }
 
@@ -27,7 +28,7 @@ void Report::Add(const FileResult& result) {
                      {QStringLiteral("status"), StatusOf(result)},
                      {QStringLiteral("seconds"),
                       std::round((result.openSeconds + result.convertSeconds) * 1000) / 1000}};
-    if (!result.ok && !result.skipped)
+    if (!result.ok && !result.skipped && !result.stopped)
         line.insert(QStringLiteral("error"),
                     (result.messages + result.warnings).join(QStringLiteral("; ")));
     else if (!result.warnings.isEmpty())

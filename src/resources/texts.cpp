@@ -47,6 +47,7 @@ constexpr auto kTexts = std::to_array<TextEntry>({
      "note: the camera recorded this photo turned (orientation %d); it was written as stored, "
      "and --auto-orient sets it upright"},
     {Text::CameraTurnedMark, u"IDS_STRING141", "turned by the camera"},
+    {Text::NotStartedCount, u"IDS_STRING142", "%d not started"},
 });
 
 }  // namespace

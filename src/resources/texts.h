@@ -41,8 +41,9 @@ enum class Text {
     StopButton,           //
     CameraTurnedNote,     // a photo the camera turned, written as stored
     CameraTurnedMark,     // ... as the preview marks it
+    NotStartedCount,      // the command line's closing line, interrupted
 };
-inline constexpr int kTextCount = int(Text::CameraTurnedMark) + 1;
+inline constexpr int kTextCount = int(Text::NotStartedCount) + 1;
 
 struct TextEntry {
     Text text;
