@@ -9,7 +9,8 @@
 set -euo pipefail
 list=$1 out=$2 hosts=$3
 shift 3
-convert=${TESSIVA_CONVERT:-tessiva-convert}
+# The converter: installed, or a command that runs it (a container image).
+read -ra convert <<<"${TESSIVA_CONVERT:-tessiva-convert}"
 # One shard per job slot: the slots of every host added up.
 shards=0
 IFS=, read -ra logins <<<"$hosts"
@@ -20,7 +21,7 @@ for login in "${logins[@]}"; do
 done
 mkdir -p "$out/reports"
 seq 1 "$shards" | parallel --will-cite --sshlogin "$hosts" --halt never \
-    "$convert" --files-from "$list" --shard "{}/$shards" --output-dir "$out" \
+    "${convert[@]}" --files-from "$list" --shard "{}/$shards" --output-dir "$out" \
     --skip-existing --quiet --report "$out/reports/shard-{}.jsonl" "$@"
 # Gather: one line per input, every shard's.
 cat "$out"/reports/shard-*.jsonl > "$out/report.jsonl"
