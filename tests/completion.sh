@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The shell completion offers what the program takes: its options, the words
 # --anchor, --metadata and --flip accept (as the program's own refusals list
-# them), and file names.
-#   completion.sh TESSIVA_CONVERT COMPLETION_FILE
+# them), and file names; and the manual page describes every option.
+#   completion.sh TESSIVA_CONVERT COMPLETION_FILE MANUAL_PAGE
 set -euo pipefail
 program=$(realpath "$1")
+manual=$(realpath "$3")
 source "$2"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -33,4 +34,9 @@ options=$(offered -)
 for option in --width --output-dir --text-upright --metadata --help; do
     [[ " $options " == *" $option "* ]] || { echo "FAIL: $option not offered: $options"; exit 1; }
 done
-echo "completion offers options, values and files as the program takes them"
+for option in $options; do
+    [[ $option == --* ]] || continue
+    grep -qF -- "\fB$(sed 's/-/\\-/g' <<<"$option")\fR" "$manual" \
+        || { echo "FAIL: the manual page does not describe $option"; exit 1; }
+done
+echo "completion offers options, values and files as the program takes them; the manual describes each option"

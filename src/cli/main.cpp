@@ -15,6 +15,7 @@
 
 #include "cli/batch.h"
 #include "cli/inputs.h"
+#include "cli/options.h"
 #include "cli/report.h"
 #include "host/base_folder.h"
 #include "host/native_file.h"
@@ -34,6 +35,8 @@
 
 namespace {
 
+using cli::Opt;
+
 std::atomic<bool> g_stop{false};
 
 void OnInterrupt(int) {
@@ -47,50 +50,48 @@ void Fail(const QString& text) {
 }
 
 /// Reads the command line into options; exits with status 2 on a mistake.
-cli::Options ParseOptions(QCommandLineParser& parser) {
+cli::Options ParseOptions(const QCommandLineParser& parser) {
+    const cli::CommandLine line(parser);
     cli::Options options;
     options.inputs = parser.positionalArguments();
-    const bool fromList = parser.isSet(QStringLiteral("files-from"));
+    const bool fromList = line.Has(Opt::FilesFrom);
     if (options.inputs.isEmpty() && !fromList) Fail(QStringLiteral("no input photo given"));
     if (!options.inputs.isEmpty() && fromList)
         Fail(QStringLiteral("inputs come either from --files-from or from the command line"));
-    if (parser.isSet(QStringLiteral("null")) && !fromList)
+    if (line.Has(Opt::Null) && !fromList)
         Fail(QStringLiteral("--null reads the names of --files-from"));
     const bool standardInput = options.inputs.contains(QStringLiteral("-"));
     if (standardInput && options.inputs.size() > 1)
         Fail(QStringLiteral("the input - (standard input) works with a single input only"));
-    const auto integer = [&](const QString& name, int min, int max) {
+    const auto integer = [&](cli::Opt option, int min, int max) {
         bool ok = false;
-        const int value = parser.value(name).toInt(&ok);
+        const int value = line.Value(option).toInt(&ok);
         if (!ok || value < min || value > max)
-            Fail(QStringLiteral("--%1 wants a whole number from %2 to %3")
-                     .arg(name)
+            Fail(QStringLiteral("%1 wants a whole number from %2 to %3")
+                     .arg(cli::CommandLine::Name(option))
                      .arg(min)
                      .arg(max));
         return value;
     };
-    if (parser.isSet(QStringLiteral("width")))
-        options.width = integer(QStringLiteral("width"), 1, 1 << 30);
-    if (parser.isSet(QStringLiteral("height")))
-        options.height = integer(QStringLiteral("height"), 1, 1 << 30);
-    if (parser.isSet(QStringLiteral("rotate"))) {
-        options.angle = integer(QStringLiteral("rotate"), 0, 270);
+    if (line.Has(Opt::Width)) options.width = integer(Opt::Width, 1, 1 << 30);
+    if (line.Has(Opt::Height)) options.height = integer(Opt::Height, 1, 1 << 30);
+    if (line.Has(Opt::Rotate)) {
+        options.angle = integer(Opt::Rotate, 0, 270);
         if (options.angle % 90 != 0) Fail(QStringLiteral("--rotate is one of 0, 90, 180, 270"));
     }
-    if (parser.isSet(QStringLiteral("flip"))) {
-        const QString flip = parser.value(QStringLiteral("flip")).toLower();
+    if (line.Has(Opt::Flip)) {
+        const QString flip = line.Value(Opt::Flip).toLower();
         const QStringList names{QStringLiteral("none"), QStringLiteral("horizontal"),
                                 QStringLiteral("vertical")};
         options.flipType = int(names.indexOf(flip));
         if (options.flipType < 0)
             Fail(QStringLiteral("--flip is one of none, horizontal, vertical"));
     }
-    if (parser.isSet(QStringLiteral("frame")))
-        options.frame = integer(QStringLiteral("frame"), 0, 1 << 30);
-    options.dimension = parser.value(QStringLiteral("dimension"));
-    options.text = parser.value(QStringLiteral("text"));
-    if (parser.isSet(QStringLiteral("font"))) {
-        const auto font = cli::ParseFontDescription(parser.value(QStringLiteral("font")));
+    if (line.Has(Opt::Frame)) options.frame = integer(Opt::Frame, 0, 1 << 30);
+    options.dimension = line.Value(Opt::Dimension);
+    options.text = line.Value(Opt::Text);
+    if (line.Has(Opt::Font)) {
+        const auto font = cli::ParseFontDescription(line.Value(Opt::Font));
         if (!font)
             Fail(
                 QStringLiteral("--font wants a family, style words and a pixel size or a share "
@@ -100,36 +101,36 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
     } else {
         options.font.setPixelSize(13);
     }
-    if (parser.isSet(QStringLiteral("color"))) {
-        options.colour = QColor::fromString(parser.value(QStringLiteral("color")));
+    if (line.Has(Opt::Color)) {
+        options.colour = QColor::fromString(line.Value(Opt::Color));
         if (!options.colour.isValid()) Fail(QStringLiteral("--color wants a name or #RRGGBB"));
     }
-    if (parser.isSet(QStringLiteral("position"))) {
-        const auto position = cli::ParsePosition(parser.value(QStringLiteral("position")));
+    if (line.Has(Opt::Position)) {
+        const auto position = cli::ParsePosition(line.Value(Opt::Position));
         if (!position)
             Fail(QStringLiteral("--position wants X,Y in pixels or X%,Y% of the picture's sides"));
         options.placement.margin = position->first;
         options.placement.marginInPercent = position->second;
     }
-    if (parser.isSet(QStringLiteral("metadata"))) {
-        const auto choice = imaging::MetadataChoiceNamed(parser.value(QStringLiteral("metadata")));
+    if (line.Has(Opt::Metadata)) {
+        const auto choice = imaging::MetadataChoiceNamed(line.Value(Opt::Metadata));
         if (!choice) Fail(QStringLiteral("--metadata is one of rights, all, none"));
         options.metadata = *choice;
     }
-    if (parser.isSet(QStringLiteral("anchor"))) {
-        const auto anchor = imaging::AnchorNamed(parser.value(QStringLiteral("anchor")));
+    if (line.Has(Opt::Anchor)) {
+        const auto anchor = imaging::AnchorNamed(line.Value(Opt::Anchor));
         if (!anchor)
             Fail(QStringLiteral("--anchor is one of %1")
                      .arg(imaging::AnchorNames().join(QStringLiteral(", "))));
         options.placement.anchor = *anchor;
     }
-    options.textUpright = parser.isSet(QStringLiteral("text-upright"));
-    options.output = parser.value(QStringLiteral("output"));
-    options.outputDir = parser.value(QStringLiteral("output-dir"));
+    options.textUpright = line.Has(Opt::TextUpright);
+    options.output = line.Value(Opt::Output);
+    options.outputDir = line.Value(Opt::OutputDir);
     if (!options.output.isEmpty() && (options.inputs.size() > 1 || fromList))
         Fail(QStringLiteral("--output names one file; use --output-dir for several inputs"));
-    if (parser.isSet(QStringLiteral("name"))) {
-        options.nameTemplate = parser.value(QStringLiteral("name"));
+    if (line.Has(Opt::Name)) {
+        options.nameTemplate = line.Value(Opt::Name);
         if (const auto problem = cli::NameTemplateProblem(options.nameTemplate))
             Fail(QStringLiteral("--name: %1").arg(*problem));
         if (!options.output.isEmpty())
@@ -139,49 +140,45 @@ cli::Options ParseOptions(QCommandLineParser& parser) {
         Fail(QStringLiteral("--output and --output-dir exclude each other"));
     if (!options.outputDir.isEmpty() && !QFileInfo(options.outputDir).isDir())
         Fail(QStringLiteral("no such folder: %1").arg(options.outputDir));
-    options.overwrite = parser.isSet(QStringLiteral("overwrite"));
-    options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
+    options.overwrite = line.Has(Opt::Overwrite);
+    options.skipExisting = line.Has(Opt::SkipExisting);
     if (options.overwrite && options.skipExisting)
         Fail(QStringLiteral("--overwrite and --skip-existing exclude each other"));
-    if (options.output == u"-" && parser.value(QStringLiteral("report")) == u"-")
+    if (options.output == u"-" && line.Value(Opt::Report) == u"-")
         Fail(QStringLiteral("the TIFF goes to standard output; --report needs a file"));
-    if (fromList && parser.isSet(QStringLiteral("report"))) {
-        const QFileInfo list(parser.value(QStringLiteral("files-from")));
-        const QFileInfo report(parser.value(QStringLiteral("report")));
+    if (fromList && line.Has(Opt::Report)) {
+        const QFileInfo list(line.Value(Opt::FilesFrom));
+        const QFileInfo report(line.Value(Opt::Report));
         // Writing the report would empty the list being read.
         if (list.fileName() != u"-" && list.exists() && report.exists() &&
             list.canonicalFilePath() == report.canonicalFilePath())
             Fail(QStringLiteral("--report would write over the list --files-from reads"));
     }
-    if (parser.isSet(QStringLiteral("quiet")) && parser.isSet(QStringLiteral("verbose")))
+    if (line.Has(Opt::Quiet) && line.Has(Opt::Verbose))
         Fail(QStringLiteral("--quiet and --verbose exclude each other"));
-    if (parser.isSet(QStringLiteral("shard")) &&
-        !cli::ParseShard(parser.value(QStringLiteral("shard"))))
+    if (line.Has(Opt::Shard) && !cli::ParseShard(line.Value(Opt::Shard)))
         Fail(QStringLiteral("--shard wants K/N with 1 <= K <= N, as 2/8"));
-    options.toSrgb = parser.isSet(QStringLiteral("srgb"));
-    options.autoOrient = parser.isSet(QStringLiteral("auto-orient"));
-    if (parser.isSet(QStringLiteral("background"))) {
-        options.background = QColor::fromString(parser.value(QStringLiteral("background")));
+    options.toSrgb = line.Has(Opt::Srgb);
+    options.autoOrient = line.Has(Opt::AutoOrient);
+    if (line.Has(Opt::Background)) {
+        options.background = QColor::fromString(line.Value(Opt::Background));
         if (!options.background.isValid())
             Fail(QStringLiteral("--background wants a name or #RRGGBB"));
     }
-    if (parser.isSet(QStringLiteral("max-pixels"))) {
-        const std::optional<int64_t> pixels =
-            cli::ParseByteSize(parser.value(QStringLiteral("max-pixels")));
+    if (line.Has(Opt::MaxPixels)) {
+        const std::optional<int64_t> pixels = cli::ParseByteSize(line.Value(Opt::MaxPixels));
         if (!pixels || *pixels < 1)
             Fail(QStringLiteral("--max-pixels wants a number of pixels, as 100M"));
         options.limits.maxPixels = *pixels;
     }
-    if (parser.isSet(QStringLiteral("max-memory"))) {
-        const std::optional<int64_t> bytes =
-            cli::ParseByteSize(parser.value(QStringLiteral("max-memory")));
+    if (line.Has(Opt::MaxMemory)) {
+        const std::optional<int64_t> bytes = cli::ParseByteSize(line.Value(Opt::MaxMemory));
         if (!bytes || *bytes < (int64_t{16} << 20))
             Fail(QStringLiteral("--max-memory wants a size of at least 16M, as 512M or 2G"));
         options.limits.maxMemory = *bytes;
     }
-    options.jobs = parser.isSet(QStringLiteral("jobs"))
-                       ? integer(QStringLiteral("jobs"), 1, 256)
-                       : int(std::max(1u, std::thread::hardware_concurrency()));
+    options.jobs = line.Has(Opt::Jobs) ? integer(Opt::Jobs, 1, 256)
+                                       : int(std::max(1u, std::thread::hardware_concurrency()));
     return options;
 }
 
@@ -279,136 +276,13 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
     if (type != QtDebugMsg && type != QtInfoMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-/// The program's description and options.
-void DescribeOptions(QCommandLineParser& parser) {
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts photos to 24-bit RGB TIFF files as Tessiva's window does: scaled with a\n"
-        "bicubic filter, with an optional line of text, turned and mirrored. Several\n"
-        "inputs are converted in parallel; an existing output is only replaced with\n"
-        "--overwrite, and only once the new file is complete.\n\n"
-        "Exit status: 0 all converted, 1 some failed, 2 usage error, 130 interrupted."));
-    // Qt's own help option offers --help-all for Qt's options, which this
-    // program takes none of: one help, and --help-all kept as a hidden alias.
-    parser.addOption(
-        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")});
-    QCommandLineOption helpAll(QStringLiteral("help-all"));
-    helpAll.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(helpAll);
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Photos to convert."),
-                                 QStringLiteral("INPUT..."));
-    parser.addOptions({
-        {{QStringLiteral("W"), QStringLiteral("width")},
-         QStringLiteral("Width of the output before turning, in pixels; alone, the height keeps "
-                        "the photo's proportions."),
-         QStringLiteral("N")},
-        {{QStringLiteral("H"), QStringLiteral("height")},
-         QStringLiteral("Height of the output before turning, in pixels; alone, the width keeps "
-                        "the photo's proportions."),
-         QStringLiteral("N")},
-        {{QStringLiteral("r"), QStringLiteral("rotate")},
-         QStringLiteral("Turn clockwise by 0, 90, 180 or 270 degrees."),
-         QStringLiteral("DEGREES")},
-        {{QStringLiteral("f"), QStringLiteral("flip")},
-         QStringLiteral("After turning, mirror: none, horizontal or vertical."),
-         QStringLiteral("HOW")},
-        {QStringLiteral("frame"),
-         QStringLiteral("Frame to convert, from 0 (animations, pages, icon sizes)."),
-         QStringLiteral("N")},
-        {QStringLiteral("dimension"),
-         QStringLiteral("Kind of frames for --frame: time, page, resolution or an index."),
-         QStringLiteral("NAME")},
-        {{QStringLiteral("t"), QStringLiteral("text")},
-         QStringLiteral("Text to write onto the photo; a line break starts a new line."),
-         QStringLiteral("TEXT")},
-        {QStringLiteral("font"),
-         QStringLiteral("Font of the text: family, style words, and a pixel size or a share of "
-                        "the picture's height, as \"DejaVu Sans bold 24\" or \"DejaVu Sans 3%\"."),
-         QStringLiteral("DESCRIPTION")},
-        {QStringLiteral("color"),
-         QStringLiteral("Colour of the text: a name, #RRGGBB, or #AARRGGBB to see through it "
-                        "(default black)."),
-         QStringLiteral("COLOUR")},
-        {QStringLiteral("position"),
-         QStringLiteral("Where the text goes, in pixels or X%,Y% of the picture's sides: its "
-                        "top-left corner (default 0,0), or its margin from --anchor; counted "
-                        "before turning, or in the turned output with --text-upright."),
-         QStringLiteral("X,Y")},
-        {QStringLiteral("anchor"),
-         QStringLiteral("Place the text from a corner, an edge or the centre: north-west, north, "
-                        "north-east, west, centre, east, south-west, south, south-east."),
-         QStringLiteral("POINT")},
-        {QStringLiteral("metadata"),
-         QStringLiteral("What of the photo's EXIF, IPTC and XMP travels: rights (creator, "
-                        "copyright, caption and capture date; the default), all (location, "
-                        "camera and orientation too) or none."),
-         QStringLiteral("WHAT")},
-        {QStringLiteral("text-upright"),
-         QStringLiteral("Write the text after turning and mirroring, so that it reads upright "
-                        "(default: the text turns and mirrors with the photo).")},
-        {{QStringLiteral("o"), QStringLiteral("output")},
-         QStringLiteral("Output file, for a single input."),
-         QStringLiteral("FILE")},
-        {{QStringLiteral("d"), QStringLiteral("output-dir")},
-         QStringLiteral("Folder for the outputs (default: beside each input), named NAME_out.tif."),
-         QStringLiteral("DIR")},
-        {QStringLiteral("overwrite"), QStringLiteral("Replace outputs that exist.")},
-        {{QStringLiteral("j"), QStringLiteral("jobs")},
-         QStringLiteral("Cores to use (default: all): photos converted at once times the threads "
-                        "each one uses stays within N."),
-         QStringLiteral("N")},
-        {QStringLiteral("files-from"),
-         QStringLiteral("Read input names from FILE, one per line (- is standard input), as the "
-                        "work goes."),
-         QStringLiteral("FILE")},
-        {{QStringLiteral("0"), QStringLiteral("null")},
-         QStringLiteral("The names of --files-from end with NUL characters, not lines.")},
-        {QStringLiteral("shard"),
-         QStringLiteral("Convert only the inputs whose position, from 0, leaves remainder K-1 "
-                        "when divided by N; N shards together cover every input once."),
-         QStringLiteral("K/N")},
-        {QStringLiteral("skip-existing"),
-         QStringLiteral("Skip an input whose output exists (resumes an interrupted run).")},
-        {QStringLiteral("name"),
-         QStringLiteral("Output file name from the fields {stem}, {ext} and {index} (default "
-                        "{stem}_out.tif)."),
-         QStringLiteral("TEMPLATE")},
-        {QStringLiteral("report"),
-         QStringLiteral("Write a JSON line per input to FILE as each one finishes (- is standard "
-                        "output)."),
-         QStringLiteral("FILE")},
-        {{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Print errors only.")},
-        {QStringLiteral("verbose"), QStringLiteral("Print a line per input with its timings.")},
-        {QStringLiteral("language"),
-         QStringLiteral("Language of the messages, as a language file's name (default english)."),
-         QStringLiteral("NAME")},
-        {QStringLiteral("srgb"),
-         QStringLiteral("Convert colours through the photo's embedded profile to sRGB (default: "
-                        "keep the stored values and carry the profile into the TIFF).")},
-        {QStringLiteral("auto-orient"),
-         QStringLiteral(
-             "Turn photos upright by the camera's orientation tag before anything else.")},
-        {QStringLiteral("background"),
-         QStringLiteral("Colour under transparent parts: a name or #RRGGBB (default black)."),
-         QStringLiteral("COLOUR")},
-        {QStringLiteral("max-pixels"),
-         QStringLiteral("Refuse photos of more pixels than N (K, M or G multiply by 1024; "
-                        "default 512M, 536,870,912)."),
-         QStringLiteral("N")},
-        {QStringLiteral("max-memory"),
-         QStringLiteral("Refuse work that would hold more than SIZE bytes at once for one photo: "
-                        "pictures decoded or drawn whole, and turned outputs (default 1G)."),
-         QStringLiteral("SIZE")},
-    });
-}
-
 /// True when the command line asks for a line of text, which needs fonts.
 bool DrawsText(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    DescribeOptions(parser);
-    return parser.parse(arguments) && !parser.value(QStringLiteral("text")).isEmpty();
+    cli::DescribeOptions(parser);
+    return parser.parse(arguments) && !cli::CommandLine(parser).Value(Opt::Text).isEmpty();
 }
 
 }  // namespace
@@ -429,15 +303,15 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSIVA_VERSION));
 
     QCommandLineParser parser;
-    DescribeOptions(parser);
+    cli::DescribeOptions(parser);
+    const cli::CommandLine line(parser);
     // Every mistake on the command line is a usage error (status 2).
     // Names are taken byte for byte, also those that are not UTF-8.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << host::PathFromNative(argv[i]);
     if (!parser.parse(arguments)) Fail(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    if (line.Has(Opt::Help) || line.Has(Opt::HelpAll)) parser.showHelp(0);
+    if (line.Has(Opt::Version)) parser.showVersion();
 
     cli::Options options = ParseOptions(parser);
     // Binary on a terminal garbles it and helps nobody.
@@ -445,9 +319,8 @@ int main(int argc, char* argv[]) {
         Fail(
             QStringLiteral("-o - writes the TIFF to standard output, which is a terminal; "
                            "redirect it to a file or a pipe"));
-    const QString language = parser.isSet(QStringLiteral("language"))
-                                 ? parser.value(QStringLiteral("language"))
-                                 : QStringLiteral("english");
+    const QString language =
+        line.Has(Opt::Language) ? line.Value(Opt::Language) : QStringLiteral("english");
     // From here a first interrupt stops the photos in progress and takes no
     // more; a second leaves at once.
     std::signal(SIGINT, OnInterrupt);
@@ -457,19 +330,19 @@ int main(int argc, char* argv[]) {
         Fail(QStringLiteral("no language file named %1").arg(language));
     // The inputs: the command line's, or names read as the work goes.
     std::unique_ptr<cli::InputSource> source;
-    if (parser.isSet(QStringLiteral("files-from"))) {
-        const QString list = parser.value(QStringLiteral("files-from"));
+    if (line.Has(Opt::FilesFrom)) {
+        const QString list = line.Value(Opt::FilesFrom);
         auto stream = std::make_unique<QFile>(list);
         const bool opened = list == u"-" ? stream->open(stdin, QIODevice::ReadOnly)
                                          : stream->open(QIODevice::ReadOnly);
         if (!opened) Fail(QStringLiteral("%1: %2").arg(list, stream->errorString()));
-        source = std::make_unique<cli::InputSource>(
-            std::move(stream), parser.isSet(QStringLiteral("null")) ? '\0' : '\n');
+        source = std::make_unique<cli::InputSource>(std::move(stream),
+                                                    line.Has(Opt::Null) ? '\0' : '\n');
     } else {
         source = std::make_unique<cli::InputSource>(options.inputs);
     }
-    if (parser.isSet(QStringLiteral("shard"))) {
-        const auto [shard, shards] = *cli::ParseShard(parser.value(QStringLiteral("shard")));
+    if (line.Has(Opt::Shard)) {
+        const auto [shard, shards] = *cli::ParseShard(line.Value(Opt::Shard));
         source->SetShard(shard, shards);
     }
 
@@ -490,13 +363,13 @@ int main(int argc, char* argv[]) {
     }
 
     std::optional<cli::Report> report;
-    if (parser.isSet(QStringLiteral("report"))) {
-        report.emplace(parser.value(QStringLiteral("report")));
+    if (line.Has(Opt::Report)) {
+        report.emplace(line.Value(Opt::Report));
         if (!report->Error().isEmpty()) Fail(report->Error());
     }
-    const Verbosity verbosity = parser.isSet(QStringLiteral("quiet"))     ? Verbosity::Quiet
-                                : parser.isSet(QStringLiteral("verbose")) ? Verbosity::Verbose
-                                                                          : Verbosity::Normal;
+    const Verbosity verbosity = line.Has(Opt::Quiet)     ? Verbosity::Quiet
+                                : line.Has(Opt::Verbose) ? Verbosity::Verbose
+                                                         : Verbosity::Normal;
 
     // One budget of cores: photos at once times the threads each one uses.
     const std::optional<qint64> known = source->KnownCount();
