@@ -49,11 +49,20 @@ void Fail(const QString& text) {
     std::exit(2);
 }
 
-/// Reads the command line into options; exits with status 2 on a mistake.
-cli::Options ParseOptions(const QCommandLineParser& parser) {
-    const cli::CommandLine line(parser);
-    cli::Options options;
-    options.inputs = parser.positionalArguments();
+/// The whole number @p option gives, from @p min to @p max; exits on another.
+int IntegerOf(const cli::CommandLine& line, Opt option, int min, int max) {
+    bool ok = false;
+    const int value = line.Value(option).toInt(&ok);
+    if (!ok || value < min || value > max)
+        Fail(QStringLiteral("%1 wants a whole number from %2 to %3")
+                 .arg(cli::CommandLine::Name(option))
+                 .arg(min)
+                 .arg(max));
+    return value;
+}
+
+/// Where the inputs come from.
+void ParseInputs(const cli::CommandLine& line, const cli::Options& options) {
     const bool fromList = line.Has(Opt::FilesFrom);
     if (options.inputs.isEmpty() && !fromList) Fail(QStringLiteral("no input photo given"));
     if (!options.inputs.isEmpty() && fromList)
@@ -63,20 +72,14 @@ cli::Options ParseOptions(const QCommandLineParser& parser) {
     const bool standardInput = options.inputs.contains(QStringLiteral("-"));
     if (standardInput && options.inputs.size() > 1)
         Fail(QStringLiteral("the input - (standard input) works with a single input only"));
-    const auto integer = [&](cli::Opt option, int min, int max) {
-        bool ok = false;
-        const int value = line.Value(option).toInt(&ok);
-        if (!ok || value < min || value > max)
-            Fail(QStringLiteral("%1 wants a whole number from %2 to %3")
-                     .arg(cli::CommandLine::Name(option))
-                     .arg(min)
-                     .arg(max));
-        return value;
-    };
-    if (line.Has(Opt::Width)) options.width = integer(Opt::Width, 1, 1 << 30);
-    if (line.Has(Opt::Height)) options.height = integer(Opt::Height, 1, 1 << 30);
+}
+
+/// The output's size, frame and turn.
+void ParseSizeAndTurn(const cli::CommandLine& line, cli::Options& options) {
+    if (line.Has(Opt::Width)) options.width = IntegerOf(line, Opt::Width, 1, 1 << 30);
+    if (line.Has(Opt::Height)) options.height = IntegerOf(line, Opt::Height, 1, 1 << 30);
     if (line.Has(Opt::Rotate)) {
-        options.angle = integer(Opt::Rotate, 0, 270);
+        options.angle = IntegerOf(line, Opt::Rotate, 0, 270);
         if (options.angle % 90 != 0) Fail(QStringLiteral("--rotate is one of 0, 90, 180, 270"));
     }
     if (line.Has(Opt::Flip)) {
@@ -87,8 +90,12 @@ cli::Options ParseOptions(const QCommandLineParser& parser) {
         if (options.flipType < 0)
             Fail(QStringLiteral("--flip is one of none, horizontal, vertical"));
     }
-    if (line.Has(Opt::Frame)) options.frame = integer(Opt::Frame, 0, 1 << 30);
+    if (line.Has(Opt::Frame)) options.frame = IntegerOf(line, Opt::Frame, 0, 1 << 30);
     options.dimension = line.Value(Opt::Dimension);
+}
+
+/// The line of text and where it goes.
+void ParseText(const cli::CommandLine& line, cli::Options& options) {
     options.text = line.Value(Opt::Text);
     if (line.Has(Opt::Font)) {
         const auto font = cli::ParseFontDescription(line.Value(Opt::Font));
@@ -125,6 +132,11 @@ cli::Options ParseOptions(const QCommandLineParser& parser) {
         options.placement.anchor = *anchor;
     }
     options.textUpright = line.Has(Opt::TextUpright);
+}
+
+/// Where the outputs go, and what the run writes besides.
+void ParseOutputs(const cli::CommandLine& line, cli::Options& options) {
+    const bool fromList = line.Has(Opt::FilesFrom);
     options.output = line.Value(Opt::Output);
     options.outputDir = line.Value(Opt::OutputDir);
     if (!options.output.isEmpty() && (options.inputs.size() > 1 || fromList))
@@ -158,6 +170,10 @@ cli::Options ParseOptions(const QCommandLineParser& parser) {
         Fail(QStringLiteral("--quiet and --verbose exclude each other"));
     if (line.Has(Opt::Shard) && !cli::ParseShard(line.Value(Opt::Shard)))
         Fail(QStringLiteral("--shard wants K/N with 1 <= K <= N, as 2/8"));
+}
+
+/// Colours, orientation, limits and cores.
+void ParseHandling(const cli::CommandLine& line, cli::Options& options) {
     options.toSrgb = line.Has(Opt::Srgb);
     options.autoOrient = line.Has(Opt::AutoOrient);
     if (line.Has(Opt::Background)) {
@@ -177,8 +193,20 @@ cli::Options ParseOptions(const QCommandLineParser& parser) {
             Fail(QStringLiteral("--max-memory wants a size of at least 16M, as 512M or 2G"));
         options.limits.maxMemory = *bytes;
     }
-    options.jobs = line.Has(Opt::Jobs) ? integer(Opt::Jobs, 1, 256)
+    options.jobs = line.Has(Opt::Jobs) ? IntegerOf(line, Opt::Jobs, 1, 256)
                                        : int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+/// Reads the command line into options; exits with status 2 on a mistake.
+cli::Options ParseOptions(const QCommandLineParser& parser) {
+    const cli::CommandLine line(parser);
+    cli::Options options;
+    options.inputs = parser.positionalArguments();
+    ParseInputs(line, options);
+    ParseSizeAndTurn(line, options);
+    ParseText(line, options);
+    ParseOutputs(line, options);
+    ParseHandling(line, options);
     return options;
 }
 
@@ -276,6 +304,61 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
     if (type != QtDebugMsg && type != QtInfoMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
+/// The inputs: the command line's, or names read from a list as the work goes.
+std::unique_ptr<cli::InputSource> OpenInputs(const cli::CommandLine& line,
+                                             const cli::Options& options) {
+    std::unique_ptr<cli::InputSource> source;
+    if (line.Has(Opt::FilesFrom)) {
+        const QString list = line.Value(Opt::FilesFrom);
+        auto stream = std::make_unique<QFile>(list);
+        const bool opened = list == u"-" ? stream->open(stdin, QIODevice::ReadOnly)
+                                         : stream->open(QIODevice::ReadOnly);
+        if (!opened) Fail(QStringLiteral("%1: %2").arg(list, stream->errorString()));
+        source = std::make_unique<cli::InputSource>(std::move(stream),
+                                                    line.Has(Opt::Null) ? '\0' : '\n');
+    } else {
+        source = std::make_unique<cli::InputSource>(options.inputs);
+    }
+    if (line.Has(Opt::Shard)) {
+        const auto [shard, shards] = *cli::ParseShard(line.Value(Opt::Shard));
+        source->SetShard(shard, shards);
+    }
+    return source;
+}
+
+/// What became of the inputs.
+struct Counts {
+    qint64 finished = 0, converted = 0, skipped = 0, failed = 0;
+
+    void Add(const cli::FileResult& result) {
+        ++finished;
+        if (result.ok)
+            ++converted;
+        else if (result.skipped)
+            ++skipped;
+        else if (!result.stopped)
+            ++failed;
+    }
+};
+
+/// The closing line. Interrupted, the photos stopped half-way and those never
+/// taken count as not started.
+QString Summary(const Counts& counts, std::optional<qint64> known, bool interrupted,
+                const cli::Words& words) {
+    const auto part = [&](res::Text text, qint64 count) {
+        return QStringLiteral("; ") + i18n::FormatMessage(words(text), {QString::number(count)});
+    };
+    const qint64 inputs = std::max(known.value_or(counts.finished), counts.finished);
+    const qint64 notStarted = inputs - counts.converted - counts.skipped - counts.failed;
+    QString summary = i18n::FormatMessage(
+        words(res::Text::Summary), {QString::number(counts.converted), QString::number(inputs)});
+    if (counts.skipped) summary += part(res::Text::SkippedCount, counts.skipped);
+    if (counts.failed) summary += part(res::Text::FailedCount, counts.failed);
+    if (interrupted && notStarted > 0) summary += part(res::Text::NotStartedCount, notStarted);
+    if (interrupted) summary += QStringLiteral("; ") + words(res::Text::Interrupted);
+    return summary;
+}
+
 /// True when the command line asks for a line of text, which needs fonts.
 bool DrawsText(int argc, char* argv[]) {
     QStringList arguments;
@@ -328,23 +411,7 @@ int main(int argc, char* argv[]) {
     i18n::g_Language.Initialize(host::GetBaseFolder(), language);
     if (i18n::g_Language.GetCurrentLanguage().compare(language, Qt::CaseInsensitive) != 0)
         Fail(QStringLiteral("no language file named %1").arg(language));
-    // The inputs: the command line's, or names read as the work goes.
-    std::unique_ptr<cli::InputSource> source;
-    if (line.Has(Opt::FilesFrom)) {
-        const QString list = line.Value(Opt::FilesFrom);
-        auto stream = std::make_unique<QFile>(list);
-        const bool opened = list == u"-" ? stream->open(stdin, QIODevice::ReadOnly)
-                                         : stream->open(QIODevice::ReadOnly);
-        if (!opened) Fail(QStringLiteral("%1: %2").arg(list, stream->errorString()));
-        source = std::make_unique<cli::InputSource>(std::move(stream),
-                                                    line.Has(Opt::Null) ? '\0' : '\n');
-    } else {
-        source = std::make_unique<cli::InputSource>(options.inputs);
-    }
-    if (line.Has(Opt::Shard)) {
-        const auto [shard, shards] = *cli::ParseShard(line.Value(Opt::Shard));
-        source->SetShard(shard, shards);
-    }
+    const std::unique_ptr<cli::InputSource> source = OpenInputs(line, options);
 
     // A photo from a pipe is read whole first; a TIFF for a pipe goes straight to it.
     QTemporaryFile standardInputCopy;
@@ -376,7 +443,7 @@ int main(int argc, char* argv[]) {
     const int photosAtOnce = int(std::clamp<qint64>(known.value_or(options.jobs), 1, options.jobs));
     options.threadsPerPhoto = std::max(1, options.jobs / photosAtOnce);
 
-    qint64 total = 0, converted = 0, skipped = 0, failed = 0;
+    Counts counts;
     const cli::Words words(i18n::g_Language);
     {
         imaging::LibrarySession session;
@@ -384,13 +451,7 @@ int main(int argc, char* argv[]) {
         Progress progress(known, verbosity, words);
         cli::ConvertAll(options, words, *source, photosAtOnce, g_stop,
                         [&](const cli::FileResult& result) {
-                            ++total;
-                            if (result.ok)
-                                ++converted;
-                            else if (result.skipped)
-                                ++skipped;
-                            else if (!result.stopped)
-                                ++failed;
+                            counts.Add(result);
                             progress.report(result);
                             if (report) report->Add(result);
                         });
@@ -400,30 +461,14 @@ int main(int argc, char* argv[]) {
     if (!source->ReadError().isEmpty()) {
         std::fprintf(stderr, "tessiva-convert: reading the list: %s\n",
                      qPrintable(source->ReadError()));
-        ++failed;
+        ++counts.failed;
     }
     if (report && !report->Error().isEmpty()) {
         std::fprintf(stderr, "tessiva-convert: %s\n", qPrintable(report->Error()));
-        ++failed;
+        ++counts.failed;
     }
-    if (verbosity != Verbosity::Quiet || failed || g_stop) {
-        // Interrupted, the photos stopped half-way and those never taken were not started.
-        const qint64 inputs = std::max(known.value_or(total), total);
-        const qint64 notStarted = inputs - converted - skipped - failed;
-        QString summary = i18n::FormatMessage(
-            words(res::Text::Summary), {QString::number(converted), QString::number(inputs)});
-        if (skipped)
-            summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::SkippedCount),
-                                                                  {QString::number(skipped)});
-        if (failed)
-            summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::FailedCount),
-                                                                  {QString::number(failed)});
-        if (g_stop && notStarted > 0)
-            summary += QStringLiteral("; ") + i18n::FormatMessage(words(res::Text::NotStartedCount),
-                                                                  {QString::number(notStarted)});
-        if (g_stop) summary += QStringLiteral("; ") + words(res::Text::Interrupted);
-        std::fprintf(stderr, "%s.\n", qPrintable(summary));
-    }
+    if (verbosity != Verbosity::Quiet || counts.failed || g_stop)
+        std::fprintf(stderr, "%s.\n", qPrintable(Summary(counts, known, g_stop, words)));
     if (g_stop) return 130;
-    return failed ? 1 : 0;
+    return counts.failed ? 1 : 0;
 }
