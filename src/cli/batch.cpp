@@ -6,6 +6,7 @@
 #include <QHashFunctions>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSize>
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -92,6 +93,29 @@ private:
 /// @p message followed by @p reason in brackets, when there is one.
 QString WithReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : QStringLiteral("%1 (%2)").arg(message, reason);
+}
+
+/// The conversion the options ask for, at @p size.
+imaging::ConversionOrder OrderFor(const Options& options, QSize size,
+                                  const std::atomic<bool>* stop) {
+    imaging::ConversionOrder order;
+    order.width = size.width();
+    order.height = size.height();
+    order.angle = options.angle;
+    order.flipType = options.flipType;
+    order.text = options.text;
+    order.font = options.font;
+    order.colour = options.colour;
+    order.placement = options.placement;
+    order.textUpright = options.textUpright;
+    order.colours =
+        options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+    order.background = options.background;
+    order.limits = options.limits;
+    order.metadata = options.metadata;
+    order.threads = options.threadsPerPhoto;
+    order.stop = stop;
+    return order;
 }
 
 }  // namespace
@@ -185,25 +209,9 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;
     }
-    imaging::ConversionOrder order;
-    order.width = width;
-    order.height = height;
-    order.angle = options.angle;
-    order.flipType = options.flipType;
-    order.text = options.text;
-    order.font = options.font;
-    order.colour = options.colour;
-    order.placement = options.placement;
-    order.textUpright = options.textUpright;
+    imaging::ConversionOrder order = OrderFor(options, QSize(width, height), stop);
     order.outputPath = result.output;
     order.outputDevice = toDevice ? options.outputDevice : nullptr;
-    order.colours =
-        options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
-    order.background = options.background;
-    order.limits = options.limits;
-    order.metadata = options.metadata;
-    order.threads = options.threadsPerPhoto;
-    order.stop = stop;
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning. Nothing is written
     // before the scaling succeeds, so a pipe takes the second attempt too.
