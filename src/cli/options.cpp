@@ -7,7 +7,7 @@ namespace cli {
 
 namespace {
 
-constexpr std::array<OptionSpec, 31> kOptions{{
+constexpr std::array<OptionEntry, 31> kOptions{{
     {Opt::Width, "W", "width", "N",
      "Width of the output before turning, in pixels; alone, the height keeps "
      "the photo's proportions."},
@@ -93,14 +93,14 @@ QString NameOf(Opt option) {
         default:
             break;
     }
-    for (const OptionSpec& spec : kOptions)
-        if (spec.option == option) return QString::fromLatin1(spec.name);
+    for (const OptionEntry& entry : kOptions)
+        if (entry.option == option) return QString::fromLatin1(entry.name);
     return {};
 }
 
 }  // namespace
 
-std::span<const OptionSpec> OptionTable() {
+std::span<const OptionEntry> OptionTable() {
     return kOptions;
 }
 
@@ -121,11 +121,11 @@ void DescribeOptions(QCommandLineParser& parser) {
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Photos to convert."),
                                  QStringLiteral("INPUT..."));
-    for (const OptionSpec& spec : kOptions) {
-        QStringList names{QString::fromLatin1(spec.name)};
-        if (*spec.shortName) names.prepend(QString::fromLatin1(spec.shortName));
-        parser.addOption(QCommandLineOption(names, QString::fromUtf8(spec.help),
-                                            QString::fromLatin1(spec.valueName)));
+    for (const OptionEntry& entry : kOptions) {
+        QStringList names{QString::fromLatin1(entry.name)};
+        if (*entry.shortName) names.prepend(QString::fromLatin1(entry.shortName));
+        parser.addOption(QCommandLineOption(names, QString::fromUtf8(entry.help),
+                                            QString::fromLatin1(entry.valueName)));
     }
 }
 

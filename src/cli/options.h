@@ -47,7 +47,7 @@ enum class Opt {
     MaxMemory,
 };
 
-struct OptionSpec {
+struct OptionEntry {
     Opt option;
     const char* shortName;  // "" when there is none
     const char* name;
@@ -56,7 +56,7 @@ struct OptionSpec {
 };
 
 /// Every option but --help, --help-all and --version, in the order the help lists them.
-std::span<const OptionSpec> OptionTable();
+std::span<const OptionEntry> OptionTable();
 
 /// Describes the program, its inputs and every option to @p parser.
 void DescribeOptions(QCommandLineParser& parser);
