@@ -42,8 +42,9 @@ enum class Text {
     CameraTurnedNote,     // a photo the camera turned, written as stored
     CameraTurnedMark,     // ... as the preview marks it
     NotStartedCount,      // the command line's closing line, interrupted
+    Count                 // not a text: how many there are
 };
-inline constexpr int kTextCount = int(Text::NotStartedCount) + 1;
+inline constexpr int kTextCount = int(Text::Count);
 
 struct TextEntry {
     Text text;
