@@ -2,7 +2,7 @@
 # The shell completion offers what the program takes: its options, the words
 # --anchor, --metadata and --flip accept (as the program's own refusals list
 # them), and file names; and the manual page describes every option.
-#   completion.sh TESSIVA_CONVERT COMPLETION_FILE MANUAL_PAGE
+#   command_line_docs.sh TESSIVA_CONVERT COMPLETION_FILE MANUAL_PAGE
 set -euo pipefail
 program=$(realpath "$1")
 manual=$(realpath "$3")
