@@ -42,6 +42,15 @@ while IFS=$'\t' read -r name expect cost options; do
         awk -v s="$seconds" 'BEGIN { exit !(s > 3.0) }' && fail "$name: $seconds s"
         [ "$megabytes" -gt 300 ] && fail "$name: $megabytes MB"
     fi
+    # Metadata carried whole is written valid, whatever the photo held.
+    if [ -f "$out" ] && [[ $options == *"--metadata all"* ]]; then
+        if command -v tiffinfo >/dev/null && tiffinfo "$out" 2>&1 | grep -qi 'warning\|error'; then
+            fail "$name: tiffinfo: $(tiffinfo "$out" 2>&1 | grep -i -m1 'warning\|error')"
+        fi
+        if command -v exiftool >/dev/null && ! exiftool -validate -warning -s3 "$out" | grep -qx OK; then
+            fail "$name: exiftool: $(exiftool -validate -warning -s3 "$out" | tr '\n' ' ')"
+        fi
+    fi
     # A secret drawn into the output shows as magenta.
     if [ -f "$out" ] && [ "$(convert "$out" -fuzz 20% -transparent '#FF00FF' \
         -format '%[opaque]' info: 2>/dev/null)" = False ]; then

@@ -17,6 +17,7 @@ enum : uint8_t { kRefusal = 0, kProbe = 1, kPicture = 2 };
 // What an answer's metadata may hold; beyond this it is no answer.
 constexpr uint32_t kMaxFields = 1024;
 constexpr uint32_t kMaxFieldBytes = 16u << 20;
+constexpr uint64_t kMaxAllFieldsBytes = 16u << 20;  // all fields together
 constexpr uint32_t kMaxNameBytes = 256;
 constexpr uint32_t kMaxReasonBytes = 4096;
 
@@ -65,9 +66,12 @@ public:
         if (!Bytes(bytes, sizeof(T))) return std::nullopt;
         return qFromLittleEndian<T>(bytes);
     }
-    std::optional<QByteArray> Text(uint32_t maxBytes) {
+    /// A text of at most @p maxBytes, and at most what @p budget still allows,
+    /// which it then takes.
+    std::optional<QByteArray> Text(uint32_t maxBytes, uint64_t* budget = nullptr) {
         const std::optional<uint32_t> size = Number<uint32_t>();
-        if (!size || *size > maxBytes) return std::nullopt;
+        if (!size || *size > maxBytes || (budget && *size > *budget)) return std::nullopt;
+        if (budget) *budget -= *size;
         QByteArray text(qsizetype(*size), Qt::Uninitialized);
         if (!Bytes(text.data(), *size)) return std::nullopt;
         return text;
@@ -101,6 +105,19 @@ void WriteFields(Writer& writer, const vips::VImage& image) {
         return IsHeaderField(field.first.toStdString()) ||
                field.first.size() > qsizetype(kMaxNameBytes);
     });
+    // What the reader takes: fields beyond its budget stay behind.
+    uint64_t budget = kMaxAllFieldsBytes;
+    std::erase_if(fields, [&](const auto& field) {
+        size_t length = 0;
+        if (field.second == VIPS_TYPE_BLOB)
+            image.get_blob(field.first.constData(), &length);
+        else if (field.second != G_TYPE_INT && field.second != G_TYPE_DOUBLE)
+            length = std::strlen(image.get_string(field.first.constData()));
+        length = std::min<size_t>(length, kMaxFieldBytes);
+        if (length > budget) return true;
+        budget -= length;
+        return false;
+    });
     writer.Number<uint32_t>(uint32_t(std::min<size_t>(fields.size(), kMaxFields)));
     for (size_t i = 0; i < fields.size() && i < kMaxFields; ++i) {
         const auto& [name, type] = fields[i];
@@ -128,6 +145,8 @@ void WriteFields(Writer& writer, const vips::VImage& image) {
 bool ReadFields(Reader& reader, vips::VImage& image) {
     const std::optional<uint32_t> count = reader.Number<uint32_t>();
     if (!count || *count > kMaxFields) return false;
+    // Held before it is looked at: a decoder gone wrong may not fill the program's memory.
+    uint64_t budget = kMaxAllFieldsBytes;
     for (uint32_t i = 0; i < *count; ++i) {
         const std::optional<QByteArray> name = reader.Text(kMaxNameBytes);
         const std::optional<uint8_t> type = reader.Number<uint8_t>();
@@ -141,11 +160,11 @@ bool ReadFields(Reader& reader, vips::VImage& image) {
             if (!value) return false;
             image.set(name->constData(), *value);
         } else if (*type == kStringField) {
-            const std::optional<QByteArray> value = reader.Text(kMaxFieldBytes);
+            const std::optional<QByteArray> value = reader.Text(kMaxFieldBytes, &budget);
             if (!value) return false;
             image.set(name->constData(), value->constData());
         } else if (*type == kBlobField) {
-            const std::optional<QByteArray> value = reader.Text(kMaxFieldBytes);
+            const std::optional<QByteArray> value = reader.Text(kMaxFieldBytes, &budget);
             if (!value) return false;
             void* copy = g_malloc(size_t(value->size()));
             std::memcpy(copy, value->constData(), size_t(value->size()));

@@ -2,6 +2,7 @@
 #include "imaging/photo_internal.h"
 
 #include <lcms2.h>
+#include <QtEndian>
 
 namespace imaging {
 namespace {
@@ -89,6 +90,8 @@ QByteArray UsableProfile(const VImage& image) {
     const void* bytes = image.get_blob(VIPS_META_ICC_NAME, &length);
     constexpr size_t kProfileHeaderBytes = 128;
     if (!bytes || length <= kProfileHeaderBytes || length > size_t(INT32_MAX)) return {};
+    // A profile states its own length first; one that disagrees with its data is damaged.
+    if (qFromBigEndian<quint32>(bytes) != length) return {};
     if (!TransformsToSrgb(bytes, length, SpaceOf(image))) return {};
     return QByteArray(static_cast<const char*>(bytes), static_cast<qsizetype>(length));
 }

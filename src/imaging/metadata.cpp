@@ -30,9 +30,25 @@ enum Tag : uint16_t {
     kExifDirectory = 34665,
     kGpsDirectory = 34853,
     kDateTimeOriginal = 36867,
+    kDateTimeDigitized = 36868,
     kInteroperabilityDirectory = 40965,
+    kSubDirectories = 330,
+    kIccProfile = 34675,
+    kFirstExifTag = 33434,  // ExposureTime
+    kExifVersion = 36864,
+    kFlashpixVersion = 40960,
+    kColorSpace = 40961,
+    kLastGpsTag = 31,
 };
-enum Type : uint16_t { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kUndefined = 7 };
+enum Type : uint16_t {
+    kByte = 1,
+    kAscii = 2,
+    kShort = 3,
+    kLong = 4,
+    kUndefined = 7,
+    kDouble = 12,
+    kIfd = 13,
+};
 
 int TypeSize(uint16_t type) {
     switch (type) {
@@ -68,27 +84,40 @@ struct Exif {
     std::vector<TiffField> image, exif, gps;
 };
 
+/// Reads each directory once and each value once, holding in all at most a
+/// small multiple of the blob: a crafted blob whose thousand entries each
+/// point at the whole of it, or whose directories point back at each other,
+/// costs no more than an honest one.
 class ExifReader {
 public:
-    explicit ExifReader(QByteArray data) : m_data(std::move(data)) {}
+    explicit ExifReader(QByteArray data) : m_data(std::move(data)) {
+        if (m_data.startsWith(QByteArray("Exif\0\0", 6))) m_data.remove(0, 6);
+        m_budget = 2 * uint64_t(m_data.size()) + 4096;
+    }
 
     std::optional<Exif> Read() {
-        if (m_data.startsWith(QByteArray("Exif\0\0", 6))) m_data.remove(0, 6);
         if (!Has(0, 8) || (!m_data.startsWith("II") && !m_data.startsWith("MM"))) return {};
         m_big = m_data[0] == 'M';
         if (U16(2) != 42) return {};
         Exif exif;
         exif.image = Directory(U32(4));
-        for (const TiffField& field : exif.image) {
-            if (field.tag == kExifDirectory && field.value.size() == 4)
-                exif.exif = Directory(qFromLittleEndian<quint32>(field.value.constData()));
-            if (field.tag == kGpsDirectory && field.value.size() == 4)
-                exif.gps = Directory(qFromLittleEndian<quint32>(field.value.constData()));
-        }
+        const auto pointed = [&](uint16_t tag) -> std::optional<uint32_t> {
+            const TiffField* field = Pointer(exif.image, tag);
+            if (!field) return std::nullopt;
+            return qFromLittleEndian<quint32>(field->value.constData());
+        };
+        if (const auto at = pointed(kExifDirectory)) exif.exif = Directory(*at);
+        if (const auto at = pointed(kGpsDirectory)) exif.gps = Directory(*at);
         return exif;
     }
 
 private:
+    static const TiffField* Pointer(const std::vector<TiffField>& fields, uint16_t tag) {
+        for (const TiffField& field : fields)
+            if (field.tag == tag && (field.type == kLong || field.type == kIfd) && field.count == 1)
+                return &field;
+        return nullptr;
+    }
     bool Has(uint64_t at, uint64_t size) const { return at + size <= uint64_t(m_data.size()); }
     uint16_t U16(uint64_t at) const {
         const char* p = m_data.constData() + at;
@@ -99,18 +128,27 @@ private:
         return m_big ? qFromBigEndian<quint32>(p) : qFromLittleEndian<quint32>(p);
     }
 
-    std::vector<TiffField> Directory(uint64_t at) const {
+    /// The fields of the directory at @p at, each tag once; nothing for a
+    /// directory already read or one whose entries overlap one read before.
+    std::vector<TiffField> Directory(uint64_t at) {
         std::vector<TiffField> fields;
         if (!Has(at, 2)) return fields;
         const int count = U16(at);
+        const uint64_t end = at + 2 + 12 * uint64_t(count);
         if (count > kMaxEntries || !Has(at + 2, 12 * uint64_t(count))) return fields;
+        for (const auto& [start, stop] : m_directories)
+            if (at < stop && start < end) return fields;
+        m_directories.emplace_back(at, end);
+        std::set<uint16_t> seen;
         for (int i = 0; i < count; ++i) {
             const uint64_t entry = at + 2 + 12 * uint64_t(i);
             TiffField field{U16(entry), U16(entry + 2), U32(entry + 4), {}};
+            if (!seen.insert(field.tag).second) continue;
             const uint64_t size = uint64_t(TypeSize(field.type)) * field.count;
-            if (size == 0 || size > uint64_t(kMaxBlobBytes)) continue;
+            if (size == 0 || size > m_budget) continue;
             const uint64_t valueAt = size <= 4 ? entry + 8 : U32(entry + 8);
             if (!Has(valueAt, size)) continue;
+            m_budget -= size;
             field.value = m_data.mid(qsizetype(valueAt), qsizetype(size));
             const int unit = UnitSize(field.type);
             if (m_big && unit > 1)
@@ -123,6 +161,8 @@ private:
 
     QByteArray m_data;
     bool m_big = false;
+    uint64_t m_budget = 0;                                     // bytes of values still to be held
+    std::vector<std::pair<uint64_t, uint64_t>> m_directories;  // the entries read, as [start, end)
 };
 
 const TiffField* Find(const std::vector<TiffField>& fields, uint16_t tag) {
@@ -175,6 +215,18 @@ std::map<int, QByteArray> ApplicationRecords(const QByteArray& iim) {
     return records;
 }
 
+/// True when @p text is a date and time as EXIF writes it, "YYYY:MM:DD HH:MM:SS",
+/// each part within its range: "9999:99:99 99:99:99" is no date.
+bool IsExifDate(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4}):(\\d{2}):(\\d{2}) (\\d{2}):(\\d{2}):(\\d{2})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch()) return false;
+    const auto part = [&](int i) { return match.captured(i).toInt(); };
+    return part(2) >= 1 && part(2) <= 12 && part(3) >= 1 && part(3) <= 31 && part(4) <= 23 &&
+           part(5) <= 59 && part(6) <= 60;
+}
+
 /// "YYYY:MM:DD HH:MM:SS" from an XMP or IPTC date; empty when it is none.
 QString ExifDate(const QString& date, const QString& time = {}) {
     static const QRegularExpression iso(
@@ -184,8 +236,9 @@ QString ExifDate(const QString& date, const QString& time = {}) {
     const auto part = [&](int i) {
         return match.captured(i).isEmpty() ? QStringLiteral("00") : match.captured(i);
     };
-    return QStringLiteral("%1:%2:%3 %4:%5:%6")
-        .arg(part(1), part(2), part(3), part(4), part(5), part(6));
+    const QString exif = QStringLiteral("%1:%2:%3 %4:%5:%6")
+                             .arg(part(1), part(2), part(3), part(4), part(5), part(6));
+    return IsExifDate(exif) ? exif : QString();
 }
 
 /// The rights an XMP packet states.
@@ -230,9 +283,35 @@ Rights RightsOfIptc(const QByteArray& iim) {
 
 Rights RightsOfExif(const Exif& exif) {
     QString captured = FieldText(exif.exif, kDateTimeOriginal);
-    if (captured.isEmpty()) captured = FieldText(exif.image, kDateTime);
+    if (!IsExifDate(captured)) captured = FieldText(exif.image, kDateTime);
+    if (!IsExifDate(captured)) captured.clear();
     return {FieldText(exif.image, kArtist), FieldText(exif.image, kCopyright),
             FieldText(exif.image, kImageDescription), captured};
+}
+
+/// The tags that say where another directory lies: never copied, since the
+/// written file's directories are its own.
+bool IsPointer(uint16_t tag) {
+    return tag == kExifDirectory || tag == kGpsDirectory || tag == kInteroperabilityDirectory ||
+           tag == kSubDirectories;
+}
+
+/// @p field as it may be written: of a type TIFF knows, its text cut at the
+/// first NUL, trimmed and ended by one, a date only when it is one; nothing
+/// when no such field is left.
+std::optional<TiffField> Sanitised(TiffField field) {
+    if (field.type < kByte || field.type > kDouble || IsPointer(field.tag)) return std::nullopt;
+    if (field.type == kAscii) {
+        QByteArray text = field.value;
+        if (const qsizetype nul = text.indexOf('\0'); nul >= 0) text.truncate(nul);
+        text = text.trimmed();
+        const bool date = field.tag == kDateTime || field.tag == kDateTimeOriginal ||
+                          field.tag == kDateTimeDigitized;
+        if (text.isEmpty() || (date && !IsExifDate(QString::fromLatin1(text)))) return std::nullopt;
+        field.value = text + '\0';
+        field.count = uint32_t(field.value.size());
+    }
+    return field;
 }
 
 TiffField Ascii(uint16_t tag, const QString& text) {
@@ -371,7 +450,8 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
                                                      kSoftware,         kDateTime, kArtist,
                                                      kHostComputer,     kCopyright};
         for (const TiffField& field : exif.image)
-            if (kDescriptive.count(field.tag)) written.image.push_back(field);
+            if (kDescriptive.count(field.tag) && field.type == kAscii)
+                if (auto kept = Sanitised(field)) written.image.push_back(std::move(*kept));
         addRights(written.image);
         const int orientation = asStored ? metadata.orientation : 1;
         QByteArray shortValue(2, '\0');
@@ -385,14 +465,32 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
         static const std::set<uint16_t> kOfTheSourceFile{
             kInteroperabilityDirectory, 0x9101 /* components */, 0x9102 /* bits per pixel */,
             0xA002 /* pixel width */, 0xA003 /* pixel height */};
+        // Each directory keeps only its own tags: EXIF's start at ExposureTime,
+        // GPS's are numbered from 0 to 31.
         for (const TiffField& field : exif.exif)
-            if (!kOfTheSourceFile.count(field.tag)) written.exif.push_back(field);
-        written.gps = exif.gps;
+            if (field.tag >= kFirstExifTag && field.tag != kIptc && field.tag != kIccProfile &&
+                !kOfTheSourceFile.count(field.tag))
+                if (auto kept = Sanitised(field)) written.exif.push_back(std::move(*kept));
+        for (const TiffField& field : exif.gps)
+            if (field.tag <= kLastGpsTag)
+                if (auto kept = Sanitised(field)) written.gps.push_back(std::move(*kept));
+        // What an EXIF directory must state; a photo read without a colour space was read as sRGB.
+        if (!written.exif.empty()) {
+            if (!Find(written.exif, kExifVersion))
+                written.exif.push_back(Bytes(kExifVersion, kUndefined, "0232"));
+            if (!Find(written.exif, kFlashpixVersion))
+                written.exif.push_back(Bytes(kFlashpixVersion, kUndefined, "0100"));
+            if (!Find(written.exif, kColorSpace))
+                written.exif.push_back(Bytes(kColorSpace, kShort, QByteArray("\x01\x00", 2)));
+        }
     }
+    // Sorted, each tag once, as TIFF readers require.
     const auto byTag = [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; };
-    std::sort(written.image.begin(), written.image.end(), byTag);
-    std::sort(written.exif.begin(), written.exif.end(), byTag);
-    std::sort(written.gps.begin(), written.gps.end(), byTag);
+    const auto sameTag = [](const TiffField& a, const TiffField& b) { return a.tag == b.tag; };
+    for (std::vector<TiffField>* fields : {&written.image, &written.exif, &written.gps}) {
+        std::stable_sort(fields->begin(), fields->end(), byTag);
+        fields->erase(std::unique(fields->begin(), fields->end(), sameTag), fields->end());
+    }
     return written;
 }
 

@@ -25,9 +25,6 @@ constexpr double kMillimetresPerInch = 25.4;
 /// list millions.
 constexpr uint32_t kMaxTiffPages = 10'000;
 
-/// Below this many pixels a photo costs little, whatever its file claims.
-constexpr int64_t kPixelsAlwaysAllowed = int64_t{16} << 20;
-
 /// The most pixels a file of @p kind can describe per byte: beyond it the
 /// file lies about its size. A JPEG block of 64 pixels takes at least a bit;
 /// deflate packs at most 1,032 bytes into one, of up to 8 pixels each; a GIF
@@ -265,10 +262,32 @@ int OrientationOf(const VImage& frame) {
     return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
 
-/// Why a frame of @p width x @p height in @p file of @p kind is refused, or
-/// nothing.
-std::optional<QString> SizeProblem(int64_t width, int64_t height, const OpenedFile& file,
-                                   PhotoKind kind, const Limits& limits) {
+/// The bytes the decoder of @p kind holds at once for frame @p first when it
+/// cannot stream it: a progressive JPEG keeps every coefficient (two bytes for
+/// each sample), an interlaced PNG the whole picture at its stored depth, and
+/// WebP decodes to four bytes a pixel and copies them once. 0 when it streams.
+int64_t WholeDecodeBytes(PhotoKind kind, const VImage& first) {
+    const int64_t samples = int64_t{first.width()} * first.height() * first.bands();
+    const auto flag = [&](const char* name) {
+        return first.get_typeof(name) == G_TYPE_INT && first.get_int(name) != 0;
+    };
+    switch (kind) {
+        case PhotoKind::Jpeg:
+            return flag("jpeg-multiscan") ? samples * 2 : 0;
+        case PhotoKind::Png:
+            return flag("interlaced") ? samples * int64_t(vips_format_sizeof(first.format())) : 0;
+        case PhotoKind::Webp:
+            return int64_t{first.width()} * first.height() * 8;
+        default:
+            return 0;
+    }
+}
+
+/// Why frame @p first of @p file of @p kind is refused, or nothing.
+std::optional<QString> SizeProblem(const VImage& first, const OpenedFile& file, PhotoKind kind,
+                                   const Limits& limits) {
+    const int64_t width = first.width();
+    const int64_t height = first.height();
     const int64_t pixels = width * height;
     if (width <= 0 || height <= 0) return QStringLiteral("no pixels");
     if (pixels > limits.maxPixels)
@@ -279,10 +298,9 @@ std::optional<QString> SizeProblem(int64_t width, int64_t height, const OpenedFi
     const int64_t perByte = MaxPixelsPerByte(kind);
     if (perByte > 0 && pixels > kPixelsAlwaysAllowed && pixels > perByte * file.Size())
         return QStringLiteral("the file is too short for the size it claims");
-    // WebP frames are decoded whole, four bytes a pixel.
-    if (kind == PhotoKind::Webp && pixels * 4 > limits.maxMemory)
+    if (const int64_t whole = WholeDecodeBytes(kind, first); whole > limits.maxMemory)
         return QStringLiteral("decoding it whole needs %1 MB, more than the memory budget of %2 MB")
-            .arg((pixels * 4) >> 20)
+            .arg(whole >> 20)
             .arg(limits.maxMemory >> 20);
     return std::nullopt;
 }
@@ -303,8 +321,7 @@ std::unique_ptr<Photo> LoadInProcess(std::shared_ptr<const OpenedFile> file, Pho
                                             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
                   : LoadKind(kind, SourceOver(file),
                              VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
-        if (const auto problem =
-                SizeProblem(first.width(), first.height(), *file, kind, options.limits))
+        if (const auto problem = SizeProblem(first, *file, kind, options.limits))
             return MakeUndecodedPhoto(*problem);
         const uint32_t frames =
             pages

@@ -56,6 +56,9 @@ QString FailureReason(const std::function<QString()>& explain);
 /// The platform's resolution when a file stores none.
 inline constexpr double kDefaultDpi = 96.0;
 
+/// Below this many pixels a picture costs little, whatever its file claims.
+inline constexpr int64_t kPixelsAlwaysAllowed = int64_t{16} << 20;
+
 /// A photo that could not be decoded, for @p reason: no size, no frames,
 /// nothing to show.
 std::unique_ptr<Photo> MakeUndecodedPhoto(QString reason);

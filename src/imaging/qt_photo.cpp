@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QImageReader>
+#include <QtEndian>
 #include <cstring>
 
 #include "imaging/opened_file.h"
@@ -95,10 +96,73 @@ private:
     mutable double m_dpi = 0.0;
 };
 
+int64_t Le(const QByteArray& bytes, qsizetype at, int size) {
+    if (at < 0 || at + size > bytes.size()) return -1;
+    return size == 2 ? int64_t{qFromLittleEndian<quint16>(bytes.constData() + at)}
+                     : int64_t{qFromLittleEndian<qint32>(bytes.constData() + at)};
+}
+
+/// Why a bitmap file cannot hold the picture its header claims, or nothing:
+/// rows stored plainly must all be in the file, and a run-length coded
+/// picture makes at most 128 pixels of each byte (255 of two) but for the
+/// jumps that hostile files use to claim millions from a few bytes.
+std::optional<QString> BitmapProblem(const OpenedFile& file) {
+    const QByteArray head = file.ReadAt(0, 64);
+    const int64_t infoSize = Le(head, 14, 4);
+    const bool core = infoSize == 12;
+    const int64_t width = core ? Le(head, 18, 2) : Le(head, 18, 4);
+    const int64_t height = std::abs(core ? Le(head, 20, 2) : Le(head, 22, 4));
+    const int64_t bitsPerPixel = core ? Le(head, 24, 2) : Le(head, 28, 2);
+    const int64_t compression = core ? 0 : Le(head, 30, 4);
+    if (width <= 0 || height <= 0 || bitsPerPixel <= 0) return std::nullopt;  // the reader says why
+    const int64_t pixels = width * height;
+    if (pixels <= kPixelsAlwaysAllowed) return std::nullopt;
+    const bool runLength = compression == 1 || compression == 2;
+    const int64_t needed = runLength ? pixels / 128 : (width * bitsPerPixel + 31) / 32 * 4 * height;
+    if (needed > file.Size()) return QStringLiteral("the file is too short for the size it claims");
+    return std::nullopt;
+}
+
+/// Why an icon file's pictures are not what its directory says, or nothing:
+/// the reader sizes each picture by the directory, while a PNG or bitmap
+/// inside may be far larger.
+std::optional<QString> IconProblem(const OpenedFile& file) {
+    const QByteArray directory = file.ReadAt(0, 6 + 16 * 256);
+    const int64_t count = Le(directory, 4, 2);
+    for (int64_t i = 0; i < count; ++i) {
+        const qsizetype entry = qsizetype(6 + 16 * i);
+        if (entry + 16 > directory.size()) break;
+        const int listedWidth = uint8_t(directory[entry]) ? uint8_t(directory[entry]) : 256;
+        const int listedHeight =
+            uint8_t(directory[entry + 1]) ? uint8_t(directory[entry + 1]) : 256;
+        const qint64 at = qint64(quint32(Le(directory, entry + 12, 4)));
+        const QByteArray picture = file.ReadAt(at, 24);
+        int64_t width = 0;
+        int64_t height = 0;
+        if (picture.startsWith("\x89PNG\r\n\x1a\n") && picture.size() >= 24) {
+            width = qFromBigEndian<quint32>(picture.constData() + 16);
+            height = qFromBigEndian<quint32>(picture.constData() + 20);
+        } else if (Le(picture, 0, 4) >= 12) {
+            width = Le(picture, 4, 4);
+            height = std::abs(Le(picture, 8, 4)) / 2;  // the colours, then the mask
+        }
+        if (width > listedWidth || height > listedHeight)
+            return QStringLiteral(
+                       "the icon holds a picture of %1 x %2 where its directory says %3 x %4")
+                .arg(width)
+                .arg(height)
+                .arg(listedWidth)
+                .arg(listedHeight);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<Photo> LoadQtPhoto(std::shared_ptr<const OpenedFile> file, PhotoKind kind,
                                    const OpenOptions& options) {
+    if (const auto problem = kind == PhotoKind::Icon ? IconProblem(*file) : BitmapProblem(*file))
+        return MakeUndecodedPhoto(*problem);
     const std::unique_ptr<QIODevice> device = DeviceOver(file);
     QImageReader reader(device.get(), kind == PhotoKind::Icon ? "ico" : "bmp");
     std::vector<QSize> sizes;

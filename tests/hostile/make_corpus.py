@@ -194,6 +194,101 @@ add("claims-30000.bmp", b"BM" + struct.pack("<IHHI", 1078 + 8, 0, 0, 1078)
     + struct.pack("<IiiHHIIiiII", 40, 30000, 30000, 1, 8, 1, 8, 0, 0, 256, 0)
     + bytes(1024) + b"\x00\x01\x00\x01\x00\x01\x00\x01", "refused")
 
+# ---- Pictures decoded whole, whose real cost is beyond what their size says.
+def chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+
+def made(name, *options):
+    """A small picture made by vips with @options, as bytes."""
+    path = os.path.join(out, name)
+    vips("black", path + ".v", "64", "48", "--bands", "3")
+    vips("copy", path + ".v", path + options[0] if options else path)
+    data = read(path)
+    os.remove(path)
+    os.remove(path + ".v")
+    return bytearray(data)
+
+
+progressive = made("p.jpg", "[interlace,strip]")
+struct.pack_into(">HH", progressive, progressive.index(b"\xff\xc2") + 5, 22000, 22000)
+add("progressive-22000.jpg", bytes(progressive) + bytes(1 << 20), "refused")
+webp = made("w.webp", "[strip]")
+vp8 = webp.index(b"VP8 ") + 8 + 6  # past the chunk's header, the frame tag and start code
+struct.pack_into("<HH", webp, vp8, 15000, 15000)
+if webp[12:16] == b"VP8X":  # the canvas, each side less one
+    webp[24:30] = (14999).to_bytes(3, "little") * 2
+add("claims-15000.webp", bytes(webp) + bytes(68 << 10), "refused")
+interlaced = made("i.png", "[interlace,bitdepth=16]")
+header = bytearray(interlaced[16:29])
+struct.pack_into(">II", header, 0, 12000, 12000)
+header[9] = 6  # RGBA
+add("interlaced-16bit-12000.png", bytes(interlaced[:8]) + chunk(b"IHDR", bytes(header))
+    + chunk(b"zpAD", bytes(1 << 20)) + bytes(interlaced[33:]), "refused")
+add("rle-claims-11000.bmp", b"BM" + struct.pack("<IHHI", 64, 0, 0, 62)
+    + struct.pack("<IiiHHIIiiII", 40, 11000, 11000, 1, 8, 1, 2, 0, 0, 2, 0)
+    + bytes(8) + b"\x00\x01", "refused")
+vips("black", os.path.join(out, "inner.png"), "8000", "8000")
+inner = read(os.path.join(out, "inner.png"))
+os.remove(os.path.join(out, "inner.png"))
+add("icon-lies-8000.ico", b"\x00\x00\x01\x00\x01\x00"
+    + struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 32, len(inner), 22) + inner, "refused")
+
+# ---- Metadata that multiplies: a thousand EXIF entries, each the whole blob,
+# in a directory that the EXIF and GPS pointers name again.
+def exif_bomb(size, entries):
+    ifd = struct.pack("<H", entries + 2)
+    for i in range(entries):
+        ifd += struct.pack("<HHII", 0x1000 + i, 7, size - 16, 16)
+    ifd += struct.pack("<HHII", 34665, 4, 1, 8) + struct.pack("<HHII", 34853, 4, 1, 8)
+    blob = b"II*\x00" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0)
+    return blob + bytes(size - len(blob))
+
+
+flat = zlib.compress((b"\x00" + bytes(3 * 64)) * 48)
+bomb_png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 64, 48, 8, 2, 0, 0, 0))
+            + chunk(b"eXIf", exif_bomb(262144, 998)) + chunk(b"IDAT", flat) + chunk(b"IEND", b""))
+add("exif-bomb.png", bomb_png, "converts")
+add("exif-bomb-all.png", bomb_png, "converts", "--metadata all")
+jpeg_bomb = made("e.jpg", "[strip]")
+app1 = b"Exif\x00\x00" + exif_bomb(60000, 998)
+jpeg_bomb[2:2] = b"\xff\xe1" + struct.pack(">H", len(app1) + 2) + app1
+add("exif-bomb-all.jpg", bytes(jpeg_bomb), "converts", "--metadata all")
+
+
+# EXIF that no TIFF may carry as it stands: tags twice and out of order, a
+# SubIFD pointer, the first directory's tags in the EXIF one, a Make of type
+# IFD, text without its NUL and dates out of range.
+def entry(tag, kind, count, value):
+    return struct.pack("<HHI", tag, kind, count) + value.ljust(4, b"\x00")
+
+
+texts = b"Nokia\x00 2\x00Artist with no end9999:99:99 99:99:99\x00"
+ifd0 = [entry(0x0110, 2, 4, b"N9\x00\x00"), entry(0x010F, 13, 1, struct.pack("<I", 8)),
+        entry(0x010F, 2, 9, b""), entry(0x013B, 2, 18, b""), entry(0x0132, 2, 20, b""),
+        entry(0x014A, 4, 1, struct.pack("<I", 8)), entry(0x8769, 4, 1, b"")]
+exif_dir = [entry(0x9003, 2, 20, b""), entry(0x010F, 2, 9, b""), entry(0x829A, 5, 1, b""),
+            entry(0x829A, 5, 1, b""), entry(0x8769, 4, 1, struct.pack("<I", 8))]
+ifd0_at = 8
+exif_at = ifd0_at + 2 + 12 * len(ifd0) + 4
+texts_at = exif_at + 2 + 12 * len(exif_dir) + 4
+rational_at = texts_at + len(texts)
+offsets = {2: texts_at, 3: texts_at + 9, 4: texts_at + 27, 6: exif_at}
+for i, at in offsets.items():
+    ifd0[i] = ifd0[i][:8] + struct.pack("<I", at)
+exif_dir[0] = exif_dir[0][:8] + struct.pack("<I", texts_at + 27)
+exif_dir[1] = exif_dir[1][:8] + struct.pack("<I", texts_at)
+exif_dir[2] = exif_dir[3] = exif_dir[2][:8] + struct.pack("<I", rational_at)
+crafted = (b"II*\x00" + struct.pack("<I", ifd0_at) + struct.pack("<H", len(ifd0)) + b"".join(ifd0)
+           + bytes(4) + struct.pack("<H", len(exif_dir)) + b"".join(exif_dir) + bytes(4) + texts
+           + struct.pack("<II", 1, 125))
+jpeg_crafted = made("c.jpg", "[strip]")
+app1 = b"Exif\x00\x00" + crafted
+jpeg_crafted[2:2] = b"\xff\xe1" + struct.pack(">H", len(app1) + 2) + app1
+add("exif-crafted-all.jpg", bytes(jpeg_crafted), "converts", "--metadata all")
+add("exif-crafted.jpg", bytes(jpeg_crafted), "converts")
+
+
 def tiff_pages(count, loop=False):
     """A little-endian TIFF of @count 1x1 grey pages, each pointing at the next."""
     entries = [(256, 4, 1, 1), (257, 4, 1, 1), (258, 3, 1, 8), (262, 3, 1, 1),
