@@ -51,9 +51,14 @@ TEST_F(SurroundingsTest, OutputsAreRegularFilesNeverWhatALinkOrNodeNames) {
     EXPECT_EQ(
         runShell(QStringLiteral("photo.png -d . --name dangling.tif --skip-existing")).exitCode, 0);
     EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("nowhere.tif"))));
-    // Replacing a link replaces the link itself.
-    EXPECT_EQ(runShell(QStringLiteral("photo.png -o live.tif --overwrite")).exitCode, 0);
-    EXPECT_FALSE(QFileInfo(temp.file(QStringLiteral("live.tif"))).isSymLink());
+    // A link is never replaced, nor written through: /dev/stdout is one.
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/proc/self/fd/1"), temp.file(QStringLiteral("out.tif"))));
+    for (const char* link : {"live.tif", "out.tif"}) {
+        const Run run = runShell(QStringLiteral("photo.png --overwrite -o ") + link);
+        EXPECT_TRUE(run.errors.contains(QStringLiteral("is a link"))) << run.errors.toStdString();
+        EXPECT_TRUE(QFileInfo(temp.file(QString::fromLatin1(link))).isSymLink());
+    }
     EXPECT_EQ(fixtures::Bytes(target), QByteArray("kept"));
     // A pipe, or a device (made where the test may), is never replaced.
     const Run pipe = runShell(QStringLiteral("photo.png -o pipe.tif --overwrite"));
@@ -90,9 +95,26 @@ TEST_F(SurroundingsTest, NamesAndListsComeAsTheyAre) {
     const Run list = runShell(QStringLiteral("--files-from list.txt --name '{index}.tif' -d ."));
     EXPECT_EQ(list.exitCode, 0) << list.errors.toStdString();
     EXPECT_TRUE(QFile::exists(temp.file(QStringLiteral("1.tif"))));
-    // Writing the report over the list being read is a usage error, and loses nothing.
-    EXPECT_EQ(runShell(QStringLiteral("--files-from list.txt --report list.txt -d .")).exitCode, 2);
+    // The report or an output over the list or a photo, by any name, loses nothing.
+    ASSERT_EQ(::link(QFile::encodeName(temp.file(QStringLiteral("list.txt"))).constData(),
+                     (folder + "/linked.txt").constData()),
+              0);
+    EXPECT_EQ(runShell(QStringLiteral("--files-from list.txt --report linked.txt -d .")).exitCode,
+              2);
+    EXPECT_EQ(runShell(QStringLiteral("photo.png photo.png --report ./photo.png -d .")).exitCode,
+              2);
+    temp.write(QStringLiteral("listed.txt"), "photo.png\n");
+    EXPECT_EQ(runShell(QStringLiteral("--files-from listed.txt --report photo.png -d .")).exitCode,
+              2);
+    EXPECT_EQ(runShell(QStringLiteral("photo.png -o ./photo.png --overwrite")).exitCode, 1);
     EXPECT_TRUE(fixtures::Bytes(temp.file(QStringLiteral("list.txt"))).startsWith("photo.png"));
+    EXPECT_TRUE(fixtures::Bytes(photo).startsWith("\x89PNG"));
+    // A replaced output keeps its mode.
+    const QString kept = temp.write(QStringLiteral("kept.tif"), "old");
+    ASSERT_TRUE(QFile::setPermissions(kept, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(runShell(QStringLiteral("photo.png -o kept.tif --overwrite")).exitCode, 0);
+    EXPECT_EQ(QFile::permissions(kept),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(SurroundingsTest, BudgetsAreNamedAndAnInterruptStopsThePhotoInProgress) {

@@ -124,6 +124,17 @@ TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenIsSilent) {
     EXPECT_EQ(ReadText(blocker), QStringLiteral("x"));
 }
 
+TEST_F(SettingsStoreTest, APipeInTheLockPlaceLosesTheWriteInsteadOfHanging) {
+    writeRaw("[Option]\nnFlipType=1\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath + QStringLiteral(".lock")).constData(), 0600), 0);
+    {
+        settings::Store store(iniPath);
+        EXPECT_FALSE(store.WriteProfileInt(kSection, QStringLiteral("nFlipType"), 2));
+        EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nFlipType"), 0), 1);
+    }
+    EXPECT_EQ(ReadText(iniPath), QStringLiteral("[Option]\nnFlipType=1\n"));
+}
+
 TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaults) {
     // A folder, a pipe (reading it would wait for ever) or an outsized file in
     // the store's place.

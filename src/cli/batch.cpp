@@ -205,6 +205,15 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     if (height <= 0) return say(res::Text::HeightInvalid), result;
 
     const bool toDevice = options.outputDevice && output == u"-";
+    // Whatever its name, an output never replaces a photo being converted.
+    if (const auto written = toDevice ? std::nullopt : host::IdentityOf(result.output);
+        written &&
+        (written == host::IdentityOf(source) ||
+         std::binary_search(options.inputFiles.begin(), options.inputFiles.end(), *written))) {
+        result.messages
+            << QStringLiteral("%1 is an input; an output never replaces one").arg(result.output);
+        return result;
+    }
     if (!toDevice && !options.overwrite && Exists(result.output)) {
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;

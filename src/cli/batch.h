@@ -8,8 +8,10 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "cli/inputs.h"
+#include "host/native_file.h"
 #include "imaging/metadata.h"
 #include "imaging/photo.h"
 #include "imaging/text_layout.h"
@@ -44,11 +46,12 @@ struct Options {
     bool skipExisting = false;          // an input whose output exists is skipped, not failed
     QString standardInputCopy;          // the photo read from standard input, for the input "-"
     QIODevice* outputDevice = nullptr;  // for the output "-"
-    int jobs = 0;                       // 0: one per core
-    bool toSrgb = false;                // convert through the embedded profile to sRGB
-    bool autoOrient = false;            // turn photos upright by the camera's orientation
-    QColor background = Qt::black;      // under transparent parts
-    imaging::Limits limits;             // what one photo may cost
+    std::vector<host::FileIdentity> inputFiles;  // the inputs named on the command line, sorted
+    int jobs = 0;                                // 0: one per core
+    bool toSrgb = false;                         // convert through the embedded profile to sRGB
+    bool autoOrient = false;                     // turn photos upright by the camera's orientation
+    QColor background = Qt::black;               // under transparent parts
+    imaging::Limits limits;                      // what one photo may cost
     imaging::MetadataChoice metadata = imaging::MetadataChoice::Rights;
     int threadsPerPhoto = 0;  // 0: one per core
 };

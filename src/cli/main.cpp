@@ -158,13 +158,19 @@ void ParseOutputs(const cli::CommandLine& line, cli::Options& options) {
         Fail(QStringLiteral("--overwrite and --skip-existing exclude each other"));
     if (options.output == u"-" && line.Value(Opt::Report) == u"-")
         Fail(QStringLiteral("the TIFF goes to standard output; --report needs a file"));
-    if (fromList && line.Has(Opt::Report)) {
-        const QFileInfo list(line.Value(Opt::FilesFrom));
-        const QFileInfo report(line.Value(Opt::Report));
-        // Writing the report would empty the list being read.
-        if (list.fileName() != u"-" && list.exists() && report.exists() &&
-            list.canonicalFilePath() == report.canonicalFilePath())
-            Fail(QStringLiteral("--report would write over the list --files-from reads"));
+    for (const QString& input : options.inputs)
+        if (input != u"-")
+            if (const auto identity = host::IdentityOf(input))
+                options.inputFiles.push_back(*identity);
+    std::sort(options.inputFiles.begin(), options.inputFiles.end());
+    // Writing the report would empty the list being read, or a photo, by any of its names.
+    if (line.Has(Opt::Report) && line.Value(Opt::Report) != u"-") {
+        if (const auto report = host::IdentityOf(line.Value(Opt::Report))) {
+            if (fromList && report == host::IdentityOf(line.Value(Opt::FilesFrom)))
+                Fail(QStringLiteral("--report would write over the list --files-from reads"));
+            if (std::binary_search(options.inputFiles.begin(), options.inputFiles.end(), *report))
+                Fail(QStringLiteral("--report would write over a photo it converts"));
+        }
     }
     if (line.Has(Opt::Quiet) && line.Has(Opt::Verbose))
         Fail(QStringLiteral("--quiet and --verbose exclude each other"));

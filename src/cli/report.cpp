@@ -4,6 +4,9 @@
 #include <QJsonObject>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+
+#include "host/native_file.h"
 
 namespace cli {
 
@@ -15,6 +18,19 @@ QString StatusOf(const FileResult& result) {
 }
 
 Report::Report(const QString& path) {
+    // A file that is there and holds something else (a photo listed in
+    // --files-from, say) is no report of ours to replace.
+    if (path != u"-") {
+        QString ignored;
+        const std::unique_ptr<QFile> old = host::OpenRegularFile(path, &ignored);
+        const QByteArray start = old ? old->read(2) : QByteArray();
+        if (!start.isEmpty() && start != "{\"") {
+            m_error =
+                QStringLiteral("%1 is there and is not a report; --report replaces only reports")
+                    .arg(path);
+            return;
+        }
+    }
     const bool opened = path == u"-"
                             ? m_file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
                             : (m_file.setFileName(path), m_file.open(QIODevice::WriteOnly));

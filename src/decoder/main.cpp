@@ -21,6 +21,7 @@ constexpr qint64 kMaxPhotoBytes = qint64{1} << 30;
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    decoder::Confine();
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLatin1(argv[i]);
     const std::optional<decoder::Request> request = decoder::Request::FromArguments(arguments);

@@ -9,4 +9,9 @@ namespace decoder {
 /// and output to carry bytes unchanged.
 void LimitThisProcess(int64_t dataBytes, int cpuSeconds);
 
+/// Leaves this process only what decoding needs: its standard streams, no
+/// new privileges, no network, and no calls that start programs or reach
+/// other processes, where the system offers these.
+void Confine();
+
 }  // namespace decoder

@@ -103,6 +103,13 @@ EntryKind EntryAt(const QString& path) {
     return info.isFile() ? EntryKind::File : EntryKind::Other;
 }
 
+std::optional<FileIdentity> IdentityOf(const QString& path) {
+    // Names are compared instead, by their canonical form.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) return std::nullopt;
+    return FileIdentity{0, qHash(canonical.toCaseFolded())};
+}
+
 bool CanOpenForReading(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly);
@@ -127,6 +134,12 @@ EntryKind EntryAt(const QString& path) {
     if (S_ISLNK(status.st_mode)) return EntryKind::Link;
     if (S_ISDIR(status.st_mode)) return EntryKind::Folder;
     return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
+}
+
+std::optional<FileIdentity> IdentityOf(const QString& path) {
+    struct stat status {};
+    if (::stat(NativePath(path).constData(), &status) != 0) return std::nullopt;
+    return FileIdentity{uint64_t(status.st_dev), uint64_t(status.st_ino)};
 }
 
 bool CanOpenForReading(const QString& path) {
@@ -185,6 +198,11 @@ namespace {
 /// The reason a path that names @p kind cannot be written over, or empty.
 QString UnwritableReason(EntryKind kind) {
     if (kind == EntryKind::Folder) return QStringLiteral("is a folder");
+    // Renaming onto a link replaces the link wherever it lives (/dev/stdout
+    // included); writing through it would reach what it names.
+    if (kind == EntryKind::Link)
+        return QStringLiteral(
+            "is a link; only regular files are replaced (-o - writes to the output)");
     if (kind == EntryKind::Other)
         return QStringLiteral(
             "not a regular file (a device, pipe or socket); only files are written");
@@ -231,7 +249,8 @@ bool ReplacingFile::Open() {
 #else
     // Hidden, beside the output, so that it is renamed into place on the same disk.
     QByteArray name = NativePath(m_path.left(cut + 1) + QStringLiteral(".tessiva-XXXXXX"));
-    const int fd = ::mkstemp(name.data());
+    // Not inherited: a decoder started meanwhile must not hold another photo's output.
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return Refuse(QString::fromLocal8Bit(std::strerror(errno)));
     m_temporaryPath = PathFromNative(name);
     // Made as a new file is: readable by others as the user's mask allows.
@@ -253,10 +272,50 @@ QIODevice& ReplacingFile::Device() {
     return *m_file;
 }
 
+#ifndef Q_OS_WIN
+namespace {
+
+/// Gives the new file @p fd the owner and mode of the file @p path it
+/// replaces, as far as this process may; what it may not is said.
+QString KeepOwnerAndMode(int fd, const QString& path) {
+    struct stat old {};
+    if (::lstat(NativePath(path).constData(), &old) != 0 || !S_ISREG(old.st_mode)) return {};
+    ::fchmod(fd, old.st_mode & 07777);
+    struct stat made {};
+    if (::fstat(fd, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        ::fchmod(fd, old.st_mode & 0777);
+        return QStringLiteral(
+            "the replaced file's owner could not be kept; the new file is this user's");
+    }
+    return {};
+}
+
+/// Makes a rename in @p folder lasting, so that a power loss after it leaves
+/// the new file, not an empty name.
+void SyncFolder(const QString& path) {
+    const qsizetype cut = path.lastIndexOf(u'/');
+    const QByteArray folder = NativePath(cut < 0 ? QStringLiteral(".") : path.left(cut + 1));
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+#endif
+
 bool ReplacingFile::Commit() {
     if (!m_file) return Refuse(QStringLiteral("not open"));
-    const bool flushed = m_file->flush();
-    const QString flushError = m_file->errorString();
+    bool flushed = m_file->flush();
+    QString flushError = m_file->errorString();
+#ifndef Q_OS_WIN
+    if (flushed) {
+        m_note = KeepOwnerAndMode(m_file->handle(), m_path);
+        if (::fsync(m_file->handle()) != 0)
+            flushed = false, flushError = QString::fromLocal8Bit(std::strerror(errno));
+    }
+#endif
     m_file->close();
     if (!flushed) return Refuse(flushError);
     // Checked again at the last moment: renaming over a device would replace it.
@@ -265,6 +324,9 @@ bool ReplacingFile::Commit() {
     std::error_code error;
     std::filesystem::rename(FileSystemPath(m_temporaryPath), FileSystemPath(m_path), error);
     if (error) return Refuse(QString::fromStdString(error.message()));
+#ifndef Q_OS_WIN
+    SyncFolder(m_path);
+#endif
     m_committed = true;
     return true;
 }

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <compare>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -26,6 +28,17 @@ bool HasStrayBytes(const QString& path);
 enum class EntryKind { Missing, File, Folder, Link, Other };
 EntryKind EntryAt(const QString& path);
 
+/// What tells one file from every other on the system, whatever names it has
+/// (hard links and other spellings included).
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t node = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+};
+/// The identity of the file @p path names, links followed; nothing when none.
+std::optional<FileIdentity> IdentityOf(const QString& path);
+
 /// True when @p path opens for reading; a pipe or device is opened without
 /// waiting on it.
 bool CanOpenForReading(const QString& path);
@@ -41,8 +54,8 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes,
 
 /// A new file written beside @p path that takes its place only when
 /// committed: a reader never sees it half written, and a failure leaves what
-/// was there untouched and no other file. Only a regular file (or a link, which
-/// is replaced itself, never its target) may be replaced; a folder, device,
+/// was there untouched and no other file. Only a regular file may be replaced,
+/// keeping its owner and mode where the process may; a link, folder, device,
 /// pipe or socket at the path is refused.
 class ReplacingFile {
 public:
@@ -58,6 +71,8 @@ public:
     /// Puts the new file in place; false, with Error(), when it cannot.
     bool Commit();
     const QString& Error() const { return m_error; }
+    /// What of the replaced file could not be kept (its owner), once committed; empty when all was.
+    const QString& Note() const { return m_note; }
 
 private:
     bool Refuse(QString reason);
@@ -67,6 +82,7 @@ private:
     std::unique_ptr<QFile> m_file;
     bool m_committed = false;
     QString m_error;
+    QString m_note;
 };
 
 }  // namespace host

@@ -66,6 +66,24 @@ QString Failure(const QProcess& process, const QString& kindName, const QString&
     return said.isEmpty() ? QStringLiteral("the %1 decoder gave no answer").arg(kindName) : said;
 }
 
+/// What the decoder is told of the surroundings: where fonts are cached and
+/// temporary files go, and what a sanitizer build needs; nothing else.
+QProcessEnvironment DecoderEnvironment() {
+    static const QProcessEnvironment environment = [] {
+        const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment kept;
+        for (const char* name : {"HOME", "TMPDIR", "XDG_CACHE_HOME", "ASAN_OPTIONS", "LSAN_OPTIONS",
+                                 "UBSAN_OPTIONS"}) {
+            const QString key = QString::fromLatin1(name);
+            if (system.contains(key)) kept.insert(key, system.value(key));
+        }
+        kept.insert(QStringLiteral("MALLOC_ARENA_MAX"), QStringLiteral("2"));
+        kept.insert(QStringLiteral("VIPS_WARNING"), QStringLiteral("0"));
+        return kept;
+    }();
+    return environment;
+}
+
 /// A photo decoded in the decoder process, one request at a time.
 class ApartPhoto final : public Photo {
 public:
@@ -172,10 +190,7 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
         return decoder::Refusal{problem};
     request.seconds = SecondsFor(file.Size(), pixels);
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MALLOC_ARENA_MAX"), QStringLiteral("2"));
-    environment.insert(QStringLiteral("VIPS_WARNING"), QStringLiteral("0"));
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(DecoderEnvironment());
     process.start(DecoderProgram(), request.Arguments(), QIODevice::ReadWrite);
     if (!process.waitForStarted())
         return decoder::Refusal{QStringLiteral("the decoder %1 cannot be started: %2")

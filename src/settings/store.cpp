@@ -1,6 +1,7 @@
 #include "settings/store.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -40,6 +41,9 @@ std::optional<int32_t> ParseStoredInt(QStringView text) {
 }
 
 namespace {
+
+/// How long a change waits for another process to let go of the store.
+constexpr int kLockWaitMs = 2000;
 
 /// A store larger than this is no store of this program's.
 constexpr qint64 kMaxStoreBytes = qint64{1} << 20;
@@ -142,13 +146,36 @@ QString Store::GetProfileString(const QString& section, const QString& key,
     return text;
 }
 
+/// True when the store's lock can be taken soon. QSettings waits on its lock
+/// for ever, and reads what is there first: a pipe or device in its place
+/// would hang the window at every change, so nothing is written then.
+bool Store::lockUsable() const {
+    const QString store = m_settings->fileName();
+    if (store.isEmpty()) return true;
+    const QString lock = store + QStringLiteral(".lock");
+    switch (host::EntryAt(lock)) {
+        case host::EntryKind::Missing:
+            return true;
+        case host::EntryKind::File: {
+            QLockFile probe(lock);
+            if (!probe.tryLock(kLockWaitMs)) return false;
+            probe.unlock();
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
 bool Store::WriteProfileInt(const QString& section, const QString& key, int32_t value) {
+    if (!lockUsable()) return false;
     m_settings->setValue(KeyPath(section, key), value);
     if (m_observer) m_observer(section, key);
     return commit();
 }
 
 bool Store::WriteProfileString(const QString& section, const QString& key, const QString& value) {
+    if (!lockUsable()) return false;
     m_settings->setValue(KeyPath(section, key), value);
     if (m_observer) m_observer(section, key);
     return commit();

@@ -68,6 +68,7 @@ public:
 
 private:
     bool commit();
+    bool lockUsable() const;
 
     std::unique_ptr<QSettings> m_settings;
     WriteObserver m_observer;
