@@ -178,8 +178,10 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     QElapsedTimer clock;
     clock.start();
     const QString source = input.path == u"-" ? options.standardInputCopy : input.path;
+    // One budget of decoding time for the photo, however many calls it takes.
+    const auto budget = std::make_shared<imaging::DecoderBudget>();
     const std::unique_ptr<imaging::Photo> photo = imaging::LoadPhoto(
-        source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop});
+        source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop, budget});
     result.openSeconds = double(clock.nsecsElapsed()) / 1e9;
     if (photo->Width() <= 0) return say(res::Text::NoWidth, photo->LoadFailure()), result;
     if (photo->Height() <= 0) return say(res::Text::NoHeight, photo->LoadFailure()), result;
@@ -221,6 +223,7 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     imaging::ConversionOrder order = OrderFor(options, QSize(width, height), stop);
     order.outputPath = result.output;
     order.outputDevice = toDevice ? options.outputDevice : nullptr;
+    order.budget = budget;
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning. Nothing is written
     // before the scaling succeeds, so a pipe takes the second attempt too.

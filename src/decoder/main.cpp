@@ -45,11 +45,16 @@ int main(int argc, char* argv[]) {
     QByteArray bytes;
     for (QByteArray chunk; bytes.size() <= kMaxPhotoBytes && !(chunk = in.read(1 << 20)).isEmpty();)
         bytes += chunk;
+    // Now that the photo is here, only what its picture may take is left.
+    decoder::LimitThisProcess(request->limits.maxMemory + kBaseMemory + bytes.size(),
+                              request->seconds);
     const decoder::Answer answer =
         bytes.size() > kMaxPhotoBytes
             ? decoder::Answer(decoder::Refusal{QStringLiteral("a file of more than 1 GB")})
             : decoder::Decode(*request, bytes);
-    const bool written = decoder::WriteAnswer(out, answer) && out.flush();
+    const bool written = decoder::WriteAnswer(out, answer) &&
+                         decoder::WriteSpentTime(out, decoder::ProcessorMilliseconds()) &&
+                         out.flush();
     if (!written) std::fprintf(stderr, "%s", vips_error_buffer());
     return written ? 0 : 4;
 }

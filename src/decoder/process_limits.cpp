@@ -54,7 +54,25 @@ void LimitThisProcess(int64_t dataBytes, int cpuSeconds) {
 
 void Confine() {}
 
+int64_t ProcessorMilliseconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    const auto ticks = [](const FILETIME& time) {
+        return (int64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return (ticks(kernel) + ticks(user)) / 10'000;  // from 100 ns
+}
+
 #else
+
+int64_t ProcessorMilliseconds() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    const auto ms = [](const timeval& time) {
+        return int64_t(time.tv_sec) * 1000 + time.tv_usec / 1000;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
 
 #ifdef Q_OS_LINUX
 namespace {

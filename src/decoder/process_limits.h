@@ -14,4 +14,7 @@ void LimitThisProcess(int64_t dataBytes, int cpuSeconds);
 /// other processes, where the system offers these.
 void Confine();
 
+/// The processor time this process has spent so far, in milliseconds.
+int64_t ProcessorMilliseconds();
+
 }  // namespace decoder

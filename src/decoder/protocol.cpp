@@ -11,6 +11,7 @@ namespace decoder {
 namespace {
 
 constexpr char kMagic[4] = {'T', 'S', 'V', 'D'};
+constexpr char kSpentMagic[4] = {'T', 'S', 'V', 'T'};
 constexpr uint32_t kVersion = 1;
 enum : uint8_t { kRefusal = 0, kProbe = 1, kPicture = 2 };
 
@@ -342,6 +343,21 @@ Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool(
         }
     }
     return Refusal{QStringLiteral("the decoder's answer is damaged")};
+}
+
+bool WriteSpentTime(QIODevice& out, int64_t milliseconds) {
+    Writer writer(out);
+    writer.Bytes(kSpentMagic, sizeof kSpentMagic);
+    writer.Number<int64_t>(milliseconds);
+    return writer.ok();
+}
+
+std::optional<int64_t> ReadSpentTime(const QByteArray& trailer) {
+    if (trailer.size() != qsizetype(sizeof kSpentMagic + sizeof(int64_t)) ||
+        std::memcmp(trailer.constData(), kSpentMagic, sizeof kSpentMagic) != 0)
+        return std::nullopt;
+    const auto spent = qFromLittleEndian<int64_t>(trailer.constData() + sizeof kSpentMagic);
+    return spent >= 0 ? std::optional<int64_t>(spent) : std::nullopt;
 }
 
 }  // namespace decoder

@@ -68,4 +68,11 @@ bool WriteAnswer(QIODevice& out, const Answer& answer);
 /// data will come). A picture larger than @p limits allow is refused.
 Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool()>& waitForData);
 
+/// Writes, after the answer, the processor time the decoder spent on it.
+bool WriteSpentTime(QIODevice& out, int64_t milliseconds);
+
+/// The processor time a decoder said it spent, from what followed its
+/// answer; nothing when it said nothing (it was stopped before).
+std::optional<int64_t> ReadSpentTime(const QByteArray& trailer);
+
 }  // namespace decoder

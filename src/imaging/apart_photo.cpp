@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <csignal>
 
 #include "imaging/opened_file.h"
 #include "imaging/photo_internal.h"
@@ -51,10 +52,21 @@ QString DecoderKind(PhotoKind kind) {
     }
 }
 
+/// True when the system stopped the decoder at its processor time limit.
+bool StoppedForTime(const QProcess& process) {
+#ifdef Q_OS_UNIX
+    return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGXCPU;
+#else
+    (void)process;
+    return false;
+#endif
+}
+
 /// Why a decoder that gave no whole answer did not.
 QString Failure(const QProcess& process, const QString& kindName, const QString& errorText,
                 bool timedOut, int seconds, const decoder::Limits& limits) {
-    if (timedOut) return QStringLiteral("decoding took longer than its %1 s budget").arg(seconds);
+    if (timedOut || StoppedForTime(process))
+        return QStringLiteral("decoding took longer than its %1 s budget").arg(seconds);
     if (errorText.contains(QLatin1StringView("alloc"), Qt::CaseInsensitive) ||
         errorText.contains(QLatin1StringView("memory"), Qt::CaseInsensitive))
         return QStringLiteral("decoding ran out of its memory budget of %1 MB")
@@ -93,7 +105,8 @@ public:
           m_kind(kind),
           m_limits(options.limits),
           m_autoOrient(options.autoOrient),
-          m_probe(probe) {}
+          m_probe(probe),
+          m_budget(options.budget) {}
 
     void SetUpright(bool upright) override {
         if (upright != m_autoOrient) m_preview.reset();
@@ -110,7 +123,8 @@ public:
     bool SelectActiveFrame(FrameKind dimension, uint32_t index) override {
         if (dimension != FrameKind::Page || index >= uint32_t(m_probe.pages)) return false;
         if (int(index) == m_page) return true;
-        const decoder::Answer answer = Ask(decoder::Operation::Probe, int(index), {}, nullptr);
+        const decoder::Answer answer =
+            Ask(decoder::Operation::Probe, int(index), {}, nullptr, m_budget.get());
         const auto* probe = std::get_if<decoder::Probe>(&answer);
         if (!probe) return false;
         m_probe = decoder::Probe{probe->width, probe->height, m_probe.pages, probe->orientation};
@@ -122,7 +136,8 @@ public:
         if (size.isEmpty()) return {};
         if (m_preview && m_previewSize == size) return *m_preview;
         const decoder::Answer answer =
-            Ask(decoder::Operation::Preview, m_page, Swapped() ? size.transposed() : size, nullptr);
+            Ask(decoder::Operation::Preview, m_page, Swapped() ? size.transposed() : size, nullptr,
+                m_budget.get());
         const auto* picture = std::get_if<vips::VImage>(&answer);
         try {
             m_preview = picture ? ToRgbImage(*picture, size, Orientation()) : QImage();
@@ -135,8 +150,8 @@ public:
     double HorizontalResolution() const override { return kDefaultDpi; }
     std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const override {
         const QSize stored = Swapped() ? use.target.transposed() : use.target;
-        decoder::Answer answer =
-            Ask(decoder::Operation::Frame, m_page, stored, use.stop, use.strict);
+        decoder::Answer answer = Ask(decoder::Operation::Frame, m_page, stored, use.stop,
+                                     use.budget ? use.budget.get() : m_budget.get(), use.strict);
         auto frame = std::make_shared<FrameData>();
         frame->orientation = Orientation();
         if (auto* picture = std::get_if<vips::VImage>(&answer))
@@ -151,7 +166,8 @@ private:
     bool Swapped() const { return SwapsSides(Orientation()); }
 
     decoder::Answer Ask(decoder::Operation operation, int page, const QSize& size,
-                        const std::atomic<bool>* stop, bool strict = false) const {
+                        const std::atomic<bool>* stop, DecoderBudget* budget,
+                        bool strict = false) const {
         decoder::Request request;
         request.kind = DecoderKind(m_kind);
         request.operation = operation;
@@ -159,7 +175,7 @@ private:
         request.size = size;
         request.limits = m_limits;
         request.strict = strict;
-        return RunDecoder(*m_file, request, int64_t{m_probe.width} * m_probe.height, stop);
+        return RunDecoder(*m_file, request, int64_t{m_probe.width} * m_probe.height, stop, budget);
     }
 
     std::shared_ptr<const OpenedFile> m_file;
@@ -167,6 +183,7 @@ private:
     decoder::Limits m_limits;
     bool m_autoOrient;
     decoder::Probe m_probe;
+    std::shared_ptr<DecoderBudget> m_budget;  // null: each call has its own
     int m_page = 0;
     std::optional<QImage> m_preview;
     QSize m_previewSize;
@@ -185,10 +202,15 @@ QString DecoderProgram() {
 }
 
 decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int64_t pixels,
-                           const std::atomic<bool>* stop) {
+                           const std::atomic<bool>* stop, DecoderBudget* budget) {
     if (const QString problem = file.Problem(); !problem.isEmpty())
         return decoder::Refusal{problem};
-    request.seconds = SecondsFor(file.Size(), pixels);
+    const int allowed = SecondsFor(file.Size(), pixels);
+    const int64_t leftMs = int64_t{allowed} * 1000 - (budget ? budget->spentMs.load() : 0);
+    if (leftMs <= 0)
+        return decoder::Refusal{
+            QStringLiteral("decoding took longer than its %1 s budget").arg(allowed)};
+    request.seconds = int((leftMs + 999) / 1000);
     QProcess process;
     process.setProcessEnvironment(DecoderEnvironment());
     process.start(DecoderProgram(), request.Arguments(), QIODevice::ReadWrite);
@@ -235,12 +257,15 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     if (process.state() != QProcess::NotRunning && !process.waitForFinished(1000)) process.kill();
     process.waitForFinished(1000);
     keepErrorText();
+    // A decoder that did not say what it spent was stopped at its limit, or by us.
+    const std::optional<int64_t> spent = decoder::ReadSpentTime(process.readAllStandardOutput());
+    if (budget) budget->spentMs += spent.value_or(int64_t{request.seconds} * 1000);
     if (stopped) return decoder::Refusal{QStringLiteral("stopped")};
     const bool whole = !std::holds_alternative<decoder::Refusal>(answer) ||
                        (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
     if (!whole || timedOut)
         return decoder::Refusal{
-            Failure(process, kindName, errorText, timedOut, request.seconds, request.limits)};
+            Failure(process, kindName, errorText, timedOut, allowed, request.limits)};
     if (const QString problem = file.Problem(); !problem.isEmpty())
         return decoder::Refusal{problem};
     return answer;
@@ -265,7 +290,8 @@ std::unique_ptr<Photo> LoadApart(std::shared_ptr<const OpenedFile> file, PhotoKi
     decoder::Request request;
     request.kind = DecoderKind(kind);
     request.limits = options.limits;
-    const decoder::Answer answer = RunDecoder(*file, request, 0, options.stop);
+    const decoder::Answer answer =
+        RunDecoder(*file, request, 0, options.stop, options.budget.get());
     if (const auto* probe = std::get_if<decoder::Probe>(&answer))
         return std::make_unique<ApartPhoto>(std::move(file), kind, options, *probe);
     if (const auto* refusal = std::get_if<decoder::Refusal>(&answer))

@@ -21,10 +21,11 @@ class OpenedFile;
 QString DecoderProgram();
 
 /// Runs the decoder on @p file for @p request, allowing it the time a photo
-/// of @p pixels takes; gives up when @p stop is set. A decoder that fails
+/// of @p pixels takes, less what @p budget has spent already (and adds what
+/// this call spends); gives up when @p stop is set. A decoder that fails
 /// answers with a refusal saying how.
 decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int64_t pixels,
-                           const std::atomic<bool>* stop);
+                           const std::atomic<bool>* stop, DecoderBudget* budget = nullptr);
 
 /// Why frame @p page of @p file, a photo of @p kind this process decodes
 /// itself, does not decode (@p strict: with its first damage), in the words

@@ -351,8 +351,8 @@ VImage ScaledFrame(const VImage& frame, const DrawOptions& options, int width, i
 bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
     std::function<QString()> explain;
     try {
-        const std::shared_ptr<FrameData> frame =
-            photo.ActiveFrameData(FrameUse{QSize(Width(), Height()), options.strict, options.stop});
+        const std::shared_ptr<FrameData> frame = photo.ActiveFrameData(
+            FrameUse{QSize(Width(), Height()), options.strict, options.stop, options.budget});
         if (!frame || frame->image.is_null() || frame->image.width() <= 0 ||
             frame->image.height() <= 0) {
             const QString failure =

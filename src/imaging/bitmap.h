@@ -18,6 +18,7 @@ namespace imaging {
 
 class Photo;
 struct TextBlock;
+struct DecoderBudget;
 
 enum class ColourHandling;
 using Limits = decoder::Limits;
@@ -32,6 +33,7 @@ struct DrawOptions {
     std::atomic<int>* progress = nullptr;     // set to the share done, in percent
     MetadataChoice metadata = MetadataChoice::Rights;  // what of the photo's metadata travels
     int threads = 0;  // for computing and compressing the pixels; 0: one per core
+    std::shared_ptr<DecoderBudget> budget;  // the decoder's processor time, shared
 };
 
 /// Rotations and flips as the platform numbers them: rotate clockwise first,

@@ -21,9 +21,9 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     }
     // A resolution the photo does not give leaves the platform's.
     bitmap->SetResolution(photo.HorizontalResolution());
-    if (!bitmap->DrawScaled(
-            photo, DrawOptions{order.colours, order.background, order.strict, order.limits,
-                               order.stop, order.progress, order.metadata, order.threads})) {
+    if (!bitmap->DrawScaled(photo, DrawOptions{order.colours, order.background, order.strict,
+                                               order.limits, order.stop, order.progress,
+                                               order.metadata, order.threads, order.budget})) {
         notify({Step::Scale, bitmap->Error(), bitmap->Damaged()});
         return false;
     }

@@ -55,6 +55,7 @@ struct ConversionOrder {
     std::atomic<int>* progress = nullptr;     // set to the share done, in percent
     MetadataChoice metadata = MetadataChoice::Rights;  // what of the photo's metadata travels
     int threads = 0;  // for computing and compressing the pixels; 0: one per core
+    std::shared_ptr<DecoderBudget> budget;  // the decoder's processor time, shared with the opening
 };
 
 /// Runs the conversion pipeline: bitmap, resolution, scaling, text, turning,

@@ -30,6 +30,12 @@ enum class ColourHandling {
 /// The budgets a photo may spend: pixels, and memory for what is held whole.
 using Limits = decoder::Limits;
 
+/// The processor time the decoder calls of one photo spend together: its
+/// probe, its frame and a lenient retry draw on one budget, not one each.
+struct DecoderBudget {
+    std::atomic<int64_t> spentMs{0};
+};
+
 /// Choices made when a photo is opened.
 struct OpenOptions {
     /// Turn the photo upright by the camera's orientation tag, so that its
@@ -42,6 +48,8 @@ struct OpenOptions {
     qint64 keepBytes = 0;
     /// Set to give up opening.
     const std::atomic<bool>* stop = nullptr;
+    /// Shared with the photo's later uses; the opening has one of its own when null.
+    std::shared_ptr<DecoderBudget> budget;
 };
 
 /// What one use of a frame asks for.
@@ -49,6 +57,7 @@ struct FrameUse {
     QSize target;                             // the size the frame is scaled to
     bool strict = false;                      // fail at the first damage the decoder notices
     const std::atomic<bool>* stop = nullptr;  // set to give up
+    std::shared_ptr<DecoderBudget> budget;    // shared with other uses; null: one of its own
 };
 
 /// A decoded photo: its frames, the active frame's size and a preview.
