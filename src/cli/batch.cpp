@@ -301,7 +301,17 @@ void ConvertAll(const Options& options, const Words& words, InputSource& source,
                 result.index = input->index;
                 result.skipped = true;
             } else {
-                result = ConvertFile(options, words, *input, output, &stop);
+                // Memory that runs out for one photo fails that photo, not the run.
+                try {
+                    result = ConvertFile(options, words, *input, output, &stop);
+                } catch (const std::bad_alloc&) {
+                    result = FileResult{};
+                    result.input = input->path;
+                    result.output = output;
+                    result.index = input->index;
+                    result.messages << WithReason(words(res::Text::ConvertFailed),
+                                                  QStringLiteral("out of memory"));
+                }
                 result.stopped = !result.ok && stop;
             }
             const QMutexLocker lock(&reporting);

@@ -396,17 +396,28 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
     }
 }
 
-void Bitmap::DrawText(const TextBlock& block, const QColor& colour, QPoint topLeft) {
-    if (block.lines.join(QString()).isEmpty()) return;
+bool Bitmap::DrawText(const TextBlock& block, const QColor& colour, QPoint topLeft) {
+    if (block.lines.join(QString()).isEmpty()) return true;
     // Threads may paint text on images of their own at once (Qt keeps its
     // font caches per thread); 8 threads drawing 400 blocks of mixed scripts
     // and colour emoji came out bit for bit as drawn one after another.
     const QRect area = TextArea(block, topLeft, QSize(Width(), Height()));
-    if (area.isEmpty()) return;
+    if (area.isEmpty()) return true;
+    // The layer, and its copy in the carried profile, are held until the pixels pass.
+    const int64_t holding = int64_t{area.width()} * area.height() * 4 * 2;
+    if (holding > m_impl->limits.maxMemory)
+        return Fail(QStringLiteral("the text's %1 x %2 pixels hold %3 MB, more than the memory "
+                                   "budget of %4 MB")
+                        .arg(area.width())
+                        .arg(area.height())
+                        .arg(holding >> 20)
+                        .arg(m_impl->limits.maxMemory >> 20));
     QImage layer = DrawTextBlock(block, colour, topLeft, area);
+    if (layer.isNull()) return Fail(QStringLiteral("no memory for the text"));
     // The pixels' values are those of the profile carried: the ink's too.
     if (!m_impl->profile.isEmpty()) ConvertFromSrgb(layer, m_impl->profile);
     m_impl->steps.push_back({TextPatch{area, std::move(layer)}, RotateNoneFlipNone});
+    return true;
 }
 
 bool Bitmap::RotateFlip(int type) {

@@ -82,8 +82,9 @@ public:
     /// cannot be opened. Damage found while decoding fails the writing, with
     /// PixelsFailed().
     bool DrawScaled(const Photo& photo, const DrawOptions& options = {});
-    /// Writes @p block in @p colour with its box's top-left corner at @p topLeft.
-    void DrawText(const TextBlock& block, const QColor& colour, QPoint topLeft);
+    /// Writes @p block in @p colour with its box's top-left corner at @p topLeft;
+    /// false, with Error(), when its layer would hold more than the memory budget.
+    bool DrawText(const TextBlock& block, const QColor& colour, QPoint topLeft);
     /// Turns and mirrors the bitmap; false for a type outside 0 to 7.
     bool RotateFlip(int type);
     /// Writes the bitmap to @p path as a 24-bit RGB TIFF. The file at @p path

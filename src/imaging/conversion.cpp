@@ -30,6 +30,7 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
     // The frame decodes as the TIFF is written: what the later steps have to
     // say waits until it has, since a frame that fails says only that.
     std::vector<StepFailure> later;
+    QString textFailure;
     // The text lies on the bitmap as it is then: before the turn it turns with
     // the photo; upright, it is placed in the output's own frame.
     const auto drawText = [&] {
@@ -39,7 +40,8 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         const imaging::PositionFit fit = imaging::FitOf(block.topLeft, size);
         if (fit.x != imaging::Fit::Inside) later.push_back({Step::TextX, {}});
         if (fit.y != imaging::Fit::Inside) later.push_back({Step::TextY, {}});
-        bitmap->DrawText(block, order.colour, imaging::Corrected(block.topLeft, size));
+        if (!bitmap->DrawText(block, order.colour, imaging::Corrected(block.topLeft, size)))
+            textFailure = bitmap->Error();
     };
     if (!order.textUpright) drawText();
     // An unknown angle or flip (a hand-edited store) turns nothing at all.
@@ -48,6 +50,10 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
             RotateFlipFor(order.angle, order.flipType).value_or(RotateNoneFlipNone)))
         later.push_back({Step::RotateFlip, bitmap->Error()});
     if (order.textUpright) drawText();
+    if (!textFailure.isEmpty()) {
+        notify({Step::Save, textFailure});
+        return false;
+    }
     const bool saved = order.outputDevice ? bitmap->WriteTiff(*order.outputDevice)
                                           : bitmap->SaveTiff(order.outputPath);
     if (!saved && bitmap->PixelsFailed()) {

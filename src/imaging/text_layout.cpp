@@ -70,8 +70,11 @@ TextBlock LayOutText(const QString& text, const QFont& font, const TextPlacement
 }
 
 QRect TextArea(const TextBlock& block, const QPoint& topLeft, const QSize& picture) {
+    // As large as the text, with a line's height around it for what glyphs
+    // reach beyond their advance (italics, accents, emoji): a caption on a
+    // wide picture costs its own size, not a band across the picture.
     const int room = qCeil(QFontMetricsF(block.font).height());
-    return QRect(topLeft.x() - room, topLeft.y() - room, picture.width() - (topLeft.x() - room),
+    return QRect(topLeft.x() - room, topLeft.y() - room, block.box.width() + 2 * room,
                  block.box.height() + 2 * room)
         .intersected(QRect(QPoint(0, 0), picture));
 }
