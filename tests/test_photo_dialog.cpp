@@ -1,4 +1,7 @@
 #include <QComboBox>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
 
 #include "dialog_fixture.h"
 #include "imaging/photo.h"
@@ -361,6 +364,34 @@ TEST_F(PhotoDialogTest, ATextPositionOutsideANewPhotoIsReset) {
     openFake(QStringLiteral("/x/b.jpg"), std::make_unique<FakePhoto>(640, 480));
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("-3"));
+}
+
+TEST_F(PhotoDialogTest, APhotoDecodesBesideTheWindowAndCtrlQStopsItAndLeaves) {
+    start();
+    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(30, 20));
+    std::atomic<bool> decoding{false};
+    std::atomic<bool> release{false};
+    dialog->SetPhotoLoader([&](const QString&) -> std::unique_ptr<imaging::Photo> {
+        decoding = true;
+        while (!release) QThread::yieldCurrentThread();
+        return std::make_unique<FakePhoto>(99, 99);
+    });
+    // The window's own events run while the photo decodes; Ctrl+Q is heard.
+    bool answered = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!decoding) return;
+        watch.stop();
+        answered = true;
+        QTest::keyClick(dialog.get(), Qt::Key_Q, Qt::ControlModifier);
+        release = true;
+    });
+    watch.start(0);
+    open(QStringLiteral("/x/b.jpg"));
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(dialog->GetPhoto()->Width(), 30);  // stopped: the photo open before stays
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog->GetPhoto(), nullptr);  // and the window has left
 }
 
 TEST_F(PhotoDialogTest, ClosingReleasesThePhoto) {

@@ -48,6 +48,7 @@ constexpr auto kTexts = std::to_array<TextEntry>({
      "and --auto-orient sets it upright"},
     {Text::CameraTurnedMark, u"IDS_STRING141", "turned by the camera"},
     {Text::NotStartedCount, u"IDS_STRING142", "%d not started"},
+    {Text::Opening, u"IDS_STRING143", "Opening the photo..."},
 });
 
 }  // namespace

@@ -42,6 +42,7 @@ enum class Text {
     CameraTurnedNote,     // a photo the camera turned, written as stored
     CameraTurnedMark,     // ... as the preview marks it
     NotStartedCount,      // the command line's closing line, interrupted
+    Opening,              // the window's progress while a photo opens
     Count                 // not a text: how many there are
 };
 inline constexpr int kTextCount = int(Text::Count);

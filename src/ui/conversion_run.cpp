@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QShortcut>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace ui {
@@ -19,21 +21,41 @@ constexpr int kShowProgressAfterMs = 500;
 constexpr int kProgressTickMs = 50;
 
 /// Drops the user's input to a window for as long as it lives: input made
-/// while the window is busy is not meant for what it shows afterwards.
+/// while the window is busy is not meant for what it shows afterwards. Only
+/// leaving is heard: Ctrl+Q or closing the window stops the work, and takes
+/// effect once it has stopped.
 class InputBlocker final : public QObject {
 public:
-    /// Blocks @p window, but not @p allowed within it.
-    InputBlocker(QWidget& window, QWidget& allowed) : m_window(window), m_allowed(allowed) {
+    /// Blocks @p window, but not @p allowed within it; a wish to leave sets @p stop.
+    InputBlocker(QWidget& window, QWidget& allowed, std::atomic<bool>& stop)
+        : m_window(window), m_allowed(allowed), m_stop(stop) {
         qApp->installEventFilter(this);
     }
-    ~InputBlocker() override { qApp->removeEventFilter(this); }
+    ~InputBlocker() override {
+        qApp->removeEventFilter(this);
+        if (m_quit) QTimer::singleShot(0, m_quit, [quit = m_quit] { Q_EMIT quit->activated(); });
+        if (m_close) QTimer::singleShot(0, &m_window, [window = &m_window] { window->close(); });
+    }
     InputBlocker(const InputBlocker&) = delete;
     InputBlocker& operator=(const InputBlocker&) = delete;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!IsUserInput(event->type())) return false;
-        if (const auto* shortcut = qobject_cast<QShortcut*>(watched)) watched = shortcut->parent();
+        auto* shortcut = qobject_cast<QShortcut*>(watched);
+        if (shortcut && event->type() == QEvent::Shortcut && shortcut->parent() == &m_window &&
+            shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Q)) {
+            m_quit = shortcut;
+            m_stop = true;
+            return true;
+        }
+        if (watched == &m_window && event->type() == QEvent::Close) {
+            m_close = true;
+            m_stop = true;
+            event->ignore();
+            return true;
+        }
+        if (shortcut) watched = shortcut->parent();
         const auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || widget == &m_allowed || m_allowed.isAncestorOf(widget)) return false;
         return widget == &m_window || m_window.isAncestorOf(widget);
@@ -64,25 +86,20 @@ private:
     }
     QWidget& m_window;
     QWidget& m_allowed;
+    std::atomic<bool>& m_stop;
+    QPointer<QShortcut> m_quit;  // asked for while the work ran
+    bool m_close = false;
 };
 
 }  // namespace
 
-ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& photo,
-                                     imaging::ConversionOrder order, const ProgressWords& words) {
+bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words) {
     std::atomic<bool> stop{false};
-    std::atomic<int> progress{0};
-    order.stop = &stop;
-    order.progress = &progress;
-    ConversionOutcome outcome;
-    const std::unique_ptr<QThread> worker(QThread::create([&] {
-        outcome.saved = imaging::RunConversion(
-            photo, order,
-            [&](const imaging::StepFailure& failure) { outcome.failures.push_back(failure); });
-    }));
+    std::atomic<int> progress{-1};
+    const std::unique_ptr<QThread> worker(QThread::create([&] { work(stop, progress); }));
 
     QProgressDialog shown(words.label, words.stop, 0, 100, &window);
-    const InputBlocker blocker(window, shown);
+    const InputBlocker blocker(window, shown, stop);
     shown.setWindowModality(Qt::WindowModal);
     shown.setMinimumDuration(kShowProgressAfterMs);
     shown.setAutoClose(false);
@@ -92,7 +109,12 @@ ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& phot
     ticker.setInterval(kProgressTickMs);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         if (shown.wasCanceled()) stop = true;
-        if (!stop) shown.setValue(std::min(int(progress), 99));
+        if (stop) return;
+        // Work that cannot tell how far it got shows that it is busy.
+        if (progress < 0)
+            shown.setRange(0, 0);
+        else
+            shown.setRange(0, 100), shown.setValue(std::min(int(progress), 99));
     });
     QEventLoop waiting;
     QObject::connect(worker.get(), &QThread::finished, &waiting, &QEventLoop::quit);
@@ -101,7 +123,23 @@ ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& phot
     ticker.start();
     waiting.exec();
     worker->wait();
-    outcome.stopped = stop;
+    return stop;
+}
+
+ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& photo,
+                                     imaging::ConversionOrder order, const ProgressWords& words) {
+    ConversionOutcome outcome;
+    outcome.stopped = RunBeside(
+        window,
+        [&](const std::atomic<bool>& stop, std::atomic<int>& progress) {
+            progress = 0;
+            order.stop = &stop;
+            order.progress = &progress;
+            outcome.saved = imaging::RunConversion(
+                photo, order,
+                [&](const imaging::StepFailure& failure) { outcome.failures.push_back(failure); });
+        },
+        words);
     return outcome;
 }
 

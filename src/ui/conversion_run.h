@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <vector>
 
 #include "imaging/conversion.h"
@@ -22,6 +24,17 @@ struct ProgressWords {
     QString label;  // what is going on
     QString stop;   // the button that stops it
 };
+
+/// Work done beside the window: it gives up when the stop is set, and sets
+/// the progress (0 to 100) when it can tell how far it got.
+using Work = std::function<void(const std::atomic<bool>& stop, std::atomic<int>& progress)>;
+
+/// Runs @p work on a thread of its own and returns when it has finished,
+/// true when the user stopped it. Meanwhile @p window keeps painting but takes
+/// no input (clicks and keys are dropped, not queued), and once the work has
+/// taken half a second a progress dialog shows how far it got, with a button
+/// that stops it.
+bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words);
 
 /// Runs @p order on @p photo on a thread of its own and returns when it has
 /// finished. Meanwhile @p window keeps painting but takes no input (clicks and

@@ -19,6 +19,7 @@
 #include "settings/keys.h"
 #include "settings/store.h"
 #include "ui/black_frame.h"
+#include "ui/conversion_run.h"
 #include "ui/main_dialog.h"
 #include "ui/main_dialog_names.h"
 
@@ -66,24 +67,40 @@ void MainDialog::OnOpenPhoto() {
 }
 
 void MainDialog::OpenPhotoFile(const QString& path) {
-    m_photoPath = path;
-    m_store.Set(settings::kLastPhotoFolder, FolderOf(m_photoPath));
-    m_photo.reset();
     // The photo's bytes are kept: what is converted is what was opened, even
     // once the file is rewritten, moved or deleted.
     imaging::OpenOptions options;
     options.autoOrient = m_autoOrient;
     options.keepBytes = kKeptPhotoBytes;
     options.limits = PhotoLimits();
-    m_photo = m_loadPhoto ? m_loadPhoto(m_photoPath) : imaging::LoadPhoto(m_photoPath, options);
+    // Decoding runs beside the window, the first preview with it (the photo
+    // keeps it), so that a slow or hostile photo never freezes the window.
+    const QSize pixels = m_controls.picture->size() * m_controls.picture->devicePixelRatio();
+    const bool resultShown = m_showResult;
+    std::unique_ptr<imaging::Photo> opened;
+    const bool stopped = RunBeside(
+        *this,
+        [&](const std::atomic<bool>& stop, std::atomic<int>&) {
+            options.stop = &stop;
+            opened = m_loadPhoto ? m_loadPhoto(path) : imaging::LoadPhoto(path, options);
+            const QSize size(opened->Width(), opened->Height());
+            if (size.isEmpty() || pixels.isEmpty() || stop) return;
+            opened->Preview(resultShown ? size.scaled(pixels * 2, Qt::KeepAspectRatio) : pixels);
+        },
+        {g_Language.GetString(Text::Opening), g_Language.GetString(Text::StopButton)});
+    // Stopped by the user: the photo open before stays as it was.
+    if (stopped) return;
+    m_photoPath = path;
+    m_store.Set(settings::kLastPhotoFolder, FolderOf(m_photoPath));
+    m_photo = std::move(opened);
+    m_photoWidth = m_photo->Width();
+    m_photoHeight = m_photo->Height();
     RefreshPreview();
 
     m_outputFile = frontend::DefaultOutputFile(m_outputFolder, m_photoPath);
     m_controls.outputFile->setText(m_outputFile);
     m_controls.outputFile->setEnabled(true);
 
-    m_photoWidth = m_photo->Width();
-    m_photoHeight = m_photo->Height();
     if (!PhotoSizeKnown()) return;
 
     m_controls.outputWidth->setText(QString::number(m_photoWidth));
