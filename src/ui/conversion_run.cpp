@@ -93,6 +93,14 @@ private:
 
 }  // namespace
 
+WaitCursor::WaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
 bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words) {
     std::atomic<bool> stop{false};
     std::atomic<int> progress{-1};

@@ -25,6 +25,15 @@ struct ProgressWords {
     QString stop;   // the button that stops it
 };
 
+/// The wait cursor for as long as it lives.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 /// Work done beside the window: it gives up when the stop is set, and sets
 /// the progress (0 to 100) when it can tell how far it got.
 using Work = std::function<void(const std::atomic<bool>& stop, std::atomic<int>& progress)>;

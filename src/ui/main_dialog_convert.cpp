@@ -22,19 +22,6 @@
 
 namespace ui {
 
-namespace {
-
-/// The wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
-
 QString WithReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : message + u'\n' + reason;
 }

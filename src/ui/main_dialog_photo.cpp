@@ -78,6 +78,7 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     const QSize pixels = m_controls.picture->size() * m_controls.picture->devicePixelRatio();
     const bool resultShown = m_showResult;
     std::unique_ptr<imaging::Photo> opened;
+    const WaitCursor wait;
     const bool stopped = RunBeside(
         *this,
         [&](const std::atomic<bool>& stop, std::atomic<int>&) {
