@@ -216,6 +216,9 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
             << QStringLiteral("%1 is an input; an output never replaces one").arg(result.output);
         return result;
     }
+    if (!toDevice && options.overwrite && host::OwnedByAnotherUser(result.output))
+        result.warnings << QStringLiteral("%1 belongs to another user; the new file is yours")
+                               .arg(result.output);
     if (!toDevice && !options.overwrite && Exists(result.output)) {
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;

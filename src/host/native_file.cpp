@@ -103,6 +103,10 @@ EntryKind EntryAt(const QString& path) {
     return info.isFile() ? EntryKind::File : EntryKind::Other;
 }
 
+bool OwnedByAnotherUser(const QString&) {
+    return false;  // replacing keeps the folder's rules
+}
+
 std::optional<FileIdentity> IdentityOf(const QString& path) {
     // Names are compared instead, by their canonical form.
     const QString canonical = QFileInfo(path).canonicalFilePath();
@@ -134,6 +138,12 @@ EntryKind EntryAt(const QString& path) {
     if (S_ISLNK(status.st_mode)) return EntryKind::Link;
     if (S_ISDIR(status.st_mode)) return EntryKind::Folder;
     return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
+}
+
+bool OwnedByAnotherUser(const QString& path) {
+    struct stat status {};
+    return ::lstat(NativePath(path).constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::geteuid() != 0 && status.st_uid != ::geteuid();
 }
 
 std::optional<FileIdentity> IdentityOf(const QString& path) {
@@ -276,19 +286,15 @@ QIODevice& ReplacingFile::Device() {
 namespace {
 
 /// Gives the new file @p fd the owner and mode of the file @p path it
-/// replaces, as far as this process may; what it may not is said.
-QString KeepOwnerAndMode(int fd, const QString& path) {
+/// replaces, as far as this process may (see OwnedByAnotherUser).
+void KeepOwnerAndMode(int fd, const QString& path) {
     struct stat old {};
-    if (::lstat(NativePath(path).constData(), &old) != 0 || !S_ISREG(old.st_mode)) return {};
+    if (::lstat(NativePath(path).constData(), &old) != 0 || !S_ISREG(old.st_mode)) return;
     ::fchmod(fd, old.st_mode & 07777);
     struct stat made {};
     if (::fstat(fd, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        ::fchmod(fd, old.st_mode & 0777);
-        return QStringLiteral(
-            "the replaced file's owner could not be kept; the new file is this user's");
-    }
-    return {};
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        ::fchmod(fd, old.st_mode & 0777);  // no set-id bits on a file of another owner
 }
 
 /// Makes a rename in @p folder lasting, so that a power loss after it leaves
@@ -311,7 +317,7 @@ bool ReplacingFile::Commit() {
     QString flushError = m_file->errorString();
 #ifndef Q_OS_WIN
     if (flushed) {
-        m_note = KeepOwnerAndMode(m_file->handle(), m_path);
+        KeepOwnerAndMode(m_file->handle(), m_path);
         if (::fsync(m_file->handle()) != 0)
             flushed = false, flushError = QString::fromLocal8Bit(std::strerror(errno));
     }

@@ -39,6 +39,10 @@ struct FileIdentity {
 /// The identity of the file @p path names, links followed; nothing when none.
 std::optional<FileIdentity> IdentityOf(const QString& path);
 
+/// True when @p path is a file of another user that this process cannot give
+/// back to its owner once replaced: the new file is then this user's.
+bool OwnedByAnotherUser(const QString& path);
+
 /// True when @p path opens for reading; a pipe or device is opened without
 /// waiting on it.
 bool CanOpenForReading(const QString& path);
@@ -71,8 +75,6 @@ public:
     /// Puts the new file in place; false, with Error(), when it cannot.
     bool Commit();
     const QString& Error() const { return m_error; }
-    /// What of the replaced file could not be kept (its owner), once committed; empty when all was.
-    const QString& Note() const { return m_note; }
 
 private:
     bool Refuse(QString reason);
@@ -82,7 +84,6 @@ private:
     std::unique_ptr<QFile> m_file;
     bool m_committed = false;
     QString m_error;
-    QString m_note;
 };
 
 }  // namespace host
