@@ -212,7 +212,7 @@ QString UnwritableReason(EntryKind kind) {
     // included); writing through it would reach what it names.
     if (kind == EntryKind::Link)
         return QStringLiteral(
-            "is a link; only regular files are replaced (-o - writes to the output)");
+            "is a link; only regular files are replaced (-o - writes to standard output)");
     if (kind == EntryKind::Other)
         return QStringLiteral(
             "not a regular file (a device, pipe or socket); only files are written");
