@@ -26,9 +26,9 @@ private:
 /// does this.
 void AllowOnlyInProcessLoaders();
 
-/// Keeps no finished operations for reuse, within a running library: for a
-/// batch, where each photo is read once and a kept operation would only hold
-/// its pixels and its open file (a run of 200 photos held 40 MiB more).
+/// Keeps no finished operations for reuse, within a running library: a kept
+/// operation holds its input, its pixels and its open file (a batch of 200
+/// photos held 40 MiB more; the window kept each turned output it wrote).
 void KeepNoOperations();
 
 /// Shuts the library down for good; call once, at process end.
