@@ -377,7 +377,9 @@ bool DrawsText(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The converter draws without a display, whatever the surroundings name: a
+    // desktop profile's QT_QPA_PLATFORM or a stale DISPLAY must not stop it.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     // Damaged photos are reported once, by this program, not by each decoder.
     if (qEnvironmentVariableIsEmpty("VIPS_WARNING")) qputenv("VIPS_WARNING", "0");
     qInstallMessageHandler(QuietQt);
