@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
+#include <QThread>
+#include <memory>
 #include <vips/vips8>
 
 #include "photo_fixtures.h"
@@ -223,6 +225,49 @@ TEST_F(BatchRunTest, NamesComeFromTheTemplateAndStillNeverCollide) {
         EXPECT_EQ(run({QStringLiteral("--name"), QString::fromLatin1(wrong), inputs[0]}).exitCode,
                   2)
             << wrong;
+}
+
+TEST_F(BatchRunTest, RunsSideBySideNeverReplaceEachOthersOutputsNorLeaveHalfFiles) {
+    // Two runs, as two shards, write one name: one output, one existing-output reason.
+    fixtures::SolidPhoto(temp, QStringLiteral("a/x.png"), 3000, 2000, Qt::red);
+    fixtures::SolidPhoto(temp, QStringLiteral("b/x.png"), 3000, 2000, Qt::blue);
+    std::vector<std::unique_ptr<QProcess>> shards;
+    for (const char* input : {"a/x.png", "b/x.png"}) {
+        shards.push_back(std::make_unique<QProcess>());
+        shards.back()->setWorkingDirectory(temp.path());
+        shards.back()->start(QStringLiteral(TESSIVA_CLI),
+                             {QString::fromLatin1(input), QStringLiteral("-d"), temp.path()});
+    }
+    int converted = 0;
+    for (const auto& shard : shards) {
+        ASSERT_TRUE(shard->waitForFinished(120000));
+        if (shard->exitCode() == 0)
+            ++converted;
+        else
+            EXPECT_TRUE(shard->readAllStandardError().contains("exists; --overwrite replaces it"));
+    }
+    EXPECT_EQ(converted, 1);
+    // Killed outright while writing, a run leaves no half-written file.
+    const QString large = fixtures::BlankBilevelPng(temp, QStringLiteral("large.png"), 20000);
+    QProcess killed;
+    killed.setWorkingDirectory(temp.path());
+    killed.start(QStringLiteral(TESSIVA_CLI),
+                 {large, QStringLiteral("-o"), QStringLiteral("big.tif")});
+    ASSERT_TRUE(killed.waitForStarted());
+    // Writing has begun once the process holds its unnamed output open.
+    const QString descriptors = QStringLiteral("/proc/%1/fd").arg(killed.processId());
+    const auto writing = [&] {
+        for (const QFileInfo& fd : QDir(descriptors).entryInfoList(QDir::System | QDir::Files))
+            if (fd.symLinkTarget().contains(QStringLiteral("(deleted)"))) return true;
+        return false;
+    };
+    while (killed.state() == QProcess::Running && !writing()) QThread::yieldCurrentThread();
+    killed.kill();
+    killed.waitForFinished();
+    EXPECT_EQ(QDir(temp.path())
+                  .entryList({QStringLiteral("*.tif"), QStringLiteral(".tessiva-*")},
+                             QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("x_out.tif")});
 }
 
 }  // namespace

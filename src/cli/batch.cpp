@@ -225,6 +225,7 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     }
     imaging::ConversionOrder order = OrderFor(options, QSize(width, height), stop);
     order.outputPath = result.output;
+    order.mayReplace = options.overwrite;
     order.outputDevice = toDevice ? options.outputDevice : nullptr;
     order.budget = budget;
     // First strictly, so that damage is noticed; a damaged photo is then
@@ -247,6 +248,13 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
         if (result.ok) result.warnings << WithReason(words(res::Text::DamagedPhoto), damage);
     }
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
+    // Another run wrote the name meanwhile: the same reason as when it was there before.
+    if (!result.ok && !options.overwrite && !failures.empty() &&
+        failures.back().step == imaging::Step::Save &&
+        failures.back().reason == u"is there already") {
+        result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
+        return result;
+    }
     for (const imaging::StepFailure& failure : failures)
         say(frontend::MessageFor(failure.step), failure.reason);
     // A photo converted despite them: what was corrected is a warning, never silent.

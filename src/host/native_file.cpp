@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <filesystem>
 #include <system_error>
@@ -11,6 +12,7 @@
 #include <QTemporaryFile>
 #else
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -229,13 +231,15 @@ std::filesystem::path FileSystemPath(const QString& path) {
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(QString path) : m_path(std::move(path)) {}
+ReplacingFile::ReplacingFile(QString path, bool mayReplace)
+    : m_path(std::move(path)), m_mayReplace(mayReplace) {}
 
 ReplacingFile::~ReplacingFile() {
     if (m_file && !m_committed) {
         m_file->close();
         std::error_code ignored;
-        std::filesystem::remove(FileSystemPath(m_temporaryPath), ignored);
+        if (!m_temporaryPath.isEmpty())
+            std::filesystem::remove(FileSystemPath(m_temporaryPath), ignored);
     }
 }
 
@@ -257,12 +261,20 @@ bool ReplacingFile::Open() {
     m_temporaryPath = temporary->fileName();
     m_file = std::move(temporary);
 #else
-    // Hidden, beside the output, so that it is renamed into place on the same disk.
-    QByteArray name = NativePath(m_path.left(cut + 1) + QStringLiteral(".tessiva-XXXXXX"));
     // Not inherited: a decoder started meanwhile must not hold another photo's output.
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return Refuse(QString::fromLocal8Bit(std::strerror(errno)));
-    m_temporaryPath = PathFromNative(name);
+    int fd = -1;
+#ifdef O_TMPFILE
+    // Without a name until it is complete: a process killed meanwhile leaves nothing.
+    const QByteArray folder = NativePath(cut < 0 ? QStringLiteral(".") : m_path.left(cut + 1));
+    fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#endif
+    if (fd < 0) {
+        // Hidden, beside the output, so that it is renamed into place on the same disk.
+        QByteArray name = NativePath(m_path.left(cut + 1) + QStringLiteral(".tessiva-XXXXXX"));
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) return Refuse(QString::fromLocal8Bit(std::strerror(errno)));
+        m_temporaryPath = PathFromNative(name);
+    }
     // Made as a new file is: readable by others as the user's mask allows.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -270,7 +282,7 @@ bool ReplacingFile::Open() {
     m_file = std::make_unique<QFile>();
     if (!m_file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        ::unlink(name.constData());
+        if (!m_temporaryPath.isEmpty()) ::unlink(NativePath(m_temporaryPath).constData());
         m_file.reset();
         return Refuse(QStringLiteral("cannot write beside the output"));
     }
@@ -295,6 +307,26 @@ void KeepOwnerAndMode(int fd, const QString& path) {
     if (::fstat(fd, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
         ::fchown(fd, old.st_uid, old.st_gid) != 0)
         ::fchmod(fd, old.st_mode & 0777);  // no set-id bits on a file of another owner
+}
+
+/// Gives the unnamed file @p fd the name @p path, never replacing what is
+/// there; false, with errno, when it cannot.
+bool LinkUnnamed(int fd, const QByteArray& path) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+/// Renames @p from to @p to, failing with EEXIST when @p to is there.
+bool RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+#if defined(Q_OS_LINUX) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // A link is made only where no name is: the same promise, in two steps.
+    if (::link(from.constData(), to.constData()) != 0) return false;
+    ::unlink(from.constData());
+    return true;
 }
 
 /// Makes a rename in @p folder lasting, so that a power loss after it leaves
@@ -322,11 +354,62 @@ bool ReplacingFile::Commit() {
             flushed = false, flushError = QString::fromLocal8Bit(std::strerror(errno));
     }
 #endif
-    m_file->close();
-    if (!flushed) return Refuse(flushError);
+    if (!flushed) {
+        m_file->close();
+        return Refuse(flushError);
+    }
     // Checked again at the last moment: renaming over a device would replace it.
-    if (const QString reason = UnwritableReason(EntryAt(m_path)); !reason.isEmpty())
+    if (const QString reason = UnwritableReason(EntryAt(m_path)); !reason.isEmpty()) {
+        m_file->close();
         return Refuse(reason);
+    }
+#ifndef Q_OS_WIN
+    const QByteArray target = NativePath(m_path);
+    if (m_temporaryPath.isEmpty()) {
+        // The unnamed file gets its name: the output's own when nothing may be
+        // replaced, else a hidden one that is then renamed over the output.
+        const int fd = m_file->handle();
+        if (!m_mayReplace) {
+            const bool linked = LinkUnnamed(fd, target);
+            const int reason = errno;
+            m_file->close();
+            if (!linked)
+                return Refuse(reason == EEXIST ? QStringLiteral("is there already")
+                                               : QString::fromLocal8Bit(std::strerror(reason)));
+            SyncFolder(m_path);
+            m_committed = true;
+            return true;
+        }
+        const qsizetype cut = m_path.lastIndexOf(u'/');
+        for (int attempt = 0; attempt < 100 && m_temporaryPath.isEmpty(); ++attempt) {
+            const QString name =
+                m_path.left(cut + 1) +
+                QStringLiteral(".tessiva-%1")
+                    .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
+            if (LinkUnnamed(fd, NativePath(name)))
+                m_temporaryPath = name;
+            else if (errno != EEXIST)
+                break;
+        }
+        const int reason = errno;
+        m_file->close();
+        if (m_temporaryPath.isEmpty()) return Refuse(QString::fromLocal8Bit(std::strerror(reason)));
+    } else {
+        m_file->close();
+    }
+    if (!m_mayReplace) {
+        if (!RenameWithoutReplacing(NativePath(m_temporaryPath), target))
+            return Refuse(errno == EEXIST ? QStringLiteral("is there already")
+                                          : QString::fromLocal8Bit(std::strerror(errno)));
+        SyncFolder(m_path);
+        m_committed = true;
+        return true;
+    }
+#else
+    m_file->close();
+    if (!m_mayReplace && EntryAt(m_path) != EntryKind::Missing)
+        return Refuse(QStringLiteral("is there already"));
+#endif
     std::error_code error;
     std::filesystem::rename(FileSystemPath(m_temporaryPath), FileSystemPath(m_path), error);
     if (error) return Refuse(QString::fromStdString(error.message()));

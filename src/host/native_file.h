@@ -63,7 +63,9 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes,
 /// pipe or socket at the path is refused.
 class ReplacingFile {
 public:
-    explicit ReplacingFile(QString path);
+    /// With @p mayReplace false, Commit fails ("is there already") when
+    /// anything has taken the name meanwhile, another process included.
+    explicit ReplacingFile(QString path, bool mayReplace = true);
     ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -80,7 +82,8 @@ private:
     bool Refuse(QString reason);
 
     QString m_path;
-    QString m_temporaryPath;
+    bool m_mayReplace;
+    QString m_temporaryPath;  // empty while the new file has no name
     std::unique_ptr<QFile> m_file;
     bool m_committed = false;
     QString m_error;

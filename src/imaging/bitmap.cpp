@@ -427,9 +427,9 @@ bool Bitmap::RotateFlip(int type) {
     return true;
 }
 
-bool Bitmap::SaveTiff(const QString& path) {
+bool Bitmap::SaveTiff(const QString& path, bool mayReplace) {
     // The old file is replaced only by a complete new one.
-    host::ReplacingFile file(path);
+    host::ReplacingFile file(path, mayReplace);
     if (!file.Open()) return Fail(file.Error());
     if (!Write(file.Device(), /*streamed=*/true)) return false;
     if (!file.Commit()) return Fail(file.Error());

@@ -90,7 +90,7 @@ public:
     /// Writes the bitmap to @p path as a 24-bit RGB TIFF. The file at @p path
     /// is replaced only once the new one is complete; on failure it is
     /// untouched and no partial file is left.
-    bool SaveTiff(const QString& path);
+    bool SaveTiff(const QString& path, bool mayReplace = true);
     /// Writes the same TIFF to @p out, front to back (a pipe will do); nothing
     /// reaches @p out before the last strip is compressed.
     bool WriteTiff(QIODevice& out);

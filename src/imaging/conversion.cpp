@@ -55,7 +55,7 @@ bool RunConversion(const Photo& photo, const ConversionOrder& order,
         return false;
     }
     const bool saved = order.outputDevice ? bitmap->WriteTiff(*order.outputDevice)
-                                          : bitmap->SaveTiff(order.outputPath);
+                                          : bitmap->SaveTiff(order.outputPath, order.mayReplace);
     if (!saved && bitmap->PixelsFailed()) {
         notify({Step::Scale, bitmap->Error(), bitmap->Damaged()});
         return false;

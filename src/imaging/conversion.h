@@ -46,6 +46,7 @@ struct ConversionOrder {
                                // corner at a position in output pixels, before turning ...
     bool textUpright = false;  // ... or after it, the text then drawn upright
     QString outputPath;
+    bool mayReplace = true;             // false: a file that took the name meanwhile fails the save
     QIODevice* outputDevice = nullptr;  // written here instead of outputPath when set
     ColourHandling colours = ColourHandling::KeepStored;
     QColor background = Qt::black;            // under transparent parts
