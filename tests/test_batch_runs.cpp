@@ -227,6 +227,18 @@ TEST_F(BatchRunTest, NamesComeFromTheTemplateAndStillNeverCollide) {
             << wrong;
 }
 
+TEST_F(BatchRunTest, PhotosAtOnceFollowTheCoresTheProcessMayUse) {
+    const QStringList inputs = photos(3);
+    QProcess pinned;
+    pinned.setWorkingDirectory(temp.path());
+    pinned.start(QStringLiteral("taskset"),
+                 QStringList{QStringLiteral("-c"), QStringLiteral("0"), QStringLiteral(TESSIVA_CLI),
+                             QStringLiteral("--verbose"), QStringLiteral("-d"), temp.path()} +
+                     inputs);
+    ASSERT_TRUE(pinned.waitForFinished(60000));
+    EXPECT_TRUE(pinned.readAllStandardError().contains("1 photos at once, 1 threads each"));
+}
+
 TEST_F(BatchRunTest, RunsSideBySideNeverReplaceEachOthersOutputsNorLeaveHalfFiles) {
     // Two runs, as two shards, write one name: one output, one existing-output reason.
     fixtures::SolidPhoto(temp, QStringLiteral("a/x.png"), 3000, 2000, Qt::red);

@@ -18,6 +18,7 @@
 #include "cli/options.h"
 #include "cli/report.h"
 #include "host/base_folder.h"
+#include "host/cores.h"
 #include "host/native_file.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
@@ -199,8 +200,9 @@ void ParseHandling(const cli::CommandLine& line, cli::Options& options) {
             Fail(QStringLiteral("--max-memory wants a size of at least 16M, as 512M or 2G"));
         options.limits.maxMemory = *bytes;
     }
+    // By default as many photos at once as the process may really use cores.
     options.jobs = line.Has(Opt::Jobs) ? IntegerOf(line, Opt::Jobs, 1, 256)
-                                       : int(std::max(1u, std::thread::hardware_concurrency()));
+                                       : host::CoresForThisProcess().count;
 }
 
 /// Reads the command line into options; exits with status 2 on a mistake.
@@ -450,6 +452,15 @@ int main(int argc, char* argv[]) {
     const std::optional<qint64> known = source->KnownCount();
     const int photosAtOnce = int(std::clamp<qint64>(known.value_or(options.jobs), 1, options.jobs));
     options.threadsPerPhoto = std::max(1, options.jobs / photosAtOnce);
+    if (verbosity == Verbosity::Verbose) {
+        const host::UsableCores cores = host::CoresForThisProcess();
+        const auto known = [](int n) { return n > 0 ? QString::number(n) : QStringLiteral("-"); };
+        std::fprintf(stderr,
+                     "tessiva-convert: %d photos at once, %d threads each; %d usable cores "
+                     "(machine %d, affinity %s, control group %s)\n",
+                     photosAtOnce, options.threadsPerPhoto, cores.count, cores.machine,
+                     qPrintable(known(cores.affinity)), qPrintable(known(cores.allowance)));
+    }
 
     Counts counts;
     const cli::Words words(i18n::g_Language);

@@ -12,6 +12,7 @@
 #include <vector>
 #include <vips/vips8>
 
+#include "host/cores.h"
 #include "host/native_file.h"
 #include "imaging/colour.h"
 #include "imaging/enlarge.h"
@@ -385,9 +386,7 @@ bool Bitmap::DrawScaled(const Photo& photo, const DrawOptions& options) {
         m_impl->stop = options.stop;
         m_impl->progress = options.progress;
         m_impl->strict = options.strict;
-        m_impl->threads = options.threads > 0
-                              ? options.threads
-                              : int(std::max(1u, std::thread::hardware_concurrency()));
+        m_impl->threads = options.threads > 0 ? options.threads : host::CoresForThisProcess().count;
         m_impl->steps.clear();
         m_impl->steps.push_back({std::nullopt, RotateFlipForOrientation(frame->orientation)});
         return true;

@@ -1,0 +1,20 @@
+#pragma once
+
+// How many processors this process may really use.
+
+namespace host {
+
+/// What limits the processors this process may use, and the result.
+struct UsableCores {
+    int count = 1;      // the least of the limits below
+    int machine = 1;    // processors on the machine
+    int affinity = 0;   // processors the process may run on; 0 when not known
+    int allowance = 0;  // processors' worth of time its control group allows; 0 when unbounded
+};
+
+/// The processors this process may use: the machine's, within its CPU
+/// affinity (taskset, a container's cpuset) and its control group's time
+/// allowance (a container's CPU limit).
+UsableCores CoresForThisProcess();
+
+}  // namespace host
