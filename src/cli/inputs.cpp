@@ -59,7 +59,7 @@ std::optional<Input> InputSource::Next() {
         std::optional<QString> name = NextName();
         if (!name) return std::nullopt;
         const qint64 index = m_position++;
-        if (index % m_shards == m_shard - 1) return Input{*name, index};
+        if (index % m_shards == m_shard - 1) return ++m_handedOut, Input{*name, index};
     }
 }
 
@@ -72,6 +72,15 @@ std::optional<qint64> InputSource::KnownCount() const {
     if (m_stream) return std::nullopt;
     const qint64 total = m_paths.size();
     return total / m_shards + (total % m_shards >= m_shard ? 1 : 0);
+}
+
+std::optional<qint64> InputSource::CountToEnd() {
+    if (!m_stream) return KnownCount();
+    if (m_stream->isSequential()) return std::nullopt;
+    const qint64 handedOut = m_handedOut;
+    while (Next()) {
+    }
+    return std::exchange(m_handedOut, handedOut);
 }
 
 std::optional<std::pair<int, int>> ParseShard(const QString& text) {

@@ -33,6 +33,10 @@ public:
     std::optional<QString> NameAt(qint64 index) const;
     /// The number of inputs kept, when known before reading (a given list).
     std::optional<qint64> KnownCount() const;
+    /// The number of inputs kept, those handed out and those still to come,
+    /// reading a list file to its end to count them; nothing for a pipe,
+    /// whose writer may not have finished.
+    std::optional<qint64> CountToEnd();
     /// Why reading the stream stopped early, or empty.
     const QString& ReadError() const { return m_readError; }
 
@@ -44,6 +48,7 @@ private:
     char m_separator = '\n';
     QByteArray m_buffer;
     qint64 m_position = 0;
+    qint64 m_handedOut = 0;
     int m_shard = 1;
     int m_shards = 1;
     QString m_readError;

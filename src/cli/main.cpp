@@ -441,7 +441,7 @@ int main(int argc, char* argv[]) {
 
     std::optional<cli::Report> report;
     if (line.Has(Opt::Report)) {
-        report.emplace(line.Value(Opt::Report));
+        report.emplace(line.Value(Opt::Report), options.skipExisting);
         if (!report->Error().isEmpty()) Fail(report->Error());
     }
     const Verbosity verbosity = line.Has(Opt::Quiet)     ? Verbosity::Quiet
@@ -487,7 +487,9 @@ int main(int argc, char* argv[]) {
         ++counts.failed;
     }
     if (verbosity != Verbosity::Quiet || counts.failed || g_stop)
-        std::fprintf(stderr, "%s.\n", qPrintable(Summary(counts, known, g_stop, words)));
+        std::fprintf(
+            stderr, "%s.\n",
+            qPrintable(Summary(counts, g_stop ? source->CountToEnd() : known, g_stop, words)));
     if (g_stop) return 130;
     return counts.failed ? 1 : 0;
 }

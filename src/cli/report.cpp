@@ -17,7 +17,7 @@ QString StatusOf(const FileResult& result) {
     return result.skipped ? QStringLiteral("skipped") : QStringLiteral("failed");
 }
 
-Report::Report(const QString& path) {
+Report::Report(const QString& path, bool append) {
     // A file that is there and holds something else (a photo listed in
     // --files-from, say) is no report of ours to replace.
     if (path != u"-") {
@@ -33,7 +33,8 @@ Report::Report(const QString& path) {
     }
     const bool opened = path == u"-"
                             ? m_file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)
-                            : (m_file.setFileName(path), m_file.open(QIODevice::WriteOnly));
+                            : (m_file.setFileName(path),
+                               m_file.open(append ? QIODevice::Append : QIODevice::WriteOnly));
     if (!opened) m_error = QStringLiteral("%1: %2").arg(path, m_file.errorString());
 }
 

@@ -11,8 +11,10 @@ namespace cli {
 /// line, written and flushed as each input finishes.
 class Report {
 public:
-    /// Opens @p path for writing ("-" is standard output); check Error().
-    explicit Report(const QString& path);
+    /// Opens @p path for writing ("-" is standard output), after what it
+    /// holds when @p append (a resumed run keeps the lines of the runs
+    /// before); check Error().
+    Report(const QString& path, bool append);
     const QString& Error() const { return m_error; }
 
     /// Writes @p result's line: input, output, status (converted, warning,
