@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <csignal>
+#include <tuple>
 #include <vips/vips8>
 
 #include "dialog_fixture.h"
@@ -23,8 +24,10 @@ protected:
         int exitCode;
         QString errors;
     };
-    Run runCli(const QStringList& arguments) {
+    Run runCli(const QStringList& arguments,
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TESSIVA_CLI), arguments);
         EXPECT_TRUE(process.waitForFinished(120000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
@@ -470,12 +473,28 @@ TEST_F(ConvertCliTest, UprightTextReadsAsOnAPhotoThatWasNeverTurned) {
 
 TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
     const QString broken = temp.write(QStringLiteral("kaputt.jpg"), "kaputt");
-    const Run run = runCli({QStringLiteral("--language"), QStringLiteral("German"), broken});
-    EXPECT_TRUE(
-        run.errors.contains(QStringLiteral("Die Breite des Fotos kann nicht ermittelt werden!")))
-        << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("0 von 1 Fotos umgewandelt; 1 fehlgeschlagen.")))
-        << run.errors.toStdString();
+    // By the language's English or own name, or by the locale; C asks for none.
+    QProcessEnvironment plain = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+        plain.remove(QString::fromLatin1(name));
+    QProcessEnvironment german = plain;
+    german.insert(QStringLiteral("LANGUAGE"), QStringLiteral("fr:de"));
+    QProcessEnvironment c = german;
+    c.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+    for (const auto& [arguments, environment, isGerman] :
+         {std::tuple{QStringList{QStringLiteral("--language"), QStringLiteral("German")}, plain,
+                     true},
+          std::tuple{QStringList{QStringLiteral("--language"), QStringLiteral("deutsch")}, plain,
+                     true},
+          std::tuple{QStringList{}, german, true}, std::tuple{QStringList{}, c, false}}) {
+        const Run run = runCli(arguments + QStringList{broken}, environment);
+        EXPECT_EQ(
+            run.errors.contains(QStringLiteral("0 von 1 Fotos umgewandelt; 1 fehlgeschlagen.")),
+            isGerman)
+            << run.errors.toStdString();
+    }
+    const Run unknown = runCli({QStringLiteral("--language"), QStringLiteral("Klingon"), broken});
+    EXPECT_EQ(unknown.exitCode, 2);
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toLocal8Bit());
+    // The converter speaks the locale's language: the tests read English.
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);
+    qputenv("LANG", "C.UTF-8");
 #if defined(TESSIVA_TEST_IMAGING)
     // The runners do not sit beside the decoder program.
     if (qEnvironmentVariableIsEmpty("TESSIVA_DECODER")) qputenv("TESSIVA_DECODER", TESSIVA_DECODER);

@@ -21,6 +21,7 @@
 #include "host/cores.h"
 #include "host/native_file.h"
 #include "i18n/language.h"
+#include "i18n/language_names.h"
 #include "imaging/imaging_library.h"
 #include "imaging/metadata.h"
 #include "imaging/text_layout.h"
@@ -376,6 +377,43 @@ bool DrawsText(int argc, char* argv[]) {
     return parser.parse(arguments) && !cli::CommandLine(parser).Value(Opt::Text).isEmpty();
 }
 
+/// The installed language files' names.
+QStringList LanguageFiles() {
+    QStringList files;
+    for (int i = 0; i < i18n::g_Language.GetLanguageCount(); ++i)
+        files << i18n::g_Language.GetLanguageName(i);
+    return files;
+}
+
+/// Prints each language: its file's name, its English name and its own.
+[[noreturn]] void ListLanguages() {
+    i18n::g_Language.Initialize(host::GetBaseFolder(), QStringLiteral("english"));
+    for (const QString& file : LanguageFiles()) {
+        const i18n::LanguageNames names = i18n::NamesOf(file);
+        std::printf("%s\t%s\t%s\n", qPrintable(names.file), qPrintable(names.english),
+                    qPrintable(names.own));
+    }
+    std::exit(0);
+}
+
+/// The messages' language: --language by a file's, English or own name, else
+/// the user's locale, else English.
+void SelectLanguage(const cli::CommandLine& line) {
+    i18n::g_Language.Initialize(host::GetBaseFolder(), QStringLiteral("english"));
+    const QStringList files = LanguageFiles();
+    std::optional<QString> chosen;
+    if (line.Has(Opt::Language)) {
+        chosen = i18n::LanguageFileNamed(files, line.Value(Opt::Language));
+        if (!chosen)
+            Fail(QStringLiteral("no language named %1; --list-languages lists them")
+                     .arg(line.Value(Opt::Language)));
+    } else {
+        chosen = i18n::LanguageFileForLocale(files);
+    }
+    if (chosen && chosen->compare(i18n::g_Language.GetCurrentLanguage(), Qt::CaseInsensitive) != 0)
+        i18n::g_Language.SelectLanguage(*chosen);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -405,6 +443,7 @@ int main(int argc, char* argv[]) {
     if (!parser.parse(arguments)) Fail(parser.errorText());
     if (line.Has(Opt::Help) || line.Has(Opt::HelpAll)) parser.showHelp(0);
     if (line.Has(Opt::Version)) parser.showVersion();
+    if (line.Has(Opt::ListLanguages)) ListLanguages();
 
     cli::Options options = ParseOptions(parser);
     // Binary on a terminal garbles it and helps nobody.
@@ -412,15 +451,11 @@ int main(int argc, char* argv[]) {
         Fail(
             QStringLiteral("-o - writes the TIFF to standard output, which is a terminal; "
                            "redirect it to a file or a pipe"));
-    const QString language =
-        line.Has(Opt::Language) ? line.Value(Opt::Language) : QStringLiteral("english");
     // From here a first interrupt stops the photos in progress and takes no
     // more; a second leaves at once.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    i18n::g_Language.Initialize(host::GetBaseFolder(), language);
-    if (i18n::g_Language.GetCurrentLanguage().compare(language, Qt::CaseInsensitive) != 0)
-        Fail(QStringLiteral("no language file named %1").arg(language));
+    SelectLanguage(line);
     const std::unique_ptr<cli::InputSource> source = OpenInputs(line, options);
 
     // A photo from a pipe is read whole first; a TIFF for a pipe goes straight to it.

@@ -7,7 +7,7 @@ namespace cli {
 
 namespace {
 
-constexpr std::array<OptionEntry, 31> kOptions{{
+constexpr std::array<OptionEntry, 32> kOptions{{
     {Opt::Width, "W", "width", "N",
      "Width of the output before turning, in pixels; alone, the height keeps "
      "the photo's proportions."},
@@ -66,7 +66,9 @@ constexpr std::array<OptionEntry, 31> kOptions{{
     {Opt::Quiet, "q", "quiet", "", "Print errors only."},
     {Opt::Verbose, "", "verbose", "", "Print a line per input with its timings."},
     {Opt::Language, "", "language", "NAME",
-     "Language of the messages, as a language file's name (default english)."},
+     "Language of the messages, by its English or own name or its file's "
+     "(default: the locale's, as LANGUAGE, LC_ALL, LC_MESSAGES or LANG say, else English)."},
+    {Opt::ListLanguages, "", "list-languages", "", "List the languages and exit."},
     {Opt::Srgb, "", "srgb", "",
      "Convert colours through the photo's embedded profile to sRGB (default: "
      "keep the stored values and carry the profile into the TIFF)."},

@@ -40,6 +40,7 @@ enum class Opt {
     Quiet,
     Verbose,
     Language,
+    ListLanguages,
     Srgb,
     AutoOrient,
     Background,
