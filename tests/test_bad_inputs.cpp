@@ -107,7 +107,9 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
                 EXPECT_EQ(texts.size(), 1u) << input.toStdString();  // only "replace it?"
                 if (texts.size() != 1u) continue;
                 const vips::VImage tiff = vips::VImage::new_from_file(out.toUtf8().constData());
-                EXPECT_EQ(tiff.width(), 64) << input.toStdString();
+                // A flipped header byte may change the size; the TIFF has the one shown.
+                EXPECT_EQ(tiff.width(), edit(IDC_EDIT_OUTPUT_WIDTH)->text().toInt())
+                    << input.toStdString();
                 EXPECT_EQ(tiff.bands(), 3) << input.toStdString();
             }
             QStringList after = outFolder.entryList(QDir::Files);
