@@ -70,8 +70,8 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
 
     const auto& languages = menu[0].submenu;
     ASSERT_EQ(languages.size(), 5u);
-    const QStringList expected{"Chinese_Simplified", "English", "German", "Japanese_unicode",
-                               "Russian_utf-8"};
+    // Each language by its own name, not its file's.
+    const QStringList expected{"简体中文", "English", "Deutsch", "日本語", "Русский"};
     for (size_t i = 0; i < languages.size(); ++i) {
         EXPECT_EQ(languages[i].text, expected[static_cast<qsizetype>(i)]);
         EXPECT_EQ(languages[i].id, 45400 + static_cast<int>(i));

@@ -174,7 +174,7 @@ TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     open(text);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
-    EXPECT_EQ(platform.reasons()[0], QStringLiteral("not a photo format (text)"));
+    EXPECT_EQ(platform.reasons()[0], QStringLiteral("Not a photo format (text)"));
     EXPECT_EQ(platform.messages[0].caption, text);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("30"));
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("a.png 30 * 20"));

@@ -36,6 +36,16 @@ LanguageNames NamesOf(const QString& file) {
     return names;
 }
 
+QString MenuNameOf(const QString& file) {
+    const LanguageNames names = NamesOf(file);
+    // English's own name is its English one; the locale would say "American English".
+    if (names.own.isEmpty() ||
+        names.english.section(u'_', 0, 0).compare(QStringLiteral("English"), Qt::CaseInsensitive) ==
+            0)
+        return names.english;
+    return names.own.left(1).toUpper() + names.own.mid(1);
+}
+
 std::optional<QString> LanguageFileNamed(const QStringList& files, const QString& wanted) {
     const QString name = wanted.trimmed();
     for (const QString& file : files) {
@@ -48,9 +58,10 @@ std::optional<QString> LanguageFileNamed(const QStringList& files, const QString
 
 std::optional<QString> LanguageFileForLocale(const QStringList& files) {
     QStringList wanted;
-    const QString main = !qEnvironmentVariableIsEmpty("LC_ALL")        ? qEnvironmentVariable("LC_ALL")
-                         : !qEnvironmentVariableIsEmpty("LC_MESSAGES") ? qEnvironmentVariable("LC_MESSAGES")
-                                                                       : qEnvironmentVariable("LANG");
+    const QString main = !qEnvironmentVariableIsEmpty("LC_ALL") ? qEnvironmentVariable("LC_ALL")
+                         : !qEnvironmentVariableIsEmpty("LC_MESSAGES")
+                             ? qEnvironmentVariable("LC_MESSAGES")
+                             : qEnvironmentVariable("LANG");
     // LANGUAGE lists preferences, but a C locale asks for none.
     if (LocaleOf(main) || main.isEmpty())
         wanted = qEnvironmentVariable("LANGUAGE").split(u':', Qt::SkipEmptyParts);

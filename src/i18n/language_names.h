@@ -19,6 +19,11 @@ struct LanguageNames {
 /// The names of the language file @p file (its name without ".ini").
 LanguageNames NamesOf(const QString& file);
 
+/// What the Language menu calls @p file: the language's own name, as its
+/// speakers write it at the start of a line ("日本語", "Русский"), else its
+/// English name without the encoding ("Japanese" of "Japanese_unicode").
+QString MenuNameOf(const QString& file);
+
 /// The file among @p files that @p wanted names, as a file name, an English
 /// or an own name, in any case; nothing when none does.
 std::optional<QString> LanguageFileNamed(const QStringList& files, const QString& wanted);

@@ -107,6 +107,7 @@ bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words) {
     const std::unique_ptr<QThread> worker(QThread::create([&] { work(stop, progress); }));
 
     QProgressDialog shown(words.label, words.stop, 0, 100, &window);
+    shown.setWindowTitle(window.windowTitle());  // the program's name, as the window shows it
     const InputBlocker blocker(window, shown, stop);
     shown.setWindowModality(Qt::WindowModal);
     shown.setMinimumDuration(kShowProgressAfterMs);

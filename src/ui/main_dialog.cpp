@@ -16,6 +16,7 @@
 
 #include "host/base_folder.h"
 #include "i18n/language.h"
+#include "i18n/language_names.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "resources/resource.h"
@@ -336,7 +337,8 @@ void MainDialog::FillLanguageMenu(QMenu& loaded, QMenu& popup) {
     const QString current = g_Language.GetCurrentLanguage();
     for (int i = 0; i < g_Language.GetLanguageCount(); ++i) {
         const QString name = g_Language.GetLanguageName(i);
-        QAction* item = languages->addAction(QString(name).replace(u'&', QStringLiteral("&&")));
+        QAction* item =
+            languages->addAction(i18n::MenuNameOf(name).replace(u'&', QStringLiteral("&&")));
         item->setData(res::ID_LANGUAGE_FIRST + i);
         item->setCheckable(true);
         item->setChecked(name.compare(current, Qt::CaseInsensitive) == 0);

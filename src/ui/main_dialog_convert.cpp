@@ -23,7 +23,8 @@
 namespace ui {
 
 QString WithReason(const QString& message, const QString& reason) {
-    return reason.isEmpty() ? message : message + u'\n' + reason;
+    // On a line of its own the reason reads as a sentence: "Is a folder".
+    return reason.isEmpty() ? message : message + u'\n' + reason.left(1).toUpper() + reason.mid(1);
 }
 
 void MainDialog::OnConvert() {

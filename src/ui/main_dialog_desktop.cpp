@@ -48,6 +48,9 @@ void MainDialog::AddShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_O), &MainDialog::OnOpenPhoto);
     add(QKeySequence(Qt::Key_F1), &MainDialog::OnHelp);
     add(QKeySequence(Qt::CTRL | Qt::Key_Q), &MainDialog::OnExit);
+    // Beside Enter, which closes the dialog as designed.
+    add(QKeySequence(Qt::CTRL | Qt::Key_Return), &MainDialog::OnConvert);
+    add(QKeySequence(Qt::CTRL | Qt::Key_Enter), &MainDialog::OnConvert);
 }
 
 void MainDialog::AcceptDroppedFiles() {
