@@ -90,6 +90,10 @@ TEST_F(DesktopTest, ShortcutsOpenHelpAndQuitBesideTheDesignedKeys) {
     EXPECT_EQ(platform.openRequests.size(), 1u);
     QTest::keyClick(dialog.get(), Qt::Key_F1);
     EXPECT_EQ(platform.helpPages.size(), 1u);
+    QTest::keyClick(dialog.get(), Qt::Key_Return, Qt::ControlModifier);  // Convert, not close
+    EXPECT_EQ(platform.texts(),
+              std::vector<QString>{QStringLiteral("Please open a photo file first!")});
+    EXPECT_TRUE(dialog->isVisible());
 
     QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
     QTest::keyClick(dialog.get(), Qt::Key_Q, Qt::ControlModifier);
