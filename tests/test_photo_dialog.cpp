@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -74,6 +75,35 @@ protected:
     QColor previewCentre() const {
         const QImage& image = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
         return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+    }
+    /// Opens a photo whose decoding waits until Ctrl+Q has been pressed, on the
+    /// window or, once it shows, on the progress box: the window's own events run
+    /// meanwhile, the photo open before stays, and then the window leaves.
+    void quitWhileDecoding(bool onTheProgressBox) {
+        std::atomic<bool> decoding{false};
+        std::atomic<bool> release{false};
+        dialog->SetPhotoLoader([&](const QString&) -> std::unique_ptr<imaging::Photo> {
+            decoding = true;
+            while (!release) QThread::yieldCurrentThread();
+            return std::make_unique<FakePhoto>(99, 99);
+        });
+        bool answered = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            auto* box = dialog->findChild<QProgressDialog*>();
+            if (!decoding || (onTheProgressBox && !(box && box->isVisible()))) return;
+            watch.stop();
+            answered = true;
+            QTest::keyClick(onTheProgressBox ? static_cast<QWidget*>(box) : dialog.get(), Qt::Key_Q,
+                            Qt::ControlModifier);
+            release = true;
+        });
+        watch.start(0);
+        open(QStringLiteral("/x/b.jpg"));
+        EXPECT_TRUE(answered);
+        EXPECT_EQ(dialog->GetPhoto()->Width(), 30);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dialog->GetPhoto(), nullptr);
     }
     QComboBox* combo() const { return qobject_cast<QComboBox*>(item(IDC_COMBO_FRAME_DIMENSION)); }
     void typeFrame(const QString& text) {
@@ -367,31 +397,11 @@ TEST_F(PhotoDialogTest, ATextPositionOutsideANewPhotoIsReset) {
 }
 
 TEST_F(PhotoDialogTest, APhotoDecodesBesideTheWindowAndCtrlQStopsItAndLeaves) {
-    start();
-    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(30, 20));
-    std::atomic<bool> decoding{false};
-    std::atomic<bool> release{false};
-    dialog->SetPhotoLoader([&](const QString&) -> std::unique_ptr<imaging::Photo> {
-        decoding = true;
-        while (!release) QThread::yieldCurrentThread();
-        return std::make_unique<FakePhoto>(99, 99);
-    });
-    // The window's own events run while the photo decodes; Ctrl+Q is heard.
-    bool answered = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!decoding) return;
-        watch.stop();
-        answered = true;
-        QTest::keyClick(dialog.get(), Qt::Key_Q, Qt::ControlModifier);
-        release = true;
-    });
-    watch.start(0);
-    open(QStringLiteral("/x/b.jpg"));
-    EXPECT_TRUE(answered);
-    EXPECT_EQ(dialog->GetPhoto()->Width(), 30);  // stopped: the photo open before stays
-    QCoreApplication::processEvents();
-    EXPECT_EQ(dialog->GetPhoto(), nullptr);  // and the window has left
+    for (const bool onTheProgressBox : {false, true}) {
+        start();
+        openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(30, 20));
+        quitWhileDecoding(onTheProgressBox);
+    }
 }
 
 TEST_F(PhotoDialogTest, ClosingReleasesThePhoto) {

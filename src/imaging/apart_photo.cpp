@@ -254,6 +254,8 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     process.closeWriteChannel();
     const QString kindName = request.kind.toUpper();
     decoder::Answer answer = decoder::ReadAnswer(process, request.limits, wait);
+    // Given up on: not a moment more of its time.
+    if (stopped || timedOut) process.kill();
     if (process.state() != QProcess::NotRunning && !process.waitForFinished(1000)) process.kill();
     process.waitForFinished(1000);
     keepErrorText();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QShortcut>
@@ -44,10 +45,20 @@ protected:
         if (!IsUserInput(event->type())) return false;
         auto* shortcut = qobject_cast<QShortcut*>(watched);
         if (shortcut && event->type() == QEvent::Shortcut && shortcut->parent() == &m_window &&
-            shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Q)) {
+            shortcut->key() == kQuitKeys) {
             m_quit = shortcut;
             m_stop = true;
             return true;
+        }
+        // The progress box, once shown, has the keys: Ctrl+Q there means the window's Ctrl+Q.
+        if (event->type() == QEvent::KeyPress && IsWithin(watched, m_allowed)) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Q && key->modifiers() == Qt::ControlModifier) {
+                for (QShortcut* quit : m_window.findChildren<QShortcut*>())
+                    if (quit->parent() == &m_window && quit->key() == kQuitKeys) m_quit = quit;
+                m_stop = true;
+                return true;
+            }
         }
         if (watched == &m_window && event->type() == QEvent::Close) {
             m_close = true;
@@ -62,6 +73,12 @@ protected:
     }
 
 private:
+    static inline const QKeySequence kQuitKeys{Qt::CTRL | Qt::Key_Q};
+
+    static bool IsWithin(QObject* watched, QWidget& widget) {
+        const auto* inside = qobject_cast<QWidget*>(watched);
+        return inside && (inside == &widget || widget.isAncestorOf(inside));
+    }
     static bool IsUserInput(QEvent::Type type) {
         switch (type) {
             case QEvent::MouseButtonPress:
