@@ -1,9 +1,12 @@
+#include <QAccessible>
 #include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <clocale>
 
 #include "dialog_fixture.h"
+#include "ui/black_frame.h"
 #include "ui/group_frame.h"
 
 using namespace res;
@@ -160,6 +163,31 @@ TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
               QStringLiteral("German"));
     start();
     EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
+}
+
+TEST_F(LanguageDialogTest, ScreenReadersNameEveryFieldGroupAndThePreviewInTheLanguage) {
+    useShippedLanguages();
+    start();
+    const auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    const auto expectAllNamed = [&] {
+        QList<QWidget*> named;
+        for (QWidget* widget : dialog->findChildren<QWidget*>())
+            if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget) ||
+                qobject_cast<ui::GroupFrame*>(widget) || qobject_cast<ui::BlackFrame*>(widget))
+                named << widget;
+        EXPECT_EQ(named.size(), 12);  // 7 fields, the frame list, 3 groups, the preview
+        for (QWidget* widget : named)
+            EXPECT_FALSE(name(widget).isEmpty()) << widget->metaObject()->className();
+    };
+    expectAllNamed();
+    EXPECT_EQ(name(item(IDC_EDIT_OUTPUT_FILE)), QStringLiteral("Output file"));
+    platform.menuChoices = {kGerman};
+    rightClick(surface());
+    expectAllNamed();
+    EXPECT_EQ(name(item(IDC_EDIT_OUTPUT_FILE)), QStringLiteral("Ausgabedatei"));
+    EXPECT_EQ(name(item(IDC_STATIC_PICTURE)), QStringLiteral("Vorschau"));
 }
 
 TEST_F(LanguageDialogTest, ASwitchEndedWithEscapeIsForgotten) {

@@ -49,6 +49,8 @@ constexpr auto kTexts = std::to_array<TextEntry>({
     {Text::CameraTurnedMark, u"IDS_STRING141", "turned by the camera"},
     {Text::NotStartedCount, u"IDS_STRING142", "%d not started"},
     {Text::Opening, u"IDS_STRING143", "Opening the photo..."},
+    {Text::PreviewName, u"IDS_STRING144", "Preview"},
+    {Text::FrameName, u"IDS_STRING145", "Frame"},
 });
 
 }  // namespace

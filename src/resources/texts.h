@@ -43,6 +43,8 @@ enum class Text {
     CameraTurnedMark,     // ... as the preview marks it
     NotStartedCount,      // the command line's closing line, interrupted
     Opening,              // the window's progress while a photo opens
+    PreviewName,          // what screen readers call the preview
+    FrameName,            // ... and the frame fields
     Count                 // not a text: how many there are
 };
 inline constexpr int kTextCount = int(Text::Count);

@@ -7,10 +7,13 @@ namespace ui {
 
 GroupFrame::GroupFrame(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleName(QString(title).remove(u'&'));
 }
 
 void GroupFrame::setTitle(const QString& title) {
     m_title = title;
+    // What a screen reader calls the group: its title.
+    setAccessibleName(QString(title).remove(u'&'));
     update();
 }
 

@@ -31,6 +31,11 @@ MainControls FindMainControls(const BuiltDialog& built) {
     find(c.photoInfo, res::IDC_STATIC_PHOTO_INFO);
     find(c.frameRange, res::IDC_STATIC_FRAME_RANGE);
     find(c.fontFace, res::IDC_STATIC_FONT_FACE);
+    find(c.outputWidthLabel, res::IDC_STATIC_OUTPUT_WIDTH);
+    find(c.outputHeightLabel, res::IDC_STATIC_OUTPUT_HEIGHT);
+    find(c.outputFileLabel, res::IDC_STATIC_OUTPUT_FILENAME);
+    find(c.textLabel, res::IDC_STATIC_ADD_TEXT);
+    find(c.positionLabel, res::IDC_STATIC_TEXT_POSITION);
     find(c.frameDimension, res::IDC_COMBO_FRAME_DIMENSION);
     find(c.frameNumber, res::IDC_EDIT_FRAME_NUMBER);
     find(c.outputFile, res::IDC_EDIT_OUTPUT_FILE);

@@ -29,6 +29,11 @@ struct MainControls {
     QLabel* photoInfo = nullptr;
     QLabel* frameRange = nullptr;
     QLabel* fontFace = nullptr;
+    QLabel* outputWidthLabel = nullptr;
+    QLabel* outputHeightLabel = nullptr;
+    QLabel* outputFileLabel = nullptr;
+    QLabel* textLabel = nullptr;
+    QLabel* positionLabel = nullptr;
     QComboBox* frameDimension = nullptr;
     QLineEdit* frameNumber = nullptr;
     QLineEdit* outputFile = nullptr;

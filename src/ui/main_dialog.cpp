@@ -25,6 +25,7 @@
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/apply_language.h"
+#include "ui/black_frame.h"
 #include "ui/menu_templates.h"
 
 namespace ui {
@@ -162,6 +163,7 @@ void MainDialog::OnInitDialog() {
     setWindowIcon(LoadAppIcon());
 
     ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
+    NameControlsForReaders();
     RestoreOutputFolder();
     const MainControls& c = m_controls;
     for (QLineEdit* edit : {c.outputFile, c.outputWidth, c.outputHeight}) edit->setEnabled(false);
@@ -353,6 +355,30 @@ void MainDialog::OnLanguageCommand(int command) {
 void MainDialog::SwitchLanguage(int id) {
     g_Language.SelectLanguage(g_Language.GetLanguageName(id - ID_LANGUAGE_FIRST));
     ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
+    NameControlsForReaders();
+}
+
+void MainDialog::NameControlsForReaders() {
+    const MainControls& c = m_controls;
+    // A screen reader names a field by its label (its buddy); the labels are
+    // the language's, so the names follow every switch.
+    const auto plain = [](const QLabel* label) {
+        return label->text().remove(u'&').remove(u':').trimmed();
+    };
+    const std::pair<QLabel*, QWidget*> labelled[] = {{c.outputWidthLabel, c.outputWidth},
+                                                     {c.outputHeightLabel, c.outputHeight},
+                                                     {c.outputFileLabel, c.outputFile},
+                                                     {c.textLabel, c.text},
+                                                     {c.positionLabel, c.textX}};
+    for (const auto& [label, field] : labelled) {
+        label->setBuddy(field);
+        field->setAccessibleName(plain(label));
+    }
+    c.textX->setAccessibleName(plain(c.positionLabel) + QStringLiteral(" (x)"));
+    c.textY->setAccessibleName(plain(c.positionLabel) + QStringLiteral(" (y)"));
+    c.picture->setAccessibleName(g_Language.GetString(Text::PreviewName));
+    c.frameDimension->setAccessibleName(g_Language.GetString(Text::FrameName));
+    c.frameNumber->setAccessibleName(g_Language.GetString(Text::FrameName));
 }
 
 void MainDialog::OnPopupMenuFont() {

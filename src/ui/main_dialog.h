@@ -120,6 +120,8 @@ private:
     void TakeActiveFrameSize();
     /// Shows the preview of a photo just opened, or of another frame.
     void RefreshPreview();
+    /// Gives the fields, the preview and the frame controls the names screen readers say.
+    void NameControlsForReaders();
     /// Shows the preview again: the designed stretched photo, or the result
     /// when that is chosen, after a field, radio or option changed.
     void ShowPreview();
