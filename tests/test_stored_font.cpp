@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFont>
+#include <utility>
 
 #include "settings/keys.h"
 #include "settings/store.h"
@@ -72,6 +73,36 @@ TEST_F(StoredFontTest, WritesThirteenKeysInTheirOrderAndReadsThemBack) {
     EXPECT_TRUE(back.italic());
     EXPECT_TRUE(back.underline());
     EXPECT_FALSE(back.strikeOut());
+}
+
+TEST_F(StoredFontTest, WhatTheFontDoesNotChangeIsWrittenBackAsItWasStored) {
+    const QByteArray stored =
+        "[CurrentFont]\nlfHeight=20\nlfWidth=7\nlfEscapement=900\nlfCharSet=300\n"
+        "lfItalic=0\nlfFaceName=DejaVu Sans\n";
+    temp.write(QStringLiteral("store.conf"), stored);
+    const auto value = [&](const char* key) {
+        return settings::Store(iniPath).GetProfileInt(kSection, QString::fromLatin1(key), -1);
+    };
+    QFont font;
+    {
+        settings::Store store(iniPath);
+        font = settings::ReadFont(store, kSection, kOverlayDefaults);
+        settings::WriteFont(store, kSection, font);
+    }
+    for (const auto& [key, expected] :
+         {std::pair{"lfHeight", 20}, {"lfWidth", 7}, {"lfEscapement", 900}, {"lfCharSet", 300}})
+        EXPECT_EQ(value(key), expected) << key;
+    // A change rewrites what it decides, and only that.
+    font.setItalic(true);
+    font.setPixelSize(30);
+    {
+        settings::Store store(iniPath);
+        settings::WriteFont(store, kSection, font);
+    }
+    EXPECT_EQ(value("lfItalic"), 1);
+    EXPECT_EQ(value("lfHeight"), -30);
+    EXPECT_EQ(value("lfCharSet"), 300);
+    EXPECT_EQ(value("lfEscapement"), 900);
 }
 
 TEST_F(StoredFontTest, ExtremeStoredValuesStayUsable) {

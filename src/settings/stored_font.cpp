@@ -3,7 +3,9 @@
 #include <QFontInfo>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdlib>
+#include <optional>
 
 #include "settings/keys.h"
 #include "settings/store.h"
@@ -86,6 +88,47 @@ int32_t Stored(const QFont& font, Field field) {
     }
 }
 
+/// The integer stored under @p key, or nothing when none is.
+std::optional<int32_t> StoredInt(const Store& store, const QString& section, const QString& key) {
+    const int32_t low = store.GetProfileInt(section, key, INT32_MIN);
+    const int32_t high = store.GetProfileInt(section, key, INT32_MAX);
+    return low == high ? std::optional<int32_t>(low) : std::nullopt;
+}
+
+/// True for the fields a QFont holds a meaning of.
+bool HasMeaning(Field field) {
+    switch (field) {
+        case Field::Height:
+        case Field::Weight:
+        case Field::Italic:
+        case Field::Underline:
+        case Field::StrikeOut:
+            return true;
+        default:
+            return false;
+    }
+}
+
+/// True when the stored @p value of @p field reads as what @p font holds.
+bool SaysTheSame(int32_t value, const QFont& font, Field field) {
+    const int32_t byte = value & 0xFF;
+    switch (field) {
+        case Field::Height:
+            return value != 0 &&
+                   std::min<int64_t>(std::abs(int64_t{value}), kMaxPixelSize) == font.pixelSize();
+        case Field::Weight:
+            return value > 0 && std::min(value, 1000) == font.weight();
+        case Field::Italic:
+            return (byte != 0) == font.italic();
+        case Field::Underline:
+            return (byte != 0) == font.underline();
+        case Field::StrikeOut:
+            return (byte != 0) == font.strikeOut();
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 QFont ReadFont(const Store& store, const QString& section, const FontDefaults& defaults) {
@@ -119,10 +162,24 @@ QFont ReadFont(const Store& store, const QString& section, const FontDefaults& d
 }
 
 void WriteFont(Store& store, const QString& section, const QFont& font) {
-    for (const StoredField& stored : kFields)
-        store.WriteProfileInt(section, QString::fromLatin1(stored.key), Stored(font, stored.field));
-    store.WriteProfileString(section, QString::fromLatin1(kFaceNameKey),
-                             font.family().left(kMaxFaceNameLength));
+    for (const StoredField& stored : kFields) {
+        const QString key = QString::fromLatin1(stored.key);
+        const std::optional<int32_t> old = StoredInt(store, section, key);
+        // A stored value that still says what the font says is written back as
+        // it was read (lfHeight=20 stays 20, lfCharSet=300 stays 300), and so
+        // is every field a QFont has no word for: a font left unchanged comes
+        // back key for key, a change rewrites only what it decides.
+        if (old && (!HasMeaning(stored.field) || SaysTheSame(*old, font, stored.field)))
+            store.WriteProfileInt(section, key, *old);
+        else
+            store.WriteProfileInt(section, key, Stored(font, stored.field));
+    }
+    const QString faceKey = QString::fromLatin1(kFaceNameKey);
+    const QString oldFace = store.GetProfileString(section, faceKey, QString());
+    store.WriteProfileString(section, faceKey,
+                             oldFace.left(kMaxFaceNameLength) == font.family()
+                                 ? oldFace
+                                 : font.family().left(kMaxFaceNameLength));
 }
 
 QFont ResolvedFont(const QFont& font) {

@@ -26,8 +26,9 @@ struct FontDefaults {
 /// characters, and a height beyond any screen is cut to one that draws.
 QFont ReadFont(const Store& store, const QString& section, const FontDefaults& defaults);
 
-/// Writes @p font's thirteen keys in their fixed order; the fields a QFont has
-/// no word for are written as the platform's defaults.
+/// Writes @p font's thirteen keys in their fixed order. What is stored is
+/// kept where it still says what @p font says, and for the fields a QFont has
+/// no word for; missing fields get the platform's defaults.
 void WriteFont(Store& store, const QString& section, const QFont& font);
 
 /// @p font as it resolves on this screen: a family that exists, a pixel size.
