@@ -84,7 +84,7 @@ protected:
         std::atomic<bool> release{false};
         dialog->SetPhotoLoader([&](const QString&) -> std::unique_ptr<imaging::Photo> {
             decoding = true;
-            while (!release) QThread::yieldCurrentThread();
+            while (!release) QThread::msleep(1);
             return std::make_unique<FakePhoto>(99, 99);
         });
         bool answered = false;

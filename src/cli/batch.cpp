@@ -250,8 +250,7 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     // Another run wrote the name meanwhile: the same reason as when it was there before.
     if (!result.ok && !options.overwrite && !failures.empty() &&
-        failures.back().step == imaging::Step::Save &&
-        failures.back().reason == u"is there already") {
+        failures.back().step == imaging::Step::Save && Exists(result.output)) {
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;
     }

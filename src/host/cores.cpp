@@ -63,19 +63,23 @@ int ControlGroupAllowance() {
 }  // namespace
 
 UsableCores CoresForThisProcess() {
-    UsableCores cores;
-    cores.machine = int(std::max(1u, std::thread::hardware_concurrency()));
-    cores.count = cores.machine;
+    // Read once: every conversion asks, and the limits are the process's.
+    static const UsableCores cores = [] {
+        UsableCores found;
+        found.machine = int(std::max(1u, std::thread::hardware_concurrency()));
+        found.count = found.machine;
 #ifdef Q_OS_LINUX
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0) {
-        cores.affinity = CPU_COUNT(&set);
-        if (cores.affinity > 0) cores.count = std::min(cores.count, cores.affinity);
-    }
-    cores.allowance = ControlGroupAllowance();
-    if (cores.allowance > 0) cores.count = std::min(cores.count, cores.allowance);
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        if (sched_getaffinity(0, sizeof set, &set) == 0) {
+            found.affinity = CPU_COUNT(&set);
+            if (found.affinity > 0) found.count = std::min(found.count, found.affinity);
+        }
+        found.allowance = ControlGroupAllowance();
+        if (found.allowance > 0) found.count = std::min(found.count, found.allowance);
 #endif
+        return found;
+    }();
     return cores;
 }
 

@@ -14,7 +14,7 @@ struct UsableCores {
 
 /// The processors this process may use: the machine's, within its CPU
 /// affinity (taskset, a container's cpuset) and its control group's time
-/// allowance (a container's CPU limit).
+/// allowance (a container's CPU limit), as they were when first asked.
 UsableCores CoresForThisProcess();
 
 }  // namespace host
