@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "imaging/bitmap.h"
+#include "imaging/execute.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 
@@ -19,12 +19,12 @@ int main(int argc, char* argv[]) {
     {
         imaging::LibrarySession session;
         const auto photo = imaging::LoadPhoto(QString::fromLocal8Bit(argv[1]));
-        const auto bitmap = imaging::Bitmap::Create(std::atoi(argv[2]), std::atoi(argv[3]));
-        if (bitmap && bitmap->SetResolution(photo->HorizontalResolution()) &&
-            bitmap->DrawScaled(*photo) &&
-            bitmap->RotateFlip(imaging::RotateFlipFor(std::atoi(argv[4]), 0).value_or(0)) &&
-            bitmap->SaveTiff(QString::fromLocal8Bit(argv[5])))
-            status = 0;
+        imaging::ConversionRequest request;
+        request.output = QSize(std::atoi(argv[2]), std::atoi(argv[3]));
+        request.angle = std::atoi(argv[4]);
+        const imaging::ConversionPlan plan =
+            imaging::PlanConversion(imaging::FactsOf(*photo), request);
+        if (!imaging::Execute(plan, *photo, {}, {QString::fromLocal8Bit(argv[5])})) status = 0;
     }
     imaging::ShutdownLibrary();
     if (status) std::fprintf(stderr, "conversion failed\n");

@@ -1,5 +1,7 @@
 #include "photo_fixtures.h"
 
+#include "imaging/execute.h"
+
 #include <tiffio.h>
 #include <QDir>
 #include <QFile>
@@ -223,6 +225,20 @@ EveryLoader::EveryLoader() {
 
 EveryLoader::~EveryLoader() {
     imaging::AllowOnlyInProcessLoaders();
+}
+
+std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo,
+                                            const imaging::ConversionRequest& request,
+                                            const QString& out) {
+    return imaging::Execute(imaging::PlanConversion(imaging::FactsOf(photo), request), photo, {},
+                            {out});
+}
+
+std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo, QSize size,
+                                            const QString& out) {
+    imaging::ConversionRequest request;
+    request.output = size;
+    return Convert(photo, request, out);
 }
 
 }  // namespace fixtures

@@ -4,7 +4,10 @@
 #include <QColor>
 #include <QSize>
 #include <QString>
+#include <optional>
 #include <vector>
+
+#include "imaging/plan.h"
 
 class TempFolder;
 
@@ -38,6 +41,13 @@ QString RedEmf(const TempFolder& folder, const QString& name);
 QString RedWmf(const TempFolder& folder, const QString& name);
 /// The bytes of @p path.
 QByteArray Bytes(const QString& path);
+/// Converts the active frame of @p photo as @p request asks (the window's
+/// defaults at @p size when only that is given) into @p out; the failure, if any.
+std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo,
+                                            const imaging::ConversionRequest& request,
+                                            const QString& out);
+std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo, QSize size,
+                                            const QString& out);
 
 /// While alive, the test itself may read fixtures with every loader of the
 /// imaging library, which the program keeps to the few it decodes with.

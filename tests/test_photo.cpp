@@ -5,7 +5,6 @@
 #include <QFile>
 #include <vips/vips8>
 
-#include "imaging/bitmap.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "imaging/photo_internal.h"
@@ -168,10 +167,8 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
             EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey) << options;
         }
         // The page converts, not only previews.
-        const auto bitmap = Bitmap::Create(8, 4);
         const QString out = temp.file(QStringLiteral("page1.tif"));
-        ASSERT_TRUE(bitmap->DrawScaled(*photo));
-        ASSERT_TRUE(bitmap->SaveTiff(out));
+        ASSERT_FALSE(fixtures::Convert(*photo, QSize(8, 4), out));
         EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(4, 2)[0],
                   pages[1].grey);
     }
@@ -243,10 +240,8 @@ TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
                                 fixtures::RedWmf(temp, QStringLiteral("box.wmf"))}) {
         const auto photo = LoadPhoto(path);
         for (const QSize target : {QSize(20, 10), QSize(300, 40), QSize(400, 200)}) {
-            const auto bitmap = Bitmap::Create(target.width(), target.height());
-            ASSERT_TRUE(bitmap->DrawScaled(*photo)) << path.toStdString();
             const QString out = temp.file(QStringLiteral("metafile-%1.tif").arg(target.width()));
-            ASSERT_TRUE(bitmap->SaveTiff(out));
+            ASSERT_FALSE(fixtures::Convert(*photo, target, out)) << path.toStdString();
             const vips::VImage saved =
                 vips::VImage::new_from_file(QFile::encodeName(out).constData());
             EXPECT_EQ(QSize(saved.width(), saved.height()), target);
@@ -266,15 +261,12 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
         fixtures::SolidPhoto(temp, name, 40, 30, Qt::red);
         {
             const auto photo = LoadPhoto(temp.file(name));
-            const auto bitmap = Bitmap::Create(40, 30);
-            ASSERT_TRUE(bitmap->DrawScaled(*photo));
-            ASSERT_TRUE(bitmap->SaveTiff(temp.file(QStringLiteral("converted.tif"))));
+            ASSERT_FALSE(fixtures::Convert(*photo, QSize(40, 30),
+                                           temp.file(QStringLiteral("converted.tif"))));
             EXPECT_EQ(LoadPhoto(temp.file(QStringLiteral("converted.tif")))->Width(), 40);
         }
         const auto first = LoadPhoto(temp.file(name));
         EXPECT_GT(PreviewColour(*first).red(), 200);
-        const auto bitmap = Bitmap::Create(4, 4);
-        ASSERT_TRUE(bitmap->DrawScaled(*first));
 
         QFile::remove(temp.file(name));
         fixtures::SolidPhoto(temp, name, 60, 20, Qt::blue);
@@ -282,15 +274,13 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
         EXPECT_EQ(second->Width(), 60) << name.toStdString();
         EXPECT_GT(PreviewColour(*second).blue(), 200) << name.toStdString();
         const QString out = temp.file(name + QStringLiteral(".out.tif"));
-        ASSERT_TRUE(bitmap->DrawScaled(*second));
-        ASSERT_TRUE(bitmap->SaveTiff(out));
+        ASSERT_FALSE(fixtures::Convert(*second, QSize(4, 4), out));
         EXPECT_GT(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(2, 2)[2],
                   200)
             << name.toStdString();
         {
-            const auto wide = Bitmap::Create(60, 20);
-            ASSERT_TRUE(wide->DrawScaled(*second));
-            ASSERT_TRUE(wide->SaveTiff(temp.file(QStringLiteral("converted.tif"))));
+            ASSERT_FALSE(fixtures::Convert(*second, QSize(60, 20),
+                                           temp.file(QStringLiteral("converted.tif"))));
             const auto reopened = LoadPhoto(temp.file(QStringLiteral("converted.tif")));
             EXPECT_EQ(reopened->Width(), 60) << "a converted TIFF opened again";
             EXPECT_GT(PreviewColour(*reopened).blue(), 200);
@@ -332,7 +322,7 @@ TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
     const auto strip = LoadPhoto(regressions.filePath(QStringLiteral("emf-one-pixel-strip.emf")));
     EXPECT_EQ(strip->Width(), 1);
     EXPECT_TRUE(strip->Preview(QSize(196, 125)).isNull());
-    EXPECT_FALSE(Bitmap::Create(8, 8)->DrawScaled(*strip));
+    EXPECT_TRUE(fixtures::Convert(*strip, QSize(8, 8), temp.file(QStringLiteral("strip.tif"))));
 }
 
 TEST_F(PhotoTest, TransparencyShowsBlackInThePreview) {

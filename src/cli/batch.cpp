@@ -16,7 +16,7 @@
 #include "host/base_folder.h"
 #include "host/native_file.h"
 #include "i18n/language.h"
-#include "imaging/conversion.h"
+#include "imaging/execute.h"
 #include "imaging/photo.h"
 
 namespace cli {
@@ -95,27 +95,22 @@ QString WithReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : QStringLiteral("%1 (%2)").arg(message, reason);
 }
 
-/// The conversion the options ask for, at @p size.
-imaging::ConversionOrder OrderFor(const Options& options, QSize size,
-                                  const std::atomic<bool>* stop) {
-    imaging::ConversionOrder order;
-    order.width = size.width();
-    order.height = size.height();
-    order.angle = options.angle;
-    order.flipType = options.flipType;
-    order.text = options.text;
-    order.font = options.font;
-    order.colour = options.colour;
-    order.placement = options.placement;
-    order.textUpright = options.textUpright;
-    order.colours =
+/// The conversion the options ask for, at @p size before turning.
+imaging::ConversionRequest RequestFor(const Options& options, QSize size) {
+    imaging::ConversionRequest request;
+    request.output = size;
+    request.angle = options.angle;
+    request.flipType = options.flipType;
+    request.text = options.text;
+    request.font = options.font;
+    request.colour = options.colour;
+    request.placement = options.placement;
+    request.textUpright = options.textUpright;
+    request.colours =
         options.toSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
-    order.background = options.background;
-    order.limits = options.limits;
-    order.metadata = options.metadata;
-    order.threads = options.threadsPerPhoto;
-    order.stop = stop;
-    return order;
+    request.background = options.background;
+    request.metadata = options.metadata;
+    return request;
 }
 
 }  // namespace
@@ -179,9 +174,9 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     clock.start();
     const QString source = input.path == u"-" ? options.standardInputCopy : input.path;
     // One budget of decoding time for the photo, however many calls it takes.
-    const auto budget = std::make_shared<imaging::DecoderBudget>();
+    const auto decoderBudget = std::make_shared<imaging::DecoderBudget>();
     const std::unique_ptr<imaging::Photo> photo = imaging::LoadPhoto(
-        source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop, budget});
+        source, imaging::OpenOptions{options.autoOrient, options.limits, 0, stop, decoderBudget});
     result.openSeconds = double(clock.nsecsElapsed()) / 1e9;
     if (photo->Width() <= 0) return say(res::Text::NoWidth, photo->LoadFailure()), result;
     if (photo->Height() <= 0) return say(res::Text::NoHeight, photo->LoadFailure()), result;
@@ -223,39 +218,38 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;
     }
-    imaging::ConversionOrder order = OrderFor(options, QSize(width, height), stop);
-    order.outputPath = result.output;
-    order.mayReplace = options.overwrite;
-    order.outputDevice = toDevice ? options.outputDevice : nullptr;
-    order.budget = budget;
+    const imaging::ConversionPlan plan = imaging::PlanConversion(
+        imaging::FactsOf(*photo), RequestFor(options, QSize(width, height)));
+    imaging::Budget budget{options.limits, true,    options.threadsPerPhoto,
+                           stop,           nullptr, decoderBudget};
+    const imaging::Output target{result.output, options.overwrite,
+                                 toDevice ? options.outputDevice : nullptr};
     // First strictly, so that damage is noticed; a damaged photo is then
     // converted as far as it can be read, with a warning. Nothing is written
     // before the scaling succeeds, so a pipe takes the second attempt too.
-    std::vector<imaging::StepFailure> failures;
+    std::optional<imaging::StepFailure> failure;
     const auto attempt = [&](bool strict) {
-        order.strict = strict;
-        failures.clear();
-        return imaging::RunConversion(*photo, order, [&](const imaging::StepFailure& failure) {
-            failures.push_back(failure);
-        });
+        budget.strict = strict;
+        failure = imaging::Execute(plan, *photo, budget, target);
+        return !failure;
     };
     clock.restart();
     result.ok = attempt(true);
     const auto stopped = [&] { return stop && *stop; };
-    if (!result.ok && !stopped() && !failures.empty() && failures.back().damage) {
-        const QString damage = failures.back().reason;
+    if (!result.ok && !stopped() && failure->damage) {
+        const QString damage = failure->reason;
         result.ok = attempt(false);
         if (result.ok) result.warnings << WithReason(words(res::Text::DamagedPhoto), damage);
     }
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     // Another run wrote the name meanwhile: the same reason as when it was there before.
-    if (!result.ok && !options.overwrite && !failures.empty() &&
-        failures.back().step == imaging::Step::Save && Exists(result.output)) {
+    if (!result.ok && !options.overwrite && failure->step == imaging::Step::Save &&
+        Exists(result.output)) {
         result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
         return result;
     }
-    for (const imaging::StepFailure& failure : failures)
-        say(frontend::MessageFor(failure.step), failure.reason);
+    for (const imaging::StepFailure& told : imaging::WhatToTell(plan, failure))
+        say(frontend::MessageFor(told.step), told.reason);
     // A photo converted despite them: what was corrected is a warning, never silent.
     if (result.ok) result.warnings << std::exchange(result.messages, {});
     if (result.ok) {

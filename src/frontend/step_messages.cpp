@@ -14,8 +14,6 @@ res::Text MessageFor(imaging::Step step) {
             return Text::TextYSetToZero;
         case Step::Angle:
             return Text::UnknownAngle;
-        case Step::RotateFlip:
-            return Text::TurnFailed;
         case Step::Save:
             return Text::SaveFailed;
     }

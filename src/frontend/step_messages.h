@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/conversion.h"
+#include "imaging/plan.h"
 #include "resources/texts.h"
 
 namespace frontend {

@@ -364,8 +364,7 @@ vips::VOption* ThumbnailOptions(const QSize& size) {
 QImage ToRgbImage(VImage image, const QSize& size, int orientation) {
     // Shown as a colour-managed viewer shows it; transparent parts show the black frame.
     image = ToRgb8(image, ColourHandling::ToSrgb, Qt::black);
-    if (orientation != 1)
-        image = ApplyRotateFlip(image.copy_memory(), RotateFlipForOrientation(orientation));
+    if (orientation != 1) image = Turned(image.copy_memory(), Turn::Uprighting(orientation));
     if (image.width() != size.width() || image.height() != size.height()) return {};
     size_t bytes = 0;
     void* pixels = image.write_to_memory(&bytes);

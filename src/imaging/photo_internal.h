@@ -11,6 +11,7 @@
 
 #include <vips/vips8>
 #include "imaging/photo.h"
+#include "imaging/turn.h"
 
 namespace imaging {
 
@@ -29,15 +30,13 @@ struct FrameData {
     std::function<QString()> explain;
 };
 
-/// The rotate-flip type (as Bitmap::RotateFlip takes it) that sets a picture
-/// stored with camera orientation @p orientation (1 to 8) upright.
-int RotateFlipForOrientation(int orientation);
-/// True when that turn swaps width and height.
+/// True when setting a picture with camera orientation @p orientation
+/// upright swaps its width and height.
 inline bool SwapsSides(int orientation) {
-    return orientation >= 5 && orientation <= 8;
+    return Turn::Uprighting(orientation).SwapsSides();
 }
-/// @p image turned and mirrored by rotate-flip @p type (0 to 7); reads it out of order.
-vips::VImage ApplyRotateFlip(const vips::VImage& image, int type);
+/// @p image (any bands) as @p turn leaves it; reads it out of order.
+vips::VImage Turned(vips::VImage image, Turn turn);
 
 /// A failure the program finds itself, in words of its own.
 class OwnFailure : public vips::VError {

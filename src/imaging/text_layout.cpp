@@ -80,7 +80,7 @@ QRect TextArea(const TextBlock& block, const QPoint& topLeft, const QSize& pictu
 }
 
 QImage DrawTextBlock(const TextBlock& block, const QColor& colour, const QPoint& topLeft,
-                     const QRect& area) {
+                     const QRect& area, double scale) {
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     QPainter painter(&layer);
@@ -89,10 +89,12 @@ QImage DrawTextBlock(const TextBlock& block, const QColor& colour, const QPoint&
     // The colour's alpha is the whole text's: colour glyphs see through as much.
     painter.setOpacity(colour.alphaF());
     painter.setPen(QColor(colour.red(), colour.green(), colour.blue()));
+    painter.translate(-area.x(), -area.y());
+    painter.scale(scale, scale);  // the font at its own size, seen from afar
     const QFontMetricsF metrics(block.font);
     for (qsizetype i = 0; i < block.lines.size(); ++i)
-        painter.drawText(QPointF(topLeft.x() - area.x(), topLeft.y() - area.y() + metrics.ascent() +
-                                                             metrics.lineSpacing() * double(i)),
+        painter.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent() +
+                                                  metrics.lineSpacing() * double(i)),
                          block.lines[i]);
     return layer;
 }

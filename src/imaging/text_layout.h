@@ -48,9 +48,10 @@ TextBlock LayOutText(const QString& text, const QFont& font, const TextPlacement
 
 /// @p block drawn in @p colour (its alpha honoured; colour glyphs keep their
 /// colours) with its top-left corner at @p topLeft, onto a transparent
-/// premultiplied image covering @p area of the picture.
+/// premultiplied image covering @p area of the picture shown at @p scale
+/// (@p area in the shown picture's pixels, @p topLeft in the picture's).
 QImage DrawTextBlock(const TextBlock& block, const QColor& colour, const QPoint& topLeft,
-                     const QRect& area);
+                     const QRect& area, double scale = 1.0);
 
 /// The part of a picture of @p picture pixels the text starting at @p topLeft
 /// may cover: its lines, with room for ink beyond their advance (italics,

@@ -153,17 +153,19 @@ bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words) {
 }
 
 ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& photo,
-                                     imaging::ConversionOrder order, const ProgressWords& words) {
+                                     const imaging::ConversionPlan& plan, imaging::Budget budget,
+                                     const imaging::Output& output, const ProgressWords& words) {
     ConversionOutcome outcome;
     outcome.stopped = RunBeside(
         window,
         [&](const std::atomic<bool>& stop, std::atomic<int>& progress) {
             progress = 0;
-            order.stop = &stop;
-            order.progress = &progress;
-            outcome.saved = imaging::RunConversion(
-                photo, order,
-                [&](const imaging::StepFailure& failure) { outcome.failures.push_back(failure); });
+            budget.stop = &stop;
+            budget.progress = &progress;
+            const std::optional<imaging::StepFailure> failure =
+                imaging::Execute(plan, photo, budget, output);
+            outcome.saved = !failure;
+            outcome.failures = imaging::WhatToTell(plan, failure);
         },
         words);
     return outcome;

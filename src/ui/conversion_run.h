@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "imaging/conversion.h"
+#include "imaging/execute.h"
 
 class QWidget;
 
@@ -45,12 +45,13 @@ using Work = std::function<void(const std::atomic<bool>& stop, std::atomic<int>&
 /// that stops it.
 bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words);
 
-/// Runs @p order on @p photo on a thread of its own and returns when it has
+/// Executes @p plan on @p photo into @p output on a thread of its own and returns when it has
 /// finished. Meanwhile @p window keeps painting but takes no input (clicks and
 /// keys are dropped, not queued), and once the work has taken half a second
 /// a progress dialog shows how far it got, with a button that stops it; a
 /// stopped conversion leaves no file and the older output as it was.
 ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& photo,
-                                     imaging::ConversionOrder order, const ProgressWords& words);
+                                     const imaging::ConversionPlan& plan, imaging::Budget budget,
+                                     const imaging::Output& output, const ProgressWords& words);
 
 }  // namespace ui

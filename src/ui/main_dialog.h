@@ -26,6 +26,7 @@ namespace imaging {
 enum class FrameKind;
 class LibrarySession;
 class Photo;
+struct ConversionRequest;
 }  // namespace imaging
 
 namespace ui {
@@ -126,6 +127,8 @@ private:
     /// when that is chosen, after a field, radio or option changed.
     void ShowPreview();
     QImage ResultPreview(const QSize& pixels);
+    /// The conversion the fields ask for, at @p output pixels before turning.
+    imaging::ConversionRequest RequestFor(QSize output) const;
     /// What one photo may cost on the desktop: as much as its output bitmap may hold.
     static decoder::Limits PhotoLimits();
     bool FrameEditTarget(int* dimension, int32_t* number) const;

@@ -9,8 +9,7 @@
 #include "frontend/step_messages.h"
 #include "host/base_folder.h"
 #include "i18n/language.h"
-#include "imaging/bitmap.h"
-#include "imaging/conversion.h"
+#include "imaging/execute.h"
 #include "imaging/photo.h"
 #include "imaging/text_position.h"
 #include "resources/resource.h"
@@ -52,26 +51,14 @@ void MainDialog::ConvertPhoto() {
     // The whole path is used: a shortened one would name another file.
     m_outputPath = m_outputFile;
 
-    imaging::ConversionOrder order;
-    order.width = m_outputWidth;
-    order.height = m_outputHeight;
-    order.angle = m_rotateAngle;
-    order.flipType = m_flipType;
-    order.text = m_controls.text->text();
-    order.font = m_textFont;
-    order.colour = m_textColour;
-    order.placement.margin = TypedTextPosition();
-    order.textUpright = m_textUpright;
-    order.limits = PhotoLimits();
-    order.metadata = m_metadata == 1   ? imaging::MetadataChoice::All
-                     : m_metadata == 2 ? imaging::MetadataChoice::None
-                                       : imaging::MetadataChoice::Rights;
-    order.outputPath = m_outputPath;
-    order.colours =
-        m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+    imaging::Budget budget;
+    budget.limits = PhotoLimits();
     // The work runs beside the window; what it has to say is said once it is done.
     const ConversionOutcome outcome = RunWithoutFreezing(
-        *this, *m_photo, order,
+        *this, *m_photo,
+        imaging::PlanConversion(imaging::FactsOf(*m_photo),
+                                RequestFor(QSize(m_outputWidth, m_outputHeight))),
+        budget, {m_outputPath},
         {g_Language.GetString(Text::Converting), g_Language.GetString(Text::StopButton)});
     // Stopped by the user, who needs no word of it: the older output stands.
     if (outcome.stopped) return;
@@ -86,6 +73,24 @@ void MainDialog::ConvertPhoto() {
         if (failure.step == imaging::Step::TextX) m_controls.textX->setText(QStringLiteral("0"));
         if (failure.step == imaging::Step::TextY) m_controls.textY->setText(QStringLiteral("0"));
     }
+}
+
+imaging::ConversionRequest MainDialog::RequestFor(QSize output) const {
+    imaging::ConversionRequest request;
+    request.output = output;
+    request.angle = m_rotateAngle;
+    request.flipType = m_flipType;
+    request.text = m_controls.text->text();
+    request.font = m_textFont;
+    request.colour = m_textColour;
+    request.placement.margin = TypedTextPosition();
+    request.textUpright = m_textUpright;
+    request.metadata = m_metadata == 1   ? imaging::MetadataChoice::All
+                       : m_metadata == 2 ? imaging::MetadataChoice::None
+                                         : imaging::MetadataChoice::Rights;
+    request.colours =
+        m_convertToSrgb ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+    return request;
 }
 
 void MainDialog::OnTextPositionLeft(const QLineEdit* field) {

@@ -10,10 +10,9 @@
 #include "frontend/size_rules.h"
 #include "host/base_folder.h"
 #include "i18n/language.h"
-#include "imaging/bitmap.h"
+#include "imaging/execute.h"
 #include "imaging/formats.h"
 #include "imaging/photo.h"
-#include "imaging/result_look.h"
 #include "imaging/text_position.h"
 #include "resources/resource.h"
 #include "settings/keys.h"
@@ -55,7 +54,7 @@ const std::vector<FileFilter>& PhotoFilters() {
 
 decoder::Limits MainDialog::PhotoLimits() {
     imaging::Limits limits;
-    limits.maxMemory = imaging::Bitmap::kMaxBytes;
+    limits.maxMemory = imaging::kMaxOutputBytes;
     return limits;
 }
 
@@ -180,16 +179,12 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
     if (m_frameCopy.isNull() && m_photoWidth > 0 && m_photoHeight > 0)
         m_frameCopy = m_photo->Preview(
             QSize(m_photoWidth, m_photoHeight).scaled(pixels * 2, Qt::KeepAspectRatio));
-    imaging::ResultLook look;
-    look.output = QSize(ParseIntField(m_controls.outputWidth->text(), frontend::kSizeFieldBuffer),
-                        ParseIntField(m_controls.outputHeight->text(), frontend::kSizeFieldBuffer));
-    look.rotateFlip = imaging::RotateFlipFor(m_rotateAngle, m_flipType).value_or(0);
-    look.text = m_controls.text->text();
-    look.font = m_textFont;
-    look.colour = m_textColour;
-    look.placement.margin = TypedTextPosition();
-    look.textUpright = m_textUpright;
-    return imaging::DrawResult(m_frameCopy, look, pixels, palette().color(QPalette::Window));
+    const QSize output(ParseIntField(m_controls.outputWidth->text(), frontend::kSizeFieldBuffer),
+                       ParseIntField(m_controls.outputHeight->text(), frontend::kSizeFieldBuffer));
+    // The shown copy is the frame as the photo shows it: planned as the photo is.
+    return imaging::ExecuteSmall(
+        imaging::PlanConversion(imaging::FactsOf(*m_photo), RequestFor(output)), m_frameCopy,
+        pixels, palette().color(QPalette::Window));
 }
 
 bool MainDialog::FrameEditTarget(int* dimension, int32_t* number) const {

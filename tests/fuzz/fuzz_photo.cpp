@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include <vips/vips8>
-#include "imaging/bitmap.h"
+#include "imaging/execute.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 
@@ -45,18 +45,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 photo->SelectActiveFrame(dimension, 1))
                 (void)photo->Preview(QSize(16, 12));
         }
-        if (auto bitmap = imaging::Bitmap::Create(8, 8)) {
-            imaging::DrawOptions options;
-            options.colours =
-                upright ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
-            options.strict = upright;
-            // The frame is decoded as the TIFF is written.
-            if (bitmap->DrawScaled(*photo, options) && bitmap->RotateFlip(5)) {
-                QBuffer tiff;
-                tiff.open(QIODevice::WriteOnly);
-                (void)bitmap->WriteTiff(tiff);
-            }
-        }
+        imaging::ConversionRequest request;
+        request.output = QSize(8, 8);
+        request.angle = 90;
+        request.flipType = 1;
+        request.colours =
+            upright ? imaging::ColourHandling::ToSrgb : imaging::ColourHandling::KeepStored;
+        imaging::Budget budget;
+        budget.strict = upright;
+        // The frame is decoded as the TIFF is written.
+        QBuffer tiff;
+        tiff.open(QIODevice::WriteOnly);
+        (void)imaging::Execute(imaging::PlanConversion(imaging::FactsOf(*photo), request), *photo,
+                               budget, {{}, true, &tiff});
     }
     QFile::remove(path);
     return 0;

@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vips/vips8>
 
-#include "imaging/bitmap.h"
+#include "imaging/execute.h"
 #include "imaging/imaging_library.h"
 #include "imaging/photo.h"
 #include "imaging/text_layout.h"
@@ -22,19 +22,10 @@
 
 namespace {
 
-/// Writes @p text as the window places it: its top-left corner at @p position.
-void DrawText(Bitmap& bitmap, const QString& text, const QFont& font, const QColor& colour,
-              QPoint position) {
-    TextPlacement placement;
-    placement.margin = position;
-    bitmap.DrawText(LayOutText(text, font, placement, QSize(bitmap.Width(), bitmap.Height())),
-                    colour, position);
-}
-
 using namespace imaging;
 using vips::VImage;
 
-class BitmapTest : public ::testing::Test {
+class ConversionTest : public ::testing::Test {
 protected:
     LibrarySession session;
     TempFolder temp;
@@ -54,6 +45,18 @@ protected:
         return path;
     }
 
+    /// Converts @p path at @p size into @p out, with @p text at @p position when given.
+    static std::optional<StepFailure> Convert(const QString& path, QSize size, const QString& out,
+                                              const QString& text = {}, QPoint position = {},
+                                              const QFont& font = {}) {
+        ConversionRequest request;
+        request.output = size;
+        request.text = text;
+        request.font = font;
+        request.placement.margin = position;
+        return fixtures::Convert(*LoadPhoto(path), request, out);
+    }
+
     static VImage Read(const QString& path) {
         return VImage::new_from_file(QFile::encodeName(path).constData());
     }
@@ -63,75 +66,112 @@ protected:
     }
 };
 
-TEST(RotateFlip, TheTableOfTypes) {
-    const int expected[4][3] = {{0, 4, 6}, {1, 5, 7}, {2, 6, 4}, {3, 7, 5}};
-    const int angles[4] = {0, 90, 180, 270};
-    for (int a = 0; a < 4; ++a)
-        for (int f = 0; f < 3; ++f)
-            EXPECT_EQ(RotateFlipFor(angles[a], f), expected[a][f]) << angles[a] << " " << f;
-    EXPECT_EQ(RotateFlipFor(45, 0), std::nullopt);
-    EXPECT_EQ(RotateFlipFor(-90, 1), std::nullopt);
-    EXPECT_EQ(RotateFlipFor(90, 3), std::nullopt);
-    EXPECT_EQ(RotateFlipFor(180, -1), std::nullopt);
-    EXPECT_TRUE(IsKnownAngle(270));
-    EXPECT_FALSE(IsKnownAngle(360));
-}
-
-TEST_F(BitmapTest, BitmapsThatCannotBeMadeAreRefused) {
-    EXPECT_EQ(Bitmap::Create(0, 10), nullptr);
-    EXPECT_EQ(Bitmap::Create(10, -1), nullptr);
-    EXPECT_EQ(Bitmap::Create(30000, 30000), nullptr);  // 2.7 GB of pixels
-    EXPECT_NE(Bitmap::Create(20000, 20000), nullptr);  // 1.2 GB is allowed, and costs nothing yet
-}
-
-TEST_F(BitmapTest, EveryAngleAndFlipLandsTheCornersWhereTheTableSays) {
-    const auto photo = LoadPhoto(QuadrantPhoto(QStringLiteral("quadrants.png")));
-    // Corner colours of the source: top-left, top-right, bottom-left, bottom-right.
-    enum Corner { TL, TR, BL, BR };
-    const QColor source[4] = {Qt::red, Qt::green, Qt::blue, Qt::white};
-    const auto expectCorners = [&](int type) {
-        // Where each output corner comes from: rotate clockwise, then mirror.
-        std::map<Corner, Corner> from{{TL, TL}, {TR, TR}, {BL, BL}, {BR, BR}};
-        for (int turn = 0; turn < (type & 3); ++turn) {
-            from = {{TL, from[BL]}, {TR, from[TL]}, {BR, from[TR]}, {BL, from[BR]}};
+TEST(Turn, TurnsComposeAsTheirTransformsDo) {
+    // Checked against Qt's matrices: composing, undoing and sizing a turn.
+    const QSize size(7, 3);
+    for (int first = 0; first < 8; ++first) {
+        const Turn a = Turn::Of(first % 4, first >= 4);
+        EXPECT_TRUE(a.Then(a.Inverse()).IsNone()) << first;
+        EXPECT_EQ(a.Transform(size).mapRect(QRectF(QPointF(0, 0), size)),
+                  QRectF(QPointF(0, 0), a.Applied(size)))
+            << first;
+        for (int second = 0; second < 8; ++second) {
+            const Turn b = Turn::Of(second % 4, second >= 4);
+            EXPECT_EQ(a.Then(b).Transform(size), a.Transform(size) * b.Transform(a.Applied(size)))
+                << first << " then " << second;
         }
-        if (type >= 4) from = {{TL, from[TR]}, {TR, from[TL]}, {BL, from[BR]}, {BR, from[BL]}};
-        return from;
+    }
+    // A vertical flip is a horizontal one after half a turn; other angles and flips are none.
+    EXPECT_EQ(Turn::ByAngleAndFlip(90, 2), Turn::ByAngleAndFlip(270, 1));
+    EXPECT_EQ(Turn::ByAngleAndFlip(45, 0), std::nullopt);
+    EXPECT_EQ(Turn::ByAngleAndFlip(90, 3), std::nullopt);
+    EXPECT_EQ(Turn::ByAngleAndFlip(180, -1), std::nullopt);
+    // Orientation 6 (the camera held turned left) is set upright by turning right.
+    EXPECT_EQ(Turn::Uprighting(6), Turn::ByAngleAndFlip(90, 0));
+    EXPECT_EQ(Turn::Uprighting(9), Turn());
+}
+
+TEST(Plan, CorrectionsAndRefusalsAreDecidedBeforeAnyPixel) {
+    ConversionRequest request;
+    request.output = QSize(200, 100);
+    request.text = QStringLiteral("x");
+    struct Case {
+        QPoint position;
+        int angle;
+        bool upright;
+        std::vector<Step> told;
     };
-    // Each turn alone, and followed by a second one (they add up before the
-    // pixels are computed).
-    for (int angle : {0, 90, 180, 270}) {
-        for (int flip : {0, 1, 2}) {
-            for (int second : {-1, int(Rotate90FlipX), int(Rotate180FlipNone)}) {
+    const Case cases[] = {
+        {{10, 10}, 90, false, {}},
+        {{200, 10}, 0, false, {Step::TextX}},
+        {{-1, 100}, 0, false, {Step::TextX, Step::TextY}},
+        // Upright at 90 degrees the output is 100 wide: 150 lies beyond it.
+        {{150, 10}, 90, true, {Step::TextX}},
+        {{250, 10}, 45, false, {Step::TextX, Step::Angle}},
+        {{10, 150}, 45, true, {Step::Angle, Step::TextY}},
+    };
+    for (const Case& c : cases) {
+        request.placement.margin = c.position;
+        request.angle = c.angle;
+        request.textUpright = c.upright;
+        const ConversionPlan plan = PlanConversion({}, request);
+        EXPECT_EQ(plan.corrections, c.told) << c.position.x() << "," << c.position.y();
+        // Told once converted; a frame that fails to decode says only that.
+        EXPECT_EQ(WhatToTell(plan, std::nullopt).size(), c.told.size());
+        EXPECT_EQ(WhatToTell(plan, StepFailure{Step::Scale, {}}).size(), 1u);
+        EXPECT_EQ(WhatToTell(plan, StepFailure{Step::Save, {}}).size(), c.told.size() + 1);
+    }
+    // The camera's turn and the user's are one; the output's sides follow the user's.
+    request.angle = 90;
+    const ConversionPlan turned = PlanConversion({6, 300.0}, request);
+    EXPECT_EQ(turned.scaled, QSize(100, 200));
+    EXPECT_EQ(turned.turn, Turn::ByAngleAndFlip(180, 0));
+    EXPECT_EQ(turned.output, QSize(100, 200));
+    EXPECT_EQ(turned.dpi, 300.0);
+    // 2.7 GB of pixels is refused before anything is read; 1.2 GB is allowed.
+    for (const auto& [side, refused] : {std::pair{30000, true}, {20000, false}, {0, true}}) {
+        request.output = QSize(side, side);
+        EXPECT_EQ(PlanConversion({}, request).refusal.isEmpty(), !refused) << side;
+    }
+}
+
+TEST_F(ConversionTest, EveryTurnLandsThePixelsWhereItsTransformSays) {
+    // Red, green (top), blue, white (bottom), stored as is or turned by the camera.
+    const QString stored = QuadrantPhoto(QStringLiteral("quadrants.png"));
+    const QString tagged = temp.file(QStringLiteral("tagged.tif"));
+    VImage withTag = Read(stored).copy();
+    withTag.set(VIPS_META_ORIENTATION, 5);
+    withTag.write_to_file(QFile::encodeName(tagged).constData());
+    for (const bool upright : {false, true}) {
+        OpenOptions options;
+        options.autoOrient = upright;
+        const auto photo = LoadPhoto(upright ? tagged : stored, options);
+        ASSERT_EQ(photo->IsUpright(), upright);
+        const QImage shown = photo->Preview(QSize(photo->Width(), photo->Height()));
+        for (int angle : {0, 90, 180, 270}) {
+            for (int flip : {0, 1, 2}) {
                 SCOPED_TRACE(
-                    QStringLiteral("%1/%2/%3").arg(angle).arg(flip).arg(second).toStdString());
-                const int type = *RotateFlipFor(angle, flip);
-                auto bitmap = Bitmap::Create(200, 100);
-                ASSERT_TRUE(bitmap->DrawScaled(*photo));
-                ASSERT_TRUE(bitmap->RotateFlip(type));
-                std::map<Corner, Corner> from = expectCorners(type);
-                bool turned = angle == 90 || angle == 270;
-                if (second >= 0) {
-                    ASSERT_TRUE(bitmap->RotateFlip(second));
-                    const std::map<Corner, Corner> then = expectCorners(second);
-                    from = {{TL, from[then.at(TL)]},
-                            {TR, from[then.at(TR)]},
-                            {BL, from[then.at(BL)]},
-                            {BR, from[then.at(BR)]}};
-                    turned = turned != ((second & 1) != 0);
-                }
+                    QStringLiteral("%1/%2/%3").arg(upright).arg(angle).arg(flip).toStdString());
+                ConversionRequest request;
+                request.output = shown.size();
+                request.angle = angle;
+                request.flipType = flip;
                 // (Each its own name: the library keeps files it has opened.)
                 const QString out =
-                    temp.file(QStringLiteral("out-%1-%2-%3.tif").arg(angle).arg(flip).arg(second));
-                ASSERT_TRUE(bitmap->SaveTiff(out));
+                    temp.file(QStringLiteral("out-%1-%2-%3.tif").arg(upright).arg(angle).arg(flip));
+                ASSERT_FALSE(fixtures::Convert(*photo, request, out));
                 const VImage image = Read(out);
-                ASSERT_EQ(image.width(), turned ? 100 : 200);
-                ASSERT_EQ(image.height(), turned ? 200 : 100);
+                const Turn turn = *Turn::ByAngleAndFlip(angle, flip);
+                ASSERT_EQ(QSize(image.width(), image.height()), turn.Applied(shown.size()));
+                // Each pixel comes from where the turn's transform takes it back to.
+                const QTransform back = turn.Transform(shown.size()).inverted();
                 const int w = image.width() - 3, h = image.height() - 3;
-                EXPECT_EQ(At(image, 2, 2), source[from.at(TL)]);
-                EXPECT_EQ(At(image, w, 2), source[from.at(TR)]);
-                EXPECT_EQ(At(image, 2, h), source[from.at(BL)]);
-                EXPECT_EQ(At(image, w, h), source[from.at(BR)]);
+                for (const QPoint at : {QPoint(2, 2), QPoint(w, 2), QPoint(2, h), QPoint(w, h)}) {
+                    const QPointF from = back.map(QPointF(at) + QPointF(0.5, 0.5));
+                    EXPECT_EQ(At(image, at.x(), at.y()),
+                              shown.pixelColor(int(from.x()), int(from.y())))
+                        << at.x() << "," << at.y();
+                }
             }
         }
     }
@@ -155,18 +195,14 @@ std::optional<uint32_t> TiffTag(const QString& path, uint16_t tag) {
     return std::nullopt;
 }
 
-TEST_F(BitmapTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) {
+TEST_F(ConversionTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) {
     const QString source = temp.file(QStringLiteral("dense.jpg"));
     (VImage::black(64, 48, VImage::option()->set("bands", 3)) + 128)
         .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("xres", 600 / 25.4)->set("yres", 300 / 25.4))
         .write_to_file(QFile::encodeName(source).constData());
-    const auto photo = LoadPhoto(source);
-    auto bitmap = Bitmap::Create(32, 24);
-    ASSERT_TRUE(bitmap->SetResolution(photo->HorizontalResolution()));
-    ASSERT_TRUE(bitmap->DrawScaled(*photo));
     const QString out = temp.file(QStringLiteral("out.tif"));
-    ASSERT_TRUE(bitmap->SaveTiff(out));
+    ASSERT_FALSE(Convert(source, QSize(32, 24), out));
 
     const VImage image = Read(out);
     EXPECT_EQ(image.bands(), 3);
@@ -177,63 +213,57 @@ TEST_F(BitmapTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) {
     EXPECT_EQ(TiffTag(out, 317), 2u);  // horizontal predictor
     EXPECT_EQ(TiffTag(out, 296), 2u);  // inches
     EXPECT_EQ(TiffTag(out, 277), 3u);  // three samples
-    EXPECT_FALSE(bitmap->SetResolution(0));
 }
 
-TEST_F(BitmapTest, TransparencyIsDrawnOnBlack) {
+TEST_F(ConversionTest, TransparencyIsDrawnOnBlackAndAnUndecodablePhotoFailsAsScaling) {
     const QString path = temp.file(QStringLiteral("clear.png"));
     VImage::black(10, 10, VImage::option()->set("bands", 4))
         .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(path).constData());
-    auto bitmap = Bitmap::Create(5, 5);
-    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
     const QString out = temp.file(QStringLiteral("clear.tif"));
-    ASSERT_TRUE(bitmap->SaveTiff(out));
+    ASSERT_FALSE(Convert(path, QSize(5, 5), out));
     EXPECT_EQ(At(Read(out), 2, 2), QColor(Qt::black));
+    const std::optional<StepFailure> failure =
+        Convert(temp.write(QStringLiteral("x.jpg"), "not a photo"), QSize(10, 10),
+                temp.file(QStringLiteral("x.tif")));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->step, Step::Scale);
+    EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("x.tif"))));
 }
 
-TEST_F(BitmapTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
+TEST_F(ConversionTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
     const QString white =
         fixtures::SolidPhoto(temp, QStringLiteral("white.png"), 200, 100, Qt::white);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(40);
     font.setBold(true);
-    for (int type : {0, 2}) {
-        auto bitmap = Bitmap::Create(200, 100);
-        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(white)));
-        DrawText(*bitmap, QStringLiteral("\u2588"), font, Qt::red, QPoint(10, 10));  // a full block
-        ASSERT_TRUE(bitmap->RotateFlip(type));
-        const QString out = temp.file(QStringLiteral("text-%1.tif").arg(type));
-        ASSERT_TRUE(bitmap->SaveTiff(out));
+    for (int angle : {0, 180}) {
+        ConversionRequest request;
+        request.output = QSize(200, 100);
+        request.text = QStringLiteral("\u2588");  // a full block
+        request.font = font;
+        request.colour = Qt::red;
+        request.placement.margin = QPoint(10, 10);
+        request.angle = angle;
+        const QString out = temp.file(QStringLiteral("text-%1.tif").arg(angle));
+        ASSERT_FALSE(fixtures::Convert(*LoadPhoto(white), request, out));
         const VImage image = Read(out);
-        const QPoint inside = type == 0 ? QPoint(20, 30) : QPoint(200 - 1 - 20, 100 - 1 - 30);
-        EXPECT_EQ(At(image, inside.x(), inside.y()), QColor(Qt::red)) << type;
-        EXPECT_EQ(At(image, 100, 50), QColor(Qt::white)) << type;
+        const QPoint inside = angle == 0 ? QPoint(20, 30) : QPoint(200 - 1 - 20, 100 - 1 - 30);
+        EXPECT_EQ(At(image, inside.x(), inside.y()), QColor(Qt::red)) << angle;
+        EXPECT_EQ(At(image, 100, 50), QColor(Qt::white)) << angle;
     }
 }
 
-TEST_F(BitmapTest, OnlyTheEightRotateFlipTypesExist) {
-    auto bitmap = Bitmap::Create(4, 2);
-    EXPECT_FALSE(bitmap->RotateFlip(8));
-    EXPECT_FALSE(bitmap->RotateFlip(-1));
-    EXPECT_EQ(bitmap->Width(), 4);
-    EXPECT_TRUE(bitmap->RotateFlip(Rotate270FlipNone));
-    EXPECT_EQ(bitmap->Width(), 2);
-}
-
-TEST_F(BitmapTest, TextInAnyScriptIsDrawn) {
+TEST_F(ConversionTest, TextInAnyScriptIsDrawn) {
     const QString white = fixtures::SolidPhoto(temp, QStringLiteral("w.png"), 120, 60, Qt::white);
     QFont font(QStringLiteral("No Such Face"));  // falls back to a font that exists
     font.setPixelSize(30);
     int written = 0;
     for (const QString& text : {QStringLiteral("写真"), QStringLiteral("Ärger"),
                                 QStringLiteral("Фото"), QStringLiteral("👍🏽")}) {
-        auto bitmap = Bitmap::Create(120, 60);
-        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(white)));
-        DrawText(*bitmap, text, font, Qt::black, QPoint(5, 5));
         // A name of its own: the library keeps files it has read.
         const QString out = temp.file(QStringLiteral("script-%1.tif").arg(written++));
-        ASSERT_TRUE(bitmap->SaveTiff(out));
+        ASSERT_FALSE(Convert(white, QSize(120, 60), out, text, QPoint(5, 5), font));
         const VImage ink = Read(out).crop(0, 0, 120, 45);
         // Black text, yet a colour glyph keeps its colours (and a skin tone stays on it).
         if (text.startsWith(QStringLiteral("👍")))
@@ -243,47 +273,47 @@ TEST_F(BitmapTest, TextInAnyScriptIsDrawn) {
     }
 }
 
-TEST_F(BitmapTest, SavingReplacesAFileOnlyWithACompleteOne) {
-    const auto photo =
-        LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 20, 10, Qt::red));
-    auto bitmap = Bitmap::Create(20, 10);
-    ASSERT_TRUE(bitmap->DrawScaled(*photo));
-
+TEST_F(ConversionTest, SavingReplacesAFileOnlyWithACompleteOne) {
+    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 20, 10, Qt::red);
     const QString existing = temp.write(QStringLiteral("out/old.tif"), "old contents");
-    ASSERT_TRUE(bitmap->SaveTiff(existing));
+    ASSERT_FALSE(Convert(photo, QSize(20, 10), existing));
     EXPECT_EQ(Read(existing).width(), 20);
 
-    EXPECT_FALSE(bitmap->SaveTiff(temp.file(QStringLiteral("missing/out.tif"))));
+    const std::optional<StepFailure> missing =
+        Convert(photo, QSize(20, 10), temp.file(QStringLiteral("missing/out.tif")));
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->step, Step::Save);
     EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("missing"))));
-    const QString folder = temp.mkdir(QStringLiteral("out/folder.tif"));
-    EXPECT_FALSE(bitmap->SaveTiff(folder));
+    EXPECT_TRUE(Convert(photo, QSize(20, 10), temp.mkdir(QStringLiteral("out/folder.tif"))));
     EXPECT_EQ(QDir(temp.file(QStringLiteral("out"))).entryList(QDir::Files),
               QStringList{QStringLiteral("old.tif")});
 }
 
-TEST_F(BitmapTest, APhotoStreamingFromItsFileIsReadAfreshForEachSaving) {
-    // A JPEG streams once from the top: a second saving must open it again.
+TEST_F(ConversionTest, APlanExecutedAgainReadsAStreamingPhotoAfresh) {
+    // A JPEG streams once from the top: a second execution must open it again.
     const QString png = QuadrantPhoto(QStringLiteral("q.png"));
     const QString jpeg = temp.file(QStringLiteral("q.jpg"));
     Read(png).write_to_file(QFile::encodeName(jpeg).constData());
-    auto bitmap = Bitmap::Create(100, 50);
-    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(jpeg)));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(20);
-    DrawText(*bitmap, QStringLiteral("\u2588"), font, Qt::black, QPoint(10, 10));
+    const auto photo = LoadPhoto(jpeg);
+    ConversionRequest request;
+    request.output = QSize(100, 50);
+    request.text = QStringLiteral("\u2588");
+    request.font.setPixelSize(20);
+    request.placement.margin = QPoint(10, 10);
+    const ConversionPlan plan = PlanConversion(FactsOf(*photo), request);
     const QString first = temp.file(QStringLiteral("first.tif"));
     const QString second = temp.file(QStringLiteral("second.tif"));
-    ASSERT_TRUE(bitmap->SaveTiff(first)) << bitmap->Error().toStdString();
-    ASSERT_TRUE(bitmap->SaveTiff(second)) << bitmap->Error().toStdString();
+    ASSERT_FALSE(Execute(plan, *photo, {}, {first}));
+    ASSERT_FALSE(Execute(plan, *photo, {}, {second}));
     QBuffer piped;
     piped.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(bitmap->WriteTiff(piped));
+    ASSERT_FALSE(Execute(plan, *photo, {}, {{}, true, &piped}));
     EXPECT_EQ(fixtures::Bytes(first), fixtures::Bytes(second));
     EXPECT_EQ(fixtures::Bytes(first), piped.data());
     EXPECT_EQ(At(Read(first), 15, 20), QColor(Qt::black));
 }
 
-TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
+TEST_F(ConversionTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
     const QString grey = temp.file(QStringLiteral("grey.png"));
     (VImage::black(8, 8) + 77)
         .cast(VIPS_FORMAT_UCHAR)
@@ -296,10 +326,8 @@ TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
     const std::pair<QString, QColor> cases[] = {{grey, QColor(77, 77, 77)},
                                                 {deep, QColor(255, 0, 128)}};
     for (const auto& [path, colour] : cases) {
-        auto bitmap = Bitmap::Create(4, 4);
-        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
         const QString out = path + QStringLiteral(".out.tif");
-        ASSERT_TRUE(bitmap->SaveTiff(out));
+        ASSERT_FALSE(Convert(path, QSize(4, 4), out));
         const VImage image = Read(out);
         EXPECT_EQ(image.bands(), 3);
         EXPECT_EQ(image.format(), VIPS_FORMAT_UCHAR);
@@ -307,7 +335,7 @@ TEST_F(BitmapTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
     }
 }
 
-TEST_F(BitmapTest, ShrinkingAveragesFineDetailInsteadOfAliasing) {
+TEST_F(ConversionTest, ShrinkingAveragesFineDetailInsteadOfAliasing) {
     // A one-pixel checkerboard shrunk three times is an even grey, not a pattern.
     const VImage xy = VImage::xyz(300, 300);
     const VImage board = (((xy[0] + xy[1]) % 2) * 255).cast(VIPS_FORMAT_UCHAR);
@@ -315,39 +343,14 @@ TEST_F(BitmapTest, ShrinkingAveragesFineDetailInsteadOfAliasing) {
     VImage::bandjoin({board, board, board})
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .write_to_file(QFile::encodeName(path).constData());
-    auto bitmap = Bitmap::Create(100, 100);
-    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
     const QString out = temp.file(QStringLiteral("board.tif"));
-    ASSERT_TRUE(bitmap->SaveTiff(out));
+    ASSERT_FALSE(Convert(path, QSize(100, 100), out));
     const VImage grey = Read(out).crop(5, 5, 90, 90);  // away from the edges
     EXPECT_NEAR(grey.avg(), 127.5, 4.0);
     EXPECT_LT(grey.deviate(), 6.0);
 }
 
-TEST_F(BitmapTest, EnlargingKeepsPixelCentresInLine) {
-    // Left half black, right half white; four times wider, the edge must stay
-    // in the middle: the two pixels beside it mirror each other.
-    const QString path = temp.file(QStringLiteral("edge.png"));
-    VImage half = VImage::black(5, 4, VImage::option()->set("bands", 3));
-    half.join(half + 255, VIPS_DIRECTION_HORIZONTAL)
-        .cast(VIPS_FORMAT_UCHAR)
-        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-        .write_to_file(QFile::encodeName(path).constData());
-    auto bitmap = Bitmap::Create(40, 16);
-    ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(path)));
-    const QString out = temp.file(QStringLiteral("edge.tif"));
-    ASSERT_TRUE(bitmap->SaveTiff(out));
-    const VImage image = Read(out);
-    for (int offset = 0; offset < 6; ++offset) {
-        const int left = At(image, 19 - offset, 8).red();
-        const int right = At(image, 20 + offset, 8).red();
-        EXPECT_NEAR(left + right, 255, 2) << offset;
-    }
-    EXPECT_EQ(At(image, 0, 8).red(), 0);
-    EXPECT_EQ(At(image, 39, 8).red(), 255);
-}
-
-TEST_F(BitmapTest, EnlargingIsCatmullRomCubicToWithinALevel) {
+TEST_F(ConversionTest, EnlargingIsCatmullRomCubicToWithinALevel) {
     // A zone plate (every frequency, every direction), enlarged on both axes,
     // on one, and from a single pixel, against the cubic worked out directly
     // in two dimensions: pixel centres in line, edges extended.
@@ -371,10 +374,8 @@ TEST_F(BitmapTest, EnlargingIsCatmullRomCubicToWithinALevel) {
         const VImage input = Read(source).copy_memory();
         const int inW = input.width(), inH = input.height();
         const auto* in = static_cast<const uint8_t*>(input.data());
-        auto bitmap = Bitmap::Create(width, height);
-        ASSERT_TRUE(bitmap->DrawScaled(*LoadPhoto(source)));
         const QString out = temp.file(QStringLiteral("zone-%1x%2.tif").arg(width).arg(height));
-        ASSERT_TRUE(bitmap->SaveTiff(out));
+        ASSERT_FALSE(Convert(source, QSize(width, height), out));
         const VImage made = Read(out).copy_memory();
         const auto* got = static_cast<const uint8_t*>(made.data());
         double worst = 0;
@@ -397,12 +398,6 @@ TEST_F(BitmapTest, EnlargingIsCatmullRomCubicToWithinALevel) {
             }
         EXPECT_LE(worst, 1.0) << width << "x" << height;
     }
-}
-
-TEST_F(BitmapTest, AnUndecodablePhotoCannotBeDrawn) {
-    const auto photo = LoadPhoto(temp.write(QStringLiteral("x.jpg"), "not a photo"));
-    auto bitmap = Bitmap::Create(10, 10);
-    EXPECT_FALSE(bitmap->DrawScaled(*photo));
 }
 
 }  // namespace
