@@ -24,32 +24,7 @@ int SecondsFor(qint64 fileBytes, int64_t pixels) {
 }
 
 QString DecoderKind(PhotoKind kind) {
-    switch (kind) {
-        case PhotoKind::Heif:
-            return QStringLiteral("heif");
-        case PhotoKind::JpegXl:
-            return QStringLiteral("jxl");
-        case PhotoKind::Jpeg2000:
-            return QStringLiteral("jp2");
-        case PhotoKind::Wmf:
-            return QStringLiteral("wmf");
-        case PhotoKind::Emf:
-            return QStringLiteral("emf");
-        case PhotoKind::CameraRaw:
-            return QStringLiteral("raw");
-        case PhotoKind::Jpeg:
-            return QStringLiteral("jpeg");
-        case PhotoKind::Png:
-            return QStringLiteral("png");
-        case PhotoKind::Gif:
-            return QStringLiteral("gif");
-        case PhotoKind::Webp:
-            return QStringLiteral("webp");
-        case PhotoKind::Tiff:
-            return QStringLiteral("tiff");
-        default:
-            return QStringLiteral("svg");
-    }
+    return FactsOf(kind).decoderWord;
 }
 
 /// True when the system stopped the decoder at its processor time limit.

@@ -25,38 +25,10 @@ constexpr double kMillimetresPerInch = 25.4;
 /// list millions.
 constexpr uint32_t kMaxTiffPages = 10'000;
 
-/// The most pixels a file of @p kind can describe per byte: beyond it the
-/// file lies about its size. A JPEG block of 64 pixels takes at least a bit;
-/// deflate packs at most 1,032 bytes into one, of up to 8 pixels each; a GIF
-/// code of 12 bits stands for at most 4,096 pixels; WebP is held to that too.
-int64_t MaxPixelsPerByte(PhotoKind kind) {
-    switch (kind) {
-        case PhotoKind::Jpeg:
-            return 512;
-        case PhotoKind::Png:
-            return 8 * 1032;
-        case PhotoKind::Gif:
-        case PhotoKind::Webp:
-            return 4096;
-        default:
-            return 0;  // no bound
-    }
-}
-
 /// A frame of @p kind from @p source.
 VImage LoadKind(PhotoKind kind, const vips::VSource& source, vips::VOption* options) {
-    switch (kind) {
-        case PhotoKind::Jpeg:
-            return VImage::jpegload_source(source, options);
-        case PhotoKind::Png:
-            return VImage::pngload_source(source, options);
-        case PhotoKind::Gif:
-            return VImage::gifload_source(source, options);
-        case PhotoKind::Webp:
-            return VImage::webpload_source(source, options);
-        default:
-            return VImage::tiffload_source(source, options);
-    }
+    const KindFacts& facts = FactsOf(kind);
+    return facts.load ? facts.load(source, options) : VImage::tiffload_source(source, options);
 }
 
 /// True when a PNG file holds a pHYs chunk (its physical pixel size) before
@@ -141,19 +113,10 @@ public:
     }
 
     double HorizontalResolution() const override {
-        bool stored = false;
-        switch (m_frames->kind) {
-            case PhotoKind::Jpeg:
-            case PhotoKind::Tiff:
-            case PhotoKind::Webp:
-                stored = m_frame.get_typeof("resolution-unit") != 0;
-                break;
-            case PhotoKind::Png:
-                stored = PngStoresResolution(*m_frames->file);
-                break;
-            default:
-                break;
-        }
+        const bool stored = m_frames->kind == PhotoKind::Png
+                                ? PngStoresResolution(*m_frames->file)
+                                : FactsOf(m_frames->kind).resolutionUnit &&
+                                      m_frame.get_typeof("resolution-unit") != 0;
         const double dpi = m_frame.xres() * kMillimetresPerInch;
         return stored && dpi > 0.0 ? dpi : kDefaultDpi;
     }
@@ -262,27 +225,6 @@ int OrientationOf(const VImage& frame) {
     return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
 
-/// The bytes the decoder of @p kind holds at once for frame @p first when it
-/// cannot stream it: a progressive JPEG keeps every coefficient (two bytes for
-/// each sample), an interlaced PNG the whole picture at its stored depth, and
-/// WebP decodes to four bytes a pixel and copies them once. 0 when it streams.
-int64_t WholeDecodeBytes(PhotoKind kind, const VImage& first) {
-    const int64_t samples = int64_t{first.width()} * first.height() * first.bands();
-    const auto flag = [&](const char* name) {
-        return first.get_typeof(name) == G_TYPE_INT && first.get_int(name) != 0;
-    };
-    switch (kind) {
-        case PhotoKind::Jpeg:
-            return flag("jpeg-multiscan") ? samples * 2 : 0;
-        case PhotoKind::Png:
-            return flag("interlaced") ? samples * int64_t(vips_format_sizeof(first.format())) : 0;
-        case PhotoKind::Webp:
-            return int64_t{first.width()} * first.height() * 8;
-        default:
-            return 0;
-    }
-}
-
 /// Why frame @p first of @p file of @p kind is refused, or nothing.
 std::optional<QString> SizeProblem(const VImage& first, const OpenedFile& file, PhotoKind kind,
                                    const Limits& limits) {
@@ -295,10 +237,12 @@ std::optional<QString> SizeProblem(const VImage& first, const OpenedFile& file, 
             .arg(width)
             .arg(height)
             .arg(limits.maxPixels);
-    const int64_t perByte = MaxPixelsPerByte(kind);
+    const KindFacts& facts = FactsOf(kind);
+    const int64_t perByte = facts.maxPixelsPerByte;
     if (perByte > 0 && pixels > kPixelsAlwaysAllowed && pixels > perByte * file.Size())
         return QStringLiteral("the file is too short for the size it claims");
-    if (const int64_t whole = WholeDecodeBytes(kind, first); whole > limits.maxMemory)
+    if (const int64_t whole = facts.wholeDecodeBytes ? facts.wholeDecodeBytes(first) : 0;
+        whole > limits.maxMemory)
         return QStringLiteral("decoding it whole needs %1 MB, more than the memory budget of %2 MB")
             .arg(whole >> 20)
             .arg(limits.maxMemory >> 20);
@@ -405,9 +349,14 @@ std::unique_ptr<Photo> LoadPhoto(const QString& path, const OpenOptions& options
     if (const auto* refusal = std::get_if<Refusal>(&kind))
         return MakeUndecodedPhoto(refusal->reason);
     const PhotoKind photoKind = std::get<PhotoKind>(kind);
-    if (DecodedApart(photoKind)) return LoadApart(file, photoKind, options);
-    if (photoKind == PhotoKind::Bmp || photoKind == PhotoKind::Icon)
-        return LoadQtPhoto(file, photoKind, options);
+    switch (FactsOf(photoKind).decodedBy) {
+        case DecodedBy::Apart:
+            return LoadApart(file, photoKind, options);
+        case DecodedBy::Qt:
+            return LoadQtPhoto(file, photoKind, options);
+        case DecodedBy::Library:
+            break;
+    }
     return LoadInProcess(file, photoKind, options);
 }
 

@@ -184,53 +184,69 @@ std::variant<PhotoKind, Refusal> KindOfXml(const std::shared_ptr<const OpenedFil
 
 }  // namespace
 
-QString KindName(PhotoKind kind) {
-    switch (kind) {
-        case PhotoKind::Jpeg:
-            return QStringLiteral("JPEG");
-        case PhotoKind::Png:
-            return QStringLiteral("PNG");
-        case PhotoKind::Gif:
-            return QStringLiteral("GIF");
-        case PhotoKind::Tiff:
-            return QStringLiteral("TIFF");
-        case PhotoKind::Webp:
-            return QStringLiteral("WebP");
-        case PhotoKind::Bmp:
-            return QStringLiteral("BMP");
-        case PhotoKind::Icon:
-            return QStringLiteral("ICO");
-        case PhotoKind::Heif:
-            return QStringLiteral("HEIF");
-        case PhotoKind::JpegXl:
-            return QStringLiteral("JPEG XL");
-        case PhotoKind::Jpeg2000:
-            return QStringLiteral("JPEG 2000");
-        case PhotoKind::Svg:
-            return QStringLiteral("SVG");
-        case PhotoKind::Wmf:
-            return QStringLiteral("WMF");
-        case PhotoKind::Emf:
-            return QStringLiteral("EMF");
-        case PhotoKind::CameraRaw:
-            return QStringLiteral("camera raw");
-    }
-    return {};
+namespace {
+
+/// True when the loader set flag @p name on @p first.
+bool Flagged(const vips::VImage& first, const char* name) {
+    return first.get_typeof(name) == G_TYPE_INT && first.get_int(name) != 0;
 }
 
-bool DecodedApart(PhotoKind kind) {
-    switch (kind) {
-        case PhotoKind::Heif:
-        case PhotoKind::JpegXl:
-        case PhotoKind::Jpeg2000:
-        case PhotoKind::Svg:
-        case PhotoKind::Wmf:
-        case PhotoKind::Emf:
-        case PhotoKind::CameraRaw:
-            return true;
-        default:
-            return false;
-    }
+int64_t Samples(const vips::VImage& first) {
+    return int64_t{first.width()} * first.height() * first.bands();
+}
+
+// A JPEG block of 64 pixels takes at least a bit; deflate packs at most 1,032
+// bytes into one, of up to 8 pixels each; a GIF code of 12 bits stands for at
+// most 4,096 pixels; WebP is held to that too. A progressive JPEG keeps every
+// coefficient (two bytes a sample), an interlaced PNG the whole picture at its
+// stored depth, and WebP decodes to four bytes a pixel and copies them once.
+using V = vips::VImage;
+const KindFacts kKinds[] = {
+    {PhotoKind::Jpeg, QLatin1StringView("JPEG"), QLatin1StringView("jpeg"), DecodedBy::Library, 512,
+     &V::jpegload_source,
+     [](const V& first) { return Flagged(first, "jpeg-multiscan") ? Samples(first) * 2 : 0; },
+     true},
+    {PhotoKind::Png, QLatin1StringView("PNG"), QLatin1StringView("png"), DecodedBy::Library,
+     8 * 1032, &V::pngload_source,
+     [](const V& first) {
+         return Flagged(first, "interlaced")
+                    ? Samples(first) * int64_t(vips_format_sizeof(first.format()))
+                    : 0;
+     },
+     false},
+    {PhotoKind::Gif, QLatin1StringView("GIF"), QLatin1StringView("gif"), DecodedBy::Library, 4096,
+     &V::gifload_source, nullptr, false},
+    {PhotoKind::Tiff, QLatin1StringView("TIFF"), QLatin1StringView("tiff"), DecodedBy::Library, 0,
+     &V::tiffload_source, nullptr, true},
+    {PhotoKind::Webp, QLatin1StringView("WebP"), QLatin1StringView("webp"), DecodedBy::Library,
+     4096, &V::webpload_source,
+     [](const V& first) { return int64_t{first.width()} * first.height() * 8; }, true},
+    {PhotoKind::Bmp, QLatin1StringView("BMP"), QLatin1StringView("bmp"), DecodedBy::Qt, 0, nullptr,
+     nullptr, false},
+    {PhotoKind::Icon, QLatin1StringView("ICO"), QLatin1StringView("ico"), DecodedBy::Qt, 0, nullptr,
+     nullptr, false},
+    {PhotoKind::Heif, QLatin1StringView("HEIF"), QLatin1StringView("heif"), DecodedBy::Apart, 0,
+     nullptr, nullptr, false},
+    {PhotoKind::JpegXl, QLatin1StringView("JPEG XL"), QLatin1StringView("jxl"), DecodedBy::Apart, 0,
+     nullptr, nullptr, false},
+    {PhotoKind::Jpeg2000, QLatin1StringView("JPEG 2000"), QLatin1StringView("jp2"),
+     DecodedBy::Apart, 0, nullptr, nullptr, false},
+    {PhotoKind::Svg, QLatin1StringView("SVG"), QLatin1StringView("svg"), DecodedBy::Apart, 0,
+     nullptr, nullptr, false},
+    {PhotoKind::Wmf, QLatin1StringView("WMF"), QLatin1StringView("wmf"), DecodedBy::Apart, 0,
+     nullptr, nullptr, false},
+    {PhotoKind::Emf, QLatin1StringView("EMF"), QLatin1StringView("emf"), DecodedBy::Apart, 0,
+     nullptr, nullptr, false},
+    {PhotoKind::CameraRaw, QLatin1StringView("camera raw"), QLatin1StringView("raw"),
+     DecodedBy::Apart, 0, nullptr, nullptr, false},
+};
+
+}  // namespace
+
+const KindFacts& FactsOf(PhotoKind kind) {
+    for (const KindFacts& facts : kKinds)
+        if (facts.kind == kind) return facts;
+    return kKinds[0];  // every kind has its row
 }
 
 }  // namespace imaging

@@ -3,9 +3,12 @@
 // The gate every photo passes: what a file holds is told from its content,
 // against the list of formats the program opens, whatever its name says.
 
+#include <QLatin1StringView>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <variant>
+#include <vips/vips8>
 
 namespace imaging {
 
@@ -39,11 +42,32 @@ struct Refusal {
 /// (CameraRaw is never answered here).
 std::variant<PhotoKind, Refusal> KindOfContent(const std::shared_ptr<const OpenedFile>& file);
 
-/// The name users know @p kind by, for messages ("SVG").
-QString KindName(PhotoKind kind);
+/// Who decodes a kind of photo.
+enum class DecodedBy {
+    Library,  // the imaging library, in this process, streaming where it can
+    Qt,       // Qt's readers, in this process, whole
+    Apart,    // the decoder process: drawings, and decoders that hold whole pictures
+};
 
-/// True for kinds decoded by the decoder process, away from the program:
-/// drawings, and decoders that hold whole pictures.
-bool DecodedApart(PhotoKind kind);
+/// What the program knows of one kind of photo.
+struct KindFacts {
+    PhotoKind kind;
+    QLatin1StringView name;         // as users know it, for messages ("SVG")
+    QLatin1StringView decoderWord;  // the kind's word on the decoder protocol
+    DecodedBy decodedBy;
+    /// The most pixels a file of the kind can describe per byte: beyond it the
+    /// file lies about its size; 0 for no bound.
+    int64_t maxPixelsPerByte;
+    /// The library's loader (DecodedBy::Library only).
+    vips::VImage (*load)(vips::VSource source, vips::VOption* options);
+    /// The bytes the loader holds at once for a frame it cannot stream, from
+    /// the first frame's header; null when it always streams.
+    int64_t (*wholeDecodeBytes)(const vips::VImage& first);
+    /// True when the loader tells a stored resolution by a resolution unit.
+    bool resolutionUnit;
+};
+
+/// The facts of @p kind.
+const KindFacts& FactsOf(PhotoKind kind);
 
 }  // namespace imaging

@@ -191,7 +191,7 @@ std::unique_ptr<Photo> LoadQtPhoto(std::shared_ptr<const OpenedFile> file, Photo
     // The resolution is read with the pixels: decode the first frame for it.
     if (photo->Preview(QSize(1, 1)).isNull())
         return MakeUndecodedPhoto(
-            QStringLiteral("the %1 file cannot be decoded").arg(KindName(kind)));
+            QStringLiteral("the %1 file cannot be decoded").arg(FactsOf(kind).name));
     return photo;
 }
 
