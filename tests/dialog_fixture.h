@@ -21,28 +21,26 @@
 class MainDialogTest : public ::testing::Test {
 protected:
     TempFolder temp;
-    QString iniPath = temp.file(QStringLiteral("config/VELTRIX/tessiva.conf"));
+    QString iniPath = temp.file(u"config/VELTRIX/tessiva.conf"_s);
     FakePlatform platform;
     std::unique_ptr<settings::Store> store;
     std::unique_ptr<MainDialog> dialog;
 
-    QString baseFolder = temp.mkdir(QStringLiteral("program"));  // no language folder
+    QString baseFolder = temp.mkdir(u"program"_s);  // no language folder
 
-    MainDialogTest() { platform.picturesFolder = temp.mkdir(QStringLiteral("Pictures")); }
+    MainDialogTest() { platform.picturesFolder = temp.mkdir(u"Pictures"_s); }
     ~MainDialogTest() override {
         dialog.reset();
         // Leave the shared language manager as a program without languages has it.
         StopLanguage();
-        g_Language.Initialize(temp.file(QStringLiteral("none")), QStringLiteral("english"));
+        g_Language.Initialize(temp.file(u"none"_s), u"english"_s);
     }
 
     /// Uses the language files shipped with the program.
     void useShippedLanguages() { baseFolder = QStringLiteral(TESSIVA_SOURCE_DIR); }
 
     /// Stores INI text before the dialog starts.
-    void seedStore(const QByteArray& text) {
-        temp.write(QStringLiteral("config/VELTRIX/tessiva.conf"), text);
-    }
+    void seedStore(const QByteArray& text) { temp.write(u"config/VELTRIX/tessiva.conf"_s, text); }
 
     /// Starts (or restarts) the dialog the way the program does, with
     /// @p photoAtStart named on the command line when given.

@@ -41,9 +41,9 @@ int main(int argc, char* argv[]) {
     QTemporaryDir home;
     FakePlatform platform;
     platform.picturesFolder = home.path();
-    settings::Store store(home.filePath(QStringLiteral("tessiva.conf")));
+    settings::Store store(home.filePath(u"tessiva.conf"_s));
     if (argc > 3)
-        store.WriteProfileString(QStringLiteral("Option"), QStringLiteral("CurrentLanguage"),
+        store.WriteProfileString(u"Option"_s, u"CurrentLanguage"_s,
                                  QString::fromLocal8Bit(argv[3]));
     StartLanguage(store, platform, QStringLiteral(TESSIVA_SOURCE_DIR));
     {
@@ -58,19 +58,19 @@ int main(int argc, char* argv[]) {
             const auto setText = [&](int id, const QString& text) {
                 qobject_cast<QLineEdit*>(dialog.ControlById(id))->setText(text);
             };
-            setText(res::IDC_EDIT_OUTPUT_WIDTH, QStringLiteral("800"));
-            setText(res::IDC_EDIT_OUTPUT_HEIGHT, QStringLiteral("600"));
+            setText(res::IDC_EDIT_OUTPUT_WIDTH, u"800"_s);
+            setText(res::IDC_EDIT_OUTPUT_HEIGHT, u"600"_s);
             qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_RADIO_ROTATE_90))->click();
             qobject_cast<QAbstractButton*>(dialog.ControlById(res::IDC_RADIO_FLIP_HORIZONTAL))
                 ->click();
-            QFont font(QStringLiteral("DejaVu Sans"));
+            QFont font(u"DejaVu Sans"_s);
             font.setPixelSize(24);
             font.setBold(true);
             platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
             qobject_cast<QPushButton*>(dialog.ControlById(res::IDC_BUTTON_FONT))->click();
-            setText(res::IDC_EDIT_TEXT, QStringLiteral("Tessiva"));
-            setText(res::IDC_EDIT_TEXT_X, QStringLiteral("10"));
-            setText(res::IDC_EDIT_TEXT_Y, QStringLiteral("10"));
+            setText(res::IDC_EDIT_TEXT, u"Tessiva"_s);
+            setText(res::IDC_EDIT_TEXT_X, u"10"_s);
+            setText(res::IDC_EDIT_TEXT_Y, u"10"_s);
             setText(res::IDC_EDIT_OUTPUT_FILE, QString::fromLocal8Bit(argv[4]));
             platform.answers = {MsgResult::Yes};
             qobject_cast<QPushButton*>(dialog.ControlById(res::IDC_BUTTON_CONVERT))->click();

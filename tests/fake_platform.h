@@ -33,7 +33,7 @@ public:
     std::vector<RecordedMessage> messages;
     std::deque<MsgResult> answers;  // next answers; Ok or No when empty
     std::optional<QString> picturesFolder;
-    QString fallbackFolder = QStringLiteral("/fallback/home/");
+    QString fallbackFolder = u"/fallback/home/"_s;
     bool openUrlSucceeds = true;
     std::vector<QString> openedUrls;
     std::vector<QString> helpPages;

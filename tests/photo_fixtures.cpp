@@ -1,14 +1,14 @@
 #include "photo_fixtures.h"
 
-#include "imaging/execute.h"
-
 #include <tiffio.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+#include <cmath>
 #include <vips/vips8>
 
+#include "imaging/execute.h"
 #include "imaging/imaging_library.h"
 #include "test_support.h"
 
@@ -239,6 +239,20 @@ std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo, QSize s
     imaging::ConversionRequest request;
     request.output = size;
     return Convert(photo, request, out);
+}
+
+double Psnr(const vips::VImage& a, const vips::VImage& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return 0;
+    const vips::VImage difference = a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT);
+    const double mse = (difference * difference).avg();
+    return mse <= 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+double Difference(const QString& a, const QString& b) {
+    const vips::VImage x = vips::VImage::new_from_file(QFile::encodeName(a).constData());
+    const vips::VImage y = vips::VImage::new_from_file(QFile::encodeName(b).constData());
+    if (x.width() != y.width() || x.height() != y.height() || x.bands() != y.bands()) return 1e9;
+    return (x - y).abs().max();
 }
 
 }  // namespace fixtures

@@ -6,6 +6,7 @@
 #include <QString>
 #include <optional>
 #include <vector>
+#include <vips/vips8>
 
 #include "imaging/plan.h"
 
@@ -48,6 +49,13 @@ std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo,
                                             const QString& out);
 std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo, QSize size,
                                             const QString& out);
+
+/// The peak signal-to-noise ratio of @p a against @p b in 8-bit levels; 0
+/// when their sizes differ, 99 when they are equal.
+double Psnr(const vips::VImage& a, const vips::VImage& b);
+/// The largest difference of any sample of the pictures at @p a and @p b;
+/// huge when their sizes differ.
+double Difference(const QString& a, const QString& b);
 
 /// While alive, the test itself may read fixtures with every loader of the
 /// imaging library, which the program keeps to the few it decodes with.

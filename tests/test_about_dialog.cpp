@@ -13,7 +13,7 @@ namespace {
 TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
     AboutDialog about;
     about.show();
-    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tessiva"));
+    EXPECT_EQ(about.windowTitle(), u"About Tessiva"_s);
     auto* icon = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_ICON));
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(icon->pixmap().isNull());
@@ -21,11 +21,11 @@ TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
     ASSERT_NE(ok, nullptr);
     auto* version = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_VERSION));
     ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version->text(), QStringLiteral("Tessiva Version 1.0"));
+    EXPECT_EQ(version->text(), u"Tessiva Version 1.0"_s);
     EXPECT_LE(version->fontMetrics().horizontalAdvance(version->text()), version->width());
     auto* licence = about.findChild<QLabel*>(QString::number(res::IDC_ABOUT_LICENSE));
     ASSERT_NE(licence, nullptr);
-    EXPECT_TRUE(licence->text().contains(QStringLiteral("version 2 or later")));
+    EXPECT_TRUE(licence->text().contains(u"version 2 or later"_s));
     EXPECT_LE(licence->heightForWidth(licence->width()), licence->height());  // not clipped
     EXPECT_LE(licence->geometry().bottom(), ok->geometry().top());
     QTest::mouseClick(ok, Qt::LeftButton);

@@ -35,9 +35,8 @@ QByteArray GifWithFrameSizes(const std::vector<QSize>& frames) {
 /// Mounts a small RAM file system over @p folder (so even root meets a full
 /// or read-only disk); false where the test may not mount.
 bool MountSmall(const QString& folder, const QString& options) {
-    return QProcess::execute(QStringLiteral("mount"),
-                             {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                              options, QStringLiteral("tmpfs"), folder}) == 0;
+    return QProcess::execute(u"mount"_s,
+                             {u"-t"_s, u"tmpfs"_s, u"-o"_s, options, u"tmpfs"_s, folder}) == 0;
 }
 
 /// Whatever the file, opening and converting it ends in a message or a TIFF,
@@ -47,19 +46,18 @@ protected:
     void openAndConvert(const QString& path) {
         platform.openChoices = {path};
         QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-        edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(QStringLiteral("out.tif")));
+        edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(u"out.tif"_s));
         platform.answers = {MsgResult::Yes};
         QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     }
     /// The dialog still converts a good photo afterwards.
     void expectUsable() {
-        const QString good =
-            fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 20, 10, Qt::red);
+        const QString good = fixtures::SolidPhoto(temp, u"good.png"_s, 20, 10, Qt::red);
         platform.messages.clear();
-        QFile::remove(temp.file(QStringLiteral("out.tif")));
+        QFile::remove(temp.file(u"out.tif"_s));
         openAndConvert(good);
         EXPECT_TRUE(platform.messages.empty());
-        EXPECT_TRUE(QFile::exists(temp.file(QStringLiteral("out.tif"))));
+        EXPECT_TRUE(QFile::exists(temp.file(u"out.tif"_s)));
     }
 };
 
@@ -68,7 +66,7 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
     // Each damaged photo either fails with a message, keeping the older output
     // whole and leaving no other file, or converts to a complete TIFF.
     const QByteArray older("the older output");
-    const QString out = temp.file(QStringLiteral("out.tif"));
+    const QString out = temp.file(u"out.tif"_s);
     const QDir outFolder(temp.path());
     const auto isFailure = [](const QString& text) {
         for (const res::Text id : {Text::NoWidth, Text::NoHeight, Text::WidthInvalid,
@@ -79,8 +77,8 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
     int failed = 0;
     int converted = 0;
     for (const char* name : {"a.jpg", "a.png", "a.gif", "a.tif", "a.webp", "a.heic"}) {
-        const QString photo = fixtures::SolidPhoto(
-            temp, QStringLiteral("src/") + QString::fromLatin1(name), 64, 48, Qt::green);
+        const QString photo =
+            fixtures::SolidPhoto(temp, u"src/"_s + QString::fromLatin1(name), 64, 48, Qt::green);
         const QByteArray bytes = fixtures::Bytes(photo);
         std::vector<QByteArray> damaged;
         for (const qsizetype keep : {bytes.size() / 2, bytes.size() - 7, qsizetype(12)})
@@ -92,9 +90,8 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
             damaged.push_back(flipped);
         }
         for (size_t i = 0; i < damaged.size(); ++i) {
-            const QString input =
-                QStringLiteral("damaged-%1-%2").arg(i).arg(QString::fromLatin1(name));
-            temp.write(QStringLiteral("out.tif"), older);
+            const QString input = u"damaged-%1-%2"_s.arg(i).arg(QString::fromLatin1(name));
+            temp.write(u"out.tif"_s, older);
             const QStringList before = outFolder.entryList(QDir::Files);
             platform.messages.clear();
             openAndConvert(temp.write(input, damaged[i]));
@@ -125,18 +122,16 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
 TEST_F(BadInputTest, FilesThatAreNoPhotos) {
     start();
     const QString unreadable = temp.write(
-        QStringLiteral("locked.jpg"),
-        fixtures::Bytes(fixtures::SolidPhoto(temp, QStringLiteral("l.jpg"), 8, 8, Qt::red)));
+        u"locked.jpg"_s, fixtures::Bytes(fixtures::SolidPhoto(temp, u"l.jpg"_s, 8, 8, Qt::red)));
     QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
-    for (const QString& path :
-         {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("folder.png")),
-          unreadable, temp.file(QStringLiteral("vanished.jpg")),
-          fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
+    for (const QString& path : {temp.write(u"zero.jpg"_s), temp.mkdir(u"folder.png"_s), unreadable,
+                                temp.file(u"vanished.jpg"_s),
+                                fixtures::PngClaimingSize(temp, u"bomb.png"_s, 100000, 100000)}) {
         platform.messages.clear();
         openAndConvert(path);
         if (path == unreadable && geteuid() == 0) continue;  // root reads it anyway
         ASSERT_FALSE(platform.messages.empty()) << path.toStdString();
-        EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"))
+        EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s)
             << path.toStdString();
     }
     expectUsable();
@@ -145,11 +140,9 @@ TEST_F(BadInputTest, FilesThatAreNoPhotos) {
 TEST_F(BadInputTest, OddNamesOpenAndConvert) {
     start();
     for (const QString& name :
-         {QStringLiteral("with space.png"), QStringLiteral("quote\"and'.png"),
-          QStringLiteral("Ünïcödé 写真.png"), QStringLiteral("-leading-dash.png"),
-          QStringLiteral("brackets[1].png"), QStringLiteral("line\nbreak\ttab.png")}) {
-        const QString photo =
-            fixtures::SolidPhoto(temp, QStringLiteral("good.png"), 12, 8, Qt::blue);
+         {u"with space.png"_s, u"quote\"and'.png"_s, u"Ünïcödé 写真.png"_s, u"-leading-dash.png"_s,
+          u"brackets[1].png"_s, u"line\nbreak\ttab.png"_s}) {
+        const QString photo = fixtures::SolidPhoto(temp, u"good.png"_s, 12, 8, Qt::blue);
         const QString odd = temp.file(name);
         QFile::remove(odd);
         ASSERT_TRUE(QFile::copy(photo, odd));
@@ -165,34 +158,34 @@ TEST_F(BadInputTest, OddNamesOpenAndConvert) {
 
 TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
     start();
-    const QString mixed = temp.write(QStringLiteral("mixed.gif"),
-                                     GifWithFrameSizes({QSize(2, 1), QSize(0, 0), QSize(2, 1)}));
+    const QString mixed =
+        temp.write(u"mixed.gif"_s, GifWithFrameSizes({QSize(2, 1), QSize(0, 0), QSize(2, 1)}));
     platform.openChoices = {mixed};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
     ASSERT_TRUE(platform.messages.empty());
-    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 2"));
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to 2"_s);
     // The empty frame shows the screen as it stands and converts at its size.
-    const QString out = temp.file(QStringLiteral("mixed.tif"));
-    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("1"));
+    const QString out = temp.file(u"mixed.tif"_s);
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(u"1"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(out);
     QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("mixed.gif 2 * 1"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"mixed.gif 2 * 1"_s);
     EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).width(), 2);
 
     // Nothing but empty frames: a message or a TIFF, and the dialog goes on.
-    for (const QString& name : {QStringLiteral("empty.gif"), QStringLiteral("empty-first.gif")}) {
-        const std::vector<QSize> sizes = name == QStringLiteral("empty.gif")
+    for (const QString& name : {u"empty.gif"_s, u"empty-first.gif"_s}) {
+        const std::vector<QSize> sizes = name == u"empty.gif"_s
                                              ? std::vector<QSize>{QSize(0, 0)}
                                              : std::vector<QSize>{QSize(0, 0), QSize(2, 1)};
         platform.messages.clear();
-        QFile::remove(temp.file(QStringLiteral("out.tif")));
+        QFile::remove(temp.file(u"out.tif"_s));
         openAndConvert(temp.write(name, GifWithFrameSizes(sizes)));
-        if (QFile::exists(temp.file(QStringLiteral("out.tif")))) {
+        if (QFile::exists(temp.file(u"out.tif"_s))) {
             EXPECT_TRUE(platform.messages.empty()) << name.toStdString();
         } else {
             ASSERT_FALSE(platform.messages.empty()) << name.toStdString();
-            EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
+            EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
         }
     }
     expectUsable();
@@ -200,40 +193,39 @@ TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
 
 TEST_F(BadInputTest, ATiffWithTenThousandPages) {
     start();
-    const QString path = temp.file(QStringLiteral("pages.tif"));
+    const QString path = temp.file(u"pages.tif"_s);
     vips::VImage strip = (vips::VImage::xyz(1, 10000)[1] % 256).cast(VIPS_FORMAT_UCHAR);
     strip.set("page-height", 1);
     strip.write_to_file(QFile::encodeName(path).constData());
     platform.openChoices = {path};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 9999"));
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to 9999"_s);
     edit(IDC_EDIT_FRAME_NUMBER)->setFocus();
     edit(IDC_EDIT_FRAME_NUMBER)->selectAll();
-    QTest::keyClicks(edit(IDC_EDIT_FRAME_NUMBER), QStringLiteral("99999"));
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("9999"));
+    QTest::keyClicks(edit(IDC_EDIT_FRAME_NUMBER), u"99999"_s);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"9999"_s);
     EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     start();
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 400, 300, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"p.png"_s, 400, 300, Qt::red);
     platform.openChoices = {photo};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
 
     // A path that is a folder.
-    const QString folder = temp.mkdir(QStringLiteral("taken.tif"));
+    const QString folder = temp.mkdir(u"taken.tif"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(folder);
     QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.texts()[0], QStringLiteral("Failed to save the file!"));
+    EXPECT_EQ(platform.texts()[0], u"Failed to save the file!"_s);
     EXPECT_EQ(platform.messages[0].caption, folder);
     EXPECT_TRUE(QDir(folder).isEmpty());
 
     // A full disk: a tiny file system of our own, where mounting is allowed.
-    const QString small = temp.mkdir(QStringLiteral("small"));
-    if (!MountSmall(small, QStringLiteral("size=16k")))
-        GTEST_SKIP() << "cannot mount a small file system here";
-    const QString old = small + QStringLiteral("/out.tif");
+    const QString small = temp.mkdir(u"small"_s);
+    if (!MountSmall(small, u"size=16k"_s)) GTEST_SKIP() << "cannot mount a small file system here";
+    const QString old = small + u"/out.tif"_s;
     {
         QFile file(old);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -241,35 +233,35 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     }
     platform.messages.clear();
     platform.answers = {MsgResult::Yes};
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("3000"));  // far more than 16 KiB of TIFF
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("3000"));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"3000"_s);  // far more than 16 KiB of TIFF
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"3000"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(old);
     QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     const QByteArray kept = fixtures::Bytes(old);
     const QStringList left = QDir(small).entryList(QDir::Files | QDir::Hidden);
-    QProcess::execute(QStringLiteral("umount"), {small});
+    QProcess::execute(u"umount"_s, {small});
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.texts()[1], QStringLiteral("Failed to save the file!"));
-    EXPECT_EQ(platform.reasons()[1], QStringLiteral("No space left on device"));
+    EXPECT_EQ(platform.texts()[1], u"Failed to save the file!"_s);
+    EXPECT_EQ(platform.reasons()[1], u"No space left on device"_s);
     EXPECT_EQ(platform.messages[1].caption, old);
     EXPECT_EQ(kept, QByteArray("old picture"));
-    EXPECT_EQ(left, QStringList{QStringLiteral("out.tif")});
+    EXPECT_EQ(left, QStringList{u"out.tif"_s});
 }
 
 TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     start();
-    platform.openChoices = {fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red)};
+    platform.openChoices = {fixtures::SolidPhoto(temp, u"p.png"_s, 40, 30, Qt::red)};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    const QString locked = temp.mkdir(QStringLiteral("locked"));
-    const QString old = locked + QStringLiteral("/out.tif");
+    const QString locked = temp.mkdir(u"locked"_s);
+    const QString old = locked + u"/out.tif"_s;
     // Root writes through permissions, so there the folder is a file system
     // mounted read-only once the older file is in it.
     const bool mounted = geteuid() == 0;
-    if (mounted && !MountSmall(locked, QStringLiteral("size=64k")))
+    if (mounted && !MountSmall(locked, u"size=64k"_s))
         GTEST_SKIP() << "cannot mount a file system here";
-    temp.write(QStringLiteral("locked/out.tif"), "old picture");
+    temp.write(u"locked/out.tif"_s, "old picture");
     if (mounted) {
-        ASSERT_TRUE(MountSmall(locked, QStringLiteral("remount,ro")));
+        ASSERT_TRUE(MountSmall(locked, u"remount,ro"_s));
     } else {
         ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
@@ -279,17 +271,16 @@ TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     const QByteArray kept = fixtures::Bytes(old);
     const QStringList left = QDir(locked).entryList(QDir::Files | QDir::Hidden);
     if (mounted)
-        QProcess::execute(QStringLiteral("umount"), {locked});
+        QProcess::execute(u"umount"_s, {locked});
     else
         QFile::setPermissions(
             locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(platform.messages.size(), 2u);  // the question, then the failure
-    EXPECT_EQ(platform.texts()[1], QStringLiteral("Failed to save the file!"));
-    EXPECT_EQ(platform.reasons()[1], mounted ? QStringLiteral("Read-only file system")
-                                             : QStringLiteral("Permission denied"));
+    EXPECT_EQ(platform.texts()[1], u"Failed to save the file!"_s);
+    EXPECT_EQ(platform.reasons()[1], mounted ? u"Read-only file system"_s : u"Permission denied"_s);
     EXPECT_EQ(platform.messages[1].caption, old);
     EXPECT_EQ(kept, QByteArray("old picture"));
-    EXPECT_EQ(left, QStringList{QStringLiteral("out.tif")});
+    EXPECT_EQ(left, QStringList{u"out.tif"_s});
     expectUsable();
 }
 
@@ -315,15 +306,14 @@ TEST_F(BadInputTest, HostileSettingsStillStartAUsableDialog) {
     seedStore(stored);
     start();
     platform.messages.clear();
-    edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Hello"));
+    edit(IDC_EDIT_TEXT)->setText(u"Hello"_s);
     expectUsable();
     // A language name that leads out of the language folder is no installed
     // language: English, and so it is written back.
-    EXPECT_EQ(label(IDC_STATIC_OUTPUT_FILENAME)->text(), QStringLiteral("Output file:"));
+    EXPECT_EQ(label(IDC_STATIC_OUTPUT_FILENAME)->text(), u"Output file:"_s);
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    EXPECT_EQ(settings::Store(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                        QStringLiteral("CurrentLanguage"), {}),
-              QStringLiteral("english"));
+    EXPECT_EQ(settings::Store(iniPath).GetProfileString(u"Option"_s, u"CurrentLanguage"_s, {}),
+              u"english"_s);
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST(Turn, TurnsComposeAsTheirTransformsDo) {
 TEST(Plan, CorrectionsAndRefusalsAreDecidedBeforeAnyPixel) {
     ConversionRequest request;
     request.output = QSize(200, 100);
-    request.text = QStringLiteral("x");
+    request.text = u"x"_s;
     struct Case {
         QPoint position;
         int angle;
@@ -137,8 +137,8 @@ TEST(Plan, CorrectionsAndRefusalsAreDecidedBeforeAnyPixel) {
 
 TEST_F(ConversionTest, EveryTurnLandsThePixelsWhereItsTransformSays) {
     // Red, green (top), blue, white (bottom), stored as is or turned by the camera.
-    const QString stored = QuadrantPhoto(QStringLiteral("quadrants.png"));
-    const QString tagged = temp.file(QStringLiteral("tagged.tif"));
+    const QString stored = QuadrantPhoto(u"quadrants.png"_s);
+    const QString tagged = temp.file(u"tagged.tif"_s);
     VImage withTag = Read(stored).copy();
     withTag.set(VIPS_META_ORIENTATION, 5);
     withTag.write_to_file(QFile::encodeName(tagged).constData());
@@ -150,15 +150,14 @@ TEST_F(ConversionTest, EveryTurnLandsThePixelsWhereItsTransformSays) {
         const QImage shown = photo->Preview(QSize(photo->Width(), photo->Height()));
         for (int angle : {0, 90, 180, 270}) {
             for (int flip : {0, 1, 2}) {
-                SCOPED_TRACE(
-                    QStringLiteral("%1/%2/%3").arg(upright).arg(angle).arg(flip).toStdString());
+                SCOPED_TRACE(u"%1/%2/%3"_s.arg(upright).arg(angle).arg(flip).toStdString());
                 ConversionRequest request;
                 request.output = shown.size();
                 request.angle = angle;
                 request.flipType = flip;
                 // (Each its own name: the library keeps files it has opened.)
                 const QString out =
-                    temp.file(QStringLiteral("out-%1-%2-%3.tif").arg(upright).arg(angle).arg(flip));
+                    temp.file(u"out-%1-%2-%3.tif"_s.arg(upright).arg(angle).arg(flip));
                 ASSERT_FALSE(fixtures::Convert(*photo, request, out));
                 const VImage image = Read(out);
                 const Turn turn = *Turn::ByAngleAndFlip(angle, flip);
@@ -175,6 +174,62 @@ TEST_F(ConversionTest, EveryTurnLandsThePixelsWhereItsTransformSays) {
             }
         }
     }
+}
+
+TEST_F(ConversionTest, TheSmallResultIsTheTiffShrunkForEveryTurnFlipAndUprightCaption) {
+    // Smooth tones, so that only the turns and the caption can tell the two apart;
+    // the caption as large against the photo as on a camera's.
+    const VImage xy = VImage::xyz(1800, 1200);
+    const QString path = temp.file(u"scene.png"_s);
+    VImage::bandjoin({xy[0] * 0.1 + 40, xy[1] * 0.13 + 30, (xy[0] + xy[1]) * 0.05 + 60})
+        .cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(QFile::encodeName(path).constData());
+    const auto photo = LoadPhoto(path);
+    const QSize box(196, 124);  // the window's picture frame
+    const QImage copy = photo->Preview(QSize(1800, 1200).scaled(box * 2, Qt::KeepAspectRatio));
+    QFont font(u"DejaVu Sans"_s);
+    font.setPixelSize(40);
+    double worst = 99;
+    for (int angle : {0, 90, 180, 270})
+        for (int flip : {0, 1, 2})
+            for (bool upright : {false, true}) {
+                ConversionRequest request;
+                request.output = QSize(1800, 1200);
+                request.angle = angle;
+                request.flipType = flip;
+                request.textUpright = upright;
+                request.text = u"Tessiva"_s;
+                request.font = font;
+                request.colour = Qt::red;
+                request.placement.margin = QPoint(30, 20);
+                const ConversionPlan plan = PlanConversion(FactsOf(*photo), request);
+                const QString out = temp.file(u"r%1-%2-%3.tif"_s.arg(angle).arg(flip).arg(upright));
+                ASSERT_FALSE(Execute(plan, *photo, {}, {out}));
+                const VImage tiff = Read(out);
+                const QImage small =
+                    ExecuteSmall(plan, copy, box, Qt::black).convertToFormat(QImage::Format_RGB888);
+                const double scale = std::min(double(box.width()) / tiff.width(),
+                                              double(box.height()) / tiff.height());
+                const QSize drawn(int(std::lround(tiff.width() * scale)),
+                                  int(std::lround(tiff.height() * scale)));
+                const QImage picture = small.copy(QRect(
+                    QPoint((box.width() - drawn.width()) / 2, (box.height() - drawn.height()) / 2),
+                    drawn));
+                QByteArray rows;
+                for (int y = 0; y < picture.height(); ++y)
+                    rows.append(reinterpret_cast<const char*>(picture.constScanLine(y)),
+                                picture.width() * 3);
+                const VImage shown =
+                    VImage::new_from_memory(rows.data(), size_t(rows.size()), picture.width(),
+                                            picture.height(), 3, VIPS_FORMAT_UCHAR);
+                const VImage shrunk = tiff.resize(
+                    double(drawn.width()) / tiff.width(),
+                    VImage::option()->set("vscale", double(drawn.height()) / tiff.height()));
+                const double psnr = fixtures::Psnr(shown.copy_memory(), shrunk);
+                worst = std::min(worst, psnr);
+                EXPECT_GE(psnr, 48.0) << angle << "/" << flip << "/" << upright;
+            }
+    RecordProperty("worst_psnr", std::to_string(worst));
 }
 
 /// The value of TIFF tag @p tag in the first directory of @p path (short or long).
@@ -196,12 +251,12 @@ std::optional<uint32_t> TiffTag(const QString& path, uint16_t tag) {
 }
 
 TEST_F(ConversionTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) {
-    const QString source = temp.file(QStringLiteral("dense.jpg"));
+    const QString source = temp.file(u"dense.jpg"_s);
     (VImage::black(64, 48, VImage::option()->set("bands", 3)) + 128)
         .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("xres", 600 / 25.4)->set("yres", 300 / 25.4))
         .write_to_file(QFile::encodeName(source).constData());
-    const QString out = temp.file(QStringLiteral("out.tif"));
+    const QString out = temp.file(u"out.tif"_s);
     ASSERT_FALSE(Convert(source, QSize(32, 24), out));
 
     const VImage image = Read(out);
@@ -216,36 +271,34 @@ TEST_F(ConversionTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) 
 }
 
 TEST_F(ConversionTest, TransparencyIsDrawnOnBlackAndAnUndecodablePhotoFailsAsScaling) {
-    const QString path = temp.file(QStringLiteral("clear.png"));
+    const QString path = temp.file(u"clear.png"_s);
     VImage::black(10, 10, VImage::option()->set("bands", 4))
         .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(path).constData());
-    const QString out = temp.file(QStringLiteral("clear.tif"));
+    const QString out = temp.file(u"clear.tif"_s);
     ASSERT_FALSE(Convert(path, QSize(5, 5), out));
     EXPECT_EQ(At(Read(out), 2, 2), QColor(Qt::black));
     const std::optional<StepFailure> failure =
-        Convert(temp.write(QStringLiteral("x.jpg"), "not a photo"), QSize(10, 10),
-                temp.file(QStringLiteral("x.tif")));
+        Convert(temp.write(u"x.jpg"_s, "not a photo"), QSize(10, 10), temp.file(u"x.tif"_s));
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->step, Step::Scale);
-    EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("x.tif"))));
+    EXPECT_FALSE(QFile::exists(temp.file(u"x.tif"_s)));
 }
 
 TEST_F(ConversionTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
-    const QString white =
-        fixtures::SolidPhoto(temp, QStringLiteral("white.png"), 200, 100, Qt::white);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    const QString white = fixtures::SolidPhoto(temp, u"white.png"_s, 200, 100, Qt::white);
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(40);
     font.setBold(true);
     for (int angle : {0, 180}) {
         ConversionRequest request;
         request.output = QSize(200, 100);
-        request.text = QStringLiteral("\u2588");  // a full block
+        request.text = u"\u2588"_s;  // a full block
         request.font = font;
         request.colour = Qt::red;
         request.placement.margin = QPoint(10, 10);
         request.angle = angle;
-        const QString out = temp.file(QStringLiteral("text-%1.tif").arg(angle));
+        const QString out = temp.file(u"text-%1.tif"_s.arg(angle));
         ASSERT_FALSE(fixtures::Convert(*LoadPhoto(white), request, out));
         const VImage image = Read(out);
         const QPoint inside = angle == 0 ? QPoint(20, 30) : QPoint(200 - 1 - 20, 100 - 1 - 30);
@@ -255,18 +308,17 @@ TEST_F(ConversionTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
 }
 
 TEST_F(ConversionTest, TextInAnyScriptIsDrawn) {
-    const QString white = fixtures::SolidPhoto(temp, QStringLiteral("w.png"), 120, 60, Qt::white);
-    QFont font(QStringLiteral("No Such Face"));  // falls back to a font that exists
+    const QString white = fixtures::SolidPhoto(temp, u"w.png"_s, 120, 60, Qt::white);
+    QFont font(u"No Such Face"_s);  // falls back to a font that exists
     font.setPixelSize(30);
     int written = 0;
-    for (const QString& text : {QStringLiteral("写真"), QStringLiteral("Ärger"),
-                                QStringLiteral("Фото"), QStringLiteral("👍🏽")}) {
+    for (const QString& text : {u"写真"_s, u"Ärger"_s, u"Фото"_s, u"👍🏽"_s}) {
         // A name of its own: the library keeps files it has read.
-        const QString out = temp.file(QStringLiteral("script-%1.tif").arg(written++));
+        const QString out = temp.file(u"script-%1.tif"_s.arg(written++));
         ASSERT_FALSE(Convert(white, QSize(120, 60), out, text, QPoint(5, 5), font));
         const VImage ink = Read(out).crop(0, 0, 120, 45);
         // Black text, yet a colour glyph keeps its colours (and a skin tone stays on it).
-        if (text.startsWith(QStringLiteral("👍")))
+        if (text.startsWith(u"👍"_s))
             EXPECT_GT((ink[0] - ink[2]).max(), 60.0);
         else
             EXPECT_LT(ink.min(), 60.0) << text.toStdString();  // ink was laid
@@ -274,35 +326,34 @@ TEST_F(ConversionTest, TextInAnyScriptIsDrawn) {
 }
 
 TEST_F(ConversionTest, SavingReplacesAFileOnlyWithACompleteOne) {
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 20, 10, Qt::red);
-    const QString existing = temp.write(QStringLiteral("out/old.tif"), "old contents");
+    const QString photo = fixtures::SolidPhoto(temp, u"a.png"_s, 20, 10, Qt::red);
+    const QString existing = temp.write(u"out/old.tif"_s, "old contents");
     ASSERT_FALSE(Convert(photo, QSize(20, 10), existing));
     EXPECT_EQ(Read(existing).width(), 20);
 
     const std::optional<StepFailure> missing =
-        Convert(photo, QSize(20, 10), temp.file(QStringLiteral("missing/out.tif")));
+        Convert(photo, QSize(20, 10), temp.file(u"missing/out.tif"_s));
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->step, Step::Save);
-    EXPECT_FALSE(QFile::exists(temp.file(QStringLiteral("missing"))));
-    EXPECT_TRUE(Convert(photo, QSize(20, 10), temp.mkdir(QStringLiteral("out/folder.tif"))));
-    EXPECT_EQ(QDir(temp.file(QStringLiteral("out"))).entryList(QDir::Files),
-              QStringList{QStringLiteral("old.tif")});
+    EXPECT_FALSE(QFile::exists(temp.file(u"missing"_s)));
+    EXPECT_TRUE(Convert(photo, QSize(20, 10), temp.mkdir(u"out/folder.tif"_s)));
+    EXPECT_EQ(QDir(temp.file(u"out"_s)).entryList(QDir::Files), QStringList{u"old.tif"_s});
 }
 
 TEST_F(ConversionTest, APlanExecutedAgainReadsAStreamingPhotoAfresh) {
     // A JPEG streams once from the top: a second execution must open it again.
-    const QString png = QuadrantPhoto(QStringLiteral("q.png"));
-    const QString jpeg = temp.file(QStringLiteral("q.jpg"));
+    const QString png = QuadrantPhoto(u"q.png"_s);
+    const QString jpeg = temp.file(u"q.jpg"_s);
     Read(png).write_to_file(QFile::encodeName(jpeg).constData());
     const auto photo = LoadPhoto(jpeg);
     ConversionRequest request;
     request.output = QSize(100, 50);
-    request.text = QStringLiteral("\u2588");
+    request.text = u"\u2588"_s;
     request.font.setPixelSize(20);
     request.placement.margin = QPoint(10, 10);
     const ConversionPlan plan = PlanConversion(FactsOf(*photo), request);
-    const QString first = temp.file(QStringLiteral("first.tif"));
-    const QString second = temp.file(QStringLiteral("second.tif"));
+    const QString first = temp.file(u"first.tif"_s);
+    const QString second = temp.file(u"second.tif"_s);
     ASSERT_FALSE(Execute(plan, *photo, {}, {first}));
     ASSERT_FALSE(Execute(plan, *photo, {}, {second}));
     QBuffer piped;
@@ -314,11 +365,11 @@ TEST_F(ConversionTest, APlanExecutedAgainReadsAStreamingPhotoAfresh) {
 }
 
 TEST_F(ConversionTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
-    const QString grey = temp.file(QStringLiteral("grey.png"));
+    const QString grey = temp.file(u"grey.png"_s);
     (VImage::black(8, 8) + 77)
         .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(grey).constData());
-    const QString deep = temp.file(QStringLiteral("deep.tif"));
+    const QString deep = temp.file(u"deep.tif"_s);
     (VImage::black(8, 8, VImage::option()->set("bands", 3)) + std::vector<double>{65535, 0, 32896})
         .cast(VIPS_FORMAT_USHORT)
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16))
@@ -326,7 +377,7 @@ TEST_F(ConversionTest, GreyAndSixteenBitPhotosBecome24BitRgb) {
     const std::pair<QString, QColor> cases[] = {{grey, QColor(77, 77, 77)},
                                                 {deep, QColor(255, 0, 128)}};
     for (const auto& [path, colour] : cases) {
-        const QString out = path + QStringLiteral(".out.tif");
+        const QString out = path + u".out.tif"_s;
         ASSERT_FALSE(Convert(path, QSize(4, 4), out));
         const VImage image = Read(out);
         EXPECT_EQ(image.bands(), 3);
@@ -339,11 +390,11 @@ TEST_F(ConversionTest, ShrinkingAveragesFineDetailInsteadOfAliasing) {
     // A one-pixel checkerboard shrunk three times is an even grey, not a pattern.
     const VImage xy = VImage::xyz(300, 300);
     const VImage board = (((xy[0] + xy[1]) % 2) * 255).cast(VIPS_FORMAT_UCHAR);
-    const QString path = temp.file(QStringLiteral("board.png"));
+    const QString path = temp.file(u"board.png"_s);
     VImage::bandjoin({board, board, board})
         .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
         .write_to_file(QFile::encodeName(path).constData());
-    const QString out = temp.file(QStringLiteral("board.tif"));
+    const QString out = temp.file(u"board.tif"_s);
     ASSERT_FALSE(Convert(path, QSize(100, 100), out));
     const VImage grey = Read(out).crop(5, 5, 90, 90);  // away from the edges
     EXPECT_NEAR(grey.avg(), 127.5, 4.0);
@@ -359,9 +410,9 @@ TEST_F(ConversionTest, EnlargingIsCatmullRomCubicToWithinALevel) {
         VImage::bandjoin({zone, zone.rot90(), zone})
             .crop(0, 0, 61, 61)
             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    const QString path = temp.file(QStringLiteral("zone.png"));
+    const QString path = temp.file(u"zone.png"_s);
     plate.write_to_file(QFile::encodeName(path).constData());
-    const QString dot = temp.file(QStringLiteral("dot.png"));
+    const QString dot = temp.file(u"dot.png"_s);
     plate.crop(30, 30, 1, 1).write_to_file(QFile::encodeName(dot).constData());
     const auto weights = [](double t) {
         return std::array<double, 4>{((-0.5 * t + 1.0) * t - 0.5) * t,
@@ -374,7 +425,7 @@ TEST_F(ConversionTest, EnlargingIsCatmullRomCubicToWithinALevel) {
         const VImage input = Read(source).copy_memory();
         const int inW = input.width(), inH = input.height();
         const auto* in = static_cast<const uint8_t*>(input.data());
-        const QString out = temp.file(QStringLiteral("zone-%1x%2.tif").arg(width).arg(height));
+        const QString out = temp.file(u"zone-%1x%2.tif"_s.arg(width).arg(height));
         ASSERT_FALSE(Convert(source, QSize(width, height), out));
         const VImage made = Read(out).copy_memory();
         const auto* got = static_cast<const uint8_t*>(made.data());

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vips/vips8>
 
+#include "cli_runner.h"
 #include "dialog_fixture.h"
 #include "photo_fixtures.h"
 
@@ -20,59 +21,39 @@ namespace {
 /// The command-line converter and the window, given the same settings.
 class ConvertCliTest : public MainDialogTest {
 protected:
-    struct Run {
-        int exitCode;
-        QString errors;
-    };
-    Run runCli(const QStringList& arguments,
-               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(TESSIVA_CLI), arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
-    }
-    static double Difference(const QString& a, const QString& b) {
-        const vips::VImage x = vips::VImage::new_from_file(QFile::encodeName(a).constData());
-        const vips::VImage y = vips::VImage::new_from_file(QFile::encodeName(b).constData());
-        if (x.width() != y.width() || x.height() != y.height() || x.bands() != y.bands())
-            return 1e9;
-        return (x - y).abs().max();
+    CliRun runCli(const QStringList& arguments, const QProcessEnvironment& environment =
+                                                    QProcessEnvironment::systemEnvironment()) {
+        return RunCli(arguments, {{}, {}, environment});
     }
 };
 
 TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
-    const QString in = temp.mkdir(QStringLiteral("in"));
+    const QString in = temp.mkdir(u"in"_s);
     QStringList inputs;
     for (const char* name : {"a.jpg", "b.png", "c.tif", "d.webp", "e.heic"})
-        inputs << fixtures::SolidPhoto(temp, QStringLiteral("in/") + QString::fromLatin1(name), 120,
-                                       80, QColor(40, 160, 90));
-    inputs << fixtures::FramedPhoto(temp, QStringLiteral("in/f.gif"), 120, 80,
-                                    {Qt::blue, Qt::yellow});
-    inputs << temp.write(QStringLiteral("in/broken.jpg"), "not a photo at all");
+        inputs << fixtures::SolidPhoto(temp, u"in/"_s + QString::fromLatin1(name), 120, 80,
+                                       QColor(40, 160, 90));
+    inputs << fixtures::FramedPhoto(temp, u"in/f.gif"_s, 120, 80, {Qt::blue, Qt::yellow});
+    inputs << temp.write(u"in/broken.jpg"_s, "not a photo at all");
 
-    const QString cliOut = temp.mkdir(QStringLiteral("cli"));
-    const Run run = runCli(
-        QStringList{QStringLiteral("-W"), QStringLiteral("90"), QStringLiteral("-r"),
-                    QStringLiteral("90"), QStringLiteral("-f"), QStringLiteral("horizontal"),
-                    QStringLiteral("--text"), QStringLiteral("Tessiva"), QStringLiteral("--font"),
-                    QStringLiteral("DejaVu Sans bold 14"), QStringLiteral("--color"),
-                    QStringLiteral("#ff0000"), QStringLiteral("--position"), QStringLiteral("5,8"),
-                    QStringLiteral("-d"), cliOut} +
-        inputs);
+    const QString cliOut = temp.mkdir(u"cli"_s);
+    const CliRun run =
+        runCli(QStringList{u"-W"_s, u"90"_s, u"-r"_s, u"90"_s, u"-f"_s, u"horizontal"_s,
+                           u"--text"_s, u"Tessiva"_s, u"--font"_s, u"DejaVu Sans bold 14"_s,
+                           u"--color"_s, u"#ff0000"_s, u"--position"_s, u"5,8"_s, u"-d"_s, cliOut} +
+               inputs);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(
-        run.errors.contains(QStringLiteral("broken.jpg: Can not get the width of the photo!")))
+    EXPECT_TRUE(run.errors.contains(u"broken.jpg: Can not get the width of the photo!"_s))
         << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("Converted 6 of 7 photos; 1 failed.")))
+    EXPECT_TRUE(run.errors.contains(u"Converted 6 of 7 photos; 1 failed."_s))
         << run.errors.toStdString();
-    EXPECT_FALSE(QFile::exists(cliOut + QStringLiteral("/broken_out.tif")));
+    EXPECT_FALSE(QFile::exists(cliOut + u"/broken_out.tif"_s));
 
     // The window, set the same way.
     start();
     QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
     QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(14);
     font.setBold(true);
     platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
@@ -80,31 +61,28 @@ TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
     for (const QString& input : inputs.mid(0, 6)) {
         platform.openChoices = {input};
         QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-        edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("90"));
+        edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"90"_s);
         QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-        edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva"));
-        edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("5"));
-        edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("8"));
-        const QString windowOut = temp.file(QStringLiteral("window-") +
-                                            QFileInfo(input).baseName() + QStringLiteral(".tif"));
+        edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
+        edit(IDC_EDIT_TEXT_X)->setText(u"5"_s);
+        edit(IDC_EDIT_TEXT_Y)->setText(u"8"_s);
+        const QString windowOut = temp.file(u"window-"_s + QFileInfo(input).baseName() + u".tif"_s);
         edit(IDC_EDIT_OUTPUT_FILE)->setText(windowOut);
         QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
-        const QString cliFile =
-            cliOut + u'/' + QFileInfo(input).completeBaseName() + QStringLiteral("_out.tif");
-        EXPECT_EQ(Difference(windowOut, cliFile), 0.0) << input.toStdString();
+        const QString cliFile = cliOut + u'/' + QFileInfo(input).completeBaseName() + u"_out.tif"_s;
+        EXPECT_EQ(fixtures::Difference(windowOut, cliFile), 0.0) << input.toStdString();
     }
     EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(ConvertCliTest, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red);
-    const QString out = temp.write(QStringLiteral("p_out.tif"), "keep me");
-    Run run = runCli({photo});
+    const QString photo = fixtures::SolidPhoto(temp, u"p.png"_s, 40, 30, Qt::red);
+    const QString out = temp.write(u"p_out.tif"_s, "keep me");
+    CliRun run = runCli({photo});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("--overwrite"))) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(u"--overwrite"_s)) << run.errors.toStdString();
     EXPECT_EQ(fixtures::Bytes(out), QByteArray("keep me"));
-    run =
-        runCli({QStringLiteral("--overwrite"), QStringLiteral("-H"), QStringLiteral("15"), photo});
+    run = runCli({u"--overwrite"_s, u"-H"_s, u"15"_s, photo});
     EXPECT_EQ(run.exitCode, 0);
     const vips::VImage image = vips::VImage::new_from_file(QFile::encodeName(out).constData());
     EXPECT_EQ(image.width(), 20);  // the calculator's proportions
@@ -112,45 +90,41 @@ TEST_F(ConvertCliTest, ExistingOutputsAreKeptUnlessOverwriteIsGiven) {
 }
 
 TEST_F(ConvertCliTest, MistakesOnTheCommandLineAreExplained) {
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"p.png"_s, 40, 30, Qt::red);
     const std::pair<QStringList, const char*> cases[] = {
         {{}, "no input photo"},
-        {{QStringLiteral("-r"), QStringLiteral("45"), photo}, "--rotate"},
-        {{QStringLiteral("-f"), QStringLiteral("sideways"), photo}, "--flip"},
-        {{QStringLiteral("-W"), QStringLiteral("abc"), photo}, "--width"},
-        {{QStringLiteral("--position"), QStringLiteral("1"), photo}, "--position"},
-        {{QStringLiteral("-o"), QStringLiteral("x.tif"), photo, photo}, "--output-dir"},
-        {{QStringLiteral("--font"), QStringLiteral("24"), photo}, "--font"},
+        {{u"-r"_s, u"45"_s, photo}, "--rotate"},
+        {{u"-f"_s, u"sideways"_s, photo}, "--flip"},
+        {{u"-W"_s, u"abc"_s, photo}, "--width"},
+        {{u"--position"_s, u"1"_s, photo}, "--position"},
+        {{u"-o"_s, u"x.tif"_s, photo, photo}, "--output-dir"},
+        {{u"--font"_s, u"24"_s, photo}, "--font"},
     };
     for (const auto& [arguments, mention] : cases) {
-        const Run run = runCli(arguments);
+        const CliRun run = runCli(arguments);
         EXPECT_EQ(run.exitCode, 2) << mention;
         EXPECT_TRUE(run.errors.contains(QString::fromLatin1(mention))) << run.errors.toStdString();
     }
-    const Run frame = runCli({QStringLiteral("--frame"), QStringLiteral("3"), QStringLiteral("-o"),
-                              temp.file(QStringLiteral("f.tif")), photo});
+    const CliRun frame = runCli({u"--frame"_s, u"3"_s, u"-o"_s, temp.file(u"f.tif"_s), photo});
     EXPECT_EQ(frame.exitCode, 1);
-    EXPECT_TRUE(frame.errors.contains(QStringLiteral("The frame number is invalid")))
+    EXPECT_TRUE(frame.errors.contains(u"The frame number is invalid"_s))
         << frame.errors.toStdString();
 }
 
 TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
-    const QString photo =
-        fixtures::SolidPhoto(temp, QStringLiteral("in/big.png"), 3000, 2000, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"in/big.png"_s, 3000, 2000, Qt::red);
     QStringList inputs;
     for (int i = 0; i < 40; ++i) {
-        const QString copy = temp.file(QStringLiteral("in/p%1.png").arg(i));
+        const QString copy = temp.file(u"in/p%1.png"_s.arg(i));
         QFile::copy(photo, copy);
         inputs << copy;
     }
-    const QString out = temp.mkdir(QStringLiteral("out"));
-    const QString list = temp.write(QStringLiteral("list.txt"), inputs.join(u'\n').toUtf8());
+    const QString out = temp.mkdir(u"out"_s);
+    const QString list = temp.write(u"list.txt"_s, inputs.join(u'\n').toUtf8());
     QProcess process;
     process.setReadChannel(QProcess::StandardError);
-    process.start(
-        QStringLiteral(TESSIVA_CLI),
-        {QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("4000"),
-         QStringLiteral("-d"), out, QStringLiteral("--files-from"), list});
+    process.start(QStringLiteral(TESSIVA_CLI),
+                  {u"-j"_s, u"1"_s, u"-W"_s, u"4000"_s, u"-d"_s, out, u"--files-from"_s, list});
     // Interrupted once the first photo is written, however fast the machine.
     QByteArray said;
     while (!said.contains("->") && process.waitForReadyRead(60000))
@@ -161,7 +135,7 @@ TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
     const QStringList written = QDir(out).entryList(QDir::Files | QDir::Hidden);
     EXPECT_LT(written.size(), 40);
     for (const QString& name : written) {  // every file there is a whole TIFF
-        EXPECT_TRUE(name.endsWith(QStringLiteral("_out.tif"))) << name.toStdString();
+        EXPECT_TRUE(name.endsWith(u"_out.tif"_s)) << name.toStdString();
         const vips::VImage image =
             vips::VImage::new_from_file(QFile::encodeName(out + u'/' + name).constData());
         EXPECT_EQ(image.width(), 4000);
@@ -178,69 +152,63 @@ TEST_F(ConvertCliTest, InterruptingStopsCleanlyWithoutPartialFiles) {
 }
 
 TEST_F(ConvertCliTest, TwoInputsOfOneRunNeverWriteOneOutput) {
-    const QString gif =
-        fixtures::FramedPhoto(temp, QStringLiteral("multi.gif"), 40, 30, {Qt::blue, Qt::yellow});
-    const QString tif = fixtures::SolidPhoto(temp, QStringLiteral("multi.tif"), 40, 30, Qt::red);
-    const QString out = temp.mkdir(QStringLiteral("out"));
-    const Run run = runCli({QStringLiteral("-d"), out + u'/', gif, tif});
+    const QString gif = fixtures::FramedPhoto(temp, u"multi.gif"_s, 40, 30, {Qt::blue, Qt::yellow});
+    const QString tif = fixtures::SolidPhoto(temp, u"multi.tif"_s, 40, 30, Qt::red);
+    const QString out = temp.mkdir(u"out"_s);
+    const CliRun run = runCli({u"-d"_s, out + u'/', gif, tif});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.errors.contains(
-        QStringLiteral("multi.tif: would overwrite %1/multi_out.tif, written for %2")
-            .arg(out, gif)))
+        u"multi.tif: would overwrite %1/multi_out.tif, written for %2"_s.arg(out, gif)))
         << run.errors.toStdString();
-    EXPECT_FALSE(run.errors.contains(QStringLiteral("//"))) << run.errors.toStdString();
+    EXPECT_FALSE(run.errors.contains(u"//"_s)) << run.errors.toStdString();
     // The file is the first input's: blue, its first frame.
-    const vips::VImage written = vips::VImage::new_from_file(
-        QFile::encodeName(out + QStringLiteral("/multi_out.tif")).constData());
+    const vips::VImage written =
+        vips::VImage::new_from_file(QFile::encodeName(out + u"/multi_out.tif"_s).constData());
     EXPECT_EQ(written.getpoint(5, 5), (std::vector<double>{0, 0, 255}));
 }
 
 TEST_F(ConvertCliTest, PagesOfOtherSizesKeepTheirOwnSizeInWindowAndCommandLine) {
     start();
     const QString pages = fixtures::PagesOfSizes(
-        temp, QStringLiteral("pages.tif"), {QSize(800, 500), QSize(375, 600)}, {Qt::red, Qt::blue});
-    const QString cliOut = temp.file(QStringLiteral("cli.tif"));
-    EXPECT_EQ(runCli({pages, QStringLiteral("--frame"), QStringLiteral("1"), QStringLiteral("-W"),
-                      QStringLiteral("100"), QStringLiteral("-o"), cliOut})
-                  .exitCode,
+        temp, u"pages.tif"_s, {QSize(800, 500), QSize(375, 600)}, {Qt::red, Qt::blue});
+    const QString cliOut = temp.file(u"cli.tif"_s);
+    EXPECT_EQ(runCli({pages, u"--frame"_s, u"1"_s, u"-W"_s, u"100"_s, u"-o"_s, cliOut}).exitCode,
               0);
     const vips::VImage cli = vips::VImage::new_from_file(QFile::encodeName(cliOut).constData());
     EXPECT_EQ(QSize(cli.width(), cli.height()), QSize(100, 160));
 
     platform.openChoices = {pages};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("1"));
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("pages.tif 375 * 600"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("375"));  // followed, untouched
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("150"));
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(u"1"_s);
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"pages.tif 375 * 600"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"375"_s);  // followed, untouched
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"150"_s);
     QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(),
-              QStringLiteral("240"));  // this page's proportions
-    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("0"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("150"));  // typed: kept
+              u"240"_s);  // this page's proportions
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(u"0"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"150"_s);  // typed: kept
 }
 
 TEST_F(ConvertCliTest, CaptionsPlaceThemselvesAlikeOnPhotosOfEverySize) {
     start();
     QStringList photos;
     for (const int width : {800, 2400, 5000, 8000})
-        photos << fixtures::SolidPhoto(temp, QStringLiteral("p%1.jpg").arg(width), width,
-                                       width * 2 / 3, Qt::white);
-    const QString out = temp.mkdir(QStringLiteral("out"));
-    const QString report = temp.file(QStringLiteral("report.json"));
-    const Run run = runCli(QStringList{QStringLiteral("--text"), QStringLiteral("\u2588\u2588"),
-                                       QStringLiteral("--anchor"), QStringLiteral("south-east"),
-                                       QStringLiteral("--position"), QStringLiteral("2%,2%"),
-                                       QStringLiteral("--font"), QStringLiteral("DejaVu Sans 3%"),
-                                       QStringLiteral("--color"), QStringLiteral("#ff0000"),
-                                       QStringLiteral("-d"), out} +
-                           photos);
+        photos << fixtures::SolidPhoto(temp, u"p%1.jpg"_s.arg(width), width, width * 2 / 3,
+                                       Qt::white);
+    const QString out = temp.mkdir(u"out"_s);
+    const QString report = temp.file(u"report.json"_s);
+    const CliRun run =
+        runCli(QStringList{u"--text"_s, u"\u2588\u2588"_s, u"--anchor"_s, u"south-east"_s,
+                           u"--position"_s, u"2%,2%"_s, u"--font"_s, u"DejaVu Sans 3%"_s,
+                           u"--color"_s, u"#ff0000"_s, u"-d"_s, out} +
+               photos);
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     std::vector<double> right, bottom, tall;
     for (const int photoWidth : {800, 2400, 5000, 8000}) {
         SCOPED_TRACE(photoWidth);
         const vips::VImage image = vips::VImage::new_from_file(
-            QFile::encodeName(out + QStringLiteral("/p%1_out.tif").arg(photoWidth)).constData());
+            QFile::encodeName(out + u"/p%1_out.tif"_s.arg(photoWidth)).constData());
         // The ink's box, as shares of the picture: the same on every size.
         int top = 0, width = 0, height = 0;
         const int left = image[1].find_trim(&top, &width, &height,
@@ -258,96 +226,78 @@ TEST_F(ConvertCliTest, CaptionsPlaceThemselvesAlikeOnPhotosOfEverySize) {
     EXPECT_NEAR(right[0], 0.98, 0.01);
     EXPECT_NEAR(bottom[0], 0.98, 0.01);
     // A position outside a photo is a warning, in the report too, never silent.
-    const QString outside = temp.file(QStringLiteral("outside.tif"));
-    const Run warned =
-        runCli({QStringLiteral("--text"), QStringLiteral("x"), QStringLiteral("--position"),
-                QStringLiteral("5000,10"), QStringLiteral("--report"), report, QStringLiteral("-o"),
-                outside, photos[0]});
+    const QString outside = temp.file(u"outside.tif"_s);
+    const CliRun warned = runCli({u"--text"_s, u"x"_s, u"--position"_s, u"5000,10"_s, u"--report"_s,
+                                  report, u"-o"_s, outside, photos[0]});
     EXPECT_EQ(warned.exitCode, 0);
-    EXPECT_TRUE(warned.errors.contains(QStringLiteral("The text position X")))
-        << warned.errors.toStdString();
+    EXPECT_TRUE(warned.errors.contains(u"The text position X"_s)) << warned.errors.toStdString();
     EXPECT_TRUE(fixtures::Bytes(report).contains("\"status\":\"warning\""));
 }
 
 TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
     start();
-    const QString photo =
-        fixtures::SolidPhoto(temp, QStringLiteral("camera.jpg"), 64, 48, Qt::gray);
+    const QString photo = fixtures::SolidPhoto(temp, u"camera.jpg"_s, 64, 48, Qt::gray);
     ASSERT_EQ(
-        QProcess::execute(
-            QStringLiteral("exiftool"),
-            {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
-             QStringLiteral("-EXIF:Artist=Exif Artist"), QStringLiteral("-EXIF:Copyright=© Exif"),
-             QStringLiteral("-DateTimeOriginal=2026:05:01 10:20:30"),
-             QStringLiteral("-Orientation#=6"), QStringLiteral("-GPSLatitude=48.1"),
-             QStringLiteral("-GPSLatitudeRef=N"), QStringLiteral("-SerialNumber=SN123"),
-             QStringLiteral("-XMP-dc:Creator=Xmp Creator"),
-             QStringLiteral("-XMP-dc:Description=Xmp caption"),
-             QStringLiteral("-IPTC:CopyrightNotice=Iptc copyright"), photo}),
+        QProcess::execute(u"exiftool"_s,
+                          {u"-q"_s, u"-overwrite_original"_s, u"-EXIF:Artist=Exif Artist"_s,
+                           u"-EXIF:Copyright=© Exif"_s, u"-DateTimeOriginal=2026:05:01 10:20:30"_s,
+                           u"-Orientation#=6"_s, u"-GPSLatitude=48.1"_s, u"-GPSLatitudeRef=N"_s,
+                           u"-SerialNumber=SN123"_s, u"-XMP-dc:Creator=Xmp Creator"_s,
+                           u"-XMP-dc:Description=Xmp caption"_s,
+                           u"-IPTC:CopyrightNotice=Iptc copyright"_s, photo}),
         0);
     // What exiftool reads of an output, as "group:tag" -> value.
     const auto tags = [&](const QStringList& options, const QString& input) {
-        const QString out = temp.file(QStringLiteral("out.tif"));
-        EXPECT_EQ(runCli(options + QStringList{QStringLiteral("--overwrite"), QStringLiteral("-o"),
-                                               out, input})
-                      .exitCode,
-                  0);
+        const QString out = temp.file(u"out.tif"_s);
+        EXPECT_EQ(runCli(options + QStringList{u"--overwrite"_s, u"-o"_s, out, input}).exitCode, 0);
         QProcess exiftool;
-        exiftool.start(QStringLiteral("exiftool"),
-                       {QStringLiteral("-j"), QStringLiteral("-G1"), QStringLiteral("-n"), out});
+        exiftool.start(u"exiftool"_s, {u"-j"_s, u"-G1"_s, u"-n"_s, out});
         exiftool.waitForFinished();
         return QJsonDocument::fromJson(exiftool.readAllStandardOutput()).array()[0].toObject();
     };
     const QJsonObject rights = tags({}, photo);
-    EXPECT_EQ(rights[QStringLiteral("IFD0:Artist")].toString(), QStringLiteral("Xmp Creator"));
-    EXPECT_EQ(rights[QStringLiteral("IFD0:Copyright")].toString(),
-              QStringLiteral("Iptc copyright"));
-    EXPECT_EQ(rights[QStringLiteral("IFD0:ImageDescription")].toString(),
-              QStringLiteral("Xmp caption"));
-    EXPECT_EQ(rights[QStringLiteral("IFD0:ModifyDate")].toString(),
-              QStringLiteral("2026:05:01 10:20:30"));
-    EXPECT_EQ(rights[QStringLiteral("XMP-dc:Creator")].toString(), QStringLiteral("Xmp Creator"));
+    EXPECT_EQ(rights[u"IFD0:Artist"_s].toString(), u"Xmp Creator"_s);
+    EXPECT_EQ(rights[u"IFD0:Copyright"_s].toString(), u"Iptc copyright"_s);
+    EXPECT_EQ(rights[u"IFD0:ImageDescription"_s].toString(), u"Xmp caption"_s);
+    EXPECT_EQ(rights[u"IFD0:ModifyDate"_s].toString(), u"2026:05:01 10:20:30"_s);
+    EXPECT_EQ(rights[u"XMP-dc:Creator"_s].toString(), u"Xmp Creator"_s);
     for (const char* absent :
          {"GPS:GPSLatitude", "ExifIFD:SerialNumber", "IFD0:Orientation", "IPTC:CopyrightNotice"})
         EXPECT_FALSE(rights.contains(QLatin1StringView(absent))) << absent;  // privacy by default
 
-    const QJsonObject all = tags({QStringLiteral("--metadata"), QStringLiteral("all")}, photo);
-    EXPECT_NEAR(all[QStringLiteral("GPS:GPSLatitude")].toDouble(), 48.1, 1e-6);
-    EXPECT_EQ(all[QStringLiteral("ExifIFD:SerialNumber")].toString(), QStringLiteral("SN123"));
-    EXPECT_EQ(all[QStringLiteral("IFD0:Orientation")].toInt(), 6);  // written as stored
-    EXPECT_EQ(all[QStringLiteral("IPTC:CopyrightNotice")].toString(),
-              QStringLiteral("Iptc copyright"));
-    EXPECT_EQ(all[QStringLiteral("IFD0:Artist")].toString(), QStringLiteral("Exif Artist"));
-    const QJsonObject turned =
-        tags({QStringLiteral("--metadata"), QStringLiteral("all"), QStringLiteral("--auto-orient")},
-             photo);
-    EXPECT_EQ(turned[QStringLiteral("IFD0:Orientation")].toInt(), 1);  // the pixels are upright
+    const QJsonObject all = tags({u"--metadata"_s, u"all"_s}, photo);
+    EXPECT_NEAR(all[u"GPS:GPSLatitude"_s].toDouble(), 48.1, 1e-6);
+    EXPECT_EQ(all[u"ExifIFD:SerialNumber"_s].toString(), u"SN123"_s);
+    EXPECT_EQ(all[u"IFD0:Orientation"_s].toInt(), 6);  // written as stored
+    EXPECT_EQ(all[u"IPTC:CopyrightNotice"_s].toString(), u"Iptc copyright"_s);
+    EXPECT_EQ(all[u"IFD0:Artist"_s].toString(), u"Exif Artist"_s);
+    const QJsonObject turned = tags({u"--metadata"_s, u"all"_s, u"--auto-orient"_s}, photo);
+    EXPECT_EQ(turned[u"IFD0:Orientation"_s].toInt(), 1);  // the pixels are upright
 
-    const QJsonObject none = tags({QStringLiteral("--metadata"), QStringLiteral("none")}, photo);
+    const QJsonObject none = tags({u"--metadata"_s, u"none"_s}, photo);
     for (const char* absent :
          {"IFD0:Artist", "XMP-dc:Creator", "GPS:GPSLatitude", "IFD0:Orientation"})
         EXPECT_FALSE(none.contains(QLatin1StringView(absent))) << absent;
 
     // HEIF keeps its XMP apart, and its pixels come turned already.
-    const QString heif = temp.file(QStringLiteral("camera.heic"));
+    const QString heif = temp.file(u"camera.heic"_s);
     vips::VImage::new_from_file(QFile::encodeName(photo).constData())
         .write_to_file(QFile::encodeName(heif).constData());
-    const QJsonObject fromHeif = tags({QStringLiteral("--metadata"), QStringLiteral("all")}, heif);
-    EXPECT_EQ(fromHeif[QStringLiteral("XMP-dc:Creator")].toString(), QStringLiteral("Xmp Creator"));
-    EXPECT_EQ(fromHeif[QStringLiteral("IFD0:Orientation")].toInt(), 1);
+    const QJsonObject fromHeif = tags({u"--metadata"_s, u"all"_s}, heif);
+    EXPECT_EQ(fromHeif[u"XMP-dc:Creator"_s].toString(), u"Xmp Creator"_s);
+    EXPECT_EQ(fromHeif[u"IFD0:Orientation"_s].toInt(), 1);
 }
 
 TEST_F(ConvertCliTest, PhotosConvertedSideBySideKeepTheirOwnReasons) {
     // Every other photo is cut short; four convert at once.
-    QStringList arguments{QStringLiteral("--jobs"), QStringLiteral("4"), QStringLiteral("-d"),
-                          temp.mkdir(QStringLiteral("out"))};
+    QStringList arguments{u"--jobs"_s, u"4"_s, u"-d"_s, temp.mkdir(u"out"_s)};
     for (int i = 0; i < 24; ++i) {
-        const QString name = temp.file(QStringLiteral("p%1.jpg").arg(i));
+        const QString name = temp.file(u"p%1.jpg"_s.arg(i));
         vips::VImage::gaussnoise(600, 400).write_to_file(QFile::encodeName(name).constData());
         if (i % 2 == 1) QFile(name).resize(QFileInfo(name).size() / 2);
         arguments << name;
     }
-    const Run run = runCli(arguments);
+    const CliRun run = runCli(arguments);
     EXPECT_EQ(run.exitCode, 0);
     for (int i = 1; i < 24; i += 2)
         EXPECT_TRUE(run.errors.contains(
@@ -358,45 +308,39 @@ TEST_F(ConvertCliTest, PhotosConvertedSideBySideKeepTheirOwnReasons) {
 }
 
 TEST_F(ConvertCliTest, FailuresSayWhy) {
-    const QString folder = temp.mkdir(QStringLiteral("folder"));
-    const QString text = temp.write(QStringLiteral("notes.jpg"), "just some notes");
+    const QString folder = temp.mkdir(u"folder"_s);
+    const QString text = temp.write(u"notes.jpg"_s, "just some notes");
     const std::pair<QString, const char*> cases[] = {
-        {temp.file(QStringLiteral("missing.jpg")), "(No such file or directory)"},
+        {temp.file(u"missing.jpg"_s), "(No such file or directory)"},
         {folder, "(is a folder)"},
         {text, "(not a photo format (text))"},
-        {temp.file(QStringLiteral("pipe.jpg")), "(not a regular file)"},  // opening it would wait
+        {temp.file(u"pipe.jpg"_s), "(not a regular file)"},  // opening it would wait
     };
-    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(QStringLiteral("pipe.jpg"))).constData(), 0600),
-              0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(u"pipe.jpg"_s)).constData(), 0600), 0);
     for (const auto& [input, reason] : cases) {
-        const Run run = runCli({QStringLiteral("-d"), temp.path(), input});
+        const CliRun run = runCli({u"-d"_s, temp.path(), input});
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.errors.contains(input +
-                                        QStringLiteral(": Can not get the width of the photo! ") +
+        EXPECT_TRUE(run.errors.contains(input + u": Can not get the width of the photo! "_s +
                                         QLatin1StringView(reason)))
             << run.errors.toStdString();
     }
     // Unknown options and languages are usage errors too.
-    EXPECT_EQ(runCli({QStringLiteral("-x"), text}).exitCode, 2);
-    const Run language = runCli({QStringLiteral("--language"), QStringLiteral("Klingon"), text});
+    EXPECT_EQ(runCli({u"-x"_s, text}).exitCode, 2);
+    const CliRun language = runCli({u"--language"_s, u"Klingon"_s, text});
     EXPECT_EQ(language.exitCode, 2);
-    EXPECT_TRUE(language.errors.contains(QStringLiteral("Klingon")))
-        << language.errors.toStdString();
+    EXPECT_TRUE(language.errors.contains(u"Klingon"_s)) << language.errors.toStdString();
 
     // A full disk, where this test may mount a tiny one.
-    const QString small = temp.mkdir(QStringLiteral("small"));
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("p.png"), 40, 30, Qt::red);
-    if (QProcess::execute(QStringLiteral("mount"),
-                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                           QStringLiteral("size=16k"), QStringLiteral("tmpfs"), small}) != 0)
+    const QString small = temp.mkdir(u"small"_s);
+    const QString photo = fixtures::SolidPhoto(temp, u"p.png"_s, 40, 30, Qt::red);
+    if (QProcess::execute(u"mount"_s,
+                          {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=16k"_s, u"tmpfs"_s, small}) != 0)
         GTEST_SKIP() << "cannot mount a small file system here";
-    const Run full = runCli({QStringLiteral("-W"), QStringLiteral("3000"), QStringLiteral("-H"),
-                             QStringLiteral("3000"), QStringLiteral("-d"), small, photo});
+    const CliRun full = runCli({u"-W"_s, u"3000"_s, u"-H"_s, u"3000"_s, u"-d"_s, small, photo});
     const QStringList left = QDir(small).entryList(QDir::Files | QDir::Hidden);
-    QProcess::execute(QStringLiteral("umount"), {small});
+    QProcess::execute(u"umount"_s, {small});
     EXPECT_EQ(full.exitCode, 1);
-    EXPECT_TRUE(
-        full.errors.contains(QStringLiteral("Failed to save the file! (No space left on device)")))
+    EXPECT_TRUE(full.errors.contains(u"Failed to save the file! (No space left on device)"_s))
         << full.errors.toStdString();
     EXPECT_TRUE(left.isEmpty());
 }
@@ -404,22 +348,21 @@ TEST_F(ConvertCliTest, FailuresSayWhy) {
 TEST_F(ConvertCliTest, TheReadmeExampleRunsAsWritten) {
     // The command as the README shows it, from a folder of camera photos.
     const QString readme = ReadText(QStringLiteral(TESSIVA_SOURCE_DIR "/README.md"));
-    const qsizetype start = readme.indexOf(QStringLiteral("`build/tessiva-convert "));
+    const qsizetype start = readme.indexOf(u"`build/tessiva-convert "_s);
     ASSERT_GE(start, 0);
     const QString command = readme.mid(start + 1, readme.indexOf(u'`', start + 1) - start - 1);
     QStringList arguments = QProcess::splitCommand(command);
-    ASSERT_EQ(arguments.takeFirst(), QStringLiteral("build/tessiva-convert"));
-    ASSERT_EQ(arguments.takeLast(), QStringLiteral("photos/*.jpg"));
-    temp.mkdir(QStringLiteral("photos"));
-    temp.mkdir(QStringLiteral("out"));
+    ASSERT_EQ(arguments.takeFirst(), u"build/tessiva-convert"_s);
+    ASSERT_EQ(arguments.takeLast(), u"photos/*.jpg"_s);
+    temp.mkdir(u"photos"_s);
+    temp.mkdir(u"out"_s);
     for (const char* name : {"a.jpg", "b.jpg"})
-        fixtures::SolidPhoto(temp, QStringLiteral("photos/") + QLatin1StringView(name), 6000, 4000,
+        fixtures::SolidPhoto(temp, u"photos/"_s + QLatin1StringView(name), 6000, 4000,
                              QColor(90, 120, 150));
     QProcess process;
     process.setWorkingDirectory(temp.path());
-    process.start(
-        QStringLiteral(TESSIVA_CLI),
-        arguments + QStringList{QStringLiteral("photos/a.jpg"), QStringLiteral("photos/b.jpg")});
+    process.start(QStringLiteral(TESSIVA_CLI),
+                  arguments + QStringList{u"photos/a.jpg"_s, u"photos/b.jpg"_s});
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     for (const char* name : {"out/a_out.tif", "out/b_out.tif"}) {
@@ -434,23 +377,18 @@ TEST_F(ConvertCliTest, UprightTextReadsAsOnAPhotoThatWasNeverTurned) {
     start();
     // Red text at 10,10 on a turned and mirrored white photo, and on one of the
     // turned size that is not turned: the same ink at the same place.
-    const QString wide =
-        fixtures::SolidPhoto(temp, QStringLiteral("wide.png"), 200, 100, Qt::white);
-    const QString tall =
-        fixtures::SolidPhoto(temp, QStringLiteral("tall.png"), 100, 200, Qt::white);
-    const QStringList text{QStringLiteral("--text"),     QStringLiteral("Tessiva"),
-                           QStringLiteral("--color"),    QStringLiteral("red"),
-                           QStringLiteral("--position"), QStringLiteral("10,10")};
-    const QString turned = temp.file(QStringLiteral("turned.tif"));
-    const QString plain = temp.file(QStringLiteral("plain.tif"));
-    ASSERT_EQ(
-        runCli(text + QStringList{wide, QStringLiteral("-r"), QStringLiteral("90"),
-                                  QStringLiteral("-f"), QStringLiteral("horizontal"),
-                                  QStringLiteral("--text-upright"), QStringLiteral("-o"), turned})
-            .exitCode,
-        0);
-    ASSERT_EQ(runCli(text + QStringList{tall, QStringLiteral("-o"), plain}).exitCode, 0);
-    EXPECT_EQ(Difference(turned, plain), 0.0);
+    const QString wide = fixtures::SolidPhoto(temp, u"wide.png"_s, 200, 100, Qt::white);
+    const QString tall = fixtures::SolidPhoto(temp, u"tall.png"_s, 100, 200, Qt::white);
+    const QStringList text{u"--text"_s, u"Tessiva"_s,    u"--color"_s,
+                           u"red"_s,    u"--position"_s, u"10,10"_s};
+    const QString turned = temp.file(u"turned.tif"_s);
+    const QString plain = temp.file(u"plain.tif"_s);
+    ASSERT_EQ(runCli(text + QStringList{wide, u"-r"_s, u"90"_s, u"-f"_s, u"horizontal"_s,
+                                        u"--text-upright"_s, u"-o"_s, turned})
+                  .exitCode,
+              0);
+    ASSERT_EQ(runCli(text + QStringList{tall, u"-o"_s, plain}).exitCode, 0);
+    EXPECT_EQ(fixtures::Difference(turned, plain), 0.0);
     // The window, with the stored choice, writes the same.
     platform.openChoices = {wide};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
@@ -461,39 +399,35 @@ TEST_F(ConvertCliTest, UprightTextReadsAsOnAPhotoThatWasNeverTurned) {
     font.setPixelSize(13);
     platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
     QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
-    edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva"));
-    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("10"));
-    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("10"));
-    const QString window = temp.file(QStringLiteral("window.tif"));
+    edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
+    edit(IDC_EDIT_TEXT_X)->setText(u"10"_s);
+    edit(IDC_EDIT_TEXT_Y)->setText(u"10"_s);
+    const QString window = temp.file(u"window.tif"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(window);
     QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
-    EXPECT_EQ(Difference(window, plain), 0.0);
-    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nTextUpright")), 1);
+    EXPECT_EQ(fixtures::Difference(window, plain), 0.0);
+    EXPECT_EQ(storedInt(u"Option"_s, u"nTextUpright"_s), 1);
 }
 
 TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
-    const QString broken = temp.write(QStringLiteral("kaputt.jpg"), "kaputt");
+    const QString broken = temp.write(u"kaputt.jpg"_s, "kaputt");
     // By the language's English or own name, or by the locale; C asks for none.
     QProcessEnvironment plain = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
         plain.remove(QString::fromLatin1(name));
     QProcessEnvironment german = plain;
-    german.insert(QStringLiteral("LANGUAGE"), QStringLiteral("fr:de"));
+    german.insert(u"LANGUAGE"_s, u"fr:de"_s);
     QProcessEnvironment c = german;
-    c.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+    c.insert(u"LANG"_s, u"C"_s);
     for (const auto& [arguments, environment, isGerman] :
-         {std::tuple{QStringList{QStringLiteral("--language"), QStringLiteral("German")}, plain,
-                     true},
-          std::tuple{QStringList{QStringLiteral("--language"), QStringLiteral("deutsch")}, plain,
-                     true},
+         {std::tuple{QStringList{u"--language"_s, u"German"_s}, plain, true},
+          std::tuple{QStringList{u"--language"_s, u"deutsch"_s}, plain, true},
           std::tuple{QStringList{}, german, true}, std::tuple{QStringList{}, c, false}}) {
-        const Run run = runCli(arguments + QStringList{broken}, environment);
-        EXPECT_EQ(
-            run.errors.contains(QStringLiteral("0 von 1 Fotos umgewandelt; 1 fehlgeschlagen.")),
-            isGerman)
+        const CliRun run = runCli(arguments + QStringList{broken}, environment);
+        EXPECT_EQ(run.errors.contains(u"0 von 1 Fotos umgewandelt; 1 fehlgeschlagen."_s), isGerman)
             << run.errors.toStdString();
     }
-    const Run unknown = runCli({QStringLiteral("--language"), QStringLiteral("Klingon"), broken});
+    const CliRun unknown = runCli({u"--language"_s, u"Klingon"_s, broken});
     EXPECT_EQ(unknown.exitCode, 2);
 }
 
@@ -504,25 +438,25 @@ namespace {
 // The command line is for servers: no display, no widget library.
 TEST_F(ConvertCliTest, RunsWithoutADisplayAndWithoutWidgets) {
     QProcess ldd;
-    ldd.start(QStringLiteral("ldd"), {QStringLiteral(TESSIVA_CLI)});
+    ldd.start(u"ldd"_s, {QStringLiteral(TESSIVA_CLI)});
     ASSERT_TRUE(ldd.waitForFinished(30000));
     const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
-    EXPECT_TRUE(libraries.contains(QStringLiteral("libQt6Gui"))) << libraries.toStdString();
-    EXPECT_FALSE(libraries.contains(QStringLiteral("libQt6Widgets"))) << libraries.toStdString();
+    EXPECT_TRUE(libraries.contains(u"libQt6Gui"_s)) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains(u"libQt6Widgets"_s)) << libraries.toStdString();
 
-    const QString photo = fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 40, 30, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"a.png"_s, 40, 30, Qt::red);
     // A display named that is not there, as a stale session or a desktop profile leaves it.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":999"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(u"DISPLAY"_s, u":999"_s);
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
     QProcess cli;
     cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(TESSIVA_CLI), {QStringLiteral("--text"), QStringLiteral("caption"),
-                                            QStringLiteral("-d"), temp.path(), photo});
+    cli.start(QStringLiteral(TESSIVA_CLI),
+              {u"--text"_s, u"caption"_s, u"-d"_s, temp.path(), photo});
     ASSERT_TRUE(cli.waitForFinished(60000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     const vips::VImage out =
-        vips::VImage::new_from_file(temp.file(QStringLiteral("a_out.tif")).toUtf8().constData());
+        vips::VImage::new_from_file(temp.file(u"a_out.tif"_s).toUtf8().constData());
     EXPECT_EQ(out.width(), 40);
 }
 

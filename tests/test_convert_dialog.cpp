@@ -24,7 +24,7 @@ protected:
 
     /// Starts the dialog with a 400 x 300 photo (left half red, right half
     /// blue) open, and the output path @p outputName in the temporary folder.
-    void startWithPhoto(const QString& outputName = QStringLiteral("out.tif")) {
+    void startWithPhoto(const QString& outputName = u"out.tif"_s) {
         start();
         vips::VImage left =
             (vips::VImage::black(200, 300, vips::VImage::option()->set("bands", 3)) +
@@ -34,7 +34,7 @@ protected:
             (vips::VImage::black(200, 300, vips::VImage::option()->set("bands", 3)) +
              std::vector<double>{0, 0, 255})
                 .cast(VIPS_FORMAT_UCHAR);
-        photo = temp.file(QStringLiteral("photo.png"));
+        photo = temp.file(u"photo.png"_s);
         left.join(right, VIPS_DIRECTION_HORIZONTAL)
             .write_to_file(QFile::encodeName(photo).constData());
         platform.openChoices = {photo};
@@ -55,28 +55,27 @@ protected:
 TEST_F(ConvertDialogTest, ConvertBeforeAnyPhotoSaysSoAndWritesNothing) {
     start();
     convert();
-    EXPECT_EQ(platform.texts(),
-              std::vector<QString>{QStringLiteral("Please open a photo file first!")});
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Please open a photo file first!"_s});
+    EXPECT_EQ(platform.messages[0].caption, u"Error"_s);
 }
 
 TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
     startWithPhoto();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("800"));
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("600"));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"800"_s);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"600"_s);
     QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
     QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(24);
     font.setBold(true);
     platform.fontChoices = {FontChoice{font, QColor(Qt::green)}};
     QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
     ASSERT_TRUE(platform.fontDialogStarts.back().offerColours);
-    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), u"DejaVu Sans"_s);
     EXPECT_EQ(dialog->TextColor(), 0x00FF00u);
     edit(IDC_EDIT_TEXT)->setText(QString(3, QChar(0x2588)));  // solid blocks
-    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("10"));
-    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("10"));
+    edit(IDC_EDIT_TEXT_X)->setText(u"10"_s);
+    edit(IDC_EDIT_TEXT_Y)->setText(u"10"_s);
     convert();
 
     EXPECT_TRUE(platform.messages.empty());
@@ -93,12 +92,11 @@ TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
 
 TEST_F(ConvertDialogTest, AnExistingFileIsAskedAboutAndNoKeepsIt) {
     startWithPhoto();
-    temp.write(QStringLiteral("out.tif"), "precious");
+    temp.write(u"out.tif"_s, "precious");
     convert();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text,
-              output + QStringLiteral(" exists. Do you want to replace it?"));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Warning"));
+    EXPECT_EQ(platform.messages[0].text, output + u" exists. Do you want to replace it?"_s);
+    EXPECT_EQ(platform.messages[0].caption, u"Warning"_s);
     EXPECT_EQ(platform.messages[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(platform.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(fixtures::Bytes(output), QByteArray("precious"));
@@ -110,54 +108,52 @@ TEST_F(ConvertDialogTest, AnExistingFileIsAskedAboutAndNoKeepsIt) {
 
 TEST_F(ConvertDialogTest, YesFollowedByAFailureKeepsTheOldFile) {
     startWithPhoto();
-    temp.write(QStringLiteral("out.tif"), "precious");
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("abc"));
+    temp.write(u"out.tif"_s, "precious");
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"abc"_s);
     platform.answers = {MsgResult::Yes};
     convert();
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[1].text, QStringLiteral("The output width is invalid!"));
+    EXPECT_EQ(platform.messages[1].text, u"The output width is invalid!"_s);
     EXPECT_EQ(fixtures::Bytes(output), QByteArray("precious"));
 }
 
 TEST_F(ConvertDialogTest, SizeFailures) {
     startWithPhoto();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("5"));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"5"_s);
     edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QString());
     convert();
-    EXPECT_EQ(platform.texts(),
-              std::vector<QString>{QStringLiteral("The output hight is invalid!")});
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"The output hight is invalid!"_s});
     EXPECT_FALSE(QFile::exists(output));
 
     // A bitmap too large to make is said once, with the size refused.
     platform.messages.clear();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("40000"));
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("40000"));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"40000"_s);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"40000"_s);
     convert();
-    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Failed to convert photo!")});
-    EXPECT_TRUE(platform.reasons()[0].startsWith(QStringLiteral("40000 x 40000 pixels")));
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Failed to convert photo!"_s});
+    EXPECT_TRUE(platform.reasons()[0].startsWith(u"40000 x 40000 pixels"_s));
     EXPECT_FALSE(QFile::exists(output));
 }
 
 TEST_F(ConvertDialogTest, SavingIntoAMissingFolderNamesThePath) {
-    startWithPhoto(QStringLiteral("missing/out.tif"));
+    startWithPhoto(u"missing/out.tif"_s);
     convert();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.texts()[0], QStringLiteral("Failed to save the file!"));
-    EXPECT_EQ(platform.reasons()[0], QStringLiteral("No such file or directory"));
+    EXPECT_EQ(platform.texts()[0], u"Failed to save the file!"_s);
+    EXPECT_EQ(platform.reasons()[0], u"No such file or directory"_s);
     EXPECT_EQ(platform.messages[0].caption, output);
 }
 
 TEST_F(ConvertDialogTest, AnUndecodablePhotoFailsToConvert) {
     startWithPhoto();
     // A drawing whose renderer gives up on it (its decoder crashes).
-    platform.openChoices = {
-        temp.write(QStringLiteral("crash.svg"),
-                   R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="60">)"
-                   R"(<text x="10" y="50" font-size="1e9">A</text></svg>)")};
+    platform.openChoices = {temp.write(
+        u"crash.svg"_s, R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="60">)"
+                        R"(<text x="10" y="50" font-size="1e9">A</text></svg>)")};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
     convert();
-    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Failed to convert photo!")});
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Failed to convert photo!"_s});
     EXPECT_FALSE(QFile::exists(output));
 }
 
@@ -173,37 +169,36 @@ TEST_F(ConvertDialogTest, ThePhotoConvertedIsTheOneOpenedWhateverBecomesOfItsFil
         EXPECT_GT(out.getpoint(390, 10)[2], 200) << what;  // the blue right half
     };
     // Rewritten in place (as cp does), moved away, deleted.
-    temp.write(QStringLiteral("photo.png"), fixtures::Bytes(fixtures::SolidPhoto(
-                                                temp, QStringLiteral("g.png"), 50, 50, Qt::green)));
+    temp.write(u"photo.png"_s,
+               fixtures::Bytes(fixtures::SolidPhoto(temp, u"g.png"_s, 50, 50, Qt::green)));
     convertsAsOpened("rewritten");
-    QFile::rename(photo, temp.file(QStringLiteral("moved.png")));
+    QFile::rename(photo, temp.file(u"moved.png"_s));
     convertsAsOpened("moved");
-    QFile::remove(temp.file(QStringLiteral("moved.png")));
+    QFile::remove(temp.file(u"moved.png"_s));
     convertsAsOpened("deleted");
     // A multi-page TIFF converted onto itself still has its other pages.
     const QString pages = fixtures::PagesOfSizes(
-        temp, QStringLiteral("pages.tif"), {QSize(40, 30), QSize(20, 60)}, {Qt::red, Qt::blue});
+        temp, u"pages.tif"_s, {QSize(40, 30), QSize(20, 60)}, {Qt::red, Qt::blue});
     platform.openChoices = {pages};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(pages);
     platform.answers = {MsgResult::Yes};
     convert();
-    edit(IDC_EDIT_FRAME_NUMBER)->setText(QStringLiteral("1"));
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("pages.tif 20 * 60"));
+    edit(IDC_EDIT_FRAME_NUMBER)->setText(u"1"_s);
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"pages.tif 20 * 60"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
     QFile::remove(output);
     convert();
-    EXPECT_EQ(
-        platform.texts(),
-        std::vector<QString>{QStringLiteral("%1 exists. Do you want to replace it?").arg(pages)});
+    EXPECT_EQ(platform.texts(),
+              std::vector<QString>{u"%1 exists. Do you want to replace it?"_s.arg(pages)});
     EXPECT_TRUE(QFile::exists(output));
 }
 
 TEST_F(ConvertDialogTest, AConversionThatTakesAWhileShowsItsProgressAndStops) {
     startWithPhoto();
-    temp.write(QStringLiteral("out.tif"), "the older output");
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("15000"));
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("15000"));
+    temp.write(u"out.tif"_s, "the older output");
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"15000"_s);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"15000"_s);
     bool shown = false;
     QTimer::singleShot(900, [&] {
         auto* progress = dialog->findChild<QProgressDialog*>();
@@ -221,8 +216,8 @@ TEST_F(ConvertDialogTest, AConversionThatTakesAWhileShowsItsProgressAndStops) {
     EXPECT_LT(clock.elapsed(), 5000);         // stopped, not finished
     EXPECT_EQ(platform.messages.size(), 1u);  // the question, once
     EXPECT_EQ(fixtures::Bytes(output), QByteArray("the older output"));
-    EXPECT_EQ(QDir(temp.path()).entryList({QStringLiteral("*.tif*")}, QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("out.tif")});
+    EXPECT_EQ(QDir(temp.path()).entryList({u"*.tif*"_s}, QDir::Files | QDir::Hidden),
+              QStringList{u"out.tif"_s});
 }
 
 TEST_F(ConvertDialogTest, AnUnknownStoredAngleConvertsUnturned) {
@@ -230,7 +225,7 @@ TEST_F(ConvertDialogTest, AnUnknownStoredAngleConvertsUnturned) {
     startWithPhoto();
     platform.messages.clear();
     convert();
-    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Unknown rotate angle!")});
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Unknown rotate angle!"_s});
     EXPECT_EQ(At(result(), 10, 10), QColor(Qt::red));  // neither turned nor mirrored
 }
 
@@ -246,27 +241,26 @@ TEST_F(ConvertDialogTest, AnUnknownStoredFlipConvertsUnturnedWithoutAWord) {
 
 TEST_F(ConvertDialogTest, ATextPositionOutsideTheOutputIsResetWhenConverting) {
     startWithPhoto();
-    edit(IDC_EDIT_TEXT)->setText(QStringLiteral("x"));
-    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("400"));
-    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("-1"));
+    edit(IDC_EDIT_TEXT)->setText(u"x"_s);
+    edit(IDC_EDIT_TEXT_X)->setText(u"400"_s);
+    edit(IDC_EDIT_TEXT_Y)->setText(u"-1"_s);
     convert();
-    EXPECT_EQ(
-        platform.texts(),
-        (std::vector<QString>{
-            QStringLiteral("The text position X is out of range! The program set it to 0 now."),
-            QStringLiteral("The text position Y is out of range! The program set it to 0 now.")}));
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
+    EXPECT_EQ(platform.texts(),
+              (std::vector<QString>{
+                  u"The text position X is out of range! The program set it to 0 now."_s,
+                  u"The text position Y is out of range! The program set it to 0 now."_s}));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), u"0"_s);
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), u"0"_s);
     EXPECT_TRUE(QFile::exists(output));
 
     // Without text nothing is checked.
     platform.messages.clear();
     platform.answers = {MsgResult::Yes};
     edit(IDC_EDIT_TEXT)->clear();
-    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("5000"));
+    edit(IDC_EDIT_TEXT_X)->setText(u"5000"_s);
     convert();
     EXPECT_EQ(platform.messages.size(), 1u);  // only the question about the existing file
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("5000"));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), u"5000"_s);
 }
 
 TEST_F(ConvertDialogTest, LeavingAPositionFieldWarnsWithoutChangingIt) {
@@ -276,8 +270,8 @@ TEST_F(ConvertDialogTest, LeavingAPositionFieldWarnsWithoutChangingIt) {
     EXPECT_TRUE(platform.messages.empty());  // no photo yet
 
     startWithPhoto();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("800"));
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("600"));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"800"_s);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"600"_s);
     const std::tuple<int, const char*, const char*> cases[] = {
         {IDC_EDIT_TEXT_X, "800", "The text position X is out of range!"},
         {IDC_EDIT_TEXT_X, "799", nullptr},
@@ -299,8 +293,7 @@ TEST_F(ConvertDialogTest, LeavingAPositionFieldWarnsWithoutChangingIt) {
     edit(IDC_EDIT_OUTPUT_HEIGHT)->clear();
     edit(IDC_EDIT_TEXT_X)->setFocus();
     edit(IDC_EDIT_TEXT)->setFocus();
-    EXPECT_EQ(platform.texts(),
-              std::vector<QString>{QStringLiteral("The output hight is invalid!")});
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"The output hight is invalid!"_s});
 
     // The message box taking the focus from the next field is not leaving it.
     platform.messages.clear();
@@ -323,23 +316,23 @@ TEST_F(ConvertDialogTest, BrowseForcesTheTifExtensionAndRemembersTheFolder) {
         QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);
         EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QString::fromLatin1(expected));
         EXPECT_EQ(dialog->OutputFile(), QString::fromLatin1(expected));
-        EXPECT_EQ(settings::Store(iniPath).GetProfileString(
-                      QStringLiteral("Option"), QStringLiteral("last_output_folder"), {}),
-                  FolderOf(QString::fromLatin1(expected)));
+        EXPECT_EQ(
+            settings::Store(iniPath).GetProfileString(u"Option"_s, u"last_output_folder"_s, {}),
+            FolderOf(QString::fromLatin1(expected)));
     }
     ASSERT_EQ(platform.saveRequests.size(), 4u);
-    EXPECT_EQ(platform.saveRequests[0].title, QStringLiteral("Select Output"));
+    EXPECT_EQ(platform.saveRequests[0].title, u"Select Output"_s);
     EXPECT_EQ(platform.saveRequests[0].initialFolder, start.chopped(1));
-    EXPECT_EQ(platform.saveRequests[0].filters[0].description, QStringLiteral("TIF file"));
-    EXPECT_EQ(platform.saveRequests[1].initialFolder, QStringLiteral("/d/pics"));
+    EXPECT_EQ(platform.saveRequests[0].filters[0].description, u"TIF file"_s);
+    EXPECT_EQ(platform.saveRequests[1].initialFolder, u"/d/pics"_s);
 
     QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);  // cancelled
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QStringLiteral("/d/my.pics/out.tif"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), u"/d/my.pics/out.tif"_s);
 }
 
 TEST_F(ConvertDialogTest, TheOverlayFontAndColourPersist) {
     start();
-    QFont font(QStringLiteral("DejaVu Serif"));
+    QFont font(u"DejaVu Serif"_s);
     font.setPixelSize(27);
     font.setBold(true);
     font.setUnderline(true);
@@ -349,18 +342,16 @@ TEST_F(ConvertDialogTest, TheOverlayFontAndColourPersist) {
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
 
     start();
-    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), u"DejaVu Serif"_s);
     EXPECT_EQ(dialog->TextFont().pixelSize(), 27);
     EXPECT_EQ(dialog->TextFont().weight(), QFont::Bold);
     EXPECT_TRUE(dialog->TextFont().underline());
     EXPECT_EQ(dialog->TextColor(), QColor(Qt::red));
-    EXPECT_EQ(settings::Store(iniPath).GetProfileInt(QStringLiteral("CurrentFont"),
-                                                     QStringLiteral("nCurrentColor"), 0),
-              255);
+    EXPECT_EQ(settings::Store(iniPath).GetProfileInt(u"CurrentFont"_s, u"nCurrentColor"_s, 0), 255);
 }
 
 TEST(FontColorDialogTest, StartsAtBlackWithTheSixteenStandardColours) {
-    FontColorDialog dialog(QFont(QStringLiteral("DejaVu Sans")), true);
+    FontColorDialog dialog(QFont(u"DejaVu Sans"_s), true);
     EXPECT_EQ(dialog.selectedColour(), QColor(Qt::black));
     EXPECT_EQ(FontColorDialog::StandardColours().size(), 16u);
     EXPECT_EQ(FontColorDialog::StandardColours().front().first, QColor(Qt::black));
@@ -375,7 +366,7 @@ namespace {
 TEST(FontColorDialogTest, OkWithoutChangesGivesBackTheStartingFont) {
     for (const bool bold : {false, true}) {
         for (const bool italic : {false, true}) {
-            QFont initial(QStringLiteral("DejaVu Sans"));
+            QFont initial(u"DejaVu Sans"_s);
             initial.setPixelSize(13);
             initial.setBold(bold);
             initial.setItalic(italic);

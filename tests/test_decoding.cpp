@@ -7,6 +7,8 @@
 #include "decoder/drawing.h"
 #include "decoder/protocol.h"
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 using namespace decoder;
@@ -27,8 +29,8 @@ protected:
 };
 
 TEST_F(DecoderTest, DrawingsBeyondTheirBudgetsAreRefusedUnrendered) {
-    EXPECT_EQ(RefusalOf(QStringLiteral("svg"), Svg("<rect width='10' height='10'/>")), QString());
-    EXPECT_TRUE(RefusalOf(QStringLiteral("svg"), Svg(QByteArray("<rect/>").repeated(200'001)))
+    EXPECT_EQ(RefusalOf(u"svg"_s, Svg("<rect width='10' height='10'/>")), QString());
+    EXPECT_TRUE(RefusalOf(u"svg"_s, Svg(QByteArray("<rect/>").repeated(200'001)))
                     .contains(QLatin1StringView("200,000 elements")));
     // Ten references at each of eight levels show 10^8 elements.
     QByteArray uses = "<g id='u0'><rect width='1' height='1'/></g>";
@@ -37,9 +39,8 @@ TEST_F(DecoderTest, DrawingsBeyondTheirBudgetsAreRefusedUnrendered) {
             "<g id='u" + QByteArray::number(level) + "'>" +
             QByteArray("<use xlink:href='#u" + QByteArray::number(level - 1) + "'/>").repeated(10) +
             "</g>";
-    EXPECT_TRUE(
-        RefusalOf(QStringLiteral("svg"), Svg(uses)).contains(QLatin1StringView("references")));
-    EXPECT_TRUE(RefusalOf(QStringLiteral("svg"), Svg("<g id='a'><use href='#a'/></g>"))
+    EXPECT_TRUE(RefusalOf(u"svg"_s, Svg(uses)).contains(QLatin1StringView("references")));
+    EXPECT_TRUE(RefusalOf(u"svg"_s, Svg("<g id='a'><use href='#a'/></g>"))
                     .contains(QLatin1StringView("references")));
 }
 
@@ -53,15 +54,14 @@ TEST_F(DecoderTest, MetafilesAreWalkedRecordByRecordBeforeTheyPlay) {
         return header + records + QByteArray("\x03\0\0\0\0\0", 6);
     };
     const QByteArray line("\x05\0\0\0\x13\x02\x0a\0\x0a\0", 10);  // LineTo(10, 10)
-    EXPECT_EQ(RefusalOf(QStringLiteral("wmf"), wmf(line.repeated(200'001))),
-              QStringLiteral("a metafile of more than 200,000 records"));
-    EXPECT_EQ(RefusalOf(QStringLiteral("wmf"), wmf(QByteArray("\0\0\0\0\x13\x02", 6))),
-              QStringLiteral("a metafile record that does not fit the file"));
+    EXPECT_EQ(RefusalOf(u"wmf"_s, wmf(line.repeated(200'001))),
+              u"a metafile of more than 200,000 records"_s);
+    EXPECT_EQ(RefusalOf(u"wmf"_s, wmf(QByteArray("\0\0\0\0\x13\x02", 6))),
+              u"a metafile record that does not fit the file"_s);
     QByteArray emf(8, '\0');
     qToLittleEndian<quint32>(0x2B, emf.data());
     qToLittleEndian<quint32>(4, emf.data() + 4);  // shorter than a record can be
-    EXPECT_EQ(RefusalOf(QStringLiteral("emf"), emf),
-              QStringLiteral("a metafile record that does not fit the file"));
+    EXPECT_EQ(RefusalOf(u"emf"_s, emf), u"a metafile record that does not fit the file"_s);
 }
 
 TEST_F(DecoderTest, AnswersCrossThePipeWholeOrNotAtAll) {
@@ -72,7 +72,7 @@ TEST_F(DecoderTest, AnswersCrossThePipeWholeOrNotAtAll) {
     QBuffer pipe;
     pipe.open(QIODevice::ReadWrite);
     ASSERT_TRUE(WriteAnswer(pipe, picture));
-    ASSERT_TRUE(WriteAnswer(pipe, Refusal{QStringLiteral("damaged"), true}));
+    ASSERT_TRUE(WriteAnswer(pipe, Refusal{u"damaged"_s, true}));
     const QByteArray written = pipe.data();
     pipe.seek(0);
     const auto noMore = [] { return false; };

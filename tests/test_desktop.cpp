@@ -40,47 +40,45 @@ protected:
 };
 
 TEST_F(DesktopTest, APhotoNamedAtStartOpensAsOpenPhotoOpensIt) {
-    const QString photo =
-        fixtures::SolidPhoto(temp, QStringLiteral("in/beach.png"), 48, 32, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"in/beach.png"_s, 48, 32, Qt::red);
     start(photo);
-    QTRY_COMPARE(photoInfo(), QStringLiteral("beach.png 48 * 32"));
+    QTRY_COMPARE(photoInfo(), u"beach.png 48 * 32"_s);
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("48"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(),
-              *platform.picturesFolder + QStringLiteral("/beach_out.tif"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"48"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + u"/beach_out.tif"_s);
 
-    const QString notes = temp.write(QStringLiteral("notes.txt"), "not a photo");
+    const QString notes = temp.write(u"notes.txt"_s, "not a photo");
     start(notes);
     QTRY_COMPARE(platform.messages.size(), size_t{1});
-    EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
+    EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
     EXPECT_EQ(platform.messages[0].caption, notes);
     EXPECT_TRUE(platform.messages[0].owned);  // on the window, which shows by then
 }
 
 TEST_F(DesktopTest, AFileDroppedAnywhereOpensAndTextDropsStayText) {
     start();
-    const QString red = fixtures::SolidPhoto(temp, QStringLiteral("red.png"), 40, 30, Qt::red);
-    const QString blue = fixtures::SolidPhoto(temp, QStringLiteral("blue.png"), 20, 10, Qt::blue);
+    const QString red = fixtures::SolidPhoto(temp, u"red.png"_s, 40, 30, Qt::red);
+    const QString blue = fixtures::SolidPhoto(temp, u"blue.png"_s, 20, 10, Qt::blue);
 
     EXPECT_TRUE(dropOn(item(IDC_STATIC_PICTURE), *FileDrag(red)));  // the preview
-    EXPECT_EQ(photoInfo(), QStringLiteral("red.png 40 * 30"));
+    EXPECT_EQ(photoInfo(), u"red.png 40 * 30"_s);
 
     QLineEdit* caption = edit(IDC_EDIT_TEXT);
-    caption->setText(QStringLiteral("Summer"));
+    caption->setText(u"Summer"_s);
     EXPECT_TRUE(dropOn(caption, *FileDrag(blue)));  // opened, not pasted as a URL
-    EXPECT_EQ(photoInfo(), QStringLiteral("blue.png 20 * 10"));
-    EXPECT_EQ(caption->text(), QStringLiteral("Summer"));
+    EXPECT_EQ(photoInfo(), u"blue.png 20 * 10"_s);
+    EXPECT_EQ(caption->text(), u"Summer"_s);
 
     EXPECT_TRUE(dropOn(button(IDC_BUTTON_CONVERT), *FileDrag(red)));
-    EXPECT_EQ(photoInfo(), QStringLiteral("red.png 40 * 30"));
+    EXPECT_EQ(photoInfo(), u"red.png 40 * 30"_s);
 
     QMimeData words;
-    words.setText(QStringLiteral(" 2026"));
-    caption->setText(QStringLiteral("Summer"));
+    words.setText(u" 2026"_s);
+    caption->setText(u"Summer"_s);
     caption->setCursorPosition(6);
     dropOn(caption, words);
-    EXPECT_TRUE(caption->text().contains(QStringLiteral("2026"))) << caption->text().toStdString();
-    EXPECT_EQ(photoInfo(), QStringLiteral("red.png 40 * 30"));
+    EXPECT_TRUE(caption->text().contains(u"2026"_s)) << caption->text().toStdString();
+    EXPECT_EQ(photoInfo(), u"red.png 40 * 30"_s);
     EXPECT_TRUE(platform.messages.empty());
 }
 
@@ -91,15 +89,14 @@ TEST_F(DesktopTest, ShortcutsOpenHelpAndQuitBesideTheDesignedKeys) {
     QTest::keyClick(dialog.get(), Qt::Key_F1);
     EXPECT_EQ(platform.helpPages.size(), 1u);
     QTest::keyClick(dialog.get(), Qt::Key_Return, Qt::ControlModifier);  // Convert, not close
-    EXPECT_EQ(platform.texts(),
-              std::vector<QString>{QStringLiteral("Please open a photo file first!")});
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Please open a photo file first!"_s});
     EXPECT_TRUE(dialog->isVisible());
 
     QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
     QTest::keyClick(dialog.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nRotateAngel")), 90);
+    EXPECT_EQ(storedInt(u"Option"_s, u"nRotateAngel"_s), 90);
 }
 
 }  // namespace

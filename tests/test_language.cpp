@@ -14,7 +14,7 @@
 namespace {
 
 const QString kWarning =
-    QStringLiteral("Your language file name may be not proper,\n please read the help file!");
+    u"Your language file name may be not proper,\n please read the help file!"_s;
 
 /// A warning as the language handed it on.
 struct Warning {
@@ -37,7 +37,7 @@ class LanguageTest : public ::testing::Test {
 protected:
     TempFolder temp;
     Warnings platform;
-    settings::Store store{temp.file(QStringLiteral("store.conf"))};
+    settings::Store store{temp.file(u"store.conf"_s)};
     Language language;
 
     LanguageTest() {
@@ -47,35 +47,34 @@ protected:
     ~LanguageTest() override { std::setlocale(LC_ALL, ""); }
 
     void install(const QString& name, const QByteArray& content) {
-        temp.write(QStringLiteral("language/") + name + QStringLiteral(".ini"), content);
+        temp.write(u"language/"_s + name + u".ini"_s, content);
     }
     void initialize(const QString& name) { language.Initialize(temp.path(), name); }
 };
 
 TEST_F(LanguageTest, ListsLanguageFilesInOrdinalOrder) {
-    install(QStringLiteral("deu"), "");
-    install(QStringLiteral("English_United_States"), "");
-    install(QStringLiteral("Zulu"), "");
-    temp.write(QStringLiteral("language/readme.txt"));
-    temp.mkdir(QStringLiteral("language/folder.ini"));
-    initialize(QStringLiteral("english"));
+    install(u"deu"_s, "");
+    install(u"English_United_States"_s, "");
+    install(u"Zulu"_s, "");
+    temp.write(u"language/readme.txt"_s);
+    temp.mkdir(u"language/folder.ini"_s);
+    initialize(u"english"_s);
     ASSERT_EQ(language.GetLanguageCount(), 3);
-    EXPECT_EQ(language.GetLanguageName(0), QStringLiteral("English_United_States"));
-    EXPECT_EQ(language.GetLanguageName(1), QStringLiteral("Zulu"));
-    EXPECT_EQ(language.GetLanguageName(2), QStringLiteral("deu"));
+    EXPECT_EQ(language.GetLanguageName(0), u"English_United_States"_s);
+    EXPECT_EQ(language.GetLanguageName(1), u"Zulu"_s);
+    EXPECT_EQ(language.GetLanguageName(2), u"deu"_s);
     EXPECT_EQ(language.GetLanguageName(3), QString());
     EXPECT_EQ(language.GetLanguageName(-1), QString());
 }
 
 TEST_F(LanguageTest, WithoutALanguageFolderEverythingIsBuiltIn) {
-    initialize(QStringLiteral("german"));
+    initialize(u"german"_s);
     EXPECT_EQ(language.GetLanguageCount(), 0);
-    EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst),
-              QStringLiteral("Please open a photo file first!"));
+    EXPECT_EQ(language.GetCurrentLanguage(), u"english"_s);
+    EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst), u"Please open a photo file first!"_s);
     EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), QString());
     EXPECT_EQ(language.GetMenuText(res::IDM_ABOUT), QString());
-    EXPECT_EQ(language.GetMenuText(res::IDR_MENU_LANGUAGE_POPUP), QStringLiteral("PopupMenu1"));
+    EXPECT_EQ(language.GetMenuText(res::IDR_MENU_LANGUAGE_POPUP), u"PopupMenu1"_s);
 }
 
 struct NameCase {
@@ -108,7 +107,7 @@ TEST_P(LanguageNames, NameTellsEncodingAndLocale) {
     } else {
         EXPECT_TRUE(platform.messages.empty());
     }
-    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Oops"));
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), u"Oops"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -134,54 +133,54 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST_F(LanguageTest, AnUnrecognisedNameLoadsItsTextsAsUtf8) {
-    install(QStringLiteral("Klingon"), "[DIALOG]\nIDC_BUTTON_EXIT=Qapla\xE2\x80\x99\n");
-    initialize(QStringLiteral("Klingon"));
-    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), QStringLiteral("Qapla’"));
+    install(u"Klingon"_s, "[DIALOG]\nIDC_BUTTON_EXIT=Qapla\xE2\x80\x99\n");
+    initialize(u"Klingon"_s);
+    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), u"Qapla’"_s);
 }
 
 TEST_F(LanguageTest, AnUnrecognisedNameKeepsThePreviousLocale) {
-    install(QStringLiteral("Russian"), "");
-    install(QStringLiteral("Klingon"), "");
-    initialize(QStringLiteral("Russian"));
+    install(u"Russian"_s, "");
+    install(u"Klingon"_s, "");
+    initialize(u"Russian"_s);
     EXPECT_EQ(language.GetCodePage(), 1251);
-    language.SelectLanguage(QStringLiteral("Klingon"));
+    language.SelectLanguage(u"Klingon"_s);
     EXPECT_EQ(language.GetLanguageId(), 0x0019);
     EXPECT_EQ(language.GetCodePage(), 1251);
 }
 
 TEST_F(LanguageTest, AnsiFilesDecodeWithTheLanguagesCodePage) {
-    install(QStringLiteral("Russian"), "[STRING]\nIDS_MESSAGE_ERROR=\xCE\xF8\xE8\xE1\xEA\xE0\n");
-    install(QStringLiteral("Japanese"), "[STRING]\nIDS_MESSAGE_ERROR=\x95\x5Cn\\n\n");
-    initialize(QStringLiteral("Russian"));
-    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Ошибка"));
-    language.SelectLanguage(QStringLiteral("Japanese"));
+    install(u"Russian"_s, "[STRING]\nIDS_MESSAGE_ERROR=\xCE\xF8\xE8\xE1\xEA\xE0\n");
+    install(u"Japanese"_s, "[STRING]\nIDS_MESSAGE_ERROR=\x95\x5Cn\\n\n");
+    initialize(u"Russian"_s);
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), u"Ошибка"_s);
+    language.SelectLanguage(u"Japanese"_s);
     // The backslash inside the double-byte character is no escape; the real one is.
-    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("表n\n"));
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), u"表n\n"_s);
 }
 
 TEST_F(LanguageTest, TheRequestedNameIsFoundWithoutRegardToCase) {
-    install(QStringLiteral("German"), "[DIALOG]\nIDC_BUTTON_EXIT=Beenden\n");
-    initialize(QStringLiteral("GERMAN"));
-    EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("GERMAN"));
-    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), QStringLiteral("Beenden"));
+    install(u"German"_s, "[DIALOG]\nIDC_BUTTON_EXIT=Beenden\n");
+    initialize(u"GERMAN"_s);
+    EXPECT_EQ(language.GetCurrentLanguage(), u"GERMAN"_s);
+    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_EXIT), u"Beenden"_s);
 }
 
 TEST_F(LanguageTest, ANameThatIsNotInstalledCountsAsEnglish) {
-    install(QStringLiteral("German"), "");
-    initialize(QStringLiteral("French"));
-    EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Error"));
+    install(u"German"_s, "");
+    initialize(u"French"_s);
+    EXPECT_EQ(language.GetCurrentLanguage(), u"english"_s);
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), u"Error"_s);
 }
 
 TEST_F(LanguageTest, EmptyAndMissingValuesFallBack) {
-    install(QStringLiteral("German"),
+    install(u"German"_s,
             "[STRING]\nIDS_MESSAGE_ERROR=\nIDS_MESSAGE_WARNING=Warnung\n[MENU]\nIDR_MENU_LANGUAGE_"
             "POPUP=Mine\n");
-    initialize(QStringLiteral("German"));
-    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), QStringLiteral("Error"));
-    EXPECT_EQ(language.GetString(res::Text::WarningCaption), QStringLiteral("Warnung"));
-    EXPECT_EQ(language.GetString(res::Text::UnknownAngle), QStringLiteral("Unknown rotate angle!"));
-    EXPECT_EQ(language.GetMenuText(res::IDR_MENU_LANGUAGE_POPUP), QStringLiteral("PopupMenu1"));
+    initialize(u"German"_s);
+    EXPECT_EQ(language.GetString(res::Text::ErrorCaption), u"Error"_s);
+    EXPECT_EQ(language.GetString(res::Text::WarningCaption), u"Warnung"_s);
+    EXPECT_EQ(language.GetString(res::Text::UnknownAngle), u"Unknown rotate angle!"_s);
+    EXPECT_EQ(language.GetMenuText(res::IDR_MENU_LANGUAGE_POPUP), u"PopupMenu1"_s);
     EXPECT_EQ(language.GetMenuText(res::IDM_ABOUT), QString());
 }
 
@@ -199,109 +198,95 @@ TEST_F(LanguageTest, UnusableFilesLoadAndFallBackToBuiltInTexts) {
         {"Cut_unicode", QByteArray("\xFF\xFE[\0S\0", 6)},
     };
     for (const auto& [name, content] : files) install(QString::fromLatin1(name), content);
-    initialize(QStringLiteral("Empty"));
+    initialize(u"Empty"_s);
     for (const auto& [name, content] : files) {
         language.SelectLanguage(QString::fromLatin1(name));
         EXPECT_FALSE(language.GetString(res::Text::WarningCaption).isEmpty()) << name;
     }
-    language.SelectLanguage(QStringLiteral("Huge_utf-8"));
+    language.SelectLanguage(u"Huge_utf-8"_s);
     EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst).size(), 2047);
-    language.SelectLanguage(QStringLiteral("Cut_utf-8"));
+    language.SelectLanguage(u"Cut_utf-8"_s);
     EXPECT_EQ(language.GetString(res::Text::ErrorCaption),
-              QStringLiteral("Fehl") + QChar(QChar::ReplacementCharacter));
+              u"Fehl"_s + QChar(QChar::ReplacementCharacter));
     // A pipe or a device under a language's name reads as no file, without
     // waiting or filling the memory; a name outside the folder is none at all.
-    ASSERT_EQ(
-        ::mkfifo(QFile::encodeName(temp.file(QStringLiteral("language/Pipe.ini"))).constData(),
-                 0600),
-        0);
-    ASSERT_TRUE(
-        QFile::link(QStringLiteral("/dev/zero"), temp.file(QStringLiteral("language/Zero.ini"))));
-    temp.write(QStringLiteral("outside.ini"), "[STRING]\nIDS_STRING108=from outside\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.file(u"language/Pipe.ini"_s)).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(u"/dev/zero"_s, temp.file(u"language/Zero.ini"_s)));
+    temp.write(u"outside.ini"_s, "[STRING]\nIDS_STRING108=from outside\n");
     for (const char* name : {"Pipe", "Zero", "../outside"}) {
         language.SelectLanguage(QString::fromLatin1(name));
         EXPECT_EQ(language.GetString(res::Text::OpenPhotoFirst),
-                  QStringLiteral("Please open a photo file first!"))
+                  u"Please open a photo file first!"_s)
             << name;
     }
 }
 
 TEST_F(LanguageTest, TheInterfaceFontIsKeptPerLanguage) {
-    install(QStringLiteral("German"), "");
-    install(QStringLiteral("Russian_utf-8"), "");
-    store.WriteProfileString(QStringLiteral("German"), QStringLiteral("lfFaceName"),
-                             QString(40, u'D'));
-    store.WriteProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), -17);
-    initialize(QStringLiteral("German"));
+    install(u"German"_s, "");
+    install(u"Russian_utf-8"_s, "");
+    store.WriteProfileString(u"German"_s, u"lfFaceName"_s, QString(40, u'D'));
+    store.WriteProfileInt(u"German"_s, u"lfHeight"_s, -17);
+    initialize(u"German"_s);
     ASSERT_TRUE(language.GetUIFont().has_value());
     EXPECT_EQ(language.GetUIFont()->family(), QString(31, u'D'));
     EXPECT_EQ(language.GetUIFont()->pixelSize(), 17);
 
-    language.SelectLanguage(QStringLiteral("Russian_utf-8"));
-    EXPECT_EQ(language.GetUIFont()->family(), QStringLiteral("Microsoft Sans Serif"));
+    language.SelectLanguage(u"Russian_utf-8"_s);
+    EXPECT_EQ(language.GetUIFont()->family(), u"Microsoft Sans Serif"_s);
     EXPECT_EQ(language.GetUIFont()->pixelSize(), 11);
 
-    QFont chosen(QStringLiteral("DejaVu Serif"));
+    QFont chosen(u"DejaVu Serif"_s);
     chosen.setPixelSize(15);
     language.SetUIFont(chosen);
-    EXPECT_EQ(language.GetUIFont()->family(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(
-        store.GetProfileString(QStringLiteral("Russian_utf-8"), QStringLiteral("lfFaceName"), {}),
-        QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(store.GetProfileInt(QStringLiteral("Russian_utf-8"), QStringLiteral("lfHeight"), 0),
-              -15);
-    EXPECT_EQ(store.GetProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), 0), -17);
+    EXPECT_EQ(language.GetUIFont()->family(), u"DejaVu Serif"_s);
+    EXPECT_EQ(store.GetProfileString(u"Russian_utf-8"_s, u"lfFaceName"_s, {}), u"DejaVu Serif"_s);
+    EXPECT_EQ(store.GetProfileInt(u"Russian_utf-8"_s, u"lfHeight"_s, 0), -15);
+    EXPECT_EQ(store.GetProfileInt(u"German"_s, u"lfHeight"_s, 0), -17);
     // A height no one could read the window with gives the designed one.
     for (const int32_t height : {INT32_MAX, INT32_MIN + 1, -1, 2}) {
-        store.WriteProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), height);
-        language.SelectLanguage(QStringLiteral("German"));
+        store.WriteProfileInt(u"German"_s, u"lfHeight"_s, height);
+        language.SelectLanguage(u"German"_s);
         EXPECT_EQ(language.GetUIFont()->pixelSize(), 11) << height;
     }
 
-    language.SelectLanguage(QStringLiteral("German"));
-    language.SelectLanguage(QStringLiteral("Russian_utf-8"));
-    EXPECT_EQ(language.GetUIFont()->family(), QStringLiteral("DejaVu Serif"));
+    language.SelectLanguage(u"German"_s);
+    language.SelectLanguage(u"Russian_utf-8"_s);
+    EXPECT_EQ(language.GetUIFont()->family(), u"DejaVu Serif"_s);
 }
 
 TEST_F(LanguageTest, SwitchingSetsTheRuntimeAndQtLocale) {
-    install(QStringLiteral("German"), "");
-    install(QStringLiteral("Japanese_unicode"), "");
-    initialize(QStringLiteral("German"));
+    install(u"German"_s, "");
+    install(u"Japanese_unicode"_s, "");
+    initialize(u"German"_s);
     EXPECT_EQ(QLocale().language(), QLocale::German);
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
-    language.SelectLanguage(QStringLiteral("Japanese_unicode"));
+    language.SelectLanguage(u"Japanese_unicode"_s);
     EXPECT_EQ(QLocale().language(), QLocale::Japanese);
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
 }
 
 TEST_F(LanguageTest, TopLevelCaptionsAreCommaSeparated) {
     // The popup resource's list is fixed, so a one-piece list covers every position.
-    initialize(QStringLiteral("english"));
-    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 0),
-              QStringLiteral("PopupMenu1"));
-    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 1),
-              QStringLiteral("PopupMenu1"));
+    initialize(u"english"_s);
+    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 0), u"PopupMenu1"_s);
+    EXPECT_EQ(language.GetTopLevelCaption(res::IDR_MENU_LANGUAGE_POPUP, 1), u"PopupMenu1"_s);
     EXPECT_EQ(language.GetTopLevelCaption(res::IDM_ABOUT, 0), QString());
 }
 
 TEST(LanguageText, EscapesExpand) {
-    EXPECT_EQ(ExpandEscapes(QStringLiteral("a\\tb\\nc\\rd")), QStringLiteral("a\tb\nc\rd"));
-    EXPECT_EQ(ExpandEscapes(QStringLiteral("\\\\n")), QStringLiteral("\\\n"));
-    EXPECT_EQ(ExpandEscapes(QStringLiteral("C:\\x\\y")), QStringLiteral("C:\\x\\y"));
-    EXPECT_EQ(ExpandEscapes(QStringLiteral("end\\")), QStringLiteral("end\\"));
+    EXPECT_EQ(ExpandEscapes(u"a\\tb\\nc\\rd"_s), u"a\tb\nc\rd"_s);
+    EXPECT_EQ(ExpandEscapes(u"\\\\n"_s), u"\\\n"_s);
+    EXPECT_EQ(ExpandEscapes(u"C:\\x\\y"_s), u"C:\\x\\y"_s);
+    EXPECT_EQ(ExpandEscapes(u"end\\"_s), u"end\\"_s);
 }
 
 TEST(LanguageText, MessagesFillTheirPlaceholdersInOrder) {
-    EXPECT_EQ(FormatMessage(QStringLiteral("%s exists. Replace?"), {QStringLiteral("/a/b.tif")}),
-              QStringLiteral("/a/b.tif exists. Replace?"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("from 0 to %d"), {QStringLiteral("4")}),
-              QStringLiteral("from 0 to 4"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("%s %d * %d"),
-                            {QStringLiteral("a.jpg"), QStringLiteral("3"), QStringLiteral("2")}),
-              QStringLiteral("a.jpg 3 * 2"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("100%% %s %s"), {QStringLiteral("x")}),
-              QStringLiteral("100% x %s"));
-    EXPECT_EQ(FormatMessage(QStringLiteral("%x%"), {}), QStringLiteral("%x%"));
+    EXPECT_EQ(FormatMessage(u"%s exists. Replace?"_s, {u"/a/b.tif"_s}),
+              u"/a/b.tif exists. Replace?"_s);
+    EXPECT_EQ(FormatMessage(u"from 0 to %d"_s, {u"4"_s}), u"from 0 to 4"_s);
+    EXPECT_EQ(FormatMessage(u"%s %d * %d"_s, {u"a.jpg"_s, u"3"_s, u"2"_s}), u"a.jpg 3 * 2"_s);
+    EXPECT_EQ(FormatMessage(u"100%% %s %s"_s, {u"x"_s}), u"100% x %s"_s);
+    EXPECT_EQ(FormatMessage(u"%x%"_s, {}), u"%x%"_s);
 }
 
 /// The language files shipped with the program.
@@ -309,7 +294,7 @@ class ShippedLanguages : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     TempFolder temp;
-    settings::Store store(temp.file(QStringLiteral("s.conf")));
+    settings::Store store(temp.file(u"s.conf"_s));
     Warnings platform;
     Language language;
     language.SetStore(&store);
@@ -326,8 +311,8 @@ TEST_P(ShippedLanguages, AreCompleteAndDecodeCleanly) {
     for (int id : {32771, 8454144, 32772}) EXPECT_TRUE(clean(language.GetMenuText(id))) << id;
     for (const res::TextEntry& entry : res::Texts())
         EXPECT_TRUE(clean(language.GetString(entry.text))) << entry.english;
-    EXPECT_TRUE(language.GetString(res::Text::ReplaceQuestion).contains(QStringLiteral("%s")));
-    EXPECT_TRUE(language.GetString(res::Text::FrameRange).contains(QStringLiteral("%d")));
+    EXPECT_TRUE(language.GetString(res::Text::ReplaceQuestion).contains(u"%s"_s));
+    EXPECT_TRUE(language.GetString(res::Text::FrameRange).contains(u"%d"_s));
     std::setlocale(LC_ALL, "");
 }
 
@@ -337,19 +322,19 @@ INSTANTIATE_TEST_SUITE_P(Files, ShippedLanguages,
 
 TEST(ShippedLanguageTexts, EachEncodingDecodesToItsScript) {
     TempFolder temp;
-    settings::Store store(temp.file(QStringLiteral("s.conf")));
+    settings::Store store(temp.file(u"s.conf"_s));
     Language language;
     language.SetStore(&store);
     const QString base = QStringLiteral(TESSIVA_SOURCE_DIR);
-    language.Initialize(base, QStringLiteral("German"));
-    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
+    language.Initialize(base, u"German"_s);
+    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), u"Foto öffnen"_s);
     EXPECT_EQ(language.GetCodePage(), 1252);
-    language.SelectLanguage(QStringLiteral("Russian_utf-8"));
-    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Открыть фото"));
-    language.SelectLanguage(QStringLiteral("Japanese_unicode"));
-    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), QStringLiteral("写真を開く"));
-    language.SelectLanguage(QStringLiteral("Chinese_Simplified"));
-    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), QStringLiteral("打开照片"));
+    language.SelectLanguage(u"Russian_utf-8"_s);
+    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), u"Открыть фото"_s);
+    language.SelectLanguage(u"Japanese_unicode"_s);
+    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), u"写真を開く"_s);
+    language.SelectLanguage(u"Chinese_Simplified"_s);
+    EXPECT_EQ(language.GetDialogText(res::IDC_BUTTON_OPEN_PHOTO), u"打开照片"_s);
     EXPECT_EQ(language.GetCodePage(), 936);
     EXPECT_EQ(language.GetLanguageId(), 0x0004);
     std::setlocale(LC_ALL, "");

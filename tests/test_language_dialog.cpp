@@ -34,12 +34,12 @@ TEST_F(LanguageDialogTest, TheStoredLanguageLabelsTheDialogAtStart) {
     useShippedLanguages();
     seedStore("[Option]\nCurrentLanguage=German\n");
     start();
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessiva"));
-    EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
-    EXPECT_EQ(text(IDC_STATIC_KEEP_RATIO_CALCULATOR), QStringLiteral("Seitenverhältnis-Rechner"));
-    EXPECT_EQ(text(IDC_RADIO_FLIP_VERTICAL), QStringLiteral("Vertikal spiegeln"));
+    EXPECT_EQ(dialog->windowTitle(), u"Tessiva"_s);
+    EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), u"Foto öffnen"_s);
+    EXPECT_EQ(text(IDC_STATIC_KEEP_RATIO_CALCULATOR), u"Seitenverhältnis-Rechner"_s);
+    EXPECT_EQ(text(IDC_RADIO_FLIP_VERTICAL), u"Vertikal spiegeln"_s);
     // Radios without a key keep their template texts.
-    EXPECT_EQ(text(IDC_RADIO_ROTATE_90), QStringLiteral("90"));
+    EXPECT_EQ(text(IDC_RADIO_ROTATE_90), u"90"_s);
     // Translated controls and the dialog itself take the interface font.
     const QFont ui = *g_Language.GetUIFont();
     EXPECT_EQ(item(IDC_BUTTON_OPEN_PHOTO)->font().pixelSize(), ui.pixelSize());
@@ -57,18 +57,18 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     ASSERT_EQ(platform.shownMenus.size(), 1u);
     const auto& menu = platform.shownMenus[0];
     ASSERT_EQ(menu.size(), 8u);
-    EXPECT_EQ(menu[0].text, QStringLiteral("Sprache"));
-    EXPECT_EQ(menu[1].text, QStringLiteral("Schriftart der Oberfläche"));
+    EXPECT_EQ(menu[0].text, u"Sprache"_s);
+    EXPECT_EQ(menu[1].text, u"Schriftart der Oberfläche"_s);
     EXPECT_EQ(menu[1].id, IDM_POPUPMENU_FONT);
-    EXPECT_EQ(menu[2].text, QStringLiteral("In sRGB umwandeln"));
-    EXPECT_EQ(menu[3].text, QStringLiteral("Nach Kameraausrichtung aufrichten"));
-    EXPECT_EQ(menu[4].text, QStringLiteral("Text bleibt aufrecht"));
-    EXPECT_EQ(menu[5].text, QStringLiteral("Ergebnis zeigen"));
-    EXPECT_EQ(menu[6].text, QStringLiteral("Metadaten"));
+    EXPECT_EQ(menu[2].text, u"In sRGB umwandeln"_s);
+    EXPECT_EQ(menu[3].text, u"Nach Kameraausrichtung aufrichten"_s);
+    EXPECT_EQ(menu[4].text, u"Text bleibt aufrecht"_s);
+    EXPECT_EQ(menu[5].text, u"Ergebnis zeigen"_s);
+    EXPECT_EQ(menu[6].text, u"Metadaten"_s);
     ASSERT_EQ(menu[6].submenu.size(), 3u);
-    EXPECT_EQ(menu[6].submenu[2].text, QStringLiteral("Keine"));
+    EXPECT_EQ(menu[6].submenu[2].text, u"Keine"_s);
     EXPECT_TRUE(menu[6].submenu[0].checked);  // rights travel unless told otherwise
-    EXPECT_EQ(menu[7].text, QStringLiteral("Über Tessiva"));
+    EXPECT_EQ(menu[7].text, u"Über Tessiva"_s);
     EXPECT_EQ(menu[7].id, IDM_ABOUT);
 
     const auto& languages = menu[0].submenu;
@@ -101,10 +101,10 @@ TEST_F(LanguageDialogTest, WithoutLanguageFilesTheLanguageListIsEmpty) {
     start();
     rightClick(surface());
     ASSERT_EQ(platform.shownMenus.size(), 1u);
-    EXPECT_EQ(platform.shownMenus[0][0].text, QStringLiteral("Language"));
+    EXPECT_EQ(platform.shownMenus[0][0].text, u"Language"_s);
     EXPECT_TRUE(platform.shownMenus[0][0].submenu.empty());
-    EXPECT_EQ(platform.shownMenus[0][1].text, QStringLiteral("Font"));
-    EXPECT_EQ(platform.shownMenus[0][7].text, QStringLiteral("About"));
+    EXPECT_EQ(platform.shownMenus[0][1].text, u"Font"_s);
+    EXPECT_EQ(platform.shownMenus[0][7].text, u"About"_s);
 }
 
 TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {
@@ -119,38 +119,38 @@ TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {
     EXPECT_TRUE(platform.shownMenus[0][6].submenu[0].checked);
     EXPECT_TRUE(platform.shownMenus[2][6].submenu[2].checked);
     EXPECT_FALSE(platform.shownMenus[2][6].submenu[0].checked);
-    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nMetadata")), 2);
+    EXPECT_EQ(storedInt(u"Option"_s, u"nMetadata"_s), 2);
     EXPECT_FALSE(platform.shownMenus[0][2].checked);
     EXPECT_TRUE(platform.shownMenus[0][3].checked);
     EXPECT_TRUE(platform.shownMenus[1][2].checked);
     EXPECT_TRUE(dialog->ConvertsToSrgb());
     EXPECT_TRUE(dialog->OpensUpright());
     // Stored at once, as a folder chosen with Browse is.
-    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nConvertToSrgb")), 1);
+    EXPECT_EQ(storedInt(u"Option"_s, u"nConvertToSrgb"_s), 1);
 }
 
 TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
     useShippedLanguages();
     start();
-    EXPECT_EQ(text(IDC_BUTTON_EXIT), QStringLiteral("Exit"));
+    EXPECT_EQ(text(IDC_BUTTON_EXIT), u"Exit"_s);
     platform.menuChoices = {kGerman};
     rightClick(surface());
-    EXPECT_EQ(g_Language.GetCurrentLanguage(), QStringLiteral("German"));
-    EXPECT_EQ(text(IDC_BUTTON_EXIT), QStringLiteral("Beenden"));
-    EXPECT_EQ(text(IDC_STATIC_OUTPUT_FILENAME), QStringLiteral("Ausgabedatei:"));
+    EXPECT_EQ(g_Language.GetCurrentLanguage(), u"German"_s);
+    EXPECT_EQ(text(IDC_BUTTON_EXIT), u"Beenden"_s);
+    EXPECT_EQ(text(IDC_STATIC_OUTPUT_FILENAME), u"Ausgabedatei:"_s);
 
     // Message boxes follow the language too.
     platform.openUrlSucceeds = false;
     QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Unbekannter Fehler"));
+    EXPECT_EQ(platform.messages[0].caption, u"Unbekannter Fehler"_s);
 
     // Every other shipped language relabels with its own script.
-    const std::pair<int, QString> others[] = {{45400, QStringLiteral("退出")},
-                                              {45403, QStringLiteral("終了")},
-                                              {45404, QStringLiteral("Выход")},
-                                              {45401, QStringLiteral("Exit")},
-                                              {kGerman, QStringLiteral("Beenden")}};
+    const std::pair<int, QString> others[] = {{45400, u"退出"_s},
+                                              {45403, u"終了"_s},
+                                              {45404, u"Выход"_s},
+                                              {45401, u"Exit"_s},
+                                              {kGerman, u"Beenden"_s}};
     for (const auto& [command, exitText] : others) {
         platform.menuChoices = {command};
         rightClick(surface());
@@ -158,11 +158,10 @@ TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
     }
 
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    EXPECT_EQ(settings::Store(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                        QStringLiteral("CurrentLanguage"), {}),
-              QStringLiteral("German"));
+    EXPECT_EQ(settings::Store(iniPath).GetProfileString(u"Option"_s, u"CurrentLanguage"_s, {}),
+              u"German"_s);
     start();
-    EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), QStringLiteral("Foto öffnen"));
+    EXPECT_EQ(text(IDC_BUTTON_OPEN_PHOTO), u"Foto öffnen"_s);
 }
 
 TEST_F(LanguageDialogTest, ScreenReadersNameEveryFieldGroupAndThePreviewInTheLanguage) {
@@ -182,12 +181,12 @@ TEST_F(LanguageDialogTest, ScreenReadersNameEveryFieldGroupAndThePreviewInTheLan
             EXPECT_FALSE(name(widget).isEmpty()) << widget->metaObject()->className();
     };
     expectAllNamed();
-    EXPECT_EQ(name(item(IDC_EDIT_OUTPUT_FILE)), QStringLiteral("Output file"));
+    EXPECT_EQ(name(item(IDC_EDIT_OUTPUT_FILE)), u"Output file"_s);
     platform.menuChoices = {kGerman};
     rightClick(surface());
     expectAllNamed();
-    EXPECT_EQ(name(item(IDC_EDIT_OUTPUT_FILE)), QStringLiteral("Ausgabedatei"));
-    EXPECT_EQ(name(item(IDC_STATIC_PICTURE)), QStringLiteral("Vorschau"));
+    EXPECT_EQ(name(item(IDC_EDIT_OUTPUT_FILE)), u"Ausgabedatei"_s);
+    EXPECT_EQ(name(item(IDC_STATIC_PICTURE)), u"Vorschau"_s);
 }
 
 TEST_F(LanguageDialogTest, ASwitchEndedWithEscapeIsForgotten) {
@@ -197,48 +196,46 @@ TEST_F(LanguageDialogTest, ASwitchEndedWithEscapeIsForgotten) {
     rightClick(surface());
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     start();
-    EXPECT_EQ(g_Language.GetCurrentLanguage(), QStringLiteral("english"));
+    EXPECT_EQ(g_Language.GetCurrentLanguage(), u"english"_s);
 }
 
 TEST_F(LanguageDialogTest, TheFontCommandChangesTheCurrentLanguagesInterfaceFontOnly) {
     useShippedLanguages();
     seedStore("[Option]\nCurrentLanguage=German\n");
     start();
-    QFont chosen(QStringLiteral("DejaVu Serif"));
+    QFont chosen(u"DejaVu Serif"_s);
     chosen.setPixelSize(14);
     platform.fontChoices = {FontChoice{chosen, Qt::red}};
     platform.menuChoices = {IDM_POPUPMENU_FONT};
     rightClick(surface());
     ASSERT_EQ(platform.fontDialogStarts.size(), 1u);
-    EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().family(), u"DejaVu Serif"_s);
     EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().pixelSize(), 14);
 
     settings::Store reread(iniPath);
-    EXPECT_EQ(reread.GetProfileString(QStringLiteral("German"), QStringLiteral("lfFaceName"), {}),
-              QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(reread.GetProfileInt(QStringLiteral("German"), QStringLiteral("lfHeight"), 0), -14);
-    EXPECT_EQ(reread.GetProfileString(QStringLiteral("English"), QStringLiteral("lfFaceName"), {}),
-              QString());
+    EXPECT_EQ(reread.GetProfileString(u"German"_s, u"lfFaceName"_s, {}), u"DejaVu Serif"_s);
+    EXPECT_EQ(reread.GetProfileInt(u"German"_s, u"lfHeight"_s, 0), -14);
+    EXPECT_EQ(reread.GetProfileString(u"English"_s, u"lfFaceName"_s, {}), QString());
 
     // Cancelling the font dialog changes nothing.
     platform.menuChoices = {IDM_POPUPMENU_FONT};
     rightClick(surface());
     EXPECT_EQ(platform.fontDialogStarts.size(), 2u);
-    EXPECT_EQ(platform.fontDialogStarts[1].initial.family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(platform.fontDialogStarts[1].initial.family(), u"DejaVu Serif"_s);
     EXPECT_FALSE(platform.fontDialogStarts[1].offerColours);
     EXPECT_EQ(item(IDC_BUTTON_EXIT)->font().pixelSize(), 14);
 
     // Another language has its own font.
     platform.menuChoices = {45404};
     rightClick(surface());
-    EXPECT_NE(item(IDC_BUTTON_EXIT)->font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_NE(item(IDC_BUTTON_EXIT)->font().family(), u"DejaVu Serif"_s);
 }
 
 TEST_F(LanguageDialogTest, AboutFromTheMenuOpensTheAboutBox) {
     start();
     platform.menuChoices = {IDM_ABOUT};
     rightClick(surface());
-    EXPECT_EQ(platform.modalDialogs, std::vector<QString>{QStringLiteral("About Tessiva")});
+    EXPECT_EQ(platform.modalDialogs, std::vector<QString>{u"About Tessiva"_s});
 }
 
 TEST_F(LanguageDialogTest, ALanguageCommandOutsideTheRangeDoesNothing) {
@@ -246,39 +243,39 @@ TEST_F(LanguageDialogTest, ALanguageCommandOutsideTheRangeDoesNothing) {
     start();
     dialog->OnCommand(46400);
     dialog->OnCommand(45399);
-    EXPECT_EQ(g_Language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(text(IDC_BUTTON_EXIT), QStringLiteral("Exit"));
+    EXPECT_EQ(g_Language.GetCurrentLanguage(), u"english"_s);
+    EXPECT_EQ(text(IDC_BUTTON_EXIT), u"Exit"_s);
 }
 
 TEST(ApplyToDialog, FillsComboBoxesFromLinesAndSkipsEdits) {
     TempFolder temp;
-    temp.write(QStringLiteral("language/German.ini"),
+    temp.write(u"language/German.ini"_s,
                "[DIALOG]\nIDD_PROGRAM_TIF_CAPTION=\nIDC_BUTTON_OPEN_PHOTO=a\\nb\\n\\n\n"
                "IDC_BUTTON_EXIT=Beenden\n");
     i18n::Language language;
-    language.Initialize(temp.path(), QStringLiteral("German"));
+    language.Initialize(temp.path(), u"German"_s);
 
     QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("Template caption"));
+    dialog.setWindowTitle(u"Template caption"_s);
     const QFont before = dialog.font();
     auto* combo = new QComboBox(&dialog);
-    combo->setObjectName(QStringLiteral("1001"));
-    combo->addItem(QStringLiteral("old"));
-    auto* edit = new QLineEdit(QStringLiteral("typed"), &dialog);
-    edit->setObjectName(QStringLiteral("1037"));
-    auto* nameless = new QPushButton(QStringLiteral("keep"), &dialog);
-    nameless->setObjectName(QStringLiteral("-1"));
+    combo->setObjectName(u"1001"_s);
+    combo->addItem(u"old"_s);
+    auto* edit = new QLineEdit(u"typed"_s, &dialog);
+    edit->setObjectName(u"1037"_s);
+    auto* nameless = new QPushButton(u"keep"_s, &dialog);
+    nameless->setObjectName(u"-1"_s);
     ApplyLanguageToDialog(language, dialog, IDD_PROGRAM_TIF);
 
     ASSERT_EQ(combo->count(), 4);
-    EXPECT_EQ(combo->itemText(0), QStringLiteral("a"));
-    EXPECT_EQ(combo->itemText(1), QStringLiteral("b"));
+    EXPECT_EQ(combo->itemText(0), u"a"_s);
+    EXPECT_EQ(combo->itemText(1), u"b"_s);
     EXPECT_EQ(combo->itemText(2), QString());
     EXPECT_EQ(combo->itemText(3), QString());
-    EXPECT_EQ(edit->text(), QStringLiteral("typed"));
-    EXPECT_EQ(nameless->text(), QStringLiteral("keep"));
+    EXPECT_EQ(edit->text(), u"typed"_s);
+    EXPECT_EQ(nameless->text(), u"keep"_s);
     // An empty caption keeps the caption and the dialog's font.
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Template caption"));
+    EXPECT_EQ(dialog.windowTitle(), u"Template caption"_s);
     EXPECT_EQ(dialog.font(), before);
     std::setlocale(LC_ALL, "");
 }

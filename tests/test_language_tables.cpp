@@ -16,8 +16,8 @@ TEST(LocaleTable, HoldsEveryLocaleWithThePublishedCodePages) {
                                       {1254, 6},   {1257, 6}, {950, 4},   {936, 3},   {932, 2},
                                       {949, 2},    {874, 2},  {1253, 2},  {1255, 2},  {1258, 2}};
     EXPECT_EQ(perCodePage, expected);
-    EXPECT_EQ(QString::fromUtf16(g_LocaleTable.front().name), QStringLiteral("Afrikaans"));
-    EXPECT_EQ(QString::fromUtf16(g_LocaleTable.back().name), QStringLiteral("Yoruba_Nigeria"));
+    EXPECT_EQ(QString::fromUtf16(g_LocaleTable.front().name), u"Afrikaans"_s);
+    EXPECT_EQ(QString::fromUtf16(g_LocaleTable.back().name), u"Yoruba_Nigeria"_s);
 }
 
 TEST(LocaleTable, TellingRowsMatch) {
@@ -77,14 +77,13 @@ TEST(LanguageKeys, IdsAreUniqueWithinEachSection) {
     std::map<QString, QSet<int>> idsPerSection;
     for (const auto& key : g_LanguageKeys) {
         const QString name = QString::fromUtf16(key.key);
-        const QString section = (name.left(3) == u"IDM" || name.left(3) == u"IDR")
-                                    ? QStringLiteral("MENU")
-                                    : QStringLiteral("DIALOG");
+        const QString section =
+            (name.left(3) == u"IDM" || name.left(3) == u"IDR") ? u"MENU"_s : u"DIALOG"_s;
         EXPECT_FALSE(idsPerSection[section].contains(key.id)) << name.toStdString();
         idsPerSection[section].insert(key.id);
     }
-    EXPECT_EQ(idsPerSection[QStringLiteral("DIALOG")].size(), 21);
-    EXPECT_EQ(idsPerSection[QStringLiteral("MENU")].size(), 12);
+    EXPECT_EQ(idsPerSection[u"DIALOG"_s].size(), 21);
+    EXPECT_EQ(idsPerSection[u"MENU"_s].size(), 12);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ using TestApplication = QGuiApplication;
 #include "imaging/imaging_library.h"
 #endif
 
+using namespace Qt::Literals::StringLiterals;
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Dialogs are tested without a display, also when CTest lists the tests.
@@ -23,8 +25,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid()) return 1;
     qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + u"/.config"_s).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home.path() + u"/.cache"_s).toLocal8Bit());
     // The converter speaks the locale's language: the tests read English.
     for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);
     qputenv("LANG", "C.UTF-8");

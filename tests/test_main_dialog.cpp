@@ -10,8 +10,8 @@ using namespace res;
 
 namespace {
 
-const QString kOption = QStringLiteral("Option");
-const QString kFont = QStringLiteral("CurrentFont");
+const QString kOption = u"Option"_s;
+const QString kFont = u"CurrentFont"_s;
 
 TEST_F(MainDialogTest, FirstRunShowsTheDefaults) {
     start();
@@ -30,8 +30,8 @@ TEST_F(MainDialogTest, FirstRunShowsTheDefaults) {
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->text().isEmpty());
     for (int id : {IDC_COMBO_FRAME_DIMENSION, IDC_STATIC_FRAME_RANGE, IDC_EDIT_FRAME_NUMBER})
         EXPECT_TRUE(item(id)->isHidden()) << id;
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), u"0"_s);
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), u"0"_s);
     EXPECT_TRUE(edit(IDC_EDIT_TEXT)->text().isEmpty());
     EXPECT_TRUE(edit(IDC_EDIT_TEXT)->isEnabled());
 
@@ -40,7 +40,7 @@ TEST_F(MainDialogTest, FirstRunShowsTheDefaults) {
     EXPECT_EQ(dialog->TextFont().family(), dialogFace);
     EXPECT_GT(dialog->TextFont().pixelSize(), 0);
     EXPECT_EQ(dialog->TextColor(), QColor(Qt::black));
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessiva"));
+    EXPECT_EQ(dialog->windowTitle(), u"Tessiva"_s);
     EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OPEN_PHOTO));
 }
 
@@ -63,12 +63,10 @@ TEST_F(MainDialogTest, ExitWritesEverySettingInItsOrder) {
     EXPECT_EQ(writes, expected);
 
     settings::Store reread(iniPath);
-    EXPECT_EQ(reread.GetProfileString(kOption, QStringLiteral("CurrentLanguage"), {}),
-              QStringLiteral("english"));
-    EXPECT_EQ(reread.GetProfileString(kOption, QStringLiteral("last_output_folder"), {}),
+    EXPECT_EQ(reread.GetProfileString(kOption, u"CurrentLanguage"_s, {}), u"english"_s);
+    EXPECT_EQ(reread.GetProfileString(kOption, u"last_output_folder"_s, {}),
               *platform.picturesFolder + u'/');
-    EXPECT_EQ(reread.GetProfileString(kFont, QStringLiteral("lfFaceName"), {}),
-              dialog->TextFont().family());
+    EXPECT_EQ(reread.GetProfileString(kFont, u"lfFaceName"_s, {}), dialog->TextFont().family());
 }
 
 TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
@@ -88,8 +86,7 @@ TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
     EXPECT_EQ(dialog->RotateAngle(), 270);
     EXPECT_EQ(dialog->FlipType(), 2);
     // Remembered, the turn is marked on the picture frame from the start.
-    EXPECT_EQ(static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->badge(),
-              QStringLiteral("270\u00B0 \u21C5"));
+    EXPECT_EQ(static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->badge(), u"270\u00B0 \u21C5"_s);
     EXPECT_EQ(dialog->TextFont().family(), firstFont.family());
     EXPECT_EQ(dialog->TextFont().pixelSize(), firstFont.pixelSize());
 }
@@ -98,8 +95,8 @@ TEST_F(MainDialogTest, AnUnknownStoredAngleIsReportedKeptAndWrittenBack) {
     seedStore("[Option]\nnRotateAngel=45\nnFlipType=1\n");
     start();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Unknown rotate angle!"));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(platform.messages[0].text, u"Unknown rotate angle!"_s);
+    EXPECT_EQ(platform.messages[0].caption, u"Error"_s);
     EXPECT_EQ(platform.messages[0].buttons, MsgButtons::Ok);
     EXPECT_EQ(platform.messages[0].icon, MsgIcon::None);
     EXPECT_TRUE(platform.messages[0].owned);
@@ -110,13 +107,13 @@ TEST_F(MainDialogTest, AnUnknownStoredAngleIsReportedKeptAndWrittenBack) {
     EXPECT_EQ(dialog->RotateAngle(), 45);
 
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
-    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 45);
+    EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 45);
 }
 
 TEST_F(MainDialogTest, AnUnknownStoredFlipIsReported) {
     seedStore("[Option]\nnFlipType=3\n");
     start();
-    EXPECT_EQ(platform.texts(), std::vector<QString>{QStringLiteral("Unknown flip type!")});
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Unknown flip type!"_s});
     for (int id : {IDC_RADIO_FLIP_NO, IDC_RADIO_FLIP_HORIZONTAL, IDC_RADIO_FLIP_VERTICAL})
         EXPECT_FALSE(button(id)->isChecked()) << id;
     EXPECT_TRUE(button(IDC_RADIO_ROTATE_0)->isChecked());
@@ -132,7 +129,7 @@ TEST_F(MainDialogTest, EscapeEndsWithoutSaving) {
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(dialog->isVisible());
 
-    EXPECT_EQ(storedInt(kOption, QStringLiteral("nFlipType")), 0);
+    EXPECT_EQ(storedInt(kOption, u"nFlipType"_s), 0);
     start();
     EXPECT_TRUE(button(IDC_RADIO_FLIP_NO)->isChecked());
 }
@@ -142,18 +139,18 @@ TEST_F(MainDialogTest, ACloseRequestSavesAndEnds) {
     QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
     EXPECT_TRUE(dialog->close());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 90);
+    EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 90);
 }
 
 TEST_F(MainDialogTest, EnterOutsideAPushButtonIsOkWithoutSaving) {
     start();
     QTest::mouseClick(button(IDC_RADIO_ROTATE_180), Qt::LeftButton);
     edit(IDC_EDIT_TEXT)->setFocus();
-    QTest::keyClicks(edit(IDC_EDIT_TEXT), QStringLiteral("hello"));
+    QTest::keyClicks(edit(IDC_EDIT_TEXT), u"hello"_s);
     QTest::keyClick(edit(IDC_EDIT_TEXT), Qt::Key_Return);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), -999);
+    EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), -999);
 }
 
 TEST_F(MainDialogTest, EnterOnAFocusedButtonClicksIt) {
@@ -161,7 +158,7 @@ TEST_F(MainDialogTest, EnterOnAFocusedButtonClicksIt) {
     item(IDC_BUTTON_EXIT)->setFocus();
     QTest::keyClick(item(IDC_BUTTON_EXIT), Qt::Key_Return);
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 0);
+    EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 0);
 }
 
 TEST_F(MainDialogTest, TabFromOpenPhotoReachesExit) {
@@ -200,10 +197,9 @@ TEST_F(MainDialogTest, WithoutAPicturesFolderTheStoredFolderStillWins) {
     platform.picturesFolder.reset();
     seedStore("[Option]\nlast_output_folder=/data/out/\n");
     start();
-    EXPECT_EQ(platform.texts(),
-              std::vector<QString>{QStringLiteral("Can not get My Picture directory!")});
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QStringLiteral("/data/out/"));
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Can not get My Picture directory!"_s});
+    EXPECT_EQ(platform.messages[0].caption, u"Error"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), u"/data/out/"_s);
 }
 
 TEST_F(MainDialogTest, WithoutAPicturesFolderOrStoredFolderTheFallbackIsUsed) {
@@ -222,10 +218,10 @@ TEST_F(MainDialogTest, AnOutputPathOverTheLimitIsReportedAtClosingAndSavingGoesO
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
 
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Enter no more than 256 characters."));
+    EXPECT_EQ(platform.messages[0].text, u"Enter no more than 256 characters."_s);
     EXPECT_EQ(platform.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(dialog->OutputFile().size(), 300);  // taken before the check failed
-    EXPECT_EQ(storedInt(kOption, QStringLiteral("nRotateAngel")), 90);
+    EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 90);
 }
 
 TEST_F(MainDialogTest, TypingStopsAtTheOutputPathLimit) {
@@ -235,14 +231,14 @@ TEST_F(MainDialogTest, TypingStopsAtTheOutputPathLimit) {
     output->setText(QString(255, u'a'));
     output->setFocus();
     output->end(false);
-    QTest::keyClicks(output, QStringLiteral("bcd"));
+    QTest::keyClicks(output, u"bcd"_s);
     EXPECT_EQ(output->text(), QString(255, u'a') + u'b');
 
     output->setText(QString(300, u'a'));
     output->end(false);
     QTest::keyClick(output, Qt::Key_Backspace);
     EXPECT_EQ(output->text().size(), 299);  // shortening an over-long text still works
-    QTest::keyClicks(output, QStringLiteral("x"));
+    QTest::keyClicks(output, u"x"_s);
     EXPECT_EQ(output->text().size(), 299);
 }
 
@@ -260,7 +256,7 @@ TEST_F(MainDialogTest, EnterWithAnOverLongOutputPathStaysOpen) {
 TEST_F(MainDialogTest, AStoredOverlayFaceKeepsItsOwnFieldsAndColour) {
     seedStore("[CurrentFont]\nlfFaceName=DejaVu Serif\nlfHeight=-20\nnCurrentColor=255\n");
     start();
-    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), u"DejaVu Serif"_s);
     EXPECT_EQ(dialog->TextFont().pixelSize(), 20);
     EXPECT_EQ(dialog->TextFont().weight(), QFont::Normal);
     EXPECT_EQ(dialog->TextColor(), QColor(Qt::red));
@@ -278,7 +274,7 @@ TEST_F(MainDialogTest, HelpShowsTheIntroductionBesideTheLanguageFolder) {
     start();
     QTest::mouseClick(button(IDC_BUTTON_HELP), Qt::LeftButton);
     ASSERT_EQ(platform.helpPages.size(), 1u);
-    EXPECT_EQ(platform.helpPages[0], GetBaseFolder() + QStringLiteral("/help/Introduction.htm"));
+    EXPECT_EQ(platform.helpPages[0], GetBaseFolder() + u"/help/Introduction.htm"_s);
     EXPECT_TRUE(QFileInfo::exists(platform.helpPages[0]));
     EXPECT_TRUE(platform.messages.empty());
 }
@@ -287,13 +283,13 @@ TEST_F(MainDialogTest, HomepageOpensTheSiteAndExplainsWhenItCannot) {
     start();
     QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
     ASSERT_EQ(platform.openedUrls.size(), 1u);
-    EXPECT_TRUE(platform.openedUrls[0].startsWith(QStringLiteral("https://")));
+    EXPECT_TRUE(platform.openedUrls[0].startsWith(u"https://"_s));
     EXPECT_TRUE(platform.messages.empty());
 
     platform.openUrlSucceeds = false;
     QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Unknown error"));
+    EXPECT_EQ(platform.messages[0].caption, u"Unknown error"_s);
     EXPECT_TRUE(platform.messages[0].text.contains(platform.openedUrls[0]));
     EXPECT_TRUE(dialog->isVisible());
 }

@@ -44,7 +44,7 @@ TEST_P(PhotoFormats, OpenWithSizeFramesAndPreview) {
     ASSERT_EQ(photo->FrameDimensions().size(), 1u);
     const FrameKind dimension = photo->FrameDimensions()[0];
     EXPECT_EQ(FrameDimensionName(dimension, 0),
-              QStringLiteral("FrameDimension") + QString::fromLatin1(GetParam().expectDimension));
+              u"FrameDimension"_s + QString::fromLatin1(GetParam().expectDimension));
     EXPECT_EQ(photo->FrameCount(dimension), 1u);
     const QColor centre = PreviewColour(*photo);
     EXPECT_GT(centre.red(), 200) << GetParam().name;
@@ -62,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PhotoTest, AnimatedGifFramesAreTheTimeDimension) {
     const std::vector<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::white, Qt::black};
-    const auto photo =
-        LoadPhoto(fixtures::FramedPhoto(temp, QStringLiteral("anim.gif"), 30, 20, colours));
+    const auto photo = LoadPhoto(fixtures::FramedPhoto(temp, u"anim.gif"_s, 30, 20, colours));
     ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Time});
     EXPECT_EQ(photo->FrameCount(FrameKind::Time), 5u);
     EXPECT_EQ(photo->FrameCount(FrameKind::Page), 0u);
@@ -78,8 +77,8 @@ TEST_F(PhotoTest, AnimatedGifFramesAreTheTimeDimension) {
 }
 
 TEST_F(PhotoTest, TiffPagesAreThePageDimension) {
-    const auto photo = LoadPhoto(fixtures::FramedPhoto(temp, QStringLiteral("pages.tif"), 30, 20,
-                                                       {Qt::red, Qt::green, Qt::blue}));
+    const auto photo = LoadPhoto(
+        fixtures::FramedPhoto(temp, u"pages.tif"_s, 30, 20, {Qt::red, Qt::green, Qt::blue}));
     ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Page});
     EXPECT_EQ(photo->FrameCount(FrameKind::Page), 3u);
     ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Page, 1));
@@ -145,9 +144,8 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
                 << kind << " page " << page;
         }
     };
-    expectPages(temp.write(QStringLiteral("little.tif"), HandmadeTiff(false, pages)),
-                "little-endian");
-    expectPages(temp.write(QStringLiteral("big.tif"), HandmadeTiff(true, pages)), "big-endian");
+    expectPages(temp.write(u"little.tif"_s, HandmadeTiff(false, pages)), "little-endian");
+    expectPages(temp.write(u"big.tif"_s, HandmadeTiff(true, pages)), "big-endian");
 
     // Written by the library: 64-bit offsets, tiles with compression.
     std::vector<vips::VImage> equal;
@@ -157,8 +155,7 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
     strip.set("page-height", 16);
     for (const char* options :
          {"[bigtiff]", "[tile,tile_width=16,tile_height=16,compression=lzw]"}) {
-        const QString path =
-            temp.file(QStringLiteral("written%1.tif").arg(QString::fromLatin1(options).size()));
+        const QString path = temp.file(u"written%1.tif"_s.arg(QString::fromLatin1(options).size()));
         strip.write_to_file((QFile::encodeName(path) + options).constData());
         const auto photo = LoadPhoto(path);
         ASSERT_EQ(photo->FrameCount(FrameKind::Page), pages.size()) << options;
@@ -167,7 +164,7 @@ TEST_F(PhotoTest, EveryPageOfAMultiPageTiffOpensWithItsOwnSizeAndPixels) {
             EXPECT_EQ(PreviewColour(*photo).red(), pages[page].grey) << options;
         }
         // The page converts, not only previews.
-        const QString out = temp.file(QStringLiteral("page1.tif"));
+        const QString out = temp.file(u"page1.tif"_s);
         ASSERT_FALSE(fixtures::Convert(*photo, QSize(8, 4), out));
         EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(4, 2)[0],
                   pages[1].grey);
@@ -179,7 +176,7 @@ TEST_F(PhotoTest, ABrokenChainOfTiffPagesStillShowsThePagesItReaches) {
     QByteArray bytes = HandmadeTiff(false, pages);
     // The last page's directory links to a point past the end of the file.
     bytes.replace(bytes.size() - 4, 4, QByteArray("\xff\xff\xff\x7f", 4));
-    const auto photo = LoadPhoto(temp.write(QStringLiteral("chain.tif"), bytes));
+    const auto photo = LoadPhoto(temp.write(u"chain.tif"_s, bytes));
     const uint32_t count = photo->FrameCount(FrameKind::Page);
     ASSERT_EQ(count, 3u) << "pages before the broken link";
     for (uint32_t page = count; page-- > 0;) {
@@ -190,8 +187,8 @@ TEST_F(PhotoTest, ABrokenChainOfTiffPagesStillShowsThePagesItReaches) {
 }
 
 TEST_F(PhotoTest, IconSizesAreTheResolutionDimensionEachWithItsOwnSize) {
-    const auto photo = LoadPhoto(fixtures::IconFile(temp, QStringLiteral("app.ico"), {16, 32, 48},
-                                                    {Qt::red, Qt::green, Qt::blue}));
+    const auto photo = LoadPhoto(
+        fixtures::IconFile(temp, u"app.ico"_s, {16, 32, 48}, {Qt::red, Qt::green, Qt::blue}));
     ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Resolution});
     EXPECT_EQ(photo->FrameCount(FrameKind::Resolution), 3u);
     EXPECT_EQ(photo->Width(), 16);
@@ -203,7 +200,7 @@ TEST_F(PhotoTest, IconSizesAreTheResolutionDimensionEachWithItsOwnSize) {
 }
 
 TEST_F(PhotoTest, CameraRawFilesAreDevelopedForThePreview) {
-    const QString dngPath = fixtures::LinearDng(temp, QStringLiteral("camera.dng"), 32, 24);
+    const QString dngPath = fixtures::LinearDng(temp, u"camera.dng"_s, 32, 24);
     const auto photo = LoadPhoto(dngPath);
     EXPECT_EQ(photo->Width(), 32);
     EXPECT_EQ(photo->Height(), 24);
@@ -213,14 +210,14 @@ TEST_F(PhotoTest, CameraRawFilesAreDevelopedForThePreview) {
     EXPECT_GT(preview.pixelColor(3, 8).red(), 150);
     EXPECT_GT(preview.pixelColor(13, 8).blue(), 150);
     // A raw name on something else falls back to the ordinary loaders.
-    const QString png = fixtures::SolidPhoto(temp, QStringLiteral("x.png"), 8, 8, Qt::green);
-    QFile::copy(png, temp.file(QStringLiteral("renamed.nef")));
-    EXPECT_EQ(LoadPhoto(temp.file(QStringLiteral("renamed.nef")))->Width(), 8);
+    const QString png = fixtures::SolidPhoto(temp, u"x.png"_s, 8, 8, Qt::green);
+    QFile::copy(png, temp.file(u"renamed.nef"_s));
+    EXPECT_EQ(LoadPhoto(temp.file(u"renamed.nef"_s))->Width(), 8);
 }
 
 TEST_F(PhotoTest, MetafilesAreRendered) {
-    for (const QString& path : {fixtures::RedEmf(temp, QStringLiteral("box.emf")),
-                                fixtures::RedWmf(temp, QStringLiteral("box.wmf"))}) {
+    for (const QString& path :
+         {fixtures::RedEmf(temp, u"box.emf"_s), fixtures::RedWmf(temp, u"box.wmf"_s)}) {
         const auto photo = LoadPhoto(path);
         EXPECT_NEAR(photo->Width(), 100, 1) << path.toStdString();
         EXPECT_NEAR(photo->Height(), 50, 1) << path.toStdString();
@@ -228,19 +225,19 @@ TEST_F(PhotoTest, MetafilesAreRendered) {
         // Cut after the header: undecodable, not a crash.
         const QByteArray bytes = fixtures::Bytes(path);
         for (qsizetype keep : {qsizetype(50), bytes.size() - 10}) {
-            const QString cut = temp.write(QStringLiteral("cut-%1.%2").arg(keep).arg(path.right(3)),
-                                           bytes.left(keep));
+            const QString cut =
+                temp.write(u"cut-%1.%2"_s.arg(keep).arg(path.right(3)), bytes.left(keep));
             LoadPhoto(cut)->Preview(QSize(8, 8));
         }
     }
 }
 
 TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
-    for (const QString& path : {fixtures::RedEmf(temp, QStringLiteral("box.emf")),
-                                fixtures::RedWmf(temp, QStringLiteral("box.wmf"))}) {
+    for (const QString& path :
+         {fixtures::RedEmf(temp, u"box.emf"_s), fixtures::RedWmf(temp, u"box.wmf"_s)}) {
         const auto photo = LoadPhoto(path);
         for (const QSize target : {QSize(20, 10), QSize(300, 40), QSize(400, 200)}) {
-            const QString out = temp.file(QStringLiteral("metafile-%1.tif").arg(target.width()));
+            const QString out = temp.file(u"metafile-%1.tif"_s.arg(target.width()));
             ASSERT_FALSE(fixtures::Convert(*photo, target, out)) << path.toStdString();
             const vips::VImage saved =
                 vips::VImage::new_from_file(QFile::encodeName(out).constData());
@@ -256,14 +253,12 @@ TEST_F(PhotoTest, MetafilesConvertAtTheTargetsSize) {
 TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
     // The same name over again: a photo edited elsewhere, or a TIFF converted
     // once more and opened again.
-    for (const QString& name :
-         {QStringLiteral("again.png"), QStringLiteral("again.tif"), QStringLiteral("again.jpg")}) {
+    for (const QString& name : {u"again.png"_s, u"again.tif"_s, u"again.jpg"_s}) {
         fixtures::SolidPhoto(temp, name, 40, 30, Qt::red);
         {
             const auto photo = LoadPhoto(temp.file(name));
-            ASSERT_FALSE(fixtures::Convert(*photo, QSize(40, 30),
-                                           temp.file(QStringLiteral("converted.tif"))));
-            EXPECT_EQ(LoadPhoto(temp.file(QStringLiteral("converted.tif")))->Width(), 40);
+            ASSERT_FALSE(fixtures::Convert(*photo, QSize(40, 30), temp.file(u"converted.tif"_s)));
+            EXPECT_EQ(LoadPhoto(temp.file(u"converted.tif"_s))->Width(), 40);
         }
         const auto first = LoadPhoto(temp.file(name));
         EXPECT_GT(PreviewColour(*first).red(), 200);
@@ -273,15 +268,14 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
         const auto second = LoadPhoto(temp.file(name));
         EXPECT_EQ(second->Width(), 60) << name.toStdString();
         EXPECT_GT(PreviewColour(*second).blue(), 200) << name.toStdString();
-        const QString out = temp.file(name + QStringLiteral(".out.tif"));
+        const QString out = temp.file(name + u".out.tif"_s);
         ASSERT_FALSE(fixtures::Convert(*second, QSize(4, 4), out));
         EXPECT_GT(vips::VImage::new_from_file(QFile::encodeName(out).constData()).getpoint(2, 2)[2],
                   200)
             << name.toStdString();
         {
-            ASSERT_FALSE(fixtures::Convert(*second, QSize(60, 20),
-                                           temp.file(QStringLiteral("converted.tif"))));
-            const auto reopened = LoadPhoto(temp.file(QStringLiteral("converted.tif")));
+            ASSERT_FALSE(fixtures::Convert(*second, QSize(60, 20), temp.file(u"converted.tif"_s)));
+            const auto reopened = LoadPhoto(temp.file(u"converted.tif"_s));
             EXPECT_EQ(reopened->Width(), 60) << "a converted TIFF opened again";
             EXPECT_GT(PreviewColour(*reopened).blue(), 200);
         }
@@ -290,7 +284,7 @@ TEST_F(PhotoTest, AFileChangedOnDiskIsReadAfresh) {
 
 TEST_F(PhotoTest, ALargeGifWhoseDataCanHoldItOpens) {
     // 18 megapixels of one colour: about 1,350 pixels per byte, LZW at its best.
-    const QString path = temp.file(QStringLiteral("large.gif"));
+    const QString path = temp.file(u"large.gif"_s);
     (vips::VImage::black(4500, 4000) + 200)
         .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(path).constData());
@@ -316,33 +310,33 @@ TEST_F(PhotoTest, FuzzedFilesFoundOnceStayHarmless) {
          {"wmf-huge-record.wmf", "emf-side-beyond-limit.emf", "emf-width-beyond-limit.emf"})
         EXPECT_EQ(LoadPhoto(regressions.filePath(QString::fromLatin1(name)))->Width(), 0) << name;
     // A GIF claiming a 390-megapixel frame in 47 bytes.
-    EXPECT_EQ(LoadPhoto(regressions.filePath(QStringLiteral("gif-huge-frame.gif")))->Width(), 0);
+    EXPECT_EQ(LoadPhoto(regressions.filePath(u"gif-huge-frame.gif"_s))->Width(), 0);
     // A strip one pixel wide and millions high opens, but is too thin to show
     // or to scale: no preview, and the conversion fails at once.
-    const auto strip = LoadPhoto(regressions.filePath(QStringLiteral("emf-one-pixel-strip.emf")));
+    const auto strip = LoadPhoto(regressions.filePath(u"emf-one-pixel-strip.emf"_s));
     EXPECT_EQ(strip->Width(), 1);
     EXPECT_TRUE(strip->Preview(QSize(196, 125)).isNull());
-    EXPECT_TRUE(fixtures::Convert(*strip, QSize(8, 8), temp.file(QStringLiteral("strip.tif"))));
+    EXPECT_TRUE(fixtures::Convert(*strip, QSize(8, 8), temp.file(u"strip.tif"_s)));
 }
 
 TEST_F(PhotoTest, TransparencyShowsBlackInThePreview) {
     vips::VImage clear = vips::VImage::black(10, 10, vips::VImage::option()->set("bands", 4));
-    const QString path = temp.file(QStringLiteral("clear.png"));
+    const QString path = temp.file(u"clear.png"_s);
     clear.cast(VIPS_FORMAT_UCHAR).write_to_file(QFile::encodeName(path).constData());
     const auto photo = LoadPhoto(path);
     EXPECT_EQ(PreviewColour(*photo), QColor(Qt::black));
 }
 
 TEST_F(PhotoTest, FilesThatAreNoPhotosHaveNoSize) {
-    const QString jpeg = fixtures::SolidPhoto(temp, QStringLiteral("whole.jpg"), 64, 64, Qt::red);
+    const QString jpeg = fixtures::SolidPhoto(temp, u"whole.jpg"_s, 64, 64, Qt::red);
     const QByteArray bytes = fixtures::Bytes(jpeg);
     const QString cases[] = {
-        temp.write(QStringLiteral("empty.jpg")),
-        temp.write(QStringLiteral("text.jpg"), "this is not a photo\n"),
-        temp.write(QStringLiteral("header-only.jpg"), bytes.left(20)),
-        temp.write(QStringLiteral("noise.png"), QByteArray(5000, '\x5a')),
-        temp.mkdir(QStringLiteral("folder.jpg")),
-        temp.file(QStringLiteral("missing.jpg")),
+        temp.write(u"empty.jpg"_s),
+        temp.write(u"text.jpg"_s, "this is not a photo\n"),
+        temp.write(u"header-only.jpg"_s, bytes.left(20)),
+        temp.write(u"noise.png"_s, QByteArray(5000, '\x5a')),
+        temp.mkdir(u"folder.jpg"_s),
+        temp.file(u"missing.jpg"_s),
     };
     for (const QString& path : cases) {
         const auto photo = LoadPhoto(path);
@@ -354,8 +348,8 @@ TEST_F(PhotoTest, FilesThatAreNoPhotosHaveNoSize) {
 }
 
 TEST_F(PhotoTest, ATruncatedPhotoOpensAndPreviewsWithoutCrashing) {
-    const QString jpeg = fixtures::SolidPhoto(temp, QStringLiteral("big.jpg"), 400, 300, Qt::red);
-    const QString cut = temp.write(QStringLiteral("cut.jpg"), fixtures::Bytes(jpeg).chopped(200));
+    const QString jpeg = fixtures::SolidPhoto(temp, u"big.jpg"_s, 400, 300, Qt::red);
+    const QString cut = temp.write(u"cut.jpg"_s, fixtures::Bytes(jpeg).chopped(200));
     const auto photo = LoadPhoto(cut);
     EXPECT_EQ(photo->Width(), 400);
     photo->Preview(QSize(20, 15));  // whatever it shows, it returns
@@ -364,35 +358,32 @@ TEST_F(PhotoTest, ATruncatedPhotoOpensAndPreviewsWithoutCrashing) {
 TEST_F(PhotoTest, ADecompressionBombIsRefusedAtOnce) {
     QElapsedTimer timer;
     timer.start();
-    const auto bomb =
-        LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000));
+    const auto bomb = LoadPhoto(fixtures::PngClaimingSize(temp, u"bomb.png"_s, 100000, 100000));
     EXPECT_EQ(bomb->Width(), 0);
     // A file this short cannot hold 200 megapixels, the size of a real camera's
     // photo; 16 megapixels cost little enough to be opened, whatever the file.
-    const auto lying =
-        LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("lying.png"), 16384, 12288));
-    EXPECT_EQ(lying->LoadFailure(), QStringLiteral("the file is too short for the size it claims"));
-    const auto cheap =
-        LoadPhoto(fixtures::PngClaimingSize(temp, QStringLiteral("cheap.png"), 4096, 4096));
+    const auto lying = LoadPhoto(fixtures::PngClaimingSize(temp, u"lying.png"_s, 16384, 12288));
+    EXPECT_EQ(lying->LoadFailure(), u"the file is too short for the size it claims"_s);
+    const auto cheap = LoadPhoto(fixtures::PngClaimingSize(temp, u"cheap.png"_s, 4096, 4096));
     EXPECT_EQ(cheap->Width(), 4096);
     EXPECT_LT(timer.elapsed(), 5000);  // a guard against reading pixels, not a benchmark
 }
 
 TEST_F(PhotoTest, ResolutionIsTheStoredOneOr96) {
     vips::VImage image = vips::VImage::black(8, 8);
-    const QString dense = temp.file(QStringLiteral("dense.jpg"));
+    const QString dense = temp.file(u"dense.jpg"_s);
     image.copy(vips::VImage::option()->set("xres", 600 / 25.4)->set("yres", 300 / 25.4))
         .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(dense).constData());
     EXPECT_NEAR(LoadPhoto(dense)->HorizontalResolution(), 600.0, 0.5);
-    const QString png = temp.file(QStringLiteral("dense.png"));
+    const QString png = temp.file(u"dense.png"_s);
     image.copy(vips::VImage::option()->set("xres", 300 / 25.4))
         .cast(VIPS_FORMAT_UCHAR)
         .write_to_file(QFile::encodeName(png).constData());
     EXPECT_NEAR(LoadPhoto(png)->HorizontalResolution(), 300.0, 0.5);
-    EXPECT_EQ(LoadPhoto(fixtures::SolidPhoto(temp, QStringLiteral("g.gif"), 8, 8, Qt::red))
-                  ->HorizontalResolution(),
-              96.0);
+    EXPECT_EQ(
+        LoadPhoto(fixtures::SolidPhoto(temp, u"g.gif"_s, 8, 8, Qt::red))->HorizontalResolution(),
+        96.0);
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ protected:
             release = true;
         });
         watch.start(0);
-        open(QStringLiteral("/x/b.jpg"));
+        open(u"/x/b.jpg"_s);
         EXPECT_TRUE(answered);
         EXPECT_EQ(dialog->GetPhoto()->Width(), 30);
         QCoreApplication::processEvents();
@@ -122,7 +122,7 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);  // cancelled
     ASSERT_EQ(platform.openRequests.size(), 1u);
     const auto& request = platform.openRequests[0];
-    EXPECT_EQ(request.title, QStringLiteral("Select a Photo file..."));
+    EXPECT_EQ(request.title, u"Select a Photo file..."_s);
     EXPECT_EQ(request.initialFolder, QString());
     ASSERT_EQ(request.filters.size(), 2u);
     EXPECT_TRUE(request.filters[0].description.startsWith(QStringLiteral(
@@ -130,37 +130,34 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
     for (const char* pattern : {"*.raw", "*.nef", "*.cr3", "*.dng", "*.tiff", "*.webp", "*.heic",
                                 "*.avif", "*.jxl", "*.jp2"})
         EXPECT_TRUE(request.filters[0].patterns.contains(QString::fromLatin1(pattern))) << pattern;
-    EXPECT_EQ(request.filters[1].description, QStringLiteral("Any Files (*.*)"));
+    EXPECT_EQ(request.filters[1].description, u"Any Files (*.*)"_s);
     EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
 
-    const QString photo =
-        fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"in/holiday.2007.jpg"_s, 64, 40, Qt::red);
     open(photo);
-    EXPECT_EQ(settings::Store(iniPath).GetProfileString(QStringLiteral("Option"),
-                                                        QStringLiteral("LastPhotoFolder"), {}),
-              temp.file(QStringLiteral("in/")));
+    EXPECT_EQ(settings::Store(iniPath).GetProfileString(u"Option"_s, u"LastPhotoFolder"_s, {}),
+              temp.file(u"in/"_s));
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    EXPECT_EQ(platform.openRequests.back().initialFolder, temp.file(QStringLiteral("in/")));
+    EXPECT_EQ(platform.openRequests.back().initialFolder, temp.file(u"in/"_s));
 }
 
 TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     start();
-    const QString photo =
-        fixtures::SolidPhoto(temp, QStringLiteral("in/holiday.2007.jpg"), 64, 40, Qt::red);
+    const QString photo = fixtures::SolidPhoto(temp, u"in/holiday.2007.jpg"_s, 64, 40, Qt::red);
     open(photo);
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("holiday.2007.jpg 64 * 40"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("64"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("40"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"holiday.2007.jpg 64 * 40"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"64"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"40"_s);
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_WIDTH)->isEnabled());
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->isEnabled());
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(),
-              *platform.picturesFolder + QStringLiteral("/holiday.2007_out.tif"));
+              *platform.picturesFolder + u"/holiday.2007_out.tif"_s);
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
     for (int id : {IDC_COMBO_FRAME_DIMENSION, IDC_STATIC_FRAME_RANGE, IDC_EDIT_FRAME_NUMBER})
         EXPECT_TRUE(item(id)->isHidden()) << id;
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("0"));
-    EXPECT_EQ(combo()->itemText(0), QStringLiteral("FrameDimensionPage"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"0"_s);
+    EXPECT_EQ(combo()->itemText(0), u"FrameDimensionPage"_s);
     // The whole photo stretched into the frame.
     const QImage& preview = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
     EXPECT_EQ(preview.size(),
@@ -169,14 +166,14 @@ TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
 
     // Cancelling the next open keeps everything.
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("holiday.2007.jpg 64 * 40"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"holiday.2007.jpg 64 * 40"_s);
     EXPECT_NE(dialog->GetPhoto(), nullptr);
 }
 
 TEST_F(PhotoDialogTest, TheResultPreviewFollowsTheFieldsAtOnce) {
     start();
     dialog->OnCommand(IDM_SHOW_RESULT);
-    open(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 400, 200, Qt::green));
+    open(fixtures::SolidPhoto(temp, u"a.png"_s, 400, 200, Qt::green));
     const auto drawnSize = [&] {  // the picture drawn on the dialog's background
         const QImage& image = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
         const QColor background = dialog->palette().color(QPalette::Window);
@@ -188,82 +185,80 @@ TEST_F(PhotoDialogTest, TheResultPreviewFollowsTheFieldsAtOnce) {
     };
     const QSize wide = drawnSize();
     EXPECT_NEAR(double(wide.width()) / wide.height(), 2.0, 0.05);  // not stretched to the frame
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("100"));   // typed, not calculated
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"100"_s);                // typed, not calculated
     const QSize narrow = drawnSize();
     EXPECT_NEAR(double(narrow.width()) / narrow.height(), 0.5, 0.05);
     QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
     const QSize turned = drawnSize();
     EXPECT_NEAR(double(turned.width()) / turned.height(), 2.0, 0.05);
-    EXPECT_EQ(storedInt(QStringLiteral("Option"), QStringLiteral("nShowResult")), 1);
+    EXPECT_EQ(storedInt(u"Option"_s, u"nShowResult"_s), 1);
 }
 
 TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     start();
-    open(fixtures::SolidPhoto(temp, QStringLiteral("a.png"), 30, 20, Qt::green));
-    const QString text = temp.write(QStringLiteral("notes.txt"), "not a photo");
+    open(fixtures::SolidPhoto(temp, u"a.png"_s, 30, 20, Qt::green));
+    const QString text = temp.write(u"notes.txt"_s, "not a photo");
     open(text);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
-    EXPECT_EQ(platform.reasons()[0], QStringLiteral("Not a photo format (text)"));
+    EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
+    EXPECT_EQ(platform.reasons()[0], u"Not a photo format (text)"_s);
     EXPECT_EQ(platform.messages[0].caption, text);
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("30"));
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("a.png 30 * 20"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(),
-              *platform.picturesFolder + QStringLiteral("/notes_out.tif"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"30"_s);
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"a.png 30 * 20"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + u"/notes_out.tif"_s);
     EXPECT_FALSE(previewCentre().isValid());
 
-    for (const QString& bad :
-         {temp.write(QStringLiteral("zero.jpg")), temp.mkdir(QStringLiteral("dir.jpg")),
-          fixtures::PngClaimingSize(temp, QStringLiteral("bomb.png"), 100000, 100000)}) {
+    for (const QString& bad : {temp.write(u"zero.jpg"_s), temp.mkdir(u"dir.jpg"_s),
+                               fixtures::PngClaimingSize(temp, u"bomb.png"_s, 100000, 100000)}) {
         platform.messages.clear();
         open(bad);
         ASSERT_EQ(platform.messages.size(), 1u) << bad.toStdString();
-        EXPECT_EQ(platform.texts()[0], QStringLiteral("Can not get the width of the photo!"));
+        EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
     }
 }
 
 TEST_F(PhotoDialogTest, APhotoWithoutHeightSaysSo) {
     start();
-    openFake(QStringLiteral("/x/flat.png"), std::make_unique<FakePhoto>(10, 0));
+    openFake(u"/x/flat.png"_s, std::make_unique<FakePhoto>(10, 0));
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the height of the photo!"));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("/x/flat.png"));
+    EXPECT_EQ(platform.messages[0].text, u"Can not get the height of the photo!"_s);
+    EXPECT_EQ(platform.messages[0].caption, u"/x/flat.png"_s);
 }
 
 TEST_F(PhotoDialogTest, AnAnimatedGifShowsItsFramesAndTheEditPicksThem) {
     start();
     std::vector<QColor> colours;
     for (int i = 0; i < 5; ++i) colours.push_back(QColor(i * 60, 0, 0));
-    open(fixtures::FramedPhoto(temp, QStringLiteral("anim.gif"), 20, 10, colours));
+    open(fixtures::FramedPhoto(temp, u"anim.gif"_s, 20, 10, colours));
     EXPECT_TRUE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
-    EXPECT_EQ(combo()->itemText(0), QStringLiteral("FrameDimensionTime"));
+    EXPECT_EQ(combo()->itemText(0), u"FrameDimensionTime"_s);
     EXPECT_FALSE(item(IDC_STATIC_FRAME_RANGE)->isHidden());
     EXPECT_FALSE(item(IDC_EDIT_FRAME_NUMBER)->isHidden());
-    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 4"));
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to 4"_s);
 
-    typeFrame(QStringLiteral("7"));
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("4"));
+    typeFrame(u"7"_s);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"4"_s);
     EXPECT_NEAR(previewCentre().red(), 240, 8);
-    typeFrame(QStringLiteral("2"));
+    typeFrame(u"2"_s);
     EXPECT_NEAR(previewCentre().red(), 120, 8);
-    typeFrame(QStringLiteral("-"));
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("-"));
+    typeFrame(u"-"_s);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"-"_s);
     EXPECT_NEAR(previewCentre().red(), 0, 8);
-    typeFrame(QStringLiteral("-2"));
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("0"));
+    typeFrame(u"-2"_s);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"0"_s);
 }
 
 TEST_F(PhotoDialogTest, TextAndEmptyFrameNumbers) {
     start();
-    openFake(QStringLiteral("/x/a.gif"),
+    openFake(u"/x/a.gif"_s,
              std::make_unique<FakePhoto>(
                  10, 10, std::vector<std::pair<FrameKind, uint32_t>>{{FrameKind::Time, 5}}));
-    typeFrame(QStringLiteral("3"));
+    typeFrame(u"3"_s);
     EXPECT_EQ(fake->active.second, 3u);
-    typeFrame(QStringLiteral("abc"));
+    typeFrame(u"abc"_s);
     EXPECT_EQ(fake->active.second, 0u);
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("abc"));
-    typeFrame(QStringLiteral("3"));
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"abc"_s);
+    typeFrame(u"3"_s);
     typeFrame(QString());
     EXPECT_EQ(fake->active.second, 3u);
     edit(IDC_EDIT_TEXT)->setFocus();  // leave the empty edit
@@ -272,43 +267,42 @@ TEST_F(PhotoDialogTest, TextAndEmptyFrameNumbers) {
 
 TEST_F(PhotoDialogTest, ANumberLeftInvalidByAnotherDimensionIsReportedOnLeaving) {
     start();
-    openFake(QStringLiteral("/x/multi.tif"),
+    openFake(u"/x/multi.tif"_s,
              std::make_unique<FakePhoto>(10, 10,
                                          std::vector<std::pair<FrameKind, uint32_t>>{
                                              {FrameKind::Page, 5}, {FrameKind::Time, 2}}));
     EXPECT_FALSE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
-    EXPECT_EQ(combo()->itemText(1), QStringLiteral("FrameDimensionTime"));
+    EXPECT_EQ(combo()->itemText(1), u"FrameDimensionTime"_s);
     EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(),
-              QStringLiteral("Set frame from 0 to 1"));  // the last one listed
-    typeFrame(QStringLiteral("4"));
+              u"Set frame from 0 to 1"_s);  // the last one listed
+    typeFrame(u"4"_s);
     EXPECT_EQ(fake->active, std::make_pair(FrameKind::Page, 4u));
 
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);  // selects the second dimension
-    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to 1"));
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("4"));
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to 1"_s);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"4"_s);
     EXPECT_TRUE(platform.messages.empty());
 
     edit(IDC_EDIT_FRAME_NUMBER)->setFocus();
     edit(IDC_EDIT_TEXT)->setFocus();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text,
-              QStringLiteral("The frame number is invalid. Please enter again!"));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(platform.messages[0].text, u"The frame number is invalid. Please enter again!"_s);
+    EXPECT_EQ(platform.messages[0].caption, u"Error"_s);
     EXPECT_EQ(fake->active, std::make_pair(FrameKind::Page, 4u));
 }
 
 TEST_F(PhotoDialogTest, ADimensionWithoutFramesDoesNotLoop) {
     start();
-    openFake(QStringLiteral("/x/odd.tif"),
+    openFake(u"/x/odd.tif"_s,
              std::make_unique<FakePhoto>(10, 10,
                                          std::vector<std::pair<FrameKind, uint32_t>>{
                                              {FrameKind::Page, 3}, {FrameKind::Time, 0}}));
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);
-    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), QStringLiteral("Set frame from 0 to -1"));
-    typeFrame(QStringLiteral("5"));
-    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), QStringLiteral("5"));
+    EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to -1"_s);
+    typeFrame(u"5"_s);
+    EXPECT_EQ(edit(IDC_EDIT_FRAME_NUMBER)->text(), u"5"_s);
     EXPECT_EQ(fake->active, std::make_pair(FrameKind::Page, 0u));
 }
 
@@ -317,43 +311,43 @@ TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {
     QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
     QTest::mouseClick(button(IDC_BUTTON_BASE_HEIGHT), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Please open a photo file first!"));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(platform.messages[0].text, u"Please open a photo file first!"_s);
+    EXPECT_EQ(platform.messages[0].caption, u"Error"_s);
     EXPECT_TRUE(edit(IDC_EDIT_OUTPUT_HEIGHT)->text().isEmpty());
     platform.messages.clear();
 
-    openFake(QStringLiteral("/x/wide.jpg"), std::make_unique<FakePhoto>(3000, 2000));
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("1000"));
+    openFake(u"/x/wide.jpg"_s, std::make_unique<FakePhoto>(3000, 2000));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"1000"_s);
     QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("666"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"666"_s);
     EXPECT_EQ(dialog->OutputHeight(), 666);
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("  500 px"));
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"  500 px"_s);
     QTest::mouseClick(button(IDC_BUTTON_BASE_HEIGHT), Qt::LeftButton);
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("750"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("  500 px"));  // left as typed
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"750"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"  500 px"_s);  // left as typed
 
-    openFake(QStringLiteral("/x/tall.jpg"), std::make_unique<FakePhoto>(300, 1300));
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("27"));
+    openFake(u"/x/tall.jpg"_s, std::make_unique<FakePhoto>(300, 1300));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"27"_s);
     QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("116"));
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"116"_s);
     EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(PhotoDialogTest, TheCalculatorDoesNotDivideByAnUnknownSide) {
     start();
-    openFake(QStringLiteral("/x/broken.jpg"), std::make_unique<FakePhoto>(0, 0));
+    openFake(u"/x/broken.jpg"_s, std::make_unique<FakePhoto>(0, 0));
     platform.messages.clear();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QStringLiteral("100"));
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(QStringLiteral("7"));
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"100"_s);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"7"_s);
     QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, QStringLiteral("Can not get the width of the photo!"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), QStringLiteral("7"));
+    EXPECT_EQ(platform.messages[0].text, u"Can not get the width of the photo!"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"7"_s);
 }
 
 TEST_F(PhotoDialogTest, OutputSizeValidity) {
     start();
-    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(800, 600));
+    openFake(u"/x/a.jpg"_s, std::make_unique<FakePhoto>(800, 600));
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"0", "600", "The output width is invalid!"},
         {"-5", "600", "The output width is invalid!"},
@@ -374,39 +368,38 @@ TEST_F(PhotoDialogTest, OutputSizeValidity) {
 
 TEST_F(PhotoDialogTest, ATextPositionOutsideANewPhotoIsReset) {
     start();
-    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("700"));
-    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("500"));
-    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(640, 480));
+    edit(IDC_EDIT_TEXT_X)->setText(u"700"_s);
+    edit(IDC_EDIT_TEXT_Y)->setText(u"500"_s);
+    openFake(u"/x/a.jpg"_s, std::make_unique<FakePhoto>(640, 480));
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(
         platform.messages[0].text,
         QStringLiteral(
             "The text position X is bigger than the photo width!, The program set it to 0 now."));
-    EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Warning"));
-    EXPECT_TRUE(
-        platform.messages[1].text.startsWith(QStringLiteral("The text position Y is bigger")));
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("0"));
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), QStringLiteral("0"));
+    EXPECT_EQ(platform.messages[0].caption, u"Warning"_s);
+    EXPECT_TRUE(platform.messages[1].text.startsWith(u"The text position Y is bigger"_s));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), u"0"_s);
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_Y)->text(), u"0"_s);
 
     platform.messages.clear();
-    edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("-3"));
-    edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("479"));
-    openFake(QStringLiteral("/x/b.jpg"), std::make_unique<FakePhoto>(640, 480));
+    edit(IDC_EDIT_TEXT_X)->setText(u"-3"_s);
+    edit(IDC_EDIT_TEXT_Y)->setText(u"479"_s);
+    openFake(u"/x/b.jpg"_s, std::make_unique<FakePhoto>(640, 480));
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), QStringLiteral("-3"));
+    EXPECT_EQ(edit(IDC_EDIT_TEXT_X)->text(), u"-3"_s);
 }
 
 TEST_F(PhotoDialogTest, APhotoDecodesBesideTheWindowAndCtrlQStopsItAndLeaves) {
     for (const bool onTheProgressBox : {false, true}) {
         start();
-        openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(30, 20));
+        openFake(u"/x/a.jpg"_s, std::make_unique<FakePhoto>(30, 20));
         quitWhileDecoding(onTheProgressBox);
     }
 }
 
 TEST_F(PhotoDialogTest, ClosingReleasesThePhoto) {
     start();
-    openFake(QStringLiteral("/x/a.jpg"), std::make_unique<FakePhoto>(8, 8));
+    openFake(u"/x/a.jpg"_s, std::make_unique<FakePhoto>(8, 8));
     ASSERT_NE(dialog->GetPhoto(), nullptr);
     QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
     EXPECT_EQ(dialog->GetPhoto(), nullptr);

@@ -6,12 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <array>
 #include <cmath>
 #include <functional>
 #include <map>
 #include <vips/vips8>
 
+#include "cli_runner.h"
 #include "dialog_fixture.h"
 #include "imaging/photo.h"
 #include "photo_fixtures.h"
@@ -69,7 +69,7 @@ QByteArray Srgb() {
 }
 /// A press profile for CMYK, from the system's colour folder.
 QByteArray PressProfile() {
-    return fixtures::Bytes(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc"));
+    return fixtures::Bytes(u"/usr/share/color/icc/ghostscript/default_cmyk.icc"_s);
 }
 
 VImage WithProfile(VImage image, const QByteArray& profile) {
@@ -109,34 +109,7 @@ VImage Shown(const VImage& image) {
     return image.icc_transform("srgb", VImage::option()->set("embedded", true)->set("depth", 8));
 }
 
-double Psnr(const VImage& a, const VImage& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return 0;
-    const VImage difference = a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT);
-    const double mse = (difference * difference).avg();
-    return mse <= 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
-/// The result preview as the picture frame shows it (a screenshot of the
-/// frame) against @p output scaled to the picture the preview draws: the
-/// output's proportions, fitted and centred.
-double PreviewPsnr(QWidget& frame, const VImage& output) {
-    const QImage shot = frame.grab().toImage().convertToFormat(QImage::Format_RGB888);
-    const double scale =
-        std::min(double(shot.width()) / output.width(), double(shot.height()) / output.height());
-    const QSize drawn(int(std::lround(output.width() * scale)),
-                      int(std::lround(output.height() * scale)));
-    const QImage picture = shot.copy(QRect(
-        QPoint((shot.width() - drawn.width()) / 2, (shot.height() - drawn.height()) / 2), drawn));
-    QByteArray rows;
-    for (int y = 0; y < picture.height(); ++y)
-        rows.append(reinterpret_cast<const char*>(picture.constScanLine(y)), picture.width() * 3);
-    const VImage shown = VImage::new_from_memory(rows.data(), size_t(rows.size()), picture.width(),
-                                                 picture.height(), 3, VIPS_FORMAT_UCHAR);
-    const VImage expected =
-        output.resize(double(drawn.width()) / output.width(),
-                      VImage::option()->set("vscale", double(drawn.height()) / output.height()));
-    return Psnr(shown.copy_memory(), expected.cast(VIPS_FORMAT_UCHAR));
-}
+using fixtures::Psnr;
 
 /// Pixels of pure caption red, which the scene never holds.
 int CaptionPixels(const VImage& image) {
@@ -151,17 +124,7 @@ protected:
         if (VIPS_INIT("tests") == 0) vips_cache_set_max(0);
     }
 
-    struct Run {
-        int exitCode;
-        QString errors;
-    };
-    Run runCli(const QStringList& arguments, const QString& folder = {}) {
-        QProcess process;
-        if (!folder.isEmpty()) process.setWorkingDirectory(folder);
-        process.start(QStringLiteral(TESSIVA_CLI), arguments);
-        EXPECT_TRUE(process.waitForFinished(300000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
-    }
+    static CliRun runCli(const QStringList& arguments) { return RunCli(arguments); }
 
     /// Opens @p photo in the window and converts it to @p output with the
     /// caption, at @p width (the calculator gives the height).
@@ -170,25 +133,23 @@ protected:
         QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
         edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QString::number(width));
         QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-        edit(IDC_EDIT_TEXT)->setText(QStringLiteral("Tessiva © 2026"));
-        edit(IDC_EDIT_TEXT_X)->setText(QStringLiteral("20"));
-        edit(IDC_EDIT_TEXT_Y)->setText(QStringLiteral("20"));
+        edit(IDC_EDIT_TEXT)->setText(u"Tessiva © 2026"_s);
+        edit(IDC_EDIT_TEXT_X)->setText(u"20"_s);
+        edit(IDC_EDIT_TEXT_Y)->setText(u"20"_s);
         edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
         QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
     }
 
     void chooseCaptionFont() {
-        QFont font(QStringLiteral("DejaVu Sans"));
+        QFont font(u"DejaVu Sans"_s);
         font.setPixelSize(40);
         platform.fontChoices = {FontChoice{font, kCaption}};
         QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
     }
 
     static QStringList CaptionArguments() {
-        return {QStringLiteral("--text"),     QStringLiteral("Tessiva © 2026"),
-                QStringLiteral("--font"),     QStringLiteral("DejaVu Sans 40"),
-                QStringLiteral("--color"),    kCaption.name(),
-                QStringLiteral("--position"), QStringLiteral("20,20")};
+        return {u"--text"_s,  u"Tessiva © 2026"_s, u"--font"_s,     u"DejaVu Sans 40"_s,
+                u"--color"_s, kCaption.name(),     u"--position"_s, u"20,20"_s};
     }
 };
 
@@ -197,7 +158,7 @@ protected:
 std::map<QString, QString> MakeCorpus(const TempFolder& temp) {
     std::map<QString, QString> corpus;  // name -> path
     const auto add = [&](const QString& name, const VImage& image) {
-        const QString path = temp.file(QStringLiteral("corpus/") + name);
+        const QString path = temp.file(u"corpus/"_s + name);
         QDir().mkpath(QFileInfo(path).path());
         Save(image, path);
         corpus[name] = path;
@@ -210,44 +171,44 @@ std::map<QString, QString> MakeCorpus(const TempFolder& temp) {
                                                            {"broken", AdobeRgb().left(300)}};
     for (const auto& [name, profile] : profiles)
         for (const char* format : {"jpg", "png[compression=1]", "tif", "webp[effort=0]"})
-            add(QStringLiteral("%1-%2.%3")
-                    .arg(QLatin1StringView(name), QString::fromLatin1(format).section(u'[', 0, 0),
-                         QLatin1StringView(format)),
+            add(u"%1-%2.%3"_s.arg(QLatin1StringView(name),
+                                  QString::fromLatin1(format).section(u'[', 0, 0),
+                                  QLatin1StringView(format)),
                 WithProfile(scene, profile));
     const VImage cmyk =
         scene.icc_transform("/usr/share/color/icc/ghostscript/default_cmyk.icc",
                             VImage::option()->set("input_profile", "srgb")->set("embedded", false));
-    add(QStringLiteral("cmyk-profile.jpg"), WithProfile(cmyk, PressProfile()));
-    add(QStringLiteral("cmyk-bare.jpg"), WithoutProfile(cmyk));
-    add(QStringLiteral("cmyk.tif"), WithProfile(cmyk, PressProfile()));
+    add(u"cmyk-profile.jpg"_s, WithProfile(cmyk, PressProfile()));
+    add(u"cmyk-bare.jpg"_s, WithoutProfile(cmyk));
+    add(u"cmyk.tif"_s, WithProfile(cmyk, PressProfile()));
     for (int orientation = 1; orientation <= 8; ++orientation) {
         VImage tagged = scene.copy();
         tagged.set(VIPS_META_ORIENTATION, orientation);
-        add(QStringLiteral("orientation-%1.jpg").arg(orientation), tagged);
+        add(u"orientation-%1.jpg"_s.arg(orientation), tagged);
     }
     const VImage deep =
         (scene.cast(VIPS_FORMAT_USHORT) * 257)
             .cast(VIPS_FORMAT_USHORT)
             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
-    add(QStringLiteral("deep.png[compression=1]"), deep);
-    add(QStringLiteral("deep-tif.tif"), WithProfile(deep, AdobeRgb()));
+    add(u"deep.png[compression=1]"_s, deep);
+    add(u"deep-tif.tif"_s, WithProfile(deep, AdobeRgb()));
     const VImage grey = scene.colourspace(VIPS_INTERPRETATION_B_W);
-    add(QStringLiteral("grey.jpg"), grey);
-    add(QStringLiteral("grey-png.png[compression=1]"), grey);
-    add(QStringLiteral("palette.png[palette,compression=1]"), scene);
+    add(u"grey.jpg"_s, grey);
+    add(u"grey-png.png[compression=1]"_s, grey);
+    add(u"palette.png[palette,compression=1]"_s, scene);
     const VImage alpha = (VImage::xyz(1800, 1200)[0] * (255.0 / 1800)).cast(VIPS_FORMAT_UCHAR);
-    add(QStringLiteral("alpha.png[compression=1]"), scene.bandjoin(alpha));
-    add(QStringLiteral("grey-alpha.png[compression=1]"), grey.bandjoin(alpha));
-    add(QStringLiteral("alpha-webp.webp[effort=0]"), scene.bandjoin(alpha));
-    add(QStringLiteral("phone.heic[compression=hevc,effort=0]"), scene);
-    add(QStringLiteral("12mp.jpg"), Scene(4240, 2832));
-    add(QStringLiteral("24mp.jpg"), Scene(6000, 4000));
+    add(u"alpha.png[compression=1]"_s, scene.bandjoin(alpha));
+    add(u"grey-alpha.png[compression=1]"_s, grey.bandjoin(alpha));
+    add(u"alpha-webp.webp[effort=0]"_s, scene.bandjoin(alpha));
+    add(u"phone.heic[compression=hevc,effort=0]"_s, scene);
+    add(u"12mp.jpg"_s, Scene(4240, 2832));
+    add(u"24mp.jpg"_s, Scene(6000, 4000));
     // A JPEG cut in its scan data, as an interrupted copy leaves it.
-    const QString whole = temp.file(QStringLiteral("corpus/whole.jpg"));
+    const QString whole = temp.file(u"corpus/whole.jpg"_s);
     Save(Scene(2400, 1600), whole);
     const QByteArray bytes = fixtures::Bytes(whole);
-    temp.write(QStringLiteral("corpus/cut.jpg"), bytes.left(bytes.size() * 2 / 3));
-    corpus[QStringLiteral("cut.jpg")] = temp.file(QStringLiteral("corpus/cut.jpg"));
+    temp.write(u"corpus/cut.jpg"_s, bytes.left(bytes.size() * 2 / 3));
+    corpus[u"cut.jpg"_s] = temp.file(u"corpus/cut.jpg"_s);
     QFile::remove(whole);
     // Names as written, without the save options.
     std::map<QString, QString> named;
@@ -268,12 +229,11 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
         const VImage photo = Open(path);
         bySize[{photo.width(), photo.height()}] << path;
     }
-    const QString cliOut = temp.mkdir(QStringLiteral("cli"));
+    const QString cliOut = temp.mkdir(u"cli"_s);
     for (const auto& [size, paths] : bySize) {
-        const Run run = runCli(QStringList{QStringLiteral("-W"), QString::number(size.first / 2),
-                                           QStringLiteral("-r"), QStringLiteral("90"),
-                                           QStringLiteral("-d"), cliOut} +
-                               CaptionArguments() + paths);
+        const CliRun run = runCli(QStringList{u"-W"_s, QString::number(size.first / 2), u"-r"_s,
+                                              u"90"_s, u"-d"_s, cliOut} +
+                                  CaptionArguments() + paths);
         EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
     }
 
@@ -284,14 +244,12 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
         SCOPED_TRACE(name.toStdString());
         const VImage photo = Open(path);
         const QString windowOut =
-            temp.file(QStringLiteral("window-") + QFileInfo(path).completeBaseName() +
-                      QStringLiteral(".tif"));
+            temp.file(u"window-"_s + QFileInfo(path).completeBaseName() + u".tif"_s);
         platform.messages.clear();
         convertInWindow(path, windowOut, photo.width() / 2);
         EXPECT_TRUE(platform.messages.empty())
             << (platform.messages.empty() ? "" : platform.messages[0].text.toStdString());
-        const QString cliFile =
-            cliOut + u'/' + QFileInfo(path).completeBaseName() + QStringLiteral("_out.tif");
+        const QString cliFile = cliOut + u'/' + QFileInfo(path).completeBaseName() + u"_out.tif"_s;
         for (const QString& output : {windowOut, cliFile}) {
             ASSERT_TRUE(QFile::exists(output)) << output.toStdString();
             const VImage result = Open(output);
@@ -302,85 +260,34 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
     }
 }
 
-TEST_F(RealPhotoTest, A24MegapixelPhotoWithTextTurnsAndFlipsAlikeInWindowAndCommandLine) {
-    const QString photo = temp.file(QStringLiteral("camera.jpg"));
-    Save(Scene(6000, 4000), photo);
-    start();
-    chooseCaptionFont();
-    const int angles[] = {IDC_RADIO_ROTATE_0, IDC_RADIO_ROTATE_90, IDC_RADIO_ROTATE_180,
-                          IDC_RADIO_ROTATE_270};
-    const int flips[] = {IDC_RADIO_FLIP_NO, IDC_RADIO_FLIP_HORIZONTAL, IDC_RADIO_FLIP_VERTICAL};
-    const char* flipNames[] = {"none", "horizontal", "vertical"};
-    std::optional<VImage> upright;
-    dialog->OnCommand(IDM_SHOW_RESULT);  // the picture frame shows the result
-    for (int a = 0; a < 4; ++a) {
-        for (int f = 0; f < 3; ++f) {
-            SCOPED_TRACE(a * 90);
-            SCOPED_TRACE(flipNames[f]);
-            QTest::mouseClick(button(angles[a]), Qt::LeftButton);
-            QTest::mouseClick(button(flips[f]), Qt::LeftButton);
-            const QString windowOut = temp.file(QStringLiteral("w%1%2.tif").arg(a).arg(f));
-            convertInWindow(photo, windowOut, 3000);
-            const QString cliOut = temp.file(QStringLiteral("c%1%2.tif").arg(a).arg(f));
-            const Run run = runCli(
-                QStringList{QStringLiteral("-W"), QStringLiteral("3000"), QStringLiteral("-r"),
-                            QString::number(a * 90), QStringLiteral("-f"),
-                            QString::fromLatin1(flipNames[f]), QStringLiteral("-o"), cliOut} +
-                CaptionArguments() + QStringList{photo});
-            ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
-            const VImage window = Open(windowOut);
-            const VImage cli = Open(cliOut);
-            if (!upright) upright = window.copy_memory();
-            // The unturned result, turned and mirrored as the table says.
-            VImage expected = a == 0
-                                  ? *upright
-                                  : upright->rot(std::array{VIPS_ANGLE_D0, VIPS_ANGLE_D90,
-                                                            VIPS_ANGLE_D180, VIPS_ANGLE_D270}[a]);
-            if (f == 1) expected = expected.flip(VIPS_DIRECTION_HORIZONTAL);
-            if (f == 2) expected = expected.flip(VIPS_DIRECTION_VERTICAL);
-            EXPECT_EQ((window - expected).abs().max(), 0.0);
-            EXPECT_EQ((cli - window).abs().max(), 0.0);
-            EXPECT_GT(CaptionPixels(window), 1000);
-            // What the window showed before converting is what came out.
-            EXPECT_GE(PreviewPsnr(*item(IDC_STATIC_PICTURE), window), 30.0);
-        }
-    }
-    EXPECT_TRUE(platform.messages.empty());
-}
-
 TEST_F(RealPhotoTest, ColourProfilesAreCarriedOrConverted) {
     const VImage scene = Scene(600, 400);
     for (const auto& [name, profile] :
          {std::pair{"adobe", AdobeRgb()}, std::pair{"p3", DisplayP3()},
           std::pair{"prophoto", ProPhoto()}}) {
         SCOPED_TRACE(name);
-        const QString photo = temp.file(QString::fromLatin1(name) + QStringLiteral(".png"));
+        const QString photo = temp.file(QString::fromLatin1(name) + u".png"_s);
         Save(WithProfile(scene, profile), photo);
         const VImage shownOriginal = Shown(Open(photo));
 
-        const QString kept = temp.file(QString::fromLatin1(name) + QStringLiteral("-kept.tif"));
-        ASSERT_EQ(runCli({QStringLiteral("-o"), kept, photo}).exitCode, 0);
+        const QString kept = temp.file(QString::fromLatin1(name) + u"-kept.tif"_s);
+        ASSERT_EQ(runCli({u"-o"_s, kept, photo}).exitCode, 0);
         EXPECT_EQ(ProfileOf(Open(kept)), profile);         // carried byte for byte
         EXPECT_EQ((Open(kept) - scene).abs().max(), 0.0);  // stored values kept
         EXPECT_GE(Psnr(Shown(Open(kept)), shownOriginal), 38.0);
 
-        const QString converted =
-            temp.file(QString::fromLatin1(name) + QStringLiteral("-srgb.tif"));
-        ASSERT_EQ(
-            runCli({QStringLiteral("--srgb"), QStringLiteral("-o"), converted, photo}).exitCode, 0);
+        const QString converted = temp.file(QString::fromLatin1(name) + u"-srgb.tif"_s);
+        ASSERT_EQ(runCli({u"--srgb"_s, u"-o"_s, converted, photo}).exitCode, 0);
         EXPECT_TRUE(ProfileOf(Open(converted)).isEmpty());
         EXPECT_GE(Psnr(Shown(Open(converted)), shownOriginal), 38.0);
 
         // Text asked for in sRGB shows in that colour through the profile carried.
-        const QString captioned =
-            temp.file(QString::fromLatin1(name) + QStringLiteral("-text.tif"));
-        ASSERT_EQ(runCli({QStringLiteral("-o"), captioned, QStringLiteral("--text"),
-                          QStringLiteral("\u2588"), QStringLiteral("--font"),
-                          QStringLiteral("DejaVu Sans 80"), QStringLiteral("--color"),
-                          QStringLiteral("#d01010"), QStringLiteral("--position"),
-                          QStringLiteral("20,20"), photo})
-                      .exitCode,
-                  0);
+        const QString captioned = temp.file(QString::fromLatin1(name) + u"-text.tif"_s);
+        ASSERT_EQ(
+            runCli({u"-o"_s, captioned, u"--text"_s, u"\u2588"_s, u"--font"_s, u"DejaVu Sans 80"_s,
+                    u"--color"_s, u"#d01010"_s, u"--position"_s, u"20,20"_s, photo})
+                .exitCode,
+            0);
         const std::vector<double> ink = Shown(Open(captioned)).getpoint(45, 70);
         const double levels = std::string_view(name) == "prophoto" ? 4 : 2;  // coarse 8-bit steps
         EXPECT_NEAR(ink[0], 208, levels);
@@ -406,11 +313,10 @@ TEST_F(RealPhotoTest, ColourProfilesAreCarriedOrConverted) {
         cmsSaveProfileToMem(grey, bytes.data(), &length);
         cmsCloseProfile(grey);
         cmsFreeToneCurve(curve);
-        const QString photo = temp.file(QStringLiteral("grey.png"));
+        const QString photo = temp.file(u"grey.png"_s);
         Save(WithProfile(scene.colourspace(VIPS_INTERPRETATION_B_W), bytes), photo);
-        const QString out = temp.file(QStringLiteral("grey.tif"));
-        ASSERT_EQ(
-            runCli({QStringLiteral("--overwrite"), QStringLiteral("-o"), out, photo}).exitCode, 0);
+        const QString out = temp.file(u"grey.tif"_s);
+        ASSERT_EQ(runCli({u"--overwrite"_s, u"-o"_s, out, photo}).exitCode, 0);
         EXPECT_GE(Psnr(Open(out), Shown(Open(photo)).colourspace(VIPS_INTERPRETATION_sRGB)), 40.0)
             << gamma;
     }
@@ -418,14 +324,12 @@ TEST_F(RealPhotoTest, ColourProfilesAreCarriedOrConverted) {
     // A damaged profile, or one of another colour space, is ignored (TIFF
     // keeps whatever profile it is given).
     for (const QByteArray& wrong : {AdobeRgb().left(200), PressProfile()}) {
-        const QString photo = temp.file(QStringLiteral("wrong.tif"));
+        const QString photo = temp.file(u"wrong.tif"_s);
         Save(WithProfile(scene, wrong), photo);
         // Kept values, and with --srgb nothing to convert through.
-        for (const QStringList& colours : {QStringList{}, QStringList{QStringLiteral("--srgb")}}) {
-            const QString out = temp.file(QStringLiteral("wrong-out.tif"));
-            ASSERT_EQ(runCli(colours + QStringList{QStringLiteral("--overwrite"),
-                                                   QStringLiteral("-o"), out, photo})
-                          .exitCode,
+        for (const QStringList& colours : {QStringList{}, QStringList{u"--srgb"_s}}) {
+            const QString out = temp.file(u"wrong-out.tif"_s);
+            ASSERT_EQ(runCli(colours + QStringList{u"--overwrite"_s, u"-o"_s, out, photo}).exitCode,
                       0);
             EXPECT_TRUE(ProfileOf(Open(out)).isEmpty());
             EXPECT_EQ((Open(out) - scene).abs().max(), 0.0);
@@ -435,18 +339,18 @@ TEST_F(RealPhotoTest, ColourProfilesAreCarriedOrConverted) {
     // CMYK goes through its own profile when it has one, else the built-in one.
     const VImage cmyk = scene.icc_transform("/usr/share/color/icc/ghostscript/default_cmyk.icc",
                                             VImage::option()->set("input_profile", "srgb"));
-    const QString tagged = temp.file(QStringLiteral("press.jpg"));
+    const QString tagged = temp.file(u"press.jpg"_s);
     Save(WithProfile(cmyk, PressProfile()), tagged);
-    const QString out = temp.file(QStringLiteral("press.tif"));
-    ASSERT_EQ(runCli({QStringLiteral("-o"), out, tagged}).exitCode, 0);
+    const QString out = temp.file(u"press.tif"_s);
+    ASSERT_EQ(runCli({u"-o"_s, out, tagged}).exitCode, 0);
     const VImage reference = Open(tagged).icc_transform(
         "srgb", VImage::option()->set("embedded", true)->set("depth", 8));
     EXPECT_GE(Psnr(Open(out), reference), 33.0);
-    const QString bare = temp.file(QStringLiteral("bare.jpg"));
+    const QString bare = temp.file(u"bare.jpg"_s);
     Save(WithoutProfile(cmyk), bare);
     ASSERT_TRUE(ProfileOf(Open(bare)).isEmpty());
-    const QString bareOut = temp.file(QStringLiteral("bare.tif"));
-    ASSERT_EQ(runCli({QStringLiteral("-o"), bareOut, bare}).exitCode, 0);
+    const QString bareOut = temp.file(u"bare.tif"_s);
+    ASSERT_EQ(runCli({u"-o"_s, bareOut, bare}).exitCode, 0);
     EXPECT_GE(Psnr(Open(bareOut), Open(bare).colourspace(VIPS_INTERPRETATION_sRGB)), 40.0);
 }
 
@@ -466,26 +370,29 @@ TEST_F(RealPhotoTest, CameraOrientationSetsPhotosUprightOnlyWhenAsked) {
                     return false;
         return true;
     };
-    // Stored so that the orientation tag's turn sets them upright again.
-    const VipsAngle undo[] = {VIPS_ANGLE_D0, VIPS_ANGLE_D270, VIPS_ANGLE_D180, VIPS_ANGLE_D90};
-    const int turns[9] = {0, 0, 4, 2, 6, 5, 1, 7, 3};  // as the rotate-flip table numbers them
+    // Stored as the tag says a camera stores it: a viewer turns it upright again.
+    const auto h = [](const VImage& i) { return i.flip(VIPS_DIRECTION_HORIZONTAL); };
+    const std::function<VImage(const VImage&)> stores[9] = {
+        nullptr,
+        [](const VImage& i) { return i; },
+        h,
+        [](const VImage& i) { return i.rot180(); },
+        [](const VImage& i) { return i.flip(VIPS_DIRECTION_VERTICAL); },
+        [&](const VImage& i) { return h(i.rot90()); },  // transposed
+        [](const VImage& i) { return i.rot270(); },
+        [&](const VImage& i) { return h(i.rot270()); },  // transversed
+        [](const VImage& i) { return i.rot90(); }};
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
-        const int type = turns[orientation];
-        VImage stored = type >= 4 ? upright.flip(VIPS_DIRECTION_HORIZONTAL) : upright;
-        stored = stored.rot(undo[type & 3]).copy();
+        VImage stored = stores[orientation](upright).copy();
         stored.set(VIPS_META_ORIENTATION, orientation);
-        const QString photo = temp.file(QStringLiteral("o%1.jpg").arg(orientation));
-        stored.write_to_file(QFile::encodeName(photo + QStringLiteral("[Q=98]")).constData());
+        const QString photo = temp.file(u"o%1.jpg"_s.arg(orientation));
+        stored.write_to_file(QFile::encodeName(photo + u"[Q=98]"_s).constData());
 
-        const QString out = temp.file(QStringLiteral("o%1.tif").arg(orientation));
-        ASSERT_EQ(runCli({QStringLiteral("--auto-orient"), QStringLiteral("--overwrite"),
-                          QStringLiteral("-o"), out, photo})
-                      .exitCode,
-                  0);
+        const QString out = temp.file(u"o%1.tif"_s.arg(orientation));
+        ASSERT_EQ(runCli({u"--auto-orient"_s, u"--overwrite"_s, u"-o"_s, out, photo}).exitCode, 0);
         EXPECT_TRUE(quadrantsMatch(Open(out)));
-        ASSERT_EQ(
-            runCli({QStringLiteral("--overwrite"), QStringLiteral("-o"), out, photo}).exitCode, 0);
+        ASSERT_EQ(runCli({u"--overwrite"_s, u"-o"_s, out, photo}).exitCode, 0);
         EXPECT_EQ(Open(out).width(), stored.width());  // as stored, by default
 
         imaging::OpenOptions upright;
@@ -500,58 +407,54 @@ TEST_F(RealPhotoTest, CameraOrientationSetsPhotosUprightOnlyWhenAsked) {
     // The window's stored choice: the size shown and proposed is upright.
     seedStore("[Option]\nnAutoOrient=1\n");
     start();
-    platform.openChoices = {temp.file(QStringLiteral("o6.jpg"))};
+    platform.openChoices = {temp.file(u"o6.jpg"_s)};
     QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), QStringLiteral("o6.jpg 60 * 40"));
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), QStringLiteral("60"));
+    EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"o6.jpg 60 * 40"_s);
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"60"_s);
 }
 
 TEST_F(RealPhotoTest, TransparencyLiesOnBlackOrTheChosenBackground) {
     const VImage xy = VImage::xyz(80, 40);
     const VImage alpha =
         (xy[0] >= 40).ifthenelse(0, 255).cast(VIPS_FORMAT_UCHAR);  // right half clear
-    const QString photo = temp.file(QStringLiteral("cutout.png"));
+    const QString photo = temp.file(u"cutout.png"_s);
     Save(Scene(80, 40).bandjoin(alpha), photo);
-    const QString out = temp.file(QStringLiteral("cutout.tif"));
-    ASSERT_EQ(runCli({QStringLiteral("-o"), out, photo}).exitCode, 0);
+    const QString out = temp.file(u"cutout.tif"_s);
+    ASSERT_EQ(runCli({u"-o"_s, out, photo}).exitCode, 0);
     EXPECT_EQ(Open(out).getpoint(70, 20), (std::vector<double>{0, 0, 0}));
-    ASSERT_EQ(runCli({QStringLiteral("--overwrite"), QStringLiteral("--background"),
-                      QStringLiteral("white"), QStringLiteral("-o"), out, photo})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        runCli({u"--overwrite"_s, u"--background"_s, u"white"_s, u"-o"_s, out, photo}).exitCode, 0);
     EXPECT_EQ(Open(out).getpoint(70, 20), (std::vector<double>{255, 255, 255}));
     EXPECT_EQ(Open(out).getpoint(10, 20), Scene(80, 40).getpoint(10, 20));
 }
 
 TEST_F(RealPhotoTest, ADamagedPhotoConvertsWithAWarningNamingIt) {
-    const QString whole = temp.file(QStringLiteral("whole.jpg"));
+    const QString whole = temp.file(u"whole.jpg"_s);
     Save(Scene(1200, 800), whole);
     const QByteArray bytes = fixtures::Bytes(whole);
-    const QString cut = temp.write(QStringLiteral("cut.jpg"), bytes.left(bytes.size() / 2));
-    const Run run = runCli({QStringLiteral("-o"), temp.file(QStringLiteral("cut.tif")), cut});
+    const QString cut = temp.write(u"cut.jpg"_s, bytes.left(bytes.size() / 2));
+    const CliRun run = runCli({u"-o"_s, temp.file(u"cut.tif"_s), cut});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("cut.jpg: warning: the photo is damaged")))
+    EXPECT_TRUE(run.errors.contains(u"cut.jpg: warning: the photo is damaged"_s))
         << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("Premature end"))) << run.errors.toStdString();
-    EXPECT_EQ(Open(temp.file(QStringLiteral("cut.tif"))).width(), 1200);
+    EXPECT_TRUE(run.errors.contains(u"Premature end"_s)) << run.errors.toStdString();
+    EXPECT_EQ(Open(temp.file(u"cut.tif"_s)).width(), 1200);
     // An intact photo says nothing of the kind.
-    EXPECT_FALSE(runCli({QStringLiteral("-o"), temp.file(QStringLiteral("whole.tif")), whole})
-                     .errors.contains(QStringLiteral("warning")));
+    EXPECT_FALSE(runCli({u"-o"_s, temp.file(u"whole.tif"_s), whole}).errors.contains(u"warning"_s));
 }
 
 TEST_F(RealPhotoTest, AnyReductionWorksAndFlatColoursStayFlat) {
     const QString flat =
-        fixtures::SolidPhoto(temp, QStringLiteral("flat.png"), 5120, 2880, QColor(200, 200, 200));
+        fixtures::SolidPhoto(temp, u"flat.png"_s, 5120, 2880, QColor(200, 200, 200));
     const QString strip =
-        fixtures::SolidPhoto(temp, QStringLiteral("strip.png"), 1, 10000, QColor(200, 200, 200));
+        fixtures::SolidPhoto(temp, u"strip.png"_s, 1, 10000, QColor(200, 200, 200));
     const std::tuple<QString, int, int> cases[] = {{flat, 9, 5},    {flat, 1, 1},   {flat, 3, 2},
                                                    {flat, 5120, 1}, {strip, 1, 20}, {strip, 1, 1}};
     for (const auto& [photo, width, height] : cases) {
         SCOPED_TRACE(width);
-        const QString out = temp.file(QStringLiteral("small.tif"));
-        ASSERT_EQ(runCli({QStringLiteral("--overwrite"), QStringLiteral("-W"),
-                          QString::number(width), QStringLiteral("-H"), QString::number(height),
-                          QStringLiteral("-o"), out, photo})
+        const QString out = temp.file(u"small.tif"_s);
+        ASSERT_EQ(runCli({u"--overwrite"_s, u"-W"_s, QString::number(width), u"-H"_s,
+                          QString::number(height), u"-o"_s, out, photo})
                       .exitCode,
                   0);
         const VImage result = Open(out);
@@ -563,13 +466,12 @@ TEST_F(RealPhotoTest, AnyReductionWorksAndFlatColoursStayFlat) {
 
 TEST_F(RealPhotoTest, ATinyVectorFileClaimingAHugeSizeConvertsSmall) {
     const QString svg =
-        temp.write(QStringLiteral("huge.txt"),
+        temp.write(u"huge.txt"_s,
                    "<svg xmlns='http://www.w3.org/2000/svg' width='20000' height='20000'>"
                    "<rect width='20000' height='10000' fill='#ff0000'/><rect y='10000' "
                    "width='20000' height='10000' fill='#0000ff'/></svg>");
-    const QString out = temp.file(QStringLiteral("huge.tif"));
-    const Run run =
-        runCli({QStringLiteral("-W"), QStringLiteral("100"), QStringLiteral("-o"), out, svg});
+    const QString out = temp.file(u"huge.tif"_s);
+    const CliRun run = runCli({u"-W"_s, u"100"_s, u"-o"_s, out, svg});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     const VImage result = Open(out);
     EXPECT_EQ(result.height(), 100);

@@ -13,51 +13,47 @@ namespace {
 
 using settings::ParseStoredInt;
 
-const QString kSection = QStringLiteral("Option");
+const QString kSection = u"Option"_s;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
     TempFolder temp;
-    QString iniPath = temp.file(QStringLiteral("tessiva.conf"));
+    QString iniPath = temp.file(u"tessiva.conf"_s);
 
     // Stores raw INI text, as a hand-edited or foreign store would hold it.
-    void writeRaw(const QByteArray& text) { temp.write(QStringLiteral("tessiva.conf"), text); }
+    void writeRaw(const QByteArray& text) { temp.write(u"tessiva.conf"_s, text); }
 };
 
 TEST_F(SettingsStoreTest, MissingValuesGiveTheCallersDefault) {
     settings::Store store(iniPath);
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 0), 0);
-    EXPECT_EQ(store.GetProfileInt(QStringLiteral("CurrentFont"), QStringLiteral("lfHeight"), -13),
-              -13);
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("CurrentLanguage"),
-                                     QStringLiteral("english")),
-              QStringLiteral("english"));
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("LastPhotoFolder"), QString()),
-              QString());
+    EXPECT_EQ(store.GetProfileInt(kSection, u"nRotateAngel"_s, 0), 0);
+    EXPECT_EQ(store.GetProfileInt(u"CurrentFont"_s, u"lfHeight"_s, -13), -13);
+    EXPECT_EQ(store.GetProfileString(kSection, u"CurrentLanguage"_s, u"english"_s), u"english"_s);
+    EXPECT_EQ(store.GetProfileString(kSection, u"LastPhotoFolder"_s, QString()), QString());
 }
 
 TEST_F(SettingsStoreTest, SignedIntegersRoundTripAcrossInstances) {
     {
         settings::Store store(iniPath);
-        store.WriteProfileInt(kSection, QStringLiteral("a"), -13);
-        store.WriteProfileInt(kSection, QStringLiteral("b"), INT_MIN);
-        store.WriteProfileInt(kSection, QStringLiteral("c"), INT_MAX);
-        store.WriteProfileInt(kSection, QStringLiteral("d"), 0);
+        store.WriteProfileInt(kSection, u"a"_s, -13);
+        store.WriteProfileInt(kSection, u"b"_s, INT_MIN);
+        store.WriteProfileInt(kSection, u"c"_s, INT_MAX);
+        store.WriteProfileInt(kSection, u"d"_s, 0);
     }
     settings::Store reopened(iniPath);
-    EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("a"), 1), -13);
-    EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("b"), 1), INT_MIN);
-    EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("c"), 1), INT_MAX);
-    EXPECT_EQ(reopened.GetProfileInt(kSection, QStringLiteral("d"), 1), 0);
+    EXPECT_EQ(reopened.GetProfileInt(kSection, u"a"_s, 1), -13);
+    EXPECT_EQ(reopened.GetProfileInt(kSection, u"b"_s, 1), INT_MIN);
+    EXPECT_EQ(reopened.GetProfileInt(kSection, u"c"_s, 1), INT_MAX);
+    EXPECT_EQ(reopened.GetProfileInt(kSection, u"d"_s, 1), 0);
 }
 
 TEST_F(SettingsStoreTest, UnsignedBitPatternsReadAsTheirSignedValue) {
     // FFFFFFF3 is how the registry holds -13; a store may hold it unsigned.
     writeRaw("[Option]\nheight=4294967283\ncolor=4294967295\nbig=2147483648\n");
     settings::Store store(iniPath);
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("height"), 0), -13);
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("color"), 0), -1);
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("big"), 0), INT_MIN);
+    EXPECT_EQ(store.GetProfileInt(kSection, u"height"_s, 0), -13);
+    EXPECT_EQ(store.GetProfileInt(kSection, u"color"_s, 0), -1);
+    EXPECT_EQ(store.GetProfileInt(kSection, u"big"_s, 0), INT_MIN);
 }
 
 TEST_F(SettingsStoreTest, ValuesThatAreNotIntegersReadAsTheDefault) {
@@ -79,18 +75,16 @@ TEST_F(SettingsStoreTest, ValuesThatAreNotIntegersReadAsTheDefault) {
                             "list", "bytes", "hex"}) {
         EXPECT_EQ(store.GetProfileInt(kSection, QString::fromLatin1(key), 77), 77) << key;
     }
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("spaced"), 77), 42);
+    EXPECT_EQ(store.GetProfileInt(kSection, u"spaced"_s, 77), 42);
 }
 
 TEST_F(SettingsStoreTest, StringsEndAtTheirFirstNul) {
     {
         settings::Store store(iniPath);
-        store.WriteProfileString(kSection, QStringLiteral("face"),
-                                 QString::fromUtf16(u"Arial\0Bold", 10));
+        store.WriteProfileString(kSection, u"face"_s, QString::fromUtf16(u"Arial\0Bold", 10));
     }
     settings::Store reopened(iniPath);
-    EXPECT_EQ(reopened.GetProfileString(kSection, QStringLiteral("face"), QStringLiteral("x")),
-              QStringLiteral("Arial"));
+    EXPECT_EQ(reopened.GetProfileString(kSection, u"face"_s, u"x"_s), u"Arial"_s);
 }
 
 TEST_F(SettingsStoreTest, StringsOfOtherShapesReadSensibly) {
@@ -102,37 +96,33 @@ TEST_F(SettingsStoreTest, StringsOfOtherShapesReadSensibly) {
         "bytes=@ByteArray(abc)\n"
         "unicode=\xe5\x86\x99\xe7\x9c\x9f\n");
     settings::Store store(iniPath);
-    const QString def = QStringLiteral("default");
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("folder"), def),
-              QStringLiteral("/home/ann/My Pictures/"));
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("list"), def),
-              QStringLiteral("a, b"));
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("number"), def),
-              QStringLiteral("12"));
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("bytes"), def), def);
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("unicode"), def),
+    const QString def = u"default"_s;
+    EXPECT_EQ(store.GetProfileString(kSection, u"folder"_s, def), u"/home/ann/My Pictures/"_s);
+    EXPECT_EQ(store.GetProfileString(kSection, u"list"_s, def), u"a, b"_s);
+    EXPECT_EQ(store.GetProfileString(kSection, u"number"_s, def), u"12"_s);
+    EXPECT_EQ(store.GetProfileString(kSection, u"bytes"_s, def), def);
+    EXPECT_EQ(store.GetProfileString(kSection, u"unicode"_s, def),
               QString::fromUtf8("\xe5\x86\x99\xe7\x9c\x9f"));
 }
 
 TEST_F(SettingsStoreTest, AStoreThatCannotBeWrittenIsSilent) {
     // A regular file where the store's folder should be: nothing can be created.
-    const QString blocker = temp.write(QStringLiteral("blocker"), "x");
-    settings::Store store(blocker + QStringLiteral("/tessiva.conf"));
-    EXPECT_FALSE(store.WriteProfileInt(kSection, QStringLiteral("nFlipType"), 2));
-    EXPECT_FALSE(store.WriteProfileString(kSection, QStringLiteral("CurrentLanguage"),
-                                          QStringLiteral("deu")));
-    EXPECT_EQ(ReadText(blocker), QStringLiteral("x"));
+    const QString blocker = temp.write(u"blocker"_s, "x");
+    settings::Store store(blocker + u"/tessiva.conf"_s);
+    EXPECT_FALSE(store.WriteProfileInt(kSection, u"nFlipType"_s, 2));
+    EXPECT_FALSE(store.WriteProfileString(kSection, u"CurrentLanguage"_s, u"deu"_s));
+    EXPECT_EQ(ReadText(blocker), u"x"_s);
 }
 
 TEST_F(SettingsStoreTest, APipeInTheLockPlaceLosesTheWriteInsteadOfHanging) {
     writeRaw("[Option]\nnFlipType=1\n");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath + QStringLiteral(".lock")).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath + u".lock"_s).constData(), 0600), 0);
     {
         settings::Store store(iniPath);
-        EXPECT_FALSE(store.WriteProfileInt(kSection, QStringLiteral("nFlipType"), 2));
-        EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nFlipType"), 0), 1);
+        EXPECT_FALSE(store.WriteProfileInt(kSection, u"nFlipType"_s, 2));
+        EXPECT_EQ(store.GetProfileInt(kSection, u"nFlipType"_s, 0), 1);
     }
-    EXPECT_EQ(ReadText(iniPath), QStringLiteral("[Option]\nnFlipType=1\n"));
+    EXPECT_EQ(ReadText(iniPath), u"[Option]\nnFlipType=1\n"_s);
 }
 
 TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaults) {
@@ -140,13 +130,12 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaults) {
     // the store's place.
     const auto expectDefaults = [&] {
         settings::Store store(iniPath);
-        EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 5), 5);
-        EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("x"), QStringLiteral("d")),
-                  QStringLiteral("d"));
+        EXPECT_EQ(store.GetProfileInt(kSection, u"nRotateAngel"_s, 5), 5);
+        EXPECT_EQ(store.GetProfileString(kSection, u"x"_s, u"d"_s), u"d"_s);
     };
-    temp.mkdir(QStringLiteral("tessiva.conf"));
+    temp.mkdir(u"tessiva.conf"_s);
     expectDefaults();
-    QDir(temp.path()).rmdir(QStringLiteral("tessiva.conf"));
+    QDir(temp.path()).rmdir(u"tessiva.conf"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath).constData(), 0600), 0);
     expectDefaults();
     QFile::remove(iniPath);
@@ -159,28 +148,26 @@ TEST_F(SettingsStoreTest, GarbageInTheStoreGivesDefaultsWithoutCrashing) {
     for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919) % 256));
     writeRaw(garbage);
     settings::Store store(iniPath);
-    EXPECT_EQ(store.GetProfileInt(kSection, QStringLiteral("nRotateAngel"), 0), 0);
-    EXPECT_EQ(store.GetProfileString(kSection, QStringLiteral("CurrentLanguage"),
-                                     QStringLiteral("english")),
-              QStringLiteral("english"));
+    EXPECT_EQ(store.GetProfileInt(kSection, u"nRotateAngel"_s, 0), 0);
+    EXPECT_EQ(store.GetProfileString(kSection, u"CurrentLanguage"_s, u"english"_s), u"english"_s);
 }
 
 TEST_F(SettingsStoreTest, EachWriteReachesTheDiskUnlessABatchIsOpen) {
     settings::Store store(iniPath);
-    store.WriteProfileInt(kSection, QStringLiteral("first"), 1);
-    EXPECT_TRUE(ReadText(iniPath).contains(QStringLiteral("first=1")));
+    store.WriteProfileInt(kSection, u"first"_s, 1);
+    EXPECT_TRUE(ReadText(iniPath).contains(u"first=1"_s));
     {
         settings::Store::Batch batch(store);
-        store.WriteProfileInt(kSection, QStringLiteral("second"), 2);
+        store.WriteProfileInt(kSection, u"second"_s, 2);
         {
             settings::Store::Batch inner(store);
-            store.WriteProfileString(kSection, QStringLiteral("third"), QStringLiteral("3"));
+            store.WriteProfileString(kSection, u"third"_s, u"3"_s);
         }
-        EXPECT_FALSE(ReadText(iniPath).contains(QStringLiteral("second")));
+        EXPECT_FALSE(ReadText(iniPath).contains(u"second"_s));
     }
     const QString text = ReadText(iniPath);
-    EXPECT_TRUE(text.contains(QStringLiteral("second=2")));
-    EXPECT_TRUE(text.contains(QStringLiteral("third=3")));
+    EXPECT_TRUE(text.contains(u"second=2"_s));
+    EXPECT_TRUE(text.contains(u"third=3"_s));
 }
 
 TEST_F(SettingsStoreTest, TheObserverSeesWritesInOrder) {
@@ -188,10 +175,9 @@ TEST_F(SettingsStoreTest, TheObserverSeesWritesInOrder) {
     QStringList seen;
     store.setWriteObserver(
         [&](const QString& section, const QString& key) { seen << section + u'/' + key; });
-    store.WriteProfileInt(kSection, QStringLiteral("b"), 1);
-    store.WriteProfileString(QStringLiteral("CurrentFont"), QStringLiteral("a"),
-                             QStringLiteral("x"));
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("Option/b"), QStringLiteral("CurrentFont/a")}));
+    store.WriteProfileInt(kSection, u"b"_s, 1);
+    store.WriteProfileString(u"CurrentFont"_s, u"a"_s, u"x"_s);
+    EXPECT_EQ(seen, (QStringList{u"Option/b"_s, u"CurrentFont/a"_s}));
 }
 
 TEST(ParseStoredInt, AcceptsOnlyWholeDecimal32BitNumbers) {

@@ -36,9 +36,9 @@ TEST(IntegerRule, ReadsLeadingDigitsLikeTheDialog) {
 
 TEST(IntegerRule, SeesOnlyWhatFitsItsBuffer) {
     // 63 blanks fill a position field's buffer: the digits after them are not seen.
-    EXPECT_EQ(ParseIntField(QString(63, u' ') + QStringLiteral("5"), kPositionFieldBuffer), 0);
-    EXPECT_EQ(ParseIntField(QString(62, u' ') + QStringLiteral("57"), kPositionFieldBuffer), 5);
-    EXPECT_EQ(ParseIntField(QString(254, u' ') + QStringLiteral("93"), kSizeFieldBuffer), 9);
+    EXPECT_EQ(ParseIntField(QString(63, u' ') + u"5"_s, kPositionFieldBuffer), 0);
+    EXPECT_EQ(ParseIntField(QString(62, u' ') + u"57"_s, kPositionFieldBuffer), 5);
+    EXPECT_EQ(ParseIntField(QString(254, u' ') + u"93"_s, kSizeFieldBuffer), 9);
 }
 
 TEST(Calculator, QuotientFirstThenTruncatedProduct) {
@@ -62,32 +62,24 @@ TEST(Calculator, ExtremesAreClampedAndUnknownSidesGiveNothing) {
 }
 
 TEST(OutputName, FolderPlusBaseNamePlusSuffix) {
-    const QString folder = QStringLiteral("/out/");
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/trip.day1.png")),
-              QStringLiteral("/out/trip.day1_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/holiday.2007.jpg")),
-              QStringLiteral("/out/holiday.2007_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/noext")),
-              QStringLiteral("/out/noext_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/my.pics/noext")),
-              QStringLiteral("/out/noext_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(folder, QStringLiteral("/in/.hidden")),
-              QStringLiteral("/out/_out.tif"));
-    EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out"), QStringLiteral("/in/a.jpg")),
-              QStringLiteral("/outa_out.tif"));
+    const QString folder = u"/out/"_s;
+    EXPECT_EQ(DefaultOutputFile(folder, u"/in/trip.day1.png"_s), u"/out/trip.day1_out.tif"_s);
+    EXPECT_EQ(DefaultOutputFile(folder, u"/in/holiday.2007.jpg"_s), u"/out/holiday.2007_out.tif"_s);
+    EXPECT_EQ(DefaultOutputFile(folder, u"/in/noext"_s), u"/out/noext_out.tif"_s);
+    EXPECT_EQ(DefaultOutputFile(folder, u"/my.pics/noext"_s), u"/out/noext_out.tif"_s);
+    EXPECT_EQ(DefaultOutputFile(folder, u"/in/.hidden"_s), u"/out/_out.tif"_s);
+    EXPECT_EQ(DefaultOutputFile(u"/out"_s, u"/in/a.jpg"_s), u"/outa_out.tif"_s);
 }
 
 TEST(OutputName, UrlLikePathsKeepTheirWholeText) {
-    EXPECT_EQ(PhotoFileName(QStringLiteral("http://host/dir/pic.jpg")),
-              QStringLiteral("http://host/dir/pic.jpg"));
-    EXPECT_EQ(PhotoFileName(QStringLiteral("ftp://host/a")), QStringLiteral("ftp://host/a"));
-    EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out/"), QStringLiteral("http://host/dir/pic.jpg")),
-              QStringLiteral("/out/http://host/dir/pic_out.tif"));
-    EXPECT_EQ(PhotoFileName(QStringLiteral("/home/ann/a.jpg")), QStringLiteral("a.jpg"));
+    EXPECT_EQ(PhotoFileName(u"http://host/dir/pic.jpg"_s), u"http://host/dir/pic.jpg"_s);
+    EXPECT_EQ(PhotoFileName(u"ftp://host/a"_s), u"ftp://host/a"_s);
+    EXPECT_EQ(DefaultOutputFile(u"/out/"_s, u"http://host/dir/pic.jpg"_s),
+              u"/out/http://host/dir/pic_out.tif"_s);
+    EXPECT_EQ(PhotoFileName(u"/home/ann/a.jpg"_s), u"a.jpg"_s);
     // A colon in the right place of an absolute path names a folder, not a scheme.
-    EXPECT_EQ(PhotoFileName(QStringLiteral("/ab:/trip.png")), QStringLiteral("trip.png"));
-    EXPECT_EQ(DefaultOutputFile(QStringLiteral("/out/"), QStringLiteral("/abc:/trip.png")),
-              QStringLiteral("/out/trip_out.tif"));
+    EXPECT_EQ(PhotoFileName(u"/ab:/trip.png"_s), u"trip.png"_s);
+    EXPECT_EQ(DefaultOutputFile(u"/out/"_s, u"/abc:/trip.png"_s), u"/out/trip_out.tif"_s);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ using namespace imaging;
 using namespace frontend;
 using namespace res;
 using namespace ui;
+using namespace Qt::Literals::StringLiterals;
 
 /// A fresh temporary folder that tests write into; removed afterwards.
 class TempFolder {

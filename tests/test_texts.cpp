@@ -22,9 +22,8 @@ TEST(Texts, EveryNameHasItsEnglishAndItsOwnKey) {
 
 TEST(LanguageManager, MessagesComeFromTheBuiltInTableWithoutALanguageFile) {
     Language language;
-    EXPECT_EQ(language.GetCurrentLanguage(), QStringLiteral("english"));
-    EXPECT_EQ(language.GetString(res::Text::HeightInvalid),
-              QStringLiteral("The output hight is invalid!"));
+    EXPECT_EQ(language.GetCurrentLanguage(), u"english"_s);
+    EXPECT_EQ(language.GetString(res::Text::HeightInvalid), u"The output hight is invalid!"_s);
 }
 
 }  // namespace

@@ -51,8 +51,8 @@ TEST(TiffWriter, ReadersGetBackExactlyThePixelsWritten) {
          {TiffStripWriter::Delivery::Streamed, TiffStripWriter::Delivery::WhenComplete})
         for (const auto& [width, height] : sizes) {
             const std::vector<uint8_t> pixels = TestPixels(width, height, unsigned(width * height));
-            const QString path = temp.file(
-                QStringLiteral("t-%1x%2-%3.tif").arg(width).arg(height).arg(int(delivery)));
+            const QString path =
+                temp.file(u"t-%1x%2-%3.tif"_s.arg(width).arg(height).arg(int(delivery)));
             {
                 QFile file(path);
                 ASSERT_TRUE(file.open(QIODevice::WriteOnly));

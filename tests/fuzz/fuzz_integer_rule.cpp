@@ -5,6 +5,8 @@
 
 #include "frontend/size_rules.h"
 
+using namespace Qt::Literals::StringLiterals;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -13,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)frontend::ProportionalSide(a, b, a ^ b);
     (void)frontend::ProportionalSide(b, a, a);
     (void)frontend::WithTifExtension(text);
-    (void)frontend::DefaultOutputFile(QStringLiteral("/out/"), text);
+    (void)frontend::DefaultOutputFile(u"/out/"_s, text);
     return 0;
 }
