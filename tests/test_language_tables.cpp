@@ -20,46 +20,6 @@ TEST(LocaleTable, HoldsEveryLocaleWithThePublishedCodePages) {
     EXPECT_EQ(QString::fromUtf16(g_LocaleTable.back().name), u"Yoruba_Nigeria"_s);
 }
 
-TEST(LocaleTable, TellingRowsMatch) {
-    struct Row {
-        const char16_t* name;
-        uint16_t id;
-        int codePage;
-        const char16_t* abbreviation;
-    };
-    const Row rows[] = {
-        {u"Afrikaans", 0x0036, 1252, u"AFK"},
-        {u"Amharic_Ethiopia", 0x045E, 0, u"AMH"},
-        {u"Arabic", 0x0001, 1256, u"ARA"},
-        {u"Arabic_Saudi_Arabia", 0x0401, 1256, u"ARA"},
-        {u"Chinese_Peoples_Republic_of_China", 0x0804, 936, u"CHS"},
-        {u"Chinese_Simplified", 0x0004, 936, u"CHS"},
-        {u"Chinese_Taiwan", 0x0404, 950, u"CHT"},
-        {u"Chinese_Traditional", 0x7C04, 950, u"CHT"},
-        {u"English", 0x0009, 1252, u"ENU"},
-        {u"English_United_Kingdom", 0x0809, 1252, u"ENG"},
-        {u"English_United_States", 0x0409, 1252, u"ENU"},
-        {u"German", 0x0007, 1252, u"DEU"},
-        {u"German_Germany", 0x0407, 1252, u"DEU"},
-        {u"Japanese", 0x0011, 932, u"JPN"},
-        {u"Korean", 0x0012, 949, u"KOR"},
-        {u"Mongolian_Traditional_Mongolian_PRC", 0x0850, 0, u"MNG"},
-        {u"Russian", 0x0019, 1251, u"RUS"},
-        {u"Serbian", 0x7C1A, 1251, u"SRB"},
-        {u"Thai", 0x001E, 874, u"THA"},
-        {u"Yoruba_Nigeria", 0x046A, 1252, u"YOR"},
-    };
-    for (const Row& row : rows) {
-        const auto it = std::find_if(
-            g_LocaleTable.begin(), g_LocaleTable.end(),
-            [&](const LocaleEntry& e) { return QStringView(e.name) == QStringView(row.name); });
-        ASSERT_NE(it, g_LocaleTable.end()) << QString::fromUtf16(row.name).toStdString();
-        EXPECT_EQ(it->languageId, row.id) << QString::fromUtf16(row.name).toStdString();
-        EXPECT_EQ(it->codePage, row.codePage) << QString::fromUtf16(row.name).toStdString();
-        EXPECT_EQ(QStringView(it->abbreviation), QStringView(row.abbreviation));
-    }
-}
-
 TEST(LocaleTable, RowsAreWellFormed) {
     QSet<QString> names;
     for (const auto& entry : g_LocaleTable) {

@@ -161,18 +161,6 @@ TEST_F(MainDialogTest, EnterOnAFocusedButtonClicksIt) {
     EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 0);
 }
 
-TEST_F(MainDialogTest, TabFromOpenPhotoReachesExit) {
-    start();
-    ASSERT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OPEN_PHOTO));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_EXIT));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_CONVERT));
-    // The disabled output-file edit is passed over.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), item(IDC_BUTTON_OUTPUT_FILE_BROWSE));
-}
-
 TEST_F(MainDialogTest, TabWalksTheEnabledStopsInTemplateOrderAndWrapsAround) {
     start();
     // Before a photo is open the size and frame fields are disabled; of each

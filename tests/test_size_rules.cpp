@@ -46,7 +46,6 @@ TEST(Calculator, QuotientFirstThenTruncatedProduct) {
     EXPECT_EQ(ProportionalSide(1024, 768, 800), 600);
     EXPECT_EQ(ProportionalSide(768, 1024, 600), 800);
     EXPECT_EQ(ProportionalSide(300, 1300, 27), 116);  // 4.333... * 27 = 116.99999999999999
-    EXPECT_EQ(ProportionalSide(300, 1300, 27), 116);
     EXPECT_EQ(ProportionalSide(800, 600, -100), -75);
     EXPECT_EQ(ProportionalSide(800, 600, 0), 0);
     EXPECT_EQ(ProportionalSide(800, 600, 640), 480);
