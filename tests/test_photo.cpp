@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <vips/vips8>
 
@@ -356,17 +355,15 @@ TEST_F(PhotoTest, ATruncatedPhotoOpensAndPreviewsWithoutCrashing) {
 }
 
 TEST_F(PhotoTest, ADecompressionBombIsRefusedAtOnce) {
-    QElapsedTimer timer;
-    timer.start();
     const auto bomb = LoadPhoto(fixtures::PngClaimingSize(temp, u"bomb.png"_s, 100000, 100000));
-    EXPECT_EQ(bomb->Width(), 0);
+    EXPECT_TRUE(bomb->LoadFailure().contains(u"more than the limit"_s))
+        << bomb->LoadFailure().toStdString();
     // A file this short cannot hold 200 megapixels, the size of a real camera's
     // photo; 16 megapixels cost little enough to be opened, whatever the file.
     const auto lying = LoadPhoto(fixtures::PngClaimingSize(temp, u"lying.png"_s, 16384, 12288));
     EXPECT_EQ(lying->LoadFailure(), u"the file is too short for the size it claims"_s);
     const auto cheap = LoadPhoto(fixtures::PngClaimingSize(temp, u"cheap.png"_s, 4096, 4096));
     EXPECT_EQ(cheap->Width(), 4096);
-    EXPECT_LT(timer.elapsed(), 5000);  // a guard against reading pixels, not a benchmark
 }
 
 TEST_F(PhotoTest, ResolutionIsTheStoredOneOr96) {
