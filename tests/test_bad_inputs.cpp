@@ -43,9 +43,17 @@ bool MountSmall(const QString& folder, const QString& options) {
 /// never in a crash, and the dialog stays usable.
 class BadInputTest : public MainDialogTest {
 protected:
+    /// Opens @p path and, when it opens, converts it to out.tif.
     void openAndConvert(const QString& path) {
+        const size_t before = platform.messages.size();
         platform.openChoices = {path};
         QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        // A file that does not open leaves the photo before it: nothing new to convert.
+        const std::vector<QString> texts = platform.texts();
+        for (size_t i = before; i < texts.size(); ++i)
+            if (texts[i] == g_Language.GetString(Text::NoWidth) ||
+                texts[i] == g_Language.GetString(Text::NoHeight))
+                return;
         edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(u"out.tif"_s));
         platform.answers = {MsgResult::Yes};
         QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
@@ -101,8 +109,12 @@ TEST_F(BadInputTest, DamagedPhotosOfEveryFormat) {
                 EXPECT_EQ(fixtures::Bytes(out), older) << input.toStdString();
             } else {
                 ++converted;
-                EXPECT_EQ(texts.size(), 1u) << input.toStdString();  // only "replace it?"
-                if (texts.size() != 1u) continue;
+                // Only "replace it?", and the damage that was read past.
+                const auto said = std::count_if(texts.begin(), texts.end(), [](const QString& t) {
+                    return t != g_Language.GetString(Text::DamagedShown);
+                });
+                EXPECT_EQ(said, 1) << input.toStdString();
+                if (said != 1) continue;
                 const vips::VImage tiff = vips::VImage::new_from_file(out.toUtf8().constData());
                 // A flipped header byte may change the size; the TIFF has the one shown.
                 EXPECT_EQ(tiff.width(), edit(IDC_EDIT_OUTPUT_WIDTH)->text().toInt())

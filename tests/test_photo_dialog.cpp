@@ -203,10 +203,11 @@ TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
     EXPECT_EQ(platform.reasons()[0], u"Not a photo format (text)"_s);
     EXPECT_EQ(platform.messages[0].caption, text);
+    // Nothing changed: the photo before stays whole, and converts.
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"30"_s);
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"a.png 30 * 20"_s);
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + u"/notes_out.tif"_s);
-    EXPECT_FALSE(previewCentre().isValid());
+    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), *platform.picturesFolder + u"/a_out.tif"_s);
+    EXPECT_GT(previewCentre().green(), 200);
 
     for (const QString& bad : {temp.write(u"zero.jpg"_s), temp.mkdir(u"dir.jpg"_s),
                                fixtures::PngClaimingSize(temp, u"bomb.png"_s, 100000, 100000)}) {
@@ -328,16 +329,16 @@ TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {
     EXPECT_TRUE(platform.messages.empty());
 }
 
-TEST_F(PhotoDialogTest, TheCalculatorDoesNotDivideByAnUnknownSide) {
+TEST_F(PhotoDialogTest, AFailedFirstOpenLeavesNoPhotoToCalculateOrConvert) {
     start();
     openFake(u"/x/broken.jpg"_s, std::make_unique<FakePhoto>(0, 0));
+    EXPECT_EQ(platform.texts(), std::vector<QString>{u"Can not get the width of the photo!"_s});
     platform.messages.clear();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"100"_s);
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"7"_s);
     QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, u"Can not get the width of the photo!"_s);
-    EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"7"_s);
+    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    EXPECT_EQ(platform.texts(), std::vector<QString>(2, u"Please open a photo file first!"_s));
+    EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_WIDTH)->isEnabled());
+    EXPECT_EQ(dialog->GetPhoto(), nullptr);
 }
 
 TEST_F(PhotoDialogTest, OutputSizeValidity) {

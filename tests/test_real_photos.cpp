@@ -441,6 +441,21 @@ TEST_F(RealPhotoTest, ADamagedPhotoConvertsWithAWarningNamingIt) {
     EXPECT_EQ(Open(temp.file(u"cut.tif"_s)).width(), 1200);
     // An intact photo says nothing of the kind.
     EXPECT_FALSE(runCli({u"-o"_s, temp.file(u"whole.tif"_s), whole}).errors.contains(u"warning"_s));
+
+    // The window says so on opening and on converting, in the same words.
+    const QString reason = run.errors.section(u'(', 1).section(u')', 0, 0);
+    ASSERT_FALSE(reason.isEmpty());
+    start();
+    platform.openChoices = {cut};
+    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(u"window.tif"_s));
+    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    const QString warning =
+        u"The photo is damaged: only what could be read is shown and converted."_s;
+    EXPECT_EQ(platform.texts(), std::vector<QString>(2, warning));
+    EXPECT_EQ(platform.reasons(),
+              std::vector<QString>(2, reason.left(1).toUpper() + reason.mid(1)));
+    EXPECT_EQ(fixtures::Difference(temp.file(u"window.tif"_s), temp.file(u"cut.tif"_s)), 0.0);
 }
 
 TEST_F(RealPhotoTest, AnyReductionWorksAndFlatColoursStayFlat) {

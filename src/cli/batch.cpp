@@ -220,27 +220,17 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     }
     const imaging::ConversionPlan plan = imaging::PlanConversion(
         imaging::FactsOf(*photo), RequestFor(options, QSize(width, height)));
-    imaging::Budget budget{options.limits, true,    options.threadsPerPhoto,
-                           stop,           nullptr, decoderBudget};
+    const imaging::Budget budget{options.limits, true,    options.threadsPerPhoto,
+                                 stop,           nullptr, decoderBudget};
     const imaging::Output target{result.output, options.overwrite,
                                  toDevice ? options.outputDevice : nullptr};
-    // First strictly, so that damage is noticed; a damaged photo is then
-    // converted as far as it can be read, with a warning. Nothing is written
-    // before the scaling succeeds, so a pipe takes the second attempt too.
-    std::optional<imaging::StepFailure> failure;
-    const auto attempt = [&](bool strict) {
-        budget.strict = strict;
-        failure = imaging::Execute(plan, *photo, budget, target);
-        return !failure;
-    };
+    // A damaged photo is converted as far as it can be read, with a warning.
+    QString damage;
     clock.restart();
-    result.ok = attempt(true);
-    const auto stopped = [&] { return stop && *stop; };
-    if (!result.ok && !stopped() && failure->damage) {
-        const QString damage = failure->reason;
-        result.ok = attempt(false);
-        if (result.ok) result.warnings << WithReason(words(res::Text::DamagedPhoto), damage);
-    }
+    const std::optional<imaging::StepFailure> failure =
+        imaging::ExecuteDespiteDamage(plan, *photo, budget, target, &damage);
+    result.ok = !failure;
+    if (!damage.isEmpty()) result.warnings << WithReason(words(res::Text::DamagedPhoto), damage);
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     // Another run wrote the name meanwhile: the same reason as when it was there before.
     if (!result.ok && !options.overwrite && failure->step == imaging::Step::Save &&

@@ -351,6 +351,19 @@ std::optional<StepFailure> Execute(const ConversionPlan& plan, const Photo& phot
     return std::nullopt;
 }
 
+std::optional<StepFailure> ExecuteDespiteDamage(const ConversionPlan& plan, const Photo& photo,
+                                                Budget budget, const Output& output,
+                                                QString* damage) {
+    budget.strict = true;
+    std::optional<StepFailure> failure = Execute(plan, photo, budget, output);
+    if (!failure || !failure->damage || (budget.stop && *budget.stop)) return failure;
+    budget.strict = false;
+    const QString found = failure->reason;
+    failure = Execute(plan, photo, budget, output);
+    if (!failure && damage) *damage = found;
+    return failure;
+}
+
 QImage ExecuteSmall(const ConversionPlan& plan, const QImage& frame, const QSize& box,
                     const QColor& background) {
     QImage shown(box, QImage::Format_RGB32);

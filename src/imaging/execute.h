@@ -41,6 +41,14 @@ struct Output {
 std::optional<StepFailure> Execute(const ConversionPlan& plan, const Photo& photo,
                                    const Budget& budget, const Output& output);
 
+/// Executes @p plan reading the photo strictly and, when that finds it
+/// damaged, once more reading it as far as it goes; the damage found then goes
+/// to @p damage. Nothing is written before the pixels come, so a device takes
+/// the second reading too.
+std::optional<StepFailure> ExecuteDespiteDamage(const ConversionPlan& plan, const Photo& photo,
+                                                Budget budget, const Output& output,
+                                                QString* damage);
+
 /// What Execute would write, made from @p frame (the active frame as the
 /// photo shows it, at any size) and fitted into @p box, centred on
 /// @p background.

@@ -103,6 +103,8 @@ public:
     int CameraOrientation() const override { return m_storedOrientation; }
     bool IsUpright() const override { return m_orientation != 1; }
 
+    QString Damage() const override { return m_damage; }
+
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
         if (m_preview && m_previewFrame == m_active && m_previewSize == size) return *m_preview;
@@ -164,24 +166,38 @@ private:
         }
     };
 
-    QImage MakePreview(const QSize& size) const {
+    QImage MakePreview(const QSize& size) {
+        // Read strictly first, so that damage is told; then as far as it reads.
+        m_damage.clear();
+        QImage preview = MakePreview(size, true);
+        if (!preview.isNull()) return preview;
+        preview = MakePreview(size, false);
+        if (!preview.isNull())
+            m_damage = DecodingFailure(*m_frames->file, m_frames->kind, int(m_active), true,
+                                       m_frames->limits, nullptr);
+        return preview;
+    }
+
+    QImage MakePreview(const QSize& size, bool strict) const {
         // Made as stored, then turned upright.
         const QSize stored = SwapsSides(m_orientation) ? size.transposed() : size;
         try {
             // The thumbnail would read CMYK through the built-in profile, not the photo's own.
             if (m_frame.interpretation() == VIPS_INTERPRETATION_CMYK) {
                 const VImage rgb =
-                    ToRgb8(m_frames->Open(m_active), ColourHandling::ToSrgb, Qt::black);
+                    ToRgb8(m_frames->Open(m_active, strict), ColourHandling::ToSrgb, Qt::black);
                 return ToRgbImage(rgb.thumbnail_image(stored.width(), ThumbnailOptions(stored)),
                                   size, m_orientation);
             }
             if (m_frames->pages)  // a TIFF page has no smaller copy to load instead
-                return ToRgbImage(m_frames->Open(m_active).thumbnail_image(
-                                      stored.width(), ThumbnailOptions(stored)),
+                return ToRgbImage(m_frames->Open(m_active, strict)
+                                      .thumbnail_image(stored.width(), ThumbnailOptions(stored)),
                                   size, m_orientation);
             vips::VOption* options = ThumbnailOptions(stored);
+            std::string loader = strict ? "fail_on=warning" : "";
             if (m_frames->count > 1)
-                options->set("option_string", ("page=" + std::to_string(m_active)).c_str());
+                loader += (loader.empty() ? "" : ",") + ("page=" + std::to_string(m_active));
+            if (!loader.empty()) options->set("option_string", loader.c_str());
             return ToRgbImage(
                 VImage::thumbnail_source(SourceOver(m_frames->file), stored.width(), options), size,
                 m_orientation);
@@ -197,6 +213,7 @@ private:
     int m_storedOrientation;  // the camera's orientation tag; 1 for none
     int m_orientation;        // the turn that sets the stored frames upright; 1 for none
     std::optional<QImage> m_preview;
+    QString m_damage;  // of the preview's frame
     uint32_t m_previewFrame = 0;
     QSize m_previewSize;
 };

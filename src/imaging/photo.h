@@ -100,6 +100,10 @@ public:
     /// Why the photo could not be opened, in the system's or the decoder's
     /// words; empty when it was.
     virtual QString LoadFailure() const { return {}; }
+    /// Why the active frame's last preview found it damaged, in the decoder's
+    /// words (it shows what could be read); empty when it read whole or when
+    /// the photo cannot tell.
+    virtual QString Damage() const { return {}; }
 };
 
 /// Opens the photo at @p path. Never null: a file that cannot be decoded gives

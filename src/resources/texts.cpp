@@ -51,6 +51,8 @@ constexpr auto kTexts = std::to_array<TextEntry>({
     {Text::Opening, u"IDS_STRING143", "Opening the photo..."},
     {Text::PreviewName, u"IDS_STRING144", "Preview"},
     {Text::FrameName, u"IDS_STRING145", "Frame"},
+    {Text::DamagedShown, u"IDS_STRING146",
+     "The photo is damaged: only what could be read is shown and converted."},
 });
 
 }  // namespace

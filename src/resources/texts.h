@@ -45,6 +45,7 @@ enum class Text {
     Opening,              // the window's progress while a photo opens
     PreviewName,          // what screen readers call the preview
     FrameName,            // ... and the frame fields
+    DamagedShown,         // a photo opened or converted as far as it could be read
     Count                 // not a text: how many there are
 };
 inline constexpr int kTextCount = int(Text::Count);

@@ -163,7 +163,7 @@ ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& phot
             budget.stop = &stop;
             budget.progress = &progress;
             const std::optional<imaging::StepFailure> failure =
-                imaging::Execute(plan, photo, budget, output);
+                imaging::ExecuteDespiteDamage(plan, photo, budget, output, &outcome.damage);
             outcome.saved = !failure;
             outcome.failures = imaging::WhatToTell(plan, failure);
         },

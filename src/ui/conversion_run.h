@@ -17,6 +17,7 @@ struct ConversionOutcome {
     bool saved = false;
     bool stopped = false;  // the user stopped it
     std::vector<imaging::StepFailure> failures;
+    QString damage;  // the photo proved damaged and was converted as far as it read: why
 };
 
 /// The words of the progress shown while a conversion takes a while.
@@ -45,7 +46,8 @@ using Work = std::function<void(const std::atomic<bool>& stop, std::atomic<int>&
 /// that stops it.
 bool RunBeside(QWidget& window, const Work& work, const ProgressWords& words);
 
-/// Executes @p plan on @p photo into @p output on a thread of its own and returns when it has
+/// Executes @p plan on @p photo into @p output (despite damage, as far as
+/// the photo reads) on a thread of its own and returns when it has
 /// finished. Meanwhile @p window keeps painting but takes no input (clicks and
 /// keys are dropped, not queued), and once the work has taken half a second
 /// a progress dialog shows how far it got, with a button that stops it; a

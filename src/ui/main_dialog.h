@@ -127,6 +127,8 @@ private:
     /// when that is chosen, after a field, radio or option changed.
     void ShowPreview();
     QImage ResultPreview(const QSize& pixels);
+    /// Says that the photo is damaged and shown and converted as far as it reads, and why.
+    void WarnOfDamage(const QString& reason);
     /// The conversion the fields ask for, at @p output pixels before turning.
     imaging::ConversionRequest RequestFor(QSize output) const;
     /// What one photo may cost on the desktop: as much as its output bitmap may hold.
@@ -140,7 +142,8 @@ private:
     /// The calculator: reads the typed side, writes the other in the photo's proportions.
     void FillProportionalSide(const QLineEdit* typedField, int32_t* typed, int32_t photoTyped,
                               QLineEdit* otherField, int32_t* other, int32_t photoOther);
-    bool PhotoSizeKnown();
+    /// True when @p photo (opened from @p path) has both sides; else says which it lacks, and why.
+    bool PhotoSizeKnown(const imaging::Photo& photo, const QString& path);
     void CheckPositionAgainstPhoto();
     /// The text position as typed in its two fields.
     QPoint TypedTextPosition() const;

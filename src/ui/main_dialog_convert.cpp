@@ -73,6 +73,12 @@ void MainDialog::ConvertPhoto() {
         if (failure.step == imaging::Step::TextX) m_controls.textX->setText(QStringLiteral("0"));
         if (failure.step == imaging::Step::TextY) m_controls.textY->setText(QStringLiteral("0"));
     }
+    if (outcome.saved && !outcome.damage.isEmpty()) WarnOfDamage(outcome.damage);
+}
+
+void MainDialog::WarnOfDamage(const QString& reason) {
+    Message(WithReason(g_Language.GetString(Text::DamagedShown), reason),
+            g_Language.GetString(Text::WarningCaption), MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 imaging::ConversionRequest MainDialog::RequestFor(QSize output) const {

@@ -90,8 +90,11 @@ void MainDialog::OpenPhotoFile(const QString& path) {
         {g_Language.GetString(Text::Opening), g_Language.GetString(Text::StopButton)});
     // Stopped by the user: the photo open before stays as it was.
     if (stopped) return;
+    m_store.Set(settings::kLastPhotoFolder, FolderOf(path));
+    // A photo that cannot be opened changes nothing: the photo open before
+    // stays whole, with its name, size, fields, preview and output name.
+    if (!PhotoSizeKnown(*opened, path)) return;
     m_photoPath = path;
-    m_store.Set(settings::kLastPhotoFolder, FolderOf(m_photoPath));
     m_photo = std::move(opened);
     m_photoWidth = m_photo->Width();
     m_photoHeight = m_photo->Height();
@@ -100,9 +103,6 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     m_outputFile = frontend::DefaultOutputFile(m_outputFolder, m_photoPath);
     m_controls.outputFile->setText(m_outputFile);
     m_controls.outputFile->setEnabled(true);
-
-    if (!PhotoSizeKnown()) return;
-
     m_controls.outputWidth->setText(QString::number(m_photoWidth));
     m_controls.outputHeight->setText(QString::number(m_photoHeight));
     m_controls.outputWidth->setEnabled(true);
@@ -110,16 +110,17 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     ShowPhotoInfo();
     ShowFrames();
     CheckPositionAgainstPhoto();
+    if (const QString damage = m_photo->Damage(); !damage.isEmpty()) WarnOfDamage(damage);
 }
 
-bool MainDialog::PhotoSizeKnown() {
-    const QString reason = m_photo ? m_photo->LoadFailure() : QString();
-    if (m_photoWidth <= 0) {
-        Message(WithReason(g_Language.GetString(Text::NoWidth), reason), m_photoPath);
+bool MainDialog::PhotoSizeKnown(const imaging::Photo& photo, const QString& path) {
+    const QString reason = photo.LoadFailure();
+    if (photo.Width() <= 0) {
+        Message(WithReason(g_Language.GetString(Text::NoWidth), reason), path);
         return false;
     }
-    if (m_photoHeight <= 0) {
-        Message(WithReason(g_Language.GetString(Text::NoHeight), reason), m_photoPath);
+    if (photo.Height() <= 0) {
+        Message(WithReason(g_Language.GetString(Text::NoHeight), reason), path);
         return false;
     }
     return true;
@@ -300,7 +301,7 @@ void MainDialog::FillProportionalSide(const QLineEdit* typedField, int32_t* type
     *typed = ParseIntField(typedField->text(), frontend::kSizeFieldBuffer);
     const auto side = frontend::ProportionalSide(photoTyped, photoOther, *typed);
     if (!side) {
-        PhotoSizeKnown();  // says which side of the photo is unknown
+        if (m_photo) PhotoSizeKnown(*m_photo, m_photoPath);  // says which side is unknown
         return;
     }
     *other = *side;
