@@ -247,7 +247,8 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
             temp.file(u"window-"_s + QFileInfo(path).completeBaseName() + u".tif"_s);
         platform.messages.clear();
         convertInWindow(path, windowOut, photo.width() / 2);
-        EXPECT_TRUE(platform.messages.empty())
+        // Only the cut photo says anything: that it is damaged, on opening and converting.
+        EXPECT_EQ(platform.messages.size(), name == u"cut.jpg" ? 2u : 0u)
             << (platform.messages.empty() ? "" : platform.messages[0].text.toStdString());
         const QString cliFile = cliOut + u'/' + QFileInfo(path).completeBaseName() + u"_out.tif"_s;
         for (const QString& output : {windowOut, cliFile}) {
