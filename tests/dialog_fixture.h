@@ -58,6 +58,12 @@ protected:
     }
 
     QWidget* item(int id) const { return dialog->ControlById(id); }
+    void click(int id) const { QTest::mouseClick(button(id), Qt::LeftButton); }
+    /// Opens @p path through Open Photo.
+    void openPhoto(const QString& path) {
+        platform.openChoices = {path};
+        click(IDC_BUTTON_OPEN_PHOTO);
+    }
     QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(item(id)); }
     QAbstractButton* button(int id) const { return qobject_cast<QAbstractButton*>(item(id)); }
     QLabel* label(int id) const { return qobject_cast<QLabel*>(item(id)); }

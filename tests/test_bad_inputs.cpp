@@ -46,8 +46,7 @@ protected:
     /// Opens @p path and, when it opens, converts it to out.tif.
     void openAndConvert(const QString& path) {
         const size_t before = platform.messages.size();
-        platform.openChoices = {path};
-        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        openPhoto(path);
         // A file that does not open leaves the photo before it: nothing new to convert.
         const std::vector<QString> texts = platform.texts();
         for (size_t i = before; i < texts.size(); ++i)
@@ -56,7 +55,7 @@ protected:
                 return;
         edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(u"out.tif"_s));
         platform.answers = {MsgResult::Yes};
-        QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+        click(IDC_BUTTON_CONVERT);
     }
     /// The dialog still converts a good photo afterwards.
     void expectUsable() {
@@ -159,10 +158,9 @@ TEST_F(BadInputTest, OddNamesOpenAndConvert) {
         QFile::remove(odd);
         ASSERT_TRUE(QFile::copy(photo, odd));
         platform.messages.clear();
-        platform.openChoices = {odd};
-        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        openPhoto(odd);
         const QString out = edit(IDC_EDIT_OUTPUT_FILE)->text();
-        QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+        click(IDC_BUTTON_CONVERT);
         EXPECT_TRUE(platform.messages.empty()) << name.toStdString();
         EXPECT_TRUE(QFile::exists(out)) << out.toStdString();
     }
@@ -172,15 +170,14 @@ TEST_F(BadInputTest, GifsWithZeroSizeFrames) {
     start();
     const QString mixed =
         temp.write(u"mixed.gif"_s, GifWithFrameSizes({QSize(2, 1), QSize(0, 0), QSize(2, 1)}));
-    platform.openChoices = {mixed};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(mixed);
     ASSERT_TRUE(platform.messages.empty());
     EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to 2"_s);
     // The empty frame shows the screen as it stands and converts at its size.
     const QString out = temp.file(u"mixed.tif"_s);
     edit(IDC_EDIT_FRAME_NUMBER)->setText(u"1"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(out);
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_CONVERT);
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"mixed.gif 2 * 1"_s);
     EXPECT_EQ(vips::VImage::new_from_file(QFile::encodeName(out).constData()).width(), 2);
@@ -209,8 +206,7 @@ TEST_F(BadInputTest, ATiffWithTenThousandPages) {
     vips::VImage strip = (vips::VImage::xyz(1, 10000)[1] % 256).cast(VIPS_FORMAT_UCHAR);
     strip.set("page-height", 1);
     strip.write_to_file(QFile::encodeName(path).constData());
-    platform.openChoices = {path};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(path);
     EXPECT_EQ(label(IDC_STATIC_FRAME_RANGE)->text(), u"Set frame from 0 to 9999"_s);
     edit(IDC_EDIT_FRAME_NUMBER)->setFocus();
     edit(IDC_EDIT_FRAME_NUMBER)->selectAll();
@@ -222,13 +218,12 @@ TEST_F(BadInputTest, ATiffWithTenThousandPages) {
 TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     start();
     const QString photo = fixtures::SolidPhoto(temp, u"p.png"_s, 400, 300, Qt::red);
-    platform.openChoices = {photo};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(photo);
 
     // A path that is a folder.
     const QString folder = temp.mkdir(u"taken.tif"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(folder);
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_CONVERT);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.texts()[0], u"Failed to save the file!"_s);
     EXPECT_EQ(platform.messages[0].caption, folder);
@@ -248,7 +243,7 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"3000"_s);  // far more than 16 KiB of TIFF
     edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"3000"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(old);
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_CONVERT);
     const QByteArray kept = fixtures::Bytes(old);
     const QStringList left = QDir(small).entryList(QDir::Files | QDir::Hidden);
     QProcess::execute(u"umount"_s, {small});
@@ -262,8 +257,7 @@ TEST_F(BadInputTest, OutputsThatCannotBeWrittenKeepOlderFiles) {
 
 TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     start();
-    platform.openChoices = {fixtures::SolidPhoto(temp, u"p.png"_s, 40, 30, Qt::red)};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(fixtures::SolidPhoto(temp, u"p.png"_s, 40, 30, Qt::red));
     const QString locked = temp.mkdir(u"locked"_s);
     const QString old = locked + u"/out.tif"_s;
     // Root writes through permissions, so there the folder is a file system
@@ -279,7 +273,7 @@ TEST_F(BadInputTest, AReadOnlyFolderKeepsTheOlderFile) {
     }
     platform.answers = {MsgResult::Yes};
     edit(IDC_EDIT_OUTPUT_FILE)->setText(old);
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_CONVERT);
     const QByteArray kept = fixtures::Bytes(old);
     const QStringList left = QDir(locked).entryList(QDir::Files | QDir::Hidden);
     if (mounted)
@@ -323,7 +317,7 @@ TEST_F(BadInputTest, HostileSettingsStillStartAUsableDialog) {
     // A language name that leads out of the language folder is no installed
     // language: English, and so it is written back.
     EXPECT_EQ(label(IDC_STATIC_OUTPUT_FILENAME)->text(), u"Output file:"_s);
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_EXIT);
     EXPECT_EQ(settings::Store(iniPath).GetProfileString(u"Option"_s, u"CurrentLanguage"_s, {}),
               u"english"_s);
 }

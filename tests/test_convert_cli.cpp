@@ -53,24 +53,23 @@ TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
 
     // The window, set the same way.
     start();
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
+    click(IDC_RADIO_FLIP_HORIZONTAL);
     QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(14);
     font.setBold(true);
     platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
-    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    click(IDC_BUTTON_FONT);
     for (const QString& input : inputs.mid(0, 6)) {
-        platform.openChoices = {input};
-        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        openPhoto(input);
         edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"90"_s);
-        QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+        click(IDC_BUTTON_BASE_WIDTH);
         edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
         edit(IDC_EDIT_TEXT_X)->setText(u"5"_s);
         edit(IDC_EDIT_TEXT_Y)->setText(u"8"_s);
         const QString windowOut = temp.file(u"window-"_s + QFileInfo(input).baseName() + u".tif"_s);
         edit(IDC_EDIT_OUTPUT_FILE)->setText(windowOut);
-        QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+        click(IDC_BUTTON_CONVERT);
         const QString cliFile = cliOut + u'/' + QFileInfo(input).completeBaseName() + u"_out.tif"_s;
         EXPECT_EQ(fixtures::Difference(windowOut, cliFile), 0.0) << input.toStdString();
     }
@@ -203,13 +202,12 @@ TEST_F(ConvertCliTest, PagesOfOtherSizesKeepTheirOwnSizeInWindowAndCommandLine) 
     const vips::VImage cli = vips::VImage::new_from_file(QFile::encodeName(cliOut).constData());
     EXPECT_EQ(QSize(cli.width(), cli.height()), QSize(100, 160));
 
-    platform.openChoices = {pages};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(pages);
     edit(IDC_EDIT_FRAME_NUMBER)->setText(u"1"_s);
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"pages.tif 375 * 600"_s);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"375"_s);  // followed, untouched
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"150"_s);
-    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    click(IDC_BUTTON_BASE_WIDTH);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(),
               u"240"_s);  // this page's proportions
     edit(IDC_EDIT_FRAME_NUMBER)->setText(u"0"_s);
@@ -412,21 +410,20 @@ TEST_F(ConvertCliTest, UprightTextReadsAsOnAPhotoThatWasNeverTurned) {
     ASSERT_EQ(runCli(text + QStringList{tall, u"-o"_s, plain}).exitCode, 0);
     EXPECT_EQ(fixtures::Difference(turned, plain), 0.0);
     // The window, with the stored choice, writes the same.
-    platform.openChoices = {wide};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    openPhoto(wide);
+    click(IDC_RADIO_ROTATE_90);
+    click(IDC_RADIO_FLIP_HORIZONTAL);
     dialog->OnCommand(IDM_TEXT_UPRIGHT);
     QFont font = QFont();
     font.setPixelSize(13);
     platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
-    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    click(IDC_BUTTON_FONT);
     edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
     edit(IDC_EDIT_TEXT_X)->setText(u"10"_s);
     edit(IDC_EDIT_TEXT_Y)->setText(u"10"_s);
     const QString window = temp.file(u"window.tif"_s);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(window);
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_CONVERT);
     EXPECT_EQ(fixtures::Difference(window, plain), 0.0);
     EXPECT_EQ(storedInt(u"Option"_s, u"nTextUpright"_s), 1);
 }

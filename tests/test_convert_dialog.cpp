@@ -36,12 +36,11 @@ protected:
         photo = temp.file(u"photo.png"_s);
         left.join(right, VIPS_DIRECTION_HORIZONTAL)
             .write_to_file(QFile::encodeName(photo).constData());
-        platform.openChoices = {photo};
-        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        openPhoto(photo);
         output = temp.file(outputName);
         edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
     }
-    void convert() { QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton); }
+    void convert() { click(IDC_BUTTON_CONVERT); }
     vips::VImage result() const {
         return vips::VImage::new_from_file(QFile::encodeName(output).constData());
     }
@@ -62,13 +61,13 @@ TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
     startWithPhoto();
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"800"_s);
     edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"600"_s);
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
+    click(IDC_RADIO_FLIP_HORIZONTAL);
     QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(24);
     font.setBold(true);
     platform.fontChoices = {FontChoice{font, QColor(Qt::green)}};
-    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+    click(IDC_BUTTON_FONT);
     ASSERT_TRUE(platform.fontDialogStarts.back().offerColours);
     EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), u"DejaVu Sans"_s);
     EXPECT_EQ(dialog->TextColor(), 0x00FF00u);
@@ -146,10 +145,9 @@ TEST_F(ConvertDialogTest, SavingIntoAMissingFolderNamesThePath) {
 TEST_F(ConvertDialogTest, AnUndecodablePhotoFailsToConvert) {
     startWithPhoto();
     // A drawing whose renderer gives up on it (its decoder crashes).
-    platform.openChoices = {temp.write(
-        u"crash.svg"_s, R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="60">)"
-                        R"(<text x="10" y="50" font-size="1e9">A</text></svg>)")};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(temp.write(u"crash.svg"_s,
+                         R"(<svg xmlns="http://www.w3.org/2000/svg" width="100" height="60">)"
+                         R"(<text x="10" y="50" font-size="1e9">A</text></svg>)"));
     edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
     convert();
     EXPECT_EQ(platform.texts(), std::vector<QString>{u"Failed to convert photo!"_s});
@@ -178,8 +176,7 @@ TEST_F(ConvertDialogTest, ThePhotoConvertedIsTheOneOpenedWhateverBecomesOfItsFil
     // A multi-page TIFF converted onto itself still has its other pages.
     const QString pages = fixtures::PagesOfSizes(
         temp, u"pages.tif"_s, {QSize(40, 30), QSize(20, 60)}, {Qt::red, Qt::blue});
-    platform.openChoices = {pages};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(pages);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(pages);
     platform.answers = {MsgResult::Yes};
     convert();
@@ -211,7 +208,7 @@ TEST_F(ConvertDialogTest, AConversionThatTakesAWhileShowsItsProgressAndStops) {
     watch.start(10);
     // A click meant for the busy window, before the progress shows, is dropped,
     // not kept for later.
-    QTimer::singleShot(200, [&] { QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton); });
+    QTimer::singleShot(200, [&] { click(IDC_BUTTON_CONVERT); });
     platform.answers = {MsgResult::Yes};
     convert();
     EXPECT_TRUE(shown);
@@ -314,7 +311,7 @@ TEST_F(ConvertDialogTest, BrowseForcesTheTifExtensionAndRemembersTheFolder) {
     };
     for (const auto& [chosen, expected] : cases) {
         platform.saveChoices = {QString::fromLatin1(chosen)};
-        QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);
+        click(IDC_BUTTON_OUTPUT_FILE_BROWSE);
         EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), QString::fromLatin1(expected));
         EXPECT_EQ(dialog->OutputFile(), QString::fromLatin1(expected));
         EXPECT_EQ(
@@ -327,7 +324,7 @@ TEST_F(ConvertDialogTest, BrowseForcesTheTifExtensionAndRemembersTheFolder) {
     EXPECT_EQ(platform.saveRequests[0].filters[0].description, u"TIF file"_s);
     EXPECT_EQ(platform.saveRequests[1].initialFolder, u"/d/pics"_s);
 
-    QTest::mouseClick(button(IDC_BUTTON_OUTPUT_FILE_BROWSE), Qt::LeftButton);  // cancelled
+    click(IDC_BUTTON_OUTPUT_FILE_BROWSE);  // cancelled
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_FILE)->text(), u"/d/my.pics/out.tif"_s);
 }
 
@@ -338,9 +335,9 @@ TEST_F(ConvertDialogTest, TheOverlayFontAndColourPersist) {
     font.setBold(true);
     font.setUnderline(true);
     platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
-    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);  // cancelled: unchanged
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_FONT);
+    click(IDC_BUTTON_FONT);  // cancelled: unchanged
+    click(IDC_BUTTON_EXIT);
 
     start();
     EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), u"DejaVu Serif"_s);

@@ -92,7 +92,7 @@ TEST_F(DesktopTest, ShortcutsOpenHelpAndQuitBesideTheDesignedKeys) {
     EXPECT_EQ(platform.texts(), std::vector<QString>{u"Please open a photo file first!"_s});
     EXPECT_TRUE(dialog->isVisible());
 
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
     QTest::keyClick(dialog.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);

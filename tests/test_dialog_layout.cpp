@@ -99,8 +99,8 @@ TEST_F(MainDialogTest, ControlsOtherThanGroupBoxesDoNotOverlap) {
 
 TEST_F(MainDialogTest, RadioGroupsAreExclusiveOnTheirOwn) {
     start();
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_180), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_180);
+    click(IDC_RADIO_FLIP_HORIZONTAL);
     EXPECT_TRUE(button(IDC_RADIO_ROTATE_180)->isChecked());
     EXPECT_FALSE(button(IDC_RADIO_ROTATE_0)->isChecked());
     EXPECT_TRUE(button(IDC_RADIO_FLIP_HORIZONTAL)->isChecked());

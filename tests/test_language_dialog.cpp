@@ -141,7 +141,7 @@ TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
 
     // Message boxes follow the language too.
     platform.openUrlSucceeds = false;
-    QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
+    click(IDC_BUTTON_HOMEPAGE);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].caption, u"Unbekannter Fehler"_s);
 
@@ -157,7 +157,7 @@ TEST_F(LanguageDialogTest, ChoosingALanguageRelabelsAtOnceAndIsKeptByExit) {
         EXPECT_EQ(text(IDC_BUTTON_EXIT), exitText) << command;
     }
 
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_EXIT);
     EXPECT_EQ(settings::Store(iniPath).GetProfileString(u"Option"_s, u"CurrentLanguage"_s, {}),
               u"German"_s);
     start();

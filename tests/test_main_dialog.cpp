@@ -49,7 +49,7 @@ TEST_F(MainDialogTest, ExitWritesEverySettingInItsOrder) {
     QStringList writes;
     store->setWriteObserver(
         [&](const QString& section, const QString& key) { writes << section + u'/' + key; });
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_EXIT);
 
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(dialog->isVisible());
@@ -71,11 +71,11 @@ TEST_F(MainDialogTest, ExitWritesEverySettingInItsOrder) {
 
 TEST_F(MainDialogTest, ChoicesMadeBeforeExitComeBackAtTheNextStart) {
     start();
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_270), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_RADIO_FLIP_VERTICAL), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_270);
+    click(IDC_RADIO_FLIP_VERTICAL);
     EXPECT_EQ(dialog->RotateAngle(), 270);
     EXPECT_EQ(dialog->FlipType(), 2);
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_EXIT);
     const QFont firstFont = dialog->TextFont();
 
     start();
@@ -106,7 +106,7 @@ TEST_F(MainDialogTest, AnUnknownStoredAngleIsReportedKeptAndWrittenBack) {
     EXPECT_TRUE(button(IDC_RADIO_FLIP_HORIZONTAL)->isChecked());
     EXPECT_EQ(dialog->RotateAngle(), 45);
 
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_EXIT);
     EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 45);
 }
 
@@ -123,7 +123,7 @@ TEST_F(MainDialogTest, AnUnknownStoredFlipIsReported) {
 TEST_F(MainDialogTest, EscapeEndsWithoutSaving) {
     seedStore("[Option]\nnFlipType=0\n");
     start();
-    QTest::mouseClick(button(IDC_RADIO_FLIP_HORIZONTAL), Qt::LeftButton);
+    click(IDC_RADIO_FLIP_HORIZONTAL);
     EXPECT_EQ(dialog->FlipType(), 1);
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
@@ -136,7 +136,7 @@ TEST_F(MainDialogTest, EscapeEndsWithoutSaving) {
 
 TEST_F(MainDialogTest, ACloseRequestSavesAndEnds) {
     start();
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
     EXPECT_TRUE(dialog->close());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 90);
@@ -144,7 +144,7 @@ TEST_F(MainDialogTest, ACloseRequestSavesAndEnds) {
 
 TEST_F(MainDialogTest, EnterOutsideAPushButtonIsOkWithoutSaving) {
     start();
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_180), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_180);
     edit(IDC_EDIT_TEXT)->setFocus();
     QTest::keyClicks(edit(IDC_EDIT_TEXT), u"hello"_s);
     QTest::keyClick(edit(IDC_EDIT_TEXT), Qt::Key_Return);
@@ -202,8 +202,8 @@ TEST_F(MainDialogTest, AnOutputPathOverTheLimitIsReportedAtClosingAndSavingGoesO
     QLineEdit* output = edit(IDC_EDIT_OUTPUT_FILE);
     output->setText(QString(300, u'a'));  // the program may put in more than a user can type
     EXPECT_EQ(output->text().size(), 300);
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
+    click(IDC_BUTTON_EXIT);
 
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, u"Enter no more than 256 characters."_s);
@@ -260,7 +260,7 @@ TEST_F(MainDialogTest, WithoutAStoredFaceTheDialogFontReplacesTheOtherFields) {
 
 TEST_F(MainDialogTest, HelpShowsTheIntroductionBesideTheLanguageFolder) {
     start();
-    QTest::mouseClick(button(IDC_BUTTON_HELP), Qt::LeftButton);
+    click(IDC_BUTTON_HELP);
     ASSERT_EQ(platform.helpPages.size(), 1u);
     EXPECT_EQ(platform.helpPages[0], GetBaseFolder() + u"/help/Introduction.htm"_s);
     EXPECT_TRUE(QFileInfo::exists(platform.helpPages[0]));
@@ -269,13 +269,13 @@ TEST_F(MainDialogTest, HelpShowsTheIntroductionBesideTheLanguageFolder) {
 
 TEST_F(MainDialogTest, HomepageOpensTheSiteAndExplainsWhenItCannot) {
     start();
-    QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
+    click(IDC_BUTTON_HOMEPAGE);
     ASSERT_EQ(platform.openedUrls.size(), 1u);
     EXPECT_TRUE(platform.openedUrls[0].startsWith(u"https://"_s));
     EXPECT_TRUE(platform.messages.empty());
 
     platform.openUrlSucceeds = false;
-    QTest::mouseClick(button(IDC_BUTTON_HOMEPAGE), Qt::LeftButton);
+    click(IDC_BUTTON_HOMEPAGE);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].caption, u"Unknown error"_s);
     EXPECT_TRUE(platform.messages[0].text.contains(platform.openedUrls[0]));

@@ -65,12 +65,7 @@ protected:
         dialog->SetPhotoLoader([holder](const QString&) -> std::unique_ptr<imaging::Photo> {
             return std::move(*holder);
         });
-        open(path);
-    }
-    /// Chooses @p path in the open dialog.
-    void open(const QString& path) {
-        platform.openChoices = {path};
-        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        openPhoto(path);
     }
     QColor previewCentre() const {
         const QImage& image = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
@@ -99,7 +94,7 @@ protected:
             release = true;
         });
         watch.start(0);
-        open(u"/x/b.jpg"_s);
+        openPhoto(u"/x/b.jpg"_s);
         EXPECT_TRUE(answered);
         EXPECT_EQ(dialog->GetPhoto()->Width(), 30);
         QCoreApplication::processEvents();
@@ -119,7 +114,7 @@ protected:
 
 TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder) {
     start();
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);  // cancelled
+    click(IDC_BUTTON_OPEN_PHOTO);  // cancelled
     ASSERT_EQ(platform.openRequests.size(), 1u);
     const auto& request = platform.openRequests[0];
     EXPECT_EQ(request.title, u"Select a Photo file..."_s);
@@ -134,17 +129,17 @@ TEST_F(PhotoDialogTest, TheOpenDialogOffersEveryPhotoFormatAndRemembersItsFolder
     EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_FILE)->isEnabled());
 
     const QString photo = fixtures::SolidPhoto(temp, u"in/holiday.2007.jpg"_s, 64, 40, Qt::red);
-    open(photo);
+    openPhoto(photo);
     EXPECT_EQ(settings::Store(iniPath).GetProfileString(u"Option"_s, u"LastPhotoFolder"_s, {}),
               temp.file(u"in/"_s));
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    click(IDC_BUTTON_OPEN_PHOTO);
     EXPECT_EQ(platform.openRequests.back().initialFolder, temp.file(u"in/"_s));
 }
 
 TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     start();
     const QString photo = fixtures::SolidPhoto(temp, u"in/holiday.2007.jpg"_s, 64, 40, Qt::red);
-    open(photo);
+    openPhoto(photo);
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"holiday.2007.jpg 64 * 40"_s);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"64"_s);
@@ -165,7 +160,7 @@ TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
     EXPECT_GT(previewCentre().red(), 200);
 
     // Cancelling the next open keeps everything.
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    click(IDC_BUTTON_OPEN_PHOTO);
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"holiday.2007.jpg 64 * 40"_s);
     EXPECT_NE(dialog->GetPhoto(), nullptr);
 }
@@ -173,7 +168,7 @@ TEST_F(PhotoDialogTest, OpeningAPhotoFillsTheDialog) {
 TEST_F(PhotoDialogTest, TheResultPreviewFollowsTheFieldsAtOnce) {
     start();
     dialog->OnCommand(IDM_SHOW_RESULT);
-    open(fixtures::SolidPhoto(temp, u"a.png"_s, 400, 200, Qt::green));
+    openPhoto(fixtures::SolidPhoto(temp, u"a.png"_s, 400, 200, Qt::green));
     const auto drawnSize = [&] {  // the picture drawn on the dialog's background
         const QImage& image = static_cast<BlackFrame*>(item(IDC_STATIC_PICTURE))->image();
         const QColor background = dialog->palette().color(QPalette::Window);
@@ -188,7 +183,7 @@ TEST_F(PhotoDialogTest, TheResultPreviewFollowsTheFieldsAtOnce) {
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"100"_s);                // typed, not calculated
     const QSize narrow = drawnSize();
     EXPECT_NEAR(double(narrow.width()) / narrow.height(), 0.5, 0.05);
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
     const QSize turned = drawnSize();
     EXPECT_NEAR(double(turned.width()) / turned.height(), 2.0, 0.05);
     EXPECT_EQ(storedInt(u"Option"_s, u"nShowResult"_s), 1);
@@ -196,9 +191,9 @@ TEST_F(PhotoDialogTest, TheResultPreviewFollowsTheFieldsAtOnce) {
 
 TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     start();
-    open(fixtures::SolidPhoto(temp, u"a.png"_s, 30, 20, Qt::green));
+    openPhoto(fixtures::SolidPhoto(temp, u"a.png"_s, 30, 20, Qt::green));
     const QString text = temp.write(u"notes.txt"_s, "not a photo");
-    open(text);
+    openPhoto(text);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
     EXPECT_EQ(platform.reasons()[0], u"Not a photo format (text)"_s);
@@ -212,7 +207,7 @@ TEST_F(PhotoDialogTest, AFileThatIsNoPhotoSaysSoAndKeepsTheOldSize) {
     for (const QString& bad : {temp.write(u"zero.jpg"_s), temp.mkdir(u"dir.jpg"_s),
                                fixtures::PngClaimingSize(temp, u"bomb.png"_s, 100000, 100000)}) {
         platform.messages.clear();
-        open(bad);
+        openPhoto(bad);
         ASSERT_EQ(platform.messages.size(), 1u) << bad.toStdString();
         EXPECT_EQ(platform.texts()[0], u"Can not get the width of the photo!"_s);
     }
@@ -230,7 +225,7 @@ TEST_F(PhotoDialogTest, AnAnimatedGifShowsItsFramesAndTheEditPicksThem) {
     start();
     std::vector<QColor> colours;
     for (int i = 0; i < 5; ++i) colours.push_back(QColor(i * 60, 0, 0));
-    open(fixtures::FramedPhoto(temp, u"anim.gif"_s, 20, 10, colours));
+    openPhoto(fixtures::FramedPhoto(temp, u"anim.gif"_s, 20, 10, colours));
     EXPECT_TRUE(item(IDC_COMBO_FRAME_DIMENSION)->isHidden());
     EXPECT_EQ(combo()->itemText(0), u"FrameDimensionTime"_s);
     EXPECT_FALSE(item(IDC_STATIC_FRAME_RANGE)->isHidden());
@@ -309,8 +304,8 @@ TEST_F(PhotoDialogTest, ADimensionWithoutFramesDoesNotLoop) {
 
 TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {
     start();
-    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_BUTTON_BASE_HEIGHT), Qt::LeftButton);
+    click(IDC_BUTTON_BASE_WIDTH);
+    click(IDC_BUTTON_BASE_HEIGHT);
     ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[0].text, u"Please open a photo file first!"_s);
     EXPECT_EQ(platform.messages[0].caption, u"Error"_s);
@@ -319,11 +314,11 @@ TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {
 
     openFake(u"/x/wide.jpg"_s, std::make_unique<FakePhoto>(3000, 2000));
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"1000"_s);
-    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+    click(IDC_BUTTON_BASE_WIDTH);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"666"_s);
     EXPECT_EQ(dialog->OutputHeight(), 666);
     edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"  500 px"_s);
-    QTest::mouseClick(button(IDC_BUTTON_BASE_HEIGHT), Qt::LeftButton);
+    click(IDC_BUTTON_BASE_HEIGHT);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"750"_s);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_HEIGHT)->text(), u"  500 px"_s);  // left as typed
     EXPECT_TRUE(platform.messages.empty());
@@ -334,8 +329,8 @@ TEST_F(PhotoDialogTest, AFailedFirstOpenLeavesNoPhotoToCalculateOrConvert) {
     openFake(u"/x/broken.jpg"_s, std::make_unique<FakePhoto>(0, 0));
     EXPECT_EQ(platform.texts(), std::vector<QString>{u"Can not get the width of the photo!"_s});
     platform.messages.clear();
-    QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_BASE_WIDTH);
+    click(IDC_BUTTON_CONVERT);
     EXPECT_EQ(platform.texts(), std::vector<QString>(2, u"Please open a photo file first!"_s));
     EXPECT_FALSE(edit(IDC_EDIT_OUTPUT_WIDTH)->isEnabled());
     EXPECT_EQ(dialog->GetPhoto(), nullptr);
@@ -396,7 +391,7 @@ TEST_F(PhotoDialogTest, ClosingReleasesThePhoto) {
     start();
     openFake(u"/x/a.jpg"_s, std::make_unique<FakePhoto>(8, 8));
     ASSERT_NE(dialog->GetPhoto(), nullptr);
-    QTest::mouseClick(button(IDC_BUTTON_EXIT), Qt::LeftButton);
+    click(IDC_BUTTON_EXIT);
     EXPECT_EQ(dialog->GetPhoto(), nullptr);
 }
 

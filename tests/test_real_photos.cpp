@@ -129,22 +129,21 @@ protected:
     /// Opens @p photo in the window and converts it to @p output with the
     /// caption, at @p width (the calculator gives the height).
     void convertInWindow(const QString& photo, const QString& output, int width) {
-        platform.openChoices = {photo};
-        QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+        openPhoto(photo);
         edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QString::number(width));
-        QTest::mouseClick(button(IDC_BUTTON_BASE_WIDTH), Qt::LeftButton);
+        click(IDC_BUTTON_BASE_WIDTH);
         edit(IDC_EDIT_TEXT)->setText(u"Tessiva © 2026"_s);
         edit(IDC_EDIT_TEXT_X)->setText(u"20"_s);
         edit(IDC_EDIT_TEXT_Y)->setText(u"20"_s);
         edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
-        QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+        click(IDC_BUTTON_CONVERT);
     }
 
     void chooseCaptionFont() {
         QFont font(u"DejaVu Sans"_s);
         font.setPixelSize(40);
         platform.fontChoices = {FontChoice{font, kCaption}};
-        QTest::mouseClick(button(IDC_BUTTON_FONT), Qt::LeftButton);
+        click(IDC_BUTTON_FONT);
     }
 
     static QStringList CaptionArguments() {
@@ -239,7 +238,7 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
 
     start();
     chooseCaptionFont();
-    QTest::mouseClick(button(IDC_RADIO_ROTATE_90), Qt::LeftButton);
+    click(IDC_RADIO_ROTATE_90);
     for (const auto& [name, path] : corpus) {
         SCOPED_TRACE(name.toStdString());
         const VImage photo = Open(path);
@@ -408,8 +407,7 @@ TEST_F(RealPhotoTest, CameraOrientationSetsPhotosUprightOnlyWhenAsked) {
     // The window's stored choice: the size shown and proposed is upright.
     seedStore("[Option]\nnAutoOrient=1\n");
     start();
-    platform.openChoices = {temp.file(u"o6.jpg"_s)};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(temp.file(u"o6.jpg"_s));
     EXPECT_EQ(label(IDC_STATIC_PHOTO_INFO)->text(), u"o6.jpg 60 * 40"_s);
     EXPECT_EQ(edit(IDC_EDIT_OUTPUT_WIDTH)->text(), u"60"_s);
 }
@@ -447,10 +445,9 @@ TEST_F(RealPhotoTest, ADamagedPhotoConvertsWithAWarningNamingIt) {
     const QString reason = run.errors.section(u'(', 1).section(u')', 0, 0);
     ASSERT_FALSE(reason.isEmpty());
     start();
-    platform.openChoices = {cut};
-    QTest::mouseClick(button(IDC_BUTTON_OPEN_PHOTO), Qt::LeftButton);
+    openPhoto(cut);
     edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(u"window.tif"_s));
-    QTest::mouseClick(button(IDC_BUTTON_CONVERT), Qt::LeftButton);
+    click(IDC_BUTTON_CONVERT);
     const QString warning =
         u"The photo is damaged: only what could be read is shown and converted."_s;
     EXPECT_EQ(platform.texts(), std::vector<QString>(2, warning));
