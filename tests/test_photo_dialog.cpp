@@ -324,6 +324,30 @@ TEST_F(PhotoDialogTest, TheCalculatorKeepsThePhotosProportions) {
     EXPECT_TRUE(platform.messages.empty());
 }
 
+TEST_F(PhotoDialogTest, KeptProportionsFollowTypingOnlyWhenChosen) {
+    start();
+    openFake(u"/x/wide.jpg"_s, std::make_unique<FakePhoto>(3000, 2000));
+    QLineEdit* width = edit(IDC_EDIT_OUTPUT_WIDTH);
+    QLineEdit* height = edit(IDC_EDIT_OUTPUT_HEIGHT);
+    const auto typeInto = [](QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    };
+    typeInto(width, u"1200"_s);
+    EXPECT_EQ(height->text(), u"2000"_s);  // off by default: the designed calculator only
+    dialog->OnCommand(IDM_KEEP_PROPORTIONS);
+    typeInto(width, u"1200"_s);
+    EXPECT_EQ(height->text(), u"800"_s);
+    typeInto(height, u"500"_s);
+    EXPECT_EQ(width->text(), u"750"_s);
+    height->setText(u"1000"_s);  // the calculator still works beside it
+    click(IDC_BUTTON_BASE_HEIGHT);
+    EXPECT_EQ(width->text(), u"1500"_s);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(storedInt(u"Option"_s, u"nKeepProportions"_s), 1);
+}
+
 TEST_F(PhotoDialogTest, AFailedFirstOpenLeavesNoPhotoToCalculateOrConvert) {
     start();
     openFake(u"/x/broken.jpg"_s, std::make_unique<FakePhoto>(0, 0));

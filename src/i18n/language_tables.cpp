@@ -40,6 +40,7 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {32777, u"IDM_METADATA_RIGHTS"},
     {32778, u"IDM_METADATA_ALL"},
     {32779, u"IDM_METADATA_NONE"},
+    {32780, u"IDM_KEEP_PROPORTIONS"},
 });
 
 // Identifiers, code pages and abbreviations as the platform publishes them.

@@ -69,6 +69,7 @@ inline constexpr int IDM_TEXT_UPRIGHT = 32776;
 inline constexpr int IDM_METADATA_RIGHTS = 32777;
 inline constexpr int IDM_METADATA_ALL = 32778;
 inline constexpr int IDM_METADATA_NONE = 32779;
+inline constexpr int IDM_KEEP_PROPORTIONS = 32780;
 inline constexpr int ID_LANGUAGE_FIRST = 45400;
 inline constexpr int ID_LANGUAGE_LAST = 46399;
 

@@ -38,6 +38,8 @@ inline const IntKey kConvertToSrgb{kOption, QStringLiteral("nConvertToSrgb"), 0}
 inline const IntKey kAutoOrient{kOption, QStringLiteral("nAutoOrient"), 0};
 inline const IntKey kTextUpright{kOption, QStringLiteral("nTextUpright"), 0};
 inline const IntKey kShowResult{kOption, QStringLiteral("nShowResult"), 0};
+/// Typing one side of the output sets the other in the photo's proportions.
+inline const IntKey kKeepProportions{kOption, QStringLiteral("nKeepProportions"), 0};
 inline const IntKey kMetadata{kOption, QStringLiteral("nMetadata"), 0};  // 0 rights, 1 all, 2 none
 /// The overlay's colour as 0x00BBGGRR, beside its font.
 inline const IntKey kCurrentColor{kCurrentFont, QStringLiteral("nCurrentColor"), 0};

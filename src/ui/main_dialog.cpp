@@ -79,6 +79,7 @@ MainDialog::MainDialog(settings::Store& store, PlatformServices& platform, QWidg
     m_autoOrient = m_store.Get(settings::kAutoOrient) != 0;
     m_textUpright = m_store.Get(settings::kTextUpright) != 0;
     m_showResult = m_store.Get(settings::kShowResult) != 0;
+    m_keepProportions = m_store.Get(settings::kKeepProportions) != 0;
     m_metadata = m_store.Get(settings::kMetadata);
     if (m_metadata < 0 || m_metadata > 2) m_metadata = 0;
 }
@@ -132,6 +133,13 @@ void MainDialog::ConnectHandlers() {
         connect(edit, &QLineEdit::textChanged, this, [this] {
             if (m_showResult) ShowPreview();
         });
+    // Typed, not set by the program: with proportions kept, one side sets the other.
+    connect(c.outputWidth, &QLineEdit::textEdited, this, [this] {
+        if (m_keepProportions) FollowTypedSide(true);
+    });
+    connect(c.outputHeight, &QLineEdit::textEdited, this, [this] {
+        if (m_keepProportions) FollowTypedSide(false);
+    });
     connect(c.frameDimension, &QComboBox::activated, this, &MainDialog::OnFrameDimensionChanged);
     for (size_t i = 0; i < c.rotate.size(); ++i)
         connect(c.rotate[i], &QAbstractButton::clicked, this, [this, i] {
@@ -291,6 +299,8 @@ void MainDialog::OnCommand(int id) {
     }
     if (id == IDM_TEXT_UPRIGHT) ToggleStoredChoice(m_textUpright, settings::kTextUpright);
     if (id == IDM_SHOW_RESULT) ToggleStoredChoice(m_showResult, settings::kShowResult);
+    if (id == IDM_KEEP_PROPORTIONS)
+        ToggleStoredChoice(m_keepProportions, settings::kKeepProportions);
     for (const auto& [command, choice] : kMetadataCommands) {
         if (id != command) continue;
         m_metadata = choice;
@@ -323,6 +333,7 @@ void MainDialog::ShowPopupMenu(const QPoint& point) {
         if (item->data().toInt() == IDM_AUTO_ORIENT) item->setChecked(m_autoOrient);
         if (item->data().toInt() == IDM_TEXT_UPRIGHT) item->setChecked(m_textUpright);
         if (item->data().toInt() == IDM_SHOW_RESULT) item->setChecked(m_showResult);
+        if (item->data().toInt() == IDM_KEEP_PROPORTIONS) item->setChecked(m_keepProportions);
     }
     if (const int command = m_platform.TrackPopupMenu(*popup, mapToGlobal(point)))
         OnCommand(command);

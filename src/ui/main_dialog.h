@@ -143,6 +143,9 @@ private:
     void FillProportionalSide(const QLineEdit* typedField, int32_t* typed, int32_t photoTyped,
                               QLineEdit* otherField, int32_t* other, int32_t photoOther);
     /// True when @p photo (opened from @p path) has both sides; else says which it lacks, and why.
+    /// Sets the other side of the output as the calculator would, silently,
+    /// once the typed side (the width when @p width) is a size.
+    void FollowTypedSide(bool width);
     bool PhotoSizeKnown(const imaging::Photo& photo, const QString& path);
     void CheckPositionAgainstPhoto();
     /// The text position as typed in its two fields.
@@ -187,11 +190,12 @@ private:
     QString m_photoAtStart;
     QFont m_textFont;
     QColor m_textColour;
-    bool m_convertToSrgb = false;  // else stored colour values, the profile carried
-    bool m_autoOrient = false;     // photos opened upright by the camera's orientation
-    bool m_textUpright = false;    // text drawn after the turn, in the output's frame
-    bool m_showResult = false;     // the picture frame shows the result, not the photo
-    int m_metadata = 0;            // what travels: 0 rights, 1 all, 2 none
+    bool m_convertToSrgb = false;    // else stored colour values, the profile carried
+    bool m_autoOrient = false;       // photos opened upright by the camera's orientation
+    bool m_textUpright = false;      // text drawn after the turn, in the output's frame
+    bool m_showResult = false;       // the picture frame shows the result, not the photo
+    bool m_keepProportions = false;  // typing one side of the output sets the other
+    int m_metadata = 0;              // what travels: 0 rights, 1 all, 2 none
 };
 
 }  // namespace ui

@@ -290,6 +290,17 @@ void MainDialog::OnBaseHeight() {
                          m_controls.outputWidth, &m_outputWidth, m_photoWidth);
 }
 
+void MainDialog::FollowTypedSide(bool width) {
+    if (!m_photo || m_photoWidth <= 0 || m_photoHeight <= 0) return;
+    QLineEdit* typed = width ? m_controls.outputWidth : m_controls.outputHeight;
+    QLineEdit* other = width ? m_controls.outputHeight : m_controls.outputWidth;
+    const int32_t side = ParseIntField(typed->text(), frontend::kSizeFieldBuffer);
+    if (side <= 0) return;  // half typed: the other side waits
+    const auto proportional = width ? frontend::ProportionalSide(m_photoWidth, m_photoHeight, side)
+                                    : frontend::ProportionalSide(m_photoHeight, m_photoWidth, side);
+    if (proportional) other->setText(QString::number(*proportional));
+}
+
 void MainDialog::FillProportionalSide(const QLineEdit* typedField, int32_t* typed,
                                       int32_t photoTyped, QLineEdit* otherField, int32_t* other,
                                       int32_t photoOther) {
