@@ -232,6 +232,52 @@ TEST_F(ConversionTest, TheSmallResultIsTheTiffShrunkForEveryTurnFlipAndUprightCa
     RecordProperty("worst_psnr", std::to_string(worst));
 }
 
+TEST_F(ConversionTest, AnAreaOfTheResultIsThatAreaOfTheTiff) {
+    // Stored turned by the camera and opened upright, with a caption over an area's edge.
+    const QString tagged = temp.file(u"tagged.tif"_s);
+    VImage withTag = Read(QuadrantPhoto(u"q.png"_s)).copy();
+    withTag.set(VIPS_META_ORIENTATION, 6);
+    withTag.write_to_file(QFile::encodeName(tagged).constData());
+    OpenOptions upright;
+    upright.autoOrient = true;
+    const auto photo = LoadPhoto(tagged, upright);
+    for (const auto& [angle, flip, textUpright] :
+         {std::tuple{0, 0, false}, {90, 1, false}, {270, 2, true}, {180, 0, true}}) {
+        ConversionRequest request;
+        request.output = QSize(150, 260);
+        request.angle = angle;
+        request.flipType = flip;
+        request.textUpright = textUpright;
+        request.text = u"Tessiva\nat 1:1"_s;
+        request.font.setPixelSize(30);
+        request.colour = Qt::red;
+        request.placement.margin = QPoint(20, 40);
+        const ConversionPlan plan = PlanConversion(FactsOf(*photo), request);
+        const QString out = temp.file(u"area-%1-%2.tif"_s.arg(angle).arg(flip));
+        ASSERT_FALSE(Execute(plan, *photo, {}, {out}));
+        const VImage tiff = Read(out);
+        for (const QRect area :
+             {QRect(0, 0, 60, 50), QRect(30, 45, 90, 70), QRect(100, 60, 500, 500)}) {
+            const auto got = ExecuteArea(plan, *photo, area);
+            ASSERT_TRUE(std::holds_alternative<QImage>(got));
+            const QImage& image = std::get<QImage>(got);
+            const QRect inside = area.intersected(QRect(QPoint(0, 0), plan.output));
+            ASSERT_EQ(image.size(), inside.size());
+            const VImage expected =
+                tiff.crop(inside.x(), inside.y(), inside.width(), inside.height());
+            QByteArray rows;
+            for (int y = 0; y < image.height(); ++y)
+                rows.append(reinterpret_cast<const char*>(image.constScanLine(y)),
+                            image.width() * 3);
+            const VImage shown =
+                VImage::new_from_memory(rows.data(), size_t(rows.size()), image.width(),
+                                        image.height(), 3, VIPS_FORMAT_UCHAR);
+            EXPECT_EQ((shown - expected).abs().max(), 0.0)
+                << angle << "/" << flip << " at " << area.x() << "," << area.y();
+        }
+    }
+}
+
 /// The value of TIFF tag @p tag in the first directory of @p path (short or long).
 std::optional<uint32_t> TiffTag(const QString& path, uint16_t tag) {
     const QByteArray bytes = fixtures::Bytes(path);

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <variant>
 #include <vector>
 #include <vips/vips8>
 
@@ -78,17 +79,18 @@ struct TextPatch {
     QImage layer;  // premultiplied ARGB, box-sized
 };
 
-/// Lays the text of @p patch that falls on @p rowCount rows of @p width RGB
-/// pixels starting at row @p firstRow.
-void Paint(const TextPatch& patch, uint8_t* rows, int firstRow, int rowCount, int width) {
-    const int top = std::max(patch.box.top(), firstRow);
-    const int bottom = std::min(patch.box.bottom(), firstRow + rowCount - 1);
-    for (int y = top; y <= bottom; ++y) {
+/// Lays the part of @p patch that falls on @p covered: the pixels of the
+/// picture that @p rows holds, RGB, row after row.
+void Paint(const TextPatch& patch, uint8_t* rows, const QRect& covered) {
+    const QRect inked = patch.box.intersected(covered);
+    for (int y = inked.top(); y <= inked.bottom(); ++y) {
         const auto* ink =
-            reinterpret_cast<const QRgb*>(patch.layer.constScanLine(y - patch.box.top()));
-        uint8_t* pixel =
-            rows + (size_t(y - firstRow) * size_t(width) + size_t(patch.box.left())) * 3;
-        for (int x = 0; x < patch.box.width(); ++x, pixel += 3) {
+            reinterpret_cast<const QRgb*>(patch.layer.constScanLine(y - patch.box.top())) +
+            (inked.left() - patch.box.left());
+        uint8_t* pixel = rows + (size_t(y - covered.top()) * size_t(covered.width()) +
+                                 size_t(inked.left() - covered.left())) *
+                                    3;
+        for (int x = 0; x < inked.width(); ++x, pixel += 3) {
             const unsigned a = qAlpha(ink[x]);
             if (a == 0) continue;
             // Premultiplied: the ink's share is in its channels already.
@@ -173,7 +175,8 @@ int TakeRows(VipsRegion* region, VipsRect* area, void* user) {
         if (rows < std::min(assembly.writer.RowsPerStrip(), assembly.height - assembly.stripFirst))
             continue;
         for (const TextPatch& patch : assembly.text)
-            Paint(patch, assembly.strip.data(), assembly.stripFirst, rows, assembly.width);
+            Paint(patch, assembly.strip.data(),
+                  QRect(0, assembly.stripFirst, assembly.width, rows));
         if (!assembly.writer.AddStrip(std::move(assembly.strip))) {
             assembly.writerFailed = true;
             return -1;
@@ -265,7 +268,7 @@ LaidOut LayOut(const ConversionPlan& plan, const VImage& stored, double scale,
     const ComputationWatch watch(stored, budget.stop, budget.progress, 0, kTurnShare);
     laid.held = true;
     auto* pixels = static_cast<uint8_t*>(stored.write_to_memory(&bytes));
-    if (before) Paint(*before, pixels, 0, stored.height(), stored.width());
+    if (before) Paint(*before, pixels, QRect(0, 0, stored.width(), stored.height()));
     laid.pixels = Turned(VImage::new_from_memory_steal(pixels, bytes, stored.width(),
                                                        stored.height(), 3, VIPS_FORMAT_UCHAR),
                          plan.turn);
@@ -328,18 +331,30 @@ VImage Turned(VImage image, Turn turn) {
     return image;
 }
 
+namespace {
+
+/// The active frame of @p photo for @p plan, or why there is none.
+std::variant<std::shared_ptr<FrameData>, StepFailure> FrameFor(const ConversionPlan& plan,
+                                                               const Photo& photo,
+                                                               const Budget& budget) {
+    if (!plan.refusal.isEmpty()) return StepFailure{Step::Scale, plan.refusal};
+    std::shared_ptr<FrameData> frame = photo.ActiveFrameData(
+        FrameUse{plan.request.output, budget.strict, budget.stop, budget.decoder});
+    if (frame && !frame->image.is_null() && frame->image.width() > 0 && frame->image.height() > 0)
+        return frame;
+    const QString failure =
+        frame && !frame->failure.isEmpty() ? frame->failure : photo.LoadFailure();
+    return StepFailure{Step::Scale, failure.isEmpty() ? kUnrenderable : failure,
+                       frame && frame->damaged};
+}
+
+}  // namespace
+
 std::optional<StepFailure> Execute(const ConversionPlan& plan, const Photo& photo,
                                    const Budget& budget, const Output& output) {
-    if (!plan.refusal.isEmpty()) return StepFailure{Step::Scale, plan.refusal};
-    const std::shared_ptr<FrameData> frame = photo.ActiveFrameData(
-        FrameUse{plan.request.output, budget.strict, budget.stop, budget.decoder});
-    if (!frame || frame->image.is_null() || frame->image.width() <= 0 ||
-        frame->image.height() <= 0) {
-        const QString failure =
-            frame && !frame->failure.isEmpty() ? frame->failure : photo.LoadFailure();
-        return StepFailure{Step::Scale, failure.isEmpty() ? kUnrenderable : failure,
-                           frame && frame->damaged};
-    }
+    auto found = FrameFor(plan, photo, budget);
+    if (auto* failure = std::get_if<StepFailure>(&found)) return *failure;
+    const std::shared_ptr<FrameData> frame = std::get<std::shared_ptr<FrameData>>(found);
     if (output.device) return Write(plan, *frame, photo, budget, *output.device, false);
     // The old file is replaced only by a complete new one.
     host::ReplacingFile file(output.path, output.mayReplace);
@@ -362,6 +377,54 @@ std::optional<StepFailure> ExecuteDespiteDamage(const ConversionPlan& plan, cons
     failure = Execute(plan, photo, budget, output);
     if (!failure && damage) *damage = found;
     return failure;
+}
+
+std::variant<QImage, StepFailure> ExecuteArea(const ConversionPlan& plan, const Photo& photo,
+                                              const QRect& area, const Budget& budget) {
+    auto found = FrameFor(plan, photo, budget);
+    if (auto* failure = std::get_if<StepFailure>(&found)) return *failure;
+    const std::shared_ptr<FrameData> frame = std::get<std::shared_ptr<FrameData>>(found);
+    const QRect wanted = area.intersected(QRect(QPoint(0, 0), plan.output));
+    if (wanted.isEmpty()) return QImage();
+    try {
+        QByteArray profile;
+        const VImage stored = ScaledFrame(frame->image, plan.request, plan.scaled, &profile);
+        // Only the part that turns into the area is computed.
+        const QRect storedArea =
+            plan.turn.Inverse().Transform(plan.output).mapRect(QRectF(wanted)).toRect();
+        const VImage piece =
+            stored.crop(storedArea.x(), storedArea.y(), storedArea.width(), storedArea.height())
+                .copy_memory();
+        std::vector<uint8_t> rows(size_t(storedArea.width()) * size_t(storedArea.height()) * 3);
+        std::copy_n(static_cast<const uint8_t*>(piece.data()), rows.size(), rows.begin());
+        std::optional<TextPatch> upright;
+        if (plan.text) {
+            std::optional<TextPatch> patch =
+                TextPatchOf(*plan.text, plan.request.colour, 1.0, profile, budget.limits);
+            if (patch && plan.text->turned)
+                Paint(Turned(*patch, plan.camera.Inverse(), plan.request.output), rows.data(),
+                      storedArea);
+            else
+                upright = std::move(patch);
+        }
+        const VImage turned =
+            Turned(VImage::new_from_memory(rows.data(), rows.size(), storedArea.width(),
+                                           storedArea.height(), 3, VIPS_FORMAT_UCHAR),
+                   plan.turn)
+                .copy_memory();
+        QImage picture(turned.width(), turned.height(), QImage::Format_RGB888);
+        std::vector<uint8_t> out(size_t(turned.width()) * size_t(turned.height()) * 3);
+        std::copy_n(static_cast<const uint8_t*>(turned.data()), out.size(), out.begin());
+        if (upright) Paint(*upright, out.data(), wanted);
+        const size_t rowBytes = size_t(turned.width()) * 3;
+        for (int y = 0; y < turned.height(); ++y)
+            std::copy_n(out.data() + rowBytes * size_t(y), rowBytes, picture.scanLine(y));
+        return picture;
+    } catch (const vips::VError& error) {
+        const bool own = dynamic_cast<const OwnFailure*>(&error) != nullptr;
+        return StepFailure{Step::Scale, FailureReason(error, frame->explain),
+                           budget.strict && !own};
+    }
 }
 
 QImage ExecuteSmall(const ConversionPlan& plan, const QImage& frame, const QSize& box,
@@ -389,7 +452,7 @@ QImage ExecuteSmall(const ConversionPlan& plan, const QImage& frame, const QSize
         auto* memory = static_cast<const uint8_t*>(pixels.data());
         std::copy(memory, memory + rows.size(), rows.begin());
         for (const TextPatch& patch : laid.text)
-            Paint(patch, rows.data(), 0, pixels.height(), pixels.width());
+            Paint(patch, rows.data(), QRect(0, 0, pixels.width(), pixels.height()));
         for (int y = 0; y < pixels.height(); ++y)
             std::copy_n(rows.data() + size_t(y) * pixels.width() * 3, pixels.width() * 3,
                         picture.scanLine(y));

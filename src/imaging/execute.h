@@ -5,11 +5,13 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <variant>
 
 #include "imaging/plan.h"
 
@@ -48,6 +50,12 @@ std::optional<StepFailure> Execute(const ConversionPlan& plan, const Photo& phot
 std::optional<StepFailure> ExecuteDespiteDamage(const ConversionPlan& plan, const Photo& photo,
                                                 Budget budget, const Output& output,
                                                 QString* damage);
+
+/// What Execute would write in @p area of the output (its pixels, after the
+/// turn), computing only what turns into it; the part of @p area that lies
+/// in the output, or why it cannot be had.
+std::variant<QImage, StepFailure> ExecuteArea(const ConversionPlan& plan, const Photo& photo,
+                                              const QRect& area, const Budget& budget = {});
 
 /// What Execute would write, made from @p frame (the active frame as the
 /// photo shows it, at any size) and fitted into @p box, centred on
