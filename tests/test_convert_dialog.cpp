@@ -11,6 +11,7 @@
 #include "imaging/photo.h"
 #include "photo_fixtures.h"
 #include "ui/font_color_dialog.h"
+#include "ui/result_view.h"
 
 using namespace res;
 
@@ -86,6 +87,46 @@ TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
     // The text at the source's (10..~80, 10..~34) lands at the top-left, turned.
     EXPECT_EQ(At(image, 20, 25), QColor(Qt::green));
     EXPECT_NEAR(image.xres() * 25.4, dialog->GetPhoto()->HorizontalResolution(), 0.01);
+}
+
+TEST_F(ConvertDialogTest, TheResultAtFullSizeIsWhatConvertWrites) {
+    startWithPhoto();
+    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"1600"_s);
+    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"1200"_s);
+    click(IDC_RADIO_ROTATE_90);
+    edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
+    edit(IDC_EDIT_TEXT_X)->setText(u"700"_s);
+    edit(IDC_EDIT_TEXT_Y)->setText(u"500"_s);
+    // Shown at 1:1 once the window is up, compared with the TIFF, then closed.
+    QRect area;
+    QImage shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        ResultView* view = dialog->ShownResultView();
+        if (!view) return;
+        watch.stop();
+        QObject::connect(&view->Canvas(), &ResultCanvas::AreaShown, view, [&, view] {
+            area = view->Canvas().ShownArea();
+            shown = view->Canvas().ShownPixels();
+            view->accept();
+        });
+        view->Canvas().SetActualSize(true);
+    });
+    watch.start(10);
+    dialog->OnCommand(IDM_SHOW_FULL_SIZE);
+    convert();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.size(), area.size());
+    EXPECT_TRUE(area.contains(QRect(400, 600, 200, 200)));  // about the middle of 1200 x 1600
+    const vips::VImage written = result();
+    ASSERT_EQ(QSize(written.width(), written.height()), QSize(1200, 1600));
+    QByteArray rows;
+    for (int y = 0; y < shown.height(); ++y)
+        rows.append(reinterpret_cast<const char*>(shown.constScanLine(y)), shown.width() * 3);
+    const vips::VImage pixels = vips::VImage::new_from_memory(
+        rows.data(), size_t(rows.size()), shown.width(), shown.height(), 3, VIPS_FORMAT_UCHAR);
+    EXPECT_EQ((pixels - written.crop(area.x(), area.y(), area.width(), area.height())).abs().max(),
+              0.0);
 }
 
 TEST_F(ConvertDialogTest, AnExistingFileIsAskedAboutAndNoKeepsIt) {

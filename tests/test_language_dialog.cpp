@@ -56,7 +56,7 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     rightClick(surface());
     ASSERT_EQ(platform.shownMenus.size(), 1u);
     const auto& menu = platform.shownMenus[0];
-    ASSERT_EQ(menu.size(), 9u);
+    ASSERT_EQ(menu.size(), 10u);
     EXPECT_EQ(menu[0].text, u"Sprache"_s);
     EXPECT_EQ(menu[1].text, u"Schriftart der Oberfläche"_s);
     EXPECT_EQ(menu[1].id, IDM_POPUPMENU_FONT);
@@ -66,12 +66,13 @@ TEST_F(LanguageDialogTest, ARightClickOnTheSurfaceShowsTheTranslatedMenu) {
     EXPECT_EQ(menu[5].text, u"Ergebnis zeigen"_s);
     EXPECT_EQ(menu[6].text, u"Seitenverhältnis beim Tippen beibehalten"_s);
     EXPECT_FALSE(menu[6].checked);
-    EXPECT_EQ(menu[7].text, u"Metadaten"_s);
-    ASSERT_EQ(menu[7].submenu.size(), 3u);
-    EXPECT_EQ(menu[7].submenu[2].text, u"Keine"_s);
-    EXPECT_TRUE(menu[7].submenu[0].checked);  // rights travel unless told otherwise
-    EXPECT_EQ(menu[8].text, u"Über Tessiva"_s);
-    EXPECT_EQ(menu[8].id, IDM_ABOUT);
+    EXPECT_EQ(menu[7].text, u"Ergebnis in voller Größe"_s);
+    EXPECT_EQ(menu[8].text, u"Metadaten"_s);
+    ASSERT_EQ(menu[8].submenu.size(), 3u);
+    EXPECT_EQ(menu[8].submenu[2].text, u"Keine"_s);
+    EXPECT_TRUE(menu[8].submenu[0].checked);  // rights travel unless told otherwise
+    EXPECT_EQ(menu[9].text, u"Über Tessiva"_s);
+    EXPECT_EQ(menu[9].id, IDM_ABOUT);
 
     const auto& languages = menu[0].submenu;
     ASSERT_EQ(languages.size(), 5u);
@@ -106,7 +107,7 @@ TEST_F(LanguageDialogTest, WithoutLanguageFilesTheLanguageListIsEmpty) {
     EXPECT_EQ(platform.shownMenus[0][0].text, u"Language"_s);
     EXPECT_TRUE(platform.shownMenus[0][0].submenu.empty());
     EXPECT_EQ(platform.shownMenus[0][1].text, u"Font"_s);
-    EXPECT_EQ(platform.shownMenus[0][8].text, u"About"_s);
+    EXPECT_EQ(platform.shownMenus[0][9].text, u"About"_s);
 }
 
 TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {
@@ -118,9 +119,9 @@ TEST_F(LanguageDialogTest, TheColourAndOrientationChoicesAreTickedAndKept) {
     rightClick(surface());
     ASSERT_EQ(platform.shownMenus.size(), 3u);
     // An unknown stored choice reads as the default; the new one is ticked.
-    EXPECT_TRUE(platform.shownMenus[0][7].submenu[0].checked);
-    EXPECT_TRUE(platform.shownMenus[2][7].submenu[2].checked);
-    EXPECT_FALSE(platform.shownMenus[2][7].submenu[0].checked);
+    EXPECT_TRUE(platform.shownMenus[0][8].submenu[0].checked);
+    EXPECT_TRUE(platform.shownMenus[2][8].submenu[2].checked);
+    EXPECT_FALSE(platform.shownMenus[2][8].submenu[0].checked);
     EXPECT_EQ(storedInt(u"Option"_s, u"nMetadata"_s), 2);
     EXPECT_FALSE(platform.shownMenus[0][2].checked);
     EXPECT_TRUE(platform.shownMenus[0][3].checked);

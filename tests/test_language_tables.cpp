@@ -43,7 +43,7 @@ TEST(LanguageKeys, IdsAreUniqueWithinEachSection) {
         idsPerSection[section].insert(key.id);
     }
     EXPECT_EQ(idsPerSection[u"DIALOG"_s].size(), 21);
-    EXPECT_EQ(idsPerSection[u"MENU"_s].size(), 13);
+    EXPECT_EQ(idsPerSection[u"MENU"_s].size(), 14);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ constexpr auto kLanguageKeys = std::to_array<LanguageKey>({
     {32778, u"IDM_METADATA_ALL"},
     {32779, u"IDM_METADATA_NONE"},
     {32780, u"IDM_KEEP_PROPORTIONS"},
+    {32781, u"IDM_SHOW_FULL_SIZE"},
 });
 
 // Identifiers, code pages and abbreviations as the platform publishes them.

@@ -70,6 +70,7 @@ inline constexpr int IDM_METADATA_RIGHTS = 32777;
 inline constexpr int IDM_METADATA_ALL = 32778;
 inline constexpr int IDM_METADATA_NONE = 32779;
 inline constexpr int IDM_KEEP_PROPORTIONS = 32780;
+inline constexpr int IDM_SHOW_FULL_SIZE = 32781;
 inline constexpr int ID_LANGUAGE_FIRST = 45400;
 inline constexpr int ID_LANGUAGE_LAST = 46399;
 

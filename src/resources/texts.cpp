@@ -53,6 +53,10 @@ constexpr auto kTexts = std::to_array<TextEntry>({
     {Text::FrameName, u"IDS_STRING145", "Frame"},
     {Text::DamagedShown, u"IDS_STRING146",
      "The photo is damaged: only what could be read is shown and converted."},
+    {Text::ResultTitle, u"IDS_STRING147", "The result at full size"},
+    {Text::FitButton, u"IDS_STRING148", "Fit"},
+    {Text::ActualSizeButton, u"IDS_STRING149", "Actual size"},
+    {Text::CloseButton, u"IDS_STRING150", "Close"},
 });
 
 }  // namespace

@@ -46,7 +46,11 @@ enum class Text {
     PreviewName,          // what screen readers call the preview
     FrameName,            // ... and the frame fields
     DamagedShown,         // a photo opened or converted as far as it could be read
-    Count                 // not a text: how many there are
+    ResultTitle,          // the window of the result at full size
+    FitButton,            // ... its sizes
+    ActualSizeButton,
+    CloseButton,
+    Count  // not a text: how many there are
 };
 inline constexpr int kTextCount = int(Text::Count);
 

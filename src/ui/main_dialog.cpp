@@ -272,6 +272,15 @@ void MainDialog::SaveSettings() {
     m_imaging.reset();
 }
 
+void MainDialog::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton &&
+        m_controls.picture->geometry().contains(event->position().toPoint())) {
+        ShowFullSize();
+        return;
+    }
+    QDialog::mouseDoubleClickEvent(event);
+}
+
 void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
     // Only the dialog's own surface: controls that take the mouse keep their clicks.
     const QPoint point = event->position().toPoint();
@@ -299,6 +308,7 @@ void MainDialog::OnCommand(int id) {
     }
     if (id == IDM_TEXT_UPRIGHT) ToggleStoredChoice(m_textUpright, settings::kTextUpright);
     if (id == IDM_SHOW_RESULT) ToggleStoredChoice(m_showResult, settings::kShowResult);
+    if (id == IDM_SHOW_FULL_SIZE) ShowFullSize();
     if (id == IDM_KEEP_PROPORTIONS)
         ToggleStoredChoice(m_keepProportions, settings::kKeepProportions);
     for (const auto& [command, choice] : kMetadataCommands) {

@@ -31,6 +31,8 @@ struct ConversionRequest;
 
 namespace ui {
 
+class ResultView;
+
 /// A designed message with the library's or the system's @p reason on a line
 /// of its own, when there is one.
 QString WithReason(const QString& message, const QString& reason);
@@ -66,6 +68,8 @@ public:
 
     /// Runs menu command @p id as the dialog's command handling does.
     void OnCommand(int id);
+    /// The window of the result at full size while it shows; null otherwise.
+    ResultView* ShownResultView() const { return m_resultView; }
 
     /// Opens photos with @p loader instead of the imaging library (tests).
     using PhotoLoader = std::function<std::unique_ptr<imaging::Photo>(const QString&)>;
@@ -94,6 +98,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    /// On the preview (which takes no clicks of its own): the result at full size.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -107,6 +113,8 @@ private:
     void OnExit();
     void SaveSettings();
     void OnAbout();
+    /// Shows the result the fields ask for at full size, in a window of its own.
+    void ShowFullSize();
     void OnHelp();
     void OnHomepage();
     void OnOpenPhoto();
@@ -190,12 +198,13 @@ private:
     QString m_photoAtStart;
     QFont m_textFont;
     QColor m_textColour;
-    bool m_convertToSrgb = false;    // else stored colour values, the profile carried
-    bool m_autoOrient = false;       // photos opened upright by the camera's orientation
-    bool m_textUpright = false;      // text drawn after the turn, in the output's frame
-    bool m_showResult = false;       // the picture frame shows the result, not the photo
-    bool m_keepProportions = false;  // typing one side of the output sets the other
-    int m_metadata = 0;              // what travels: 0 rights, 1 all, 2 none
+    bool m_convertToSrgb = false;        // else stored colour values, the profile carried
+    bool m_autoOrient = false;           // photos opened upright by the camera's orientation
+    bool m_textUpright = false;          // text drawn after the turn, in the output's frame
+    bool m_showResult = false;           // the picture frame shows the result, not the photo
+    bool m_keepProportions = false;      // typing one side of the output sets the other
+    ResultView* m_resultView = nullptr;  // while the result shows at full size
+    int m_metadata = 0;                  // what travels: 0 rights, 1 all, 2 none
 };
 
 }  // namespace ui

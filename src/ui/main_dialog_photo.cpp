@@ -21,6 +21,7 @@
 #include "ui/conversion_run.h"
 #include "ui/main_dialog.h"
 #include "ui/main_dialog_names.h"
+#include "ui/result_view.h"
 
 namespace ui {
 
@@ -186,6 +187,33 @@ QImage MainDialog::ResultPreview(const QSize& pixels) {
     return imaging::ExecuteSmall(
         imaging::PlanConversion(imaging::FactsOf(*m_photo), RequestFor(output)), m_frameCopy,
         pixels, palette().color(QPalette::Window));
+}
+
+void MainDialog::ShowFullSize() {
+    if (m_photoPath.isEmpty()) {
+        Message(g_Language.GetString(Text::OpenPhotoFirst),
+                g_Language.GetString(Text::ErrorCaption));
+        return;
+    }
+    if (!CheckOutputSize()) return;
+    // A copy of the frame as large as the view's screen shows it fitted; it
+    // is decoded beside the window, as an opening is.
+    const QSize screen = ResultView::LargestCanvas(*this) * devicePixelRatio();
+    const QSize frame(m_photoWidth, m_photoHeight);
+    const QSize copySize = frame.scaled(screen, Qt::KeepAspectRatio).boundedTo(frame);
+    QImage copy;
+    if (RunBeside(
+            *this,
+            [&](const std::atomic<bool>&, std::atomic<int>&) { copy = m_photo->Preview(copySize); },
+            {g_Language.GetString(Text::Opening), g_Language.GetString(Text::StopButton)}))
+        return;
+    ResultView view(*m_photo,
+                    imaging::PlanConversion(imaging::FactsOf(*m_photo),
+                                            RequestFor(QSize(m_outputWidth, m_outputHeight))),
+                    copy, this);
+    m_resultView = &view;
+    view.exec();
+    m_resultView = nullptr;
 }
 
 bool MainDialog::FrameEditTarget(int* dimension, int32_t* number) const {

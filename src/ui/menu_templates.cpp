@@ -31,6 +31,7 @@ std::unique_ptr<QMenu> LoadMenu(int id, QWidget* parent) {
     AddCommand(*popup, "Text stays upright", IDM_TEXT_UPRIGHT)->setCheckable(true);
     AddCommand(*popup, "Show the result", IDM_SHOW_RESULT)->setCheckable(true);
     AddCommand(*popup, "Keep proportions while typing", IDM_KEEP_PROPORTIONS)->setCheckable(true);
+    AddCommand(*popup, "Result at full size", IDM_SHOW_FULL_SIZE);
     QMenu* metadata = popup->addMenu(QStringLiteral("Metadata"));
     // One of three: shown as radio items.
     auto* metadataChoices = new QActionGroup(metadata);
