@@ -278,6 +278,41 @@ TEST_F(ConversionTest, AnAreaOfTheResultIsThatAreaOfTheTiff) {
     }
 }
 
+TEST_F(ConversionTest, UprightTextReadsUprightWhereAViewerAppliesTheCarriedTag) {
+    // Written as stored, orientation 6 kept: the viewer turns the pixels, not the caption.
+    const QString tagged = temp.file(u"six.tif"_s);
+    VImage white = (VImage::black(400, 300, VImage::option()->set("bands", 3)) + 255)
+                       .cast(VIPS_FORMAT_UCHAR)
+                       .copy();
+    white.set(VIPS_META_ORIENTATION, 6);
+    white.write_to_file(QFile::encodeName(tagged).constData());
+    const auto photo = LoadPhoto(tagged);
+    ConversionRequest request;
+    request.output = QSize(400, 300);
+    request.metadata = MetadataChoice::All;
+    request.textUpright = true;
+    request.text = u"CAPTION"_s;
+    request.font.setPixelSize(30);
+    request.colour = Qt::red;
+    request.placement.anchor = Anchor::SouthEast;
+    request.placement.margin = QPointF(2, 2);
+    request.placement.marginInPercent = true;
+    const QString out = temp.file(u"six-out.tif"_s);
+    ASSERT_FALSE(fixtures::Convert(*photo, request, out));
+    const VImage seen = Read(out).autorot();
+    ASSERT_EQ(QSize(seen.width(), seen.height()), QSize(300, 400));
+    int top = 0, width = 0, height = 0;
+    const int left = (seen[1] < 128)
+                         .find_trim(&top, &width, &height,
+                                    VImage::option()->set("background", std::vector<double>{0}));
+    EXPECT_GT(width, 2 * height);  // across, not down the side
+    // In the bottom-right corner, 2% in (the box's descent below the capitals' ink).
+    EXPECT_GE(left + width, 280);
+    EXPECT_LE(left + width, 294);
+    EXPECT_GE(top + height, 375);
+    EXPECT_LE(top + height, 392);
+}
+
 /// The value of TIFF tag @p tag in the first directory of @p path (short or long).
 std::optional<uint32_t> TiffTag(const QString& path, uint16_t tag) {
     const QByteArray bytes = fixtures::Bytes(path);

@@ -243,10 +243,10 @@ LaidOut LayOut(const ConversionPlan& plan, const VImage& stored, double scale,
     if (plan.text) {
         std::optional<TextPatch> patch =
             TextPatchOf(*plan.text, plan.request.colour, scale, profile, budget.limits);
-        // Laid on the upright frame: moved to where the stored pixels have it.
+        // Laid out on its canvas: moved to where the pixels have it.
+        if (patch) patch = Turned(*patch, plan.text->toPixels, Scaled(plan.text->canvas, scale));
         if (patch && plan.text->turned)
-            before = Turned(*patch, plan.camera.Inverse(),
-                            plan.camera.Applied(QSize(stored.width(), stored.height())));
+            before = std::move(patch);
         else if (patch)
             laid.text.push_back(std::move(*patch));
     }
@@ -401,9 +401,9 @@ std::variant<QImage, StepFailure> ExecuteArea(const ConversionPlan& plan, const 
         if (plan.text) {
             std::optional<TextPatch> patch =
                 TextPatchOf(*plan.text, plan.request.colour, 1.0, profile, budget.limits);
+            if (patch) patch = Turned(*patch, plan.text->toPixels, plan.text->canvas);
             if (patch && plan.text->turned)
-                Paint(Turned(*patch, plan.camera.Inverse(), plan.request.output), rows.data(),
-                      storedArea);
+                Paint(*patch, rows.data(), storedArea);
             else
                 upright = std::move(patch);
         }

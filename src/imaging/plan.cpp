@@ -5,7 +5,8 @@
 namespace imaging {
 
 PhotoFacts FactsOf(const Photo& photo) {
-    return {photo.IsUpright() ? photo.CameraOrientation() : 1, photo.HorizontalResolution()};
+    return {photo.IsUpright() ? photo.CameraOrientation() : 1, photo.HorizontalResolution(),
+            photo.CameraOrientation()};
 }
 
 ConversionPlan PlanConversion(const PhotoFacts& facts, const ConversionRequest& request) {
@@ -25,16 +26,20 @@ ConversionPlan PlanConversion(const PhotoFacts& facts, const ConversionRequest& 
                            .arg(kMaxOutputBytes >> 20);
         return plan;
     }
+    // Pixels written as stored keep the camera's tag, and viewers turn them by it.
+    if (plan.turn.IsNone() && request.metadata == MetadataChoice::All)
+        plan.view = Turn::Uprighting(facts.cameraTag);
     if (!request.text.isEmpty()) {
         // Before the turn the text turns with the photo; upright, it is
-        // placed in the output's own frame.
-        const QSize canvas = request.textUpright ? plan.output : request.output;
+        // placed in the output as it is seen.
+        const QSize canvas = request.textUpright ? plan.view.Applied(plan.output) : request.output;
         const TextBlock block = LayOutText(request.text, request.font, request.placement, canvas);
         const PositionFit fit = FitOf(block.topLeft, canvas);
         if (fit.x != Fit::Inside) plan.corrections.push_back(Step::TextX);
         if (fit.y != Fit::Inside) plan.corrections.push_back(Step::TextY);
-        plan.text = ConversionPlan::Text{block, Corrected(block.topLeft, canvas),
-                                         !request.textUpright, canvas};
+        plan.text = ConversionPlan::Text{
+            block, Corrected(block.topLeft, canvas), !request.textUpright, canvas,
+            request.textUpright ? plan.view.Inverse() : plan.camera.Inverse()};
     }
     // A hand-edited store may hold any angle: it turns nothing at all. Told
     // where the turn comes: after text laid before it, before upright text.

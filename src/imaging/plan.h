@@ -56,6 +56,7 @@ struct ConversionRequest {
 struct PhotoFacts {
     int orientation = 1;  // the camera's tag, as the photo applies it to its frames; 1 for none
     double dpi = 96.0;    // the photo's horizontal resolution
+    int cameraTag = 1;    // the camera's tag, applied or not: what its metadata carries
 };
 PhotoFacts FactsOf(const Photo& photo);
 
@@ -69,12 +70,16 @@ struct ConversionPlan {
     Turn camera;   // what sets the frame upright (none when the photo is shown as stored)
     Turn turn;     // the camera's turn, then the user's: the only turn the pixels take
     QSize output;  // the TIFF's size, once turned
+    /// How a viewer shows the TIFF: the turn of the orientation tag it carries
+    /// (under MetadataChoice::All, for pixels no turn has touched).
+    Turn view;
     /// The text, laid out where the request places it.
     struct Text {
         TextBlock block;
-        QPoint topLeft;      // corrected into the picture
+        QPoint topLeft;      // corrected into the canvas
         bool turned = true;  // laid before the turn, turning with the photo; else upright after it
-        QSize canvas;        // the picture it is laid on: the upright frame's or the output's size
+        QSize canvas;   // the picture it is laid out on: the upright frame, or the output as seen
+        Turn toPixels;  // what takes the canvas onto the pixels the text is laid on
     };
     std::optional<Text> text;
     double dpi = 96.0;

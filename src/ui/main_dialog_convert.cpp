@@ -102,11 +102,13 @@ imaging::ConversionRequest MainDialog::RequestFor(QSize output) const {
 void MainDialog::OnTextPositionLeft(const QLineEdit* field) {
     if (m_photoPath.isEmpty() || !CheckOutputSize()) return;
     const bool isX = field == m_controls.textX;
-    // Upright text is placed in the output as turned.
-    const bool turned = m_textUpright && (m_rotateAngle == 90 || m_rotateAngle == 270);
+    // Upright text is placed in the output as it is seen: turned, and as a
+    // viewer turns it by the camera's tag when that is carried.
     const QSize output(m_outputWidth, m_outputHeight);
-    const imaging::PositionFit fit =
-        imaging::FitOf(TypedTextPosition(), turned ? output.transposed() : output);
+    const imaging::ConversionPlan plan =
+        imaging::PlanConversion(imaging::FactsOf(*m_photo), RequestFor(output));
+    const imaging::PositionFit fit = imaging::FitOf(
+        TypedTextPosition(), m_textUpright ? plan.view.Applied(plan.output) : output);
     if ((isX ? fit.x : fit.y) != imaging::Fit::Inside) {
         Message(g_Language.GetString(isX ? Text::TextXOutside : Text::TextYOutside),
                 g_Language.GetString(Text::ErrorCaption));
