@@ -249,10 +249,10 @@ TEST_F(ConvertCliTest, CaptionsPlaceThemselvesAlikeOnPhotosOfEverySize) {
                   0.01);
     EXPECT_NEAR(right[0], 0.98, 0.01);
     EXPECT_NEAR(bottom[0], 0.98, 0.01);
-    // A position outside a photo is a warning, in the report too, never silent.
+    // A position outside a photo, in pixels or (here) shares, is a warning, in the report too.
     const QString outside = temp.file(u"outside.tif"_s);
-    const CliRun warned = runCli({u"--text"_s, u"x"_s, u"--position"_s, u"5000,10"_s, u"--report"_s,
-                                  report, u"-o"_s, outside, photos[0]});
+    const CliRun warned = runCli({u"--text"_s, u"x"_s, u"--position"_s, u"101%,10%"_s,
+                                  u"--report"_s, report, u"-o"_s, outside, photos[0]});
     EXPECT_EQ(warned.exitCode, 0);
     EXPECT_TRUE(warned.errors.contains(u"The text position X"_s)) << warned.errors.toStdString();
     EXPECT_TRUE(fixtures::Bytes(report).contains("\"status\":\"warning\""));

@@ -376,10 +376,12 @@ std::optional<std::pair<QPointF, bool>> ParsePosition(const QString& text) {
     bool okX = false, okY = false;
     if (percent) {
         const QPointF share(x.chopped(1).toDouble(&okX), y.chopped(1).toDouble(&okY));
-        if (!okX || !okY || !std::isfinite(share.x()) || !std::isfinite(share.y()) ||
-            std::abs(share.x()) > 100 || std::abs(share.y()) > 100)
+        if (!okX || !okY || !std::isfinite(share.x()) || !std::isfinite(share.y()))
             return std::nullopt;
-        return std::pair{share, true};
+        // Beyond the picture is a warning and 0 when converting, as a pixel
+        // position there is; ten sides away is as far outside as any.
+        const auto bounded = [](double v) { return std::clamp(v, -1000.0, 1000.0); };
+        return std::pair{QPointF(bounded(share.x()), bounded(share.y())), true};
     }
     const QPoint pixels(x.toInt(&okX), y.toInt(&okY));
     if (!okX || !okY) return std::nullopt;
