@@ -70,7 +70,8 @@ constexpr std::array<OptionEntry, 32> kOptions{{
      "(default: the locale's, as LANGUAGE, LC_ALL, LC_MESSAGES or LANG say, else English)."},
     {Opt::ListLanguages, "", "list-languages", "", "List the languages and exit."},
     {Opt::Srgb, "", "srgb", "",
-     "Convert colours through the photo's embedded profile to sRGB (default: "
+     "Convert colours through the photo's embedded profile to sRGB, and say so with an "
+     "sRGB profile (default: "
      "keep the stored values and carry the profile into the TIFF)."},
     {Opt::AutoOrient, "", "auto-orient", "",
      "Turn photos upright by the camera's orientation tag before anything else."},

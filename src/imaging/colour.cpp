@@ -65,6 +65,19 @@ std::vector<double> BackgroundFor(const QColor& colour, int bands) {
 
 }  // namespace
 
+const QByteArray& SrgbProfile() {
+    static const QByteArray bytes = [] {
+        cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+        cmsUInt32Number length = 0;
+        cmsSaveProfileToMem(srgb, nullptr, &length);
+        QByteArray saved(qsizetype(length), '\0');
+        if (!cmsSaveProfileToMem(srgb, saved.data(), &length)) saved.clear();
+        cmsCloseProfile(srgb);
+        return saved;
+    }();
+    return bytes;
+}
+
 void ConvertFromSrgb(QImage& layer, const QByteArray& profile) {
     cmsHPROFILE target =
         cmsOpenProfileFromMem(profile.constData(), cmsUInt32Number(profile.size()));

@@ -23,6 +23,9 @@ namespace imaging {
 vips::VImage ToRgb8(vips::VImage image, ColourHandling handling, const QColor& background,
                     QByteArray* carriedProfile = nullptr);
 
+/// An sRGB ICC profile, for pixels converted to sRGB to say so.
+const QByteArray& SrgbProfile();
+
 /// Turns the colours of @p layer (premultiplied ARGB, in sRGB) into those of
 /// @p profile, keeping its alpha: ink laid on pixels whose values are the
 /// profile's.

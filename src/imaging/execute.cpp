@@ -296,8 +296,12 @@ std::optional<StepFailure> Write(const ConversionPlan& plan, const FrameData& fr
         metadata.orientation = photo.CameraOrientation();
         const int threads = budget.threads > 0 ? budget.threads : host::CoresForThisProcess().count;
         // The camera's orientation still applies to pixels no turn has touched.
+        // Converted to sRGB, the file says so as colour-managed programs expect.
+        const QByteArray& carried =
+            profile.isEmpty() && plan.request.colours == ColourHandling::ToSrgb ? SrgbProfile()
+                                                                                : profile;
         TiffStripWriter writer(
-            out, plan.output.width(), plan.output.height(), plan.dpi, profile,
+            out, plan.output.width(), plan.output.height(), plan.dpi, carried,
             streamed ? TiffStripWriter::Delivery::Streamed
                      : TiffStripWriter::Delivery::WhenComplete,
             threads, MetadataToWrite(metadata, plan.request.metadata, plan.turn.IsNone()));
