@@ -303,6 +303,19 @@ TEST_F(RealPhotoTest, ColourProfilesAreCarriedOrConverted) {
         EXPECT_NEAR(shown.blue(), viewer[2], 2);
     }
 
+    // A camera's Adobe RGB marked in EXIF alone (uncalibrated, index R03) reads as Adobe RGB.
+    const QString marked = temp.file(u"r03.jpg"_s);
+    const QString embedded = temp.file(u"adobe.jpg"_s);
+    Save(scene, marked);
+    Save(WithProfile(scene, AdobeRgb()), embedded);
+    ASSERT_EQ(
+        QProcess::execute(u"exiftool"_s, {u"-q"_s, u"-overwrite_original"_s, u"-n"_s,
+                                          u"-ColorSpace=65535"_s, u"-InteropIndex=R03"_s, marked}),
+        0);
+    for (const QString& photo : {marked, embedded})
+        ASSERT_EQ(runCli({u"--srgb"_s, u"-o"_s, photo + u".tif"_s, photo}).exitCode, 0);
+    EXPECT_GE(Psnr(Open(marked + u".tif"_s), Open(embedded + u".tif"_s)), 50.0);
+
     // Grey with a profile of its own shows its tones: converted through it.
     for (const double gamma : {1.0, 2.2}) {
         cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);

@@ -24,6 +24,50 @@ cmsColorSpaceSignature SpaceOf(const VImage& image) {
     return ColourBands(image) < 3 ? cmsSigGrayData : cmsSigRgbData;
 }
 
+/// Adobe RGB (1998) as lcms makes it: its primaries, D65 and a gamma of 563/256.
+const QByteArray& AdobeRgbProfile() {
+    static const QByteArray bytes = [] {
+        const cmsCIExyY white{0.3127, 0.3290, 1.0};
+        const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+        cmsToneCurve* curve = cmsBuildGamma(nullptr, 563.0 / 256.0);
+        cmsToneCurve* curves[3] = {curve, curve, curve};
+        cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+        cmsUInt32Number length = 0;
+        cmsSaveProfileToMem(profile, nullptr, &length);
+        QByteArray saved(qsizetype(length), '\0');
+        if (!cmsSaveProfileToMem(profile, saved.data(), &length)) saved.clear();
+        cmsCloseProfile(profile);
+        cmsFreeToneCurve(curve);
+        return saved;
+    }();
+    return bytes;
+}
+
+/// The start of EXIF field @p name as the imaging library read it; empty when absent.
+QByteArray ExifField(const VImage& image, const char* name) {
+    if (!image.get_typeof(name)) return {};
+    try {
+        return QByteArray(image.get_string(name));
+    } catch (const vips::VError&) {
+        return {};
+    }
+}
+
+/// @p image with the Adobe RGB profile when it carries none but its camera
+/// marked it Adobe RGB as the camera file standard does: colour space
+/// "uncalibrated" and interoperability index R03.
+VImage WithCameraProfile(VImage image) {
+    if (image.get_typeof(VIPS_META_ICC_NAME) || SpaceOf(image) != cmsSigRgbData) return image;
+    if (!ExifField(image, "exif-ifd2-ColorSpace").startsWith("65535") ||
+        !ExifField(image, "exif-ifd4-InteroperabilityIndex").startsWith("R03"))
+        return image;
+    const QByteArray& profile = AdobeRgbProfile();
+    image = image.copy();
+    vips_image_set_blob_copy(image.get_image(), VIPS_META_ICC_NAME, profile.constData(),
+                             size_t(profile.size()));
+    return image;
+}
+
 /// The lcms pixel type of one 8-bit pixel in @p space.
 cmsUInt32Number PixelTypeOf(cmsColorSpaceSignature space) {
     switch (space) {
@@ -112,6 +156,7 @@ QByteArray UsableProfile(const VImage& image) {
 VImage ToRgb8(VImage image, ColourHandling handling, const QColor& background,
               QByteArray* carriedProfile) {
     if (carriedProfile) carriedProfile->clear();
+    image = WithCameraProfile(image);
     const QByteArray profile = UsableProfile(image);
     const bool rgbSource = SpaceOf(image) == cmsSigRgbData;
     // An RGB file cannot carry a grey profile: grey goes through its own to sRGB.
