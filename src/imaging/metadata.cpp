@@ -445,10 +445,11 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
             written.image.push_back(Bytes(kXmp, kByte, XmpOf(rights)));
     } else {
         const Exif exif = ExifReader(metadata.exif).Read().value_or(Exif{});
-        // The photo's own description of itself; how its pixels are stored is the TIFF's.
-        static const std::set<uint16_t> kDescriptive{kImageDescription, kMake,     kModel,
-                                                     kSoftware,         kDateTime, kArtist,
-                                                     kHostComputer,     kCopyright};
+        // The photo's own description of itself; how its pixels are stored is the
+        // TIFF's. The rights come from where they are read first, XMP before EXIF,
+        // so that the TIFF's fields and its XMP say the same.
+        static const std::set<uint16_t> kDescriptive{kMake, kModel, kSoftware, kDateTime,
+                                                     kHostComputer};
         for (const TiffField& field : exif.image)
             if (kDescriptive.count(field.tag) && field.type == kAscii)
                 if (auto kept = Sanitised(field)) written.image.push_back(std::move(*kept));
