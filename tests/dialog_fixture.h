@@ -16,6 +16,13 @@
 #include "ui/dialog_builder.h"
 #include "ui/main_dialog.h"
 
+/// @p text as it shows: without the ampersand that marks its mnemonic.
+inline QString WithoutMnemonic(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] == u'&') text.remove(i, 1);  // "&&" keeps one
+    return text;
+}
+
 /// A main dialog on a private settings file and a recording platform, shown and
 /// active so that focus and keys behave as on a desktop.
 class MainDialogTest : public ::testing::Test {

@@ -27,7 +27,7 @@ protected:
     /// A point of the dialog's own surface, away from every control.
     QPoint surface() const { return {dialog->width() / 2, dialog->height() - 3}; }
 
-    QString text(int id) const { return ControlText(item(id)); }
+    QString text(int id) const { return WithoutMnemonic(ControlText(item(id))); }
 };
 
 TEST_F(LanguageDialogTest, TheStoredLanguageLabelsTheDialogAtStart) {

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QSet>
 #include <QSignalSpy>
 
 #include "dialog_fixture.h"
@@ -159,6 +160,22 @@ TEST_F(MainDialogTest, EnterOnAFocusedButtonClicksIt) {
     QTest::keyClick(item(IDC_BUTTON_EXIT), Qt::Key_Return);
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(storedInt(kOption, u"nRotateAngel"_s), 0);
+}
+
+TEST_F(MainDialogTest, EveryButtonAndLabelledFieldHasALetterOfItsOwnForAlt) {
+    start();
+    QSet<QChar> letters;
+    for (QWidget* control : dialog->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(control);
+        if (!qobject_cast<QAbstractButton*>(control) && !(label && label->buddy())) continue;
+        const QString text = ControlText(control);
+        const qsizetype at = text.indexOf(u'&');
+        ASSERT_GE(at, 0) << text.toStdString();
+        EXPECT_FALSE(letters.contains(text[at + 1].toLower())) << text.toStdString();
+        letters.insert(text[at + 1].toLower());
+    }
+    EXPECT_GE(letters.size(), 20);
+    EXPECT_EQ(button(IDC_BUTTON_CONVERT)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
 }
 
 TEST_F(MainDialogTest, TabWalksTheEnabledStopsInTemplateOrderAndWrapsAround) {

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSet>
 #include <QValidator>
 #include <array>
 
@@ -171,6 +172,7 @@ void MainDialog::OnInitDialog() {
     setWindowIcon(LoadAppIcon());
 
     ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
+    AssignMnemonics();
     NameControlsForReaders();
     RestoreOutputFolder();
     const MainControls& c = m_controls;
@@ -376,7 +378,76 @@ void MainDialog::OnLanguageCommand(int command) {
 void MainDialog::SwitchLanguage(int id) {
     g_Language.SelectLanguage(g_Language.GetLanguageName(id - ID_LANGUAGE_FIRST));
     ApplyLanguageToDialog(i18n::g_Language, *this, IDD_PROGRAM_TIF);
+    AssignMnemonics();
     NameControlsForReaders();
+}
+
+namespace {
+
+/// The text of a button or a label.
+QString TextOf(const QWidget* control) {
+    if (const auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+    return static_cast<const QAbstractButton*>(control)->text();
+}
+
+void SetTextOf(QWidget* control, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(control)) return label->setText(text);
+    static_cast<QAbstractButton*>(control)->setText(text);
+}
+
+/// Where @p text marks its mnemonic with a single ampersand; -1 for none.
+qsizetype MnemonicAt(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&') continue;
+        if (text[i + 1] != u'&') return i + 1;
+        ++i;  // "&&" is an ampersand
+    }
+    return -1;
+}
+
+}  // namespace
+
+void MainDialog::AssignMnemonics() {
+    const MainControls& c = m_controls;
+    // In the order Tab visits them, so the first controls get the first letters.
+    std::vector<QWidget*> controls{
+        c.openPhoto,      c.exit,       c.convert,          c.browse,
+        c.baseWidth,      c.baseHeight, c.outputWidthLabel, c.outputHeightLabel,
+        c.outputFileLabel};
+    controls.insert(controls.end(), c.rotate.begin(), c.rotate.end());
+    controls.insert(controls.end(), c.flip.begin(), c.flip.end());
+    for (QWidget* control : {static_cast<QWidget*>(c.homepage), static_cast<QWidget*>(c.help),
+                             static_cast<QWidget*>(c.font), static_cast<QWidget*>(c.positionLabel),
+                             static_cast<QWidget*>(c.textLabel)})
+        controls.push_back(control);
+    // A language file's own ampersands stand; the others are chosen here: a
+    // word's first letter where one is free, else any letter, the shortest
+    // texts (with the fewest to choose from) first.
+    QSet<QChar> taken;
+    std::vector<QWidget*> open;
+    for (QWidget* control : controls) {
+        if (const qsizetype at = MnemonicAt(TextOf(control)); at >= 0)
+            taken.insert(TextOf(control)[at].toLower());
+        else
+            open.push_back(control);
+    }
+    const auto choose = [&](QWidget* control, bool wordStartsOnly) {
+        const QString text = TextOf(control);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar letter = text[i].toLower();
+            if (!text[i].isLetterOrNumber() || taken.contains(letter)) continue;
+            if (wordStartsOnly && i > 0 && text[i - 1].isLetterOrNumber()) continue;
+            taken.insert(letter);
+            SetTextOf(control, QString(text).insert(i, u'&'));
+            return true;
+        }
+        return false;
+    };
+    std::erase_if(open, [&](QWidget* control) { return choose(control, true); });
+    std::stable_sort(open.begin(), open.end(), [](const QWidget* a, const QWidget* b) {
+        return TextOf(a).size() < TextOf(b).size();
+    });
+    for (QWidget* control : open) choose(control, false);
 }
 
 void MainDialog::NameControlsForReaders() {

@@ -131,6 +131,9 @@ private:
     void RefreshPreview();
     /// Gives the fields, the preview and the frame controls the names screen readers say.
     void NameControlsForReaders();
+    /// Gives each button and labelled field a letter that reaches it with Alt:
+    /// a language file's own, else the first of its text still free.
+    void AssignMnemonics();
     /// Shows the preview again: the designed stretched photo, or the result
     /// when that is chosen, after a field, radio or option changed.
     void ShowPreview();
