@@ -422,7 +422,7 @@ void MainDialog::AssignMnemonics() {
         controls.push_back(control);
     // A language file's own ampersands stand; the others are chosen here: a
     // word's first letter where one is free, else any letter, the shortest
-    // texts (with the fewest to choose from) first.
+    // texts (with the fewest to choose from) first. A text may go without.
     QSet<QChar> taken;
     std::vector<QWidget*> open;
     for (QWidget* control : controls) {
@@ -435,7 +435,15 @@ void MainDialog::AssignMnemonics() {
         const QString text = TextOf(control);
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar letter = text[i].toLower();
-            if (!text[i].isLetterOrNumber() || taken.contains(letter)) continue;
+            // Only a letter a keyboard types as it is, of an alphabet: ideographs
+            // come through an input method, and take the language file's own
+            // marks, as "(&O)".
+            const QChar::Script script = letter.script();
+            const bool typeable =
+                letter.isDigit() || (letter.isLetter() && (script == QChar::Script_Latin ||
+                                                           script == QChar::Script_Cyrillic ||
+                                                           script == QChar::Script_Greek));
+            if (!typeable || taken.contains(letter)) continue;
             if (wordStartsOnly && i > 0 && text[i - 1].isLetterOrNumber()) continue;
             taken.insert(letter);
             SetTextOf(control, QString(text).insert(i, u'&'));
