@@ -262,13 +262,14 @@ TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
     start();
     const QString photo = fixtures::SolidPhoto(temp, u"camera.jpg"_s, 64, 48, Qt::gray);
     ASSERT_EQ(
-        QProcess::execute(u"exiftool"_s,
-                          {u"-q"_s, u"-overwrite_original"_s, u"-EXIF:Artist=Exif Artist"_s,
-                           u"-EXIF:Copyright=© Exif"_s, u"-DateTimeOriginal=2026:05:01 10:20:30"_s,
-                           u"-Orientation#=6"_s, u"-GPSLatitude=48.1"_s, u"-GPSLatitudeRef=N"_s,
-                           u"-SerialNumber=SN123"_s, u"-XMP-dc:Creator=Xmp Creator"_s,
-                           u"-XMP-dc:Description=Xmp caption"_s,
-                           u"-IPTC:CopyrightNotice=Iptc copyright"_s, photo}),
+        QProcess::execute(
+            u"exiftool"_s,
+            {u"-q"_s, u"-overwrite_original"_s, u"-EXIF:Artist=Exif Artist"_s,
+             u"-EXIF:Copyright=© Exif"_s, u"-DateTimeOriginal=2026:05:01 10:20:30"_s,
+             u"-SubSecTimeOriginal=123"_s, u"-OffsetTimeOriginal=+05:30"_s, u"-Orientation#=6"_s,
+             u"-GPSLatitude=48.1"_s, u"-GPSLatitudeRef=N"_s, u"-SerialNumber=SN123"_s,
+             u"-XMP-dc:Creator=Xmp Creator"_s, u"-XMP-dc:Description=Xmp caption"_s,
+             u"-IPTC:CopyrightNotice=Iptc copyright"_s, photo}),
         0);
     // What exiftool reads of an output, as "group:tag" -> value.
     const auto tags = [&](const QStringList& options, const QString& input) {
@@ -284,6 +285,12 @@ TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
     EXPECT_EQ(rights[u"IFD0:Copyright"_s].toString(), u"Iptc copyright"_s);
     EXPECT_EQ(rights[u"IFD0:ImageDescription"_s].toString(), u"Xmp caption"_s);
     EXPECT_EQ(rights[u"IFD0:ModifyDate"_s].toString(), u"2026:05:01 10:20:30"_s);
+    // The moment of capture comes back whole, its fraction and zone in EXIF and XMP.
+    EXPECT_EQ(rights[u"ExifIFD:DateTimeOriginal"_s].toString(), u"2026:05:01 10:20:30"_s);
+    EXPECT_EQ(rights[u"ExifIFD:SubSecTimeOriginal"_s].toVariant().toString(), u"123"_s);
+    EXPECT_EQ(rights[u"ExifIFD:OffsetTimeOriginal"_s].toString(), u"+05:30"_s);
+    EXPECT_EQ(rights[u"XMP-photoshop:DateCreated"_s].toString(),
+              u"2026:05:01 10:20:30.123+05:30"_s);
     EXPECT_EQ(rights[u"XMP-dc:Creator"_s].toString(), u"Xmp Creator"_s);
     for (const char* absent :
          {"GPS:GPSLatitude", "ExifIFD:SerialNumber", "IFD0:Orientation", "IPTC:CopyrightNotice"})

@@ -31,6 +31,10 @@ enum Tag : uint16_t {
     kGpsDirectory = 34853,
     kDateTimeOriginal = 36867,
     kDateTimeDigitized = 36868,
+    kOffsetTime = 36880,
+    kOffsetTimeOriginal = 36881,
+    kSubSecTime = 37520,
+    kSubSecTimeOriginal = 37521,
     kInteroperabilityDirectory = 40965,
     kSubDirectories = 330,
     kIccProfile = 34675,
@@ -227,18 +231,44 @@ bool IsExifDate(const QString& text) {
            part(5) <= 59 && part(6) <= 60;
 }
 
-/// "YYYY:MM:DD HH:MM:SS" from an XMP or IPTC date; empty when it is none.
-QString ExifDate(const QString& date, const QString& time = {}) {
-    static const QRegularExpression iso(
-        QStringLiteral("^(\\d{4})-?(\\d{2})-?(\\d{2})(?:[T ](\\d{2}):?(\\d{2}):?(\\d{2})?)?"));
-    const QRegularExpressionMatch match = iso.match(time.isEmpty() ? date : date + u'T' + time);
-    if (!match.hasMatch()) return {};
-    const auto part = [&](int i) {
-        return match.captured(i).isEmpty() ? QStringLiteral("00") : match.captured(i);
-    };
-    const QString exif = QStringLiteral("%1:%2:%3 %4:%5:%6")
-                             .arg(part(1), part(2), part(3), part(4), part(5), part(6));
-    return IsExifDate(exif) ? exif : QString();
+/// @p rights with its capture date set from @p iso, an ISO 8601 date as XMP
+/// and IPTC state it, year alone to fractions and zone; unchanged when it is none.
+void SetCaptured(Rights& rights, const QString& iso) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})(?:-?(\\d{2})(?:-?(\\d{2})(?:[T ](\\d{2}):?(\\d{2})(?::?(\\d{2})"
+                       "(?:[.,](\\d{1,9}))?)?(Z|[+-]\\d{2}:?\\d{2})?)?)?)?$"));
+    const QRegularExpressionMatch match = form.match(iso.trimmed());
+    if (!match.hasMatch()) return;
+    const auto part = [&](int i) { return match.captured(i); };
+    const int month = part(2).toInt(), day = part(3).toInt();
+    if ((!part(2).isEmpty() && (month < 1 || month > 12)) ||
+        (!part(3).isEmpty() && (day < 1 || day > 31)))
+        return;
+    QString zone = part(8);
+    if (zone == u"Z") zone = QStringLiteral("+00:00");
+    if (zone.size() == 5) zone.insert(3, u':');
+    Rights found;
+    found.capturedIso = part(1);
+    if (!part(2).isEmpty()) found.capturedIso += u'-' + part(2);
+    if (!part(3).isEmpty()) found.capturedIso += u'-' + part(3);
+    if (!part(4).isEmpty()) {
+        const QString seconds = part(6).isEmpty() ? QStringLiteral("00") : part(6);
+        found.captured = QStringLiteral("%1:%2:%3 %4:%5:%6")
+                             .arg(part(1), part(2), part(3), part(4), part(5), seconds);
+        if (!IsExifDate(found.captured)) return;
+        found.capturedIso += u'T' + part(4) + u':' + part(5) + u':' + seconds;
+        found.subSeconds = part(7);
+        if (!found.subSeconds.isEmpty()) found.capturedIso += u'.' + found.subSeconds;
+        found.offset = zone;
+        found.capturedIso += zone;
+    } else if (!part(3).isEmpty()) {
+        found.captured = QStringLiteral("%1:%2:%3 00:00:00").arg(part(1), part(2), part(3));
+        if (!IsExifDate(found.captured)) return;
+    }
+    rights.captured = found.captured;
+    rights.capturedIso = found.capturedIso;
+    rights.subSeconds = found.subSeconds;
+    rights.offset = found.offset;
 }
 
 /// The rights an XMP packet states.
@@ -253,10 +283,10 @@ Rights RightsOfXmp(const QByteArray& xmp) {
         if (reader.isStartElement()) {
             if (reader.namespaceUri() == dc) property = reader.name().toString();
             for (const QXmlStreamAttribute& attribute : reader.attributes())
-                if (dateNames.contains(attribute.name()) && rights.captured.isEmpty())
-                    rights.captured = ExifDate(attribute.value().toString());
-            if (dateNames.contains(reader.name()) && rights.captured.isEmpty())
-                rights.captured = ExifDate(reader.readElementText());
+                if (dateNames.contains(attribute.name()) && rights.capturedIso.isEmpty())
+                    SetCaptured(rights, attribute.value().toString());
+            if (dateNames.contains(reader.name()) && rights.capturedIso.isEmpty())
+                SetCaptured(rights, reader.readElementText());
             if (reader.name() != QLatin1StringView("li") || property.isEmpty()) continue;
             const QString value = reader.readElementText().trimmed();
             QString* target = property == u"creator"       ? &rights.creator
@@ -277,16 +307,38 @@ Rights RightsOfIptc(const QByteArray& iim) {
         const auto found = records.find(dataset);
         return found == records.end() ? QString() : TextOf(found->second);
     };
-    const QString date = text(55);
-    return {text(80), text(116), text(120), date.isEmpty() ? QString() : ExifDate(date, text(60))};
+    Rights rights{text(80), text(116), text(120), {}, {}, {}, {}};
+    // A date, and a time with its zone: "20210506", "070809+0530".
+    const QString date = text(55), time = text(60);
+    if (!date.isEmpty()) SetCaptured(rights, time.isEmpty() ? date : date + u'T' + time);
+    return rights;
 }
 
 Rights RightsOfExif(const Exif& exif) {
-    QString captured = FieldText(exif.exif, kDateTimeOriginal);
-    if (!IsExifDate(captured)) captured = FieldText(exif.image, kDateTime);
-    if (!IsExifDate(captured)) captured.clear();
-    return {FieldText(exif.image, kArtist), FieldText(exif.image, kCopyright),
-            FieldText(exif.image, kImageDescription), captured};
+    Rights rights{FieldText(exif.image, kArtist),
+                  FieldText(exif.image, kCopyright),
+                  FieldText(exif.image, kImageDescription),
+                  {},
+                  {},
+                  {},
+                  {}};
+    // The original's date with its own fraction and zone, else the file's.
+    const std::tuple<const std::vector<TiffField>*, uint16_t, uint16_t, uint16_t> sources[] = {
+        {&exif.exif, kDateTimeOriginal, kSubSecTimeOriginal, kOffsetTimeOriginal},
+        {&exif.image, kDateTime, kSubSecTime, kOffsetTime}};
+    for (const auto& [fields, dateTag, fractionTag, zoneTag] : sources) {
+        const QString date = FieldText(*fields, dateTag);
+        if (!IsExifDate(date)) continue;
+        QString iso = date;
+        iso.replace(4, 1, u'-').replace(7, 1, u'-').replace(10, 1, u'T');
+        static const QRegularExpression digits(QStringLiteral("^\\d{1,9}$"));
+        const QString fraction = FieldText(exif.exif, fractionTag).trimmed();
+        if (digits.match(fraction).hasMatch()) iso += u'.' + fraction;
+        SetCaptured(rights, iso + FieldText(exif.exif, zoneTag).trimmed());
+        if (rights.captured.isEmpty()) SetCaptured(rights, iso);
+        break;
+    }
+    return rights;
 }
 
 /// The tags that say where another directory lies: never copied, since the
@@ -359,12 +411,9 @@ QByteArray XmpOf(const Rights& rights) {
     list(QStringLiteral("creator"), QStringLiteral("Seq"), rights.creator);
     list(QStringLiteral("rights"), QStringLiteral("Alt"), rights.copyright);
     list(QStringLiteral("description"), QStringLiteral("Alt"), rights.description);
-    if (!rights.captured.isEmpty()) {
-        QString iso = rights.captured;
-        iso.replace(4, 1, u'-').replace(7, 1, u'-').replace(10, 1, u'T');
+    if (!rights.capturedIso.isEmpty())
         writer.writeTextElement(QStringLiteral("http://ns.adobe.com/photoshop/1.0/"),
-                                QStringLiteral("DateCreated"), iso);
-    }
+                                QStringLiteral("DateCreated"), rights.capturedIso);
     writer.writeEndElement();
     writer.writeEndElement();
     writer.writeEndElement();
@@ -418,11 +467,17 @@ Rights RightsOf(const PhotoMetadata& metadata) {
     const auto first = [](const QString& a, const QString& b, const QString& c) {
         return !a.isEmpty() ? a : !b.isEmpty() ? b : c;
     };
-    // The capture date is the camera's own first.
+    // The capture date is the camera's own first, each source's whole.
+    const Rights& dated = !exif.capturedIso.isEmpty()  ? exif
+                          : !xmp.capturedIso.isEmpty() ? xmp
+                                                       : iptc;
     return {first(xmp.creator, iptc.creator, exif.creator),
             first(xmp.copyright, iptc.copyright, exif.copyright),
             first(xmp.description, iptc.description, exif.description),
-            first(exif.captured, xmp.captured, iptc.captured)};
+            dated.captured,
+            dated.capturedIso,
+            dated.subSeconds,
+            dated.offset};
 }
 
 TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choice, bool asStored) {
@@ -441,8 +496,21 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
     if (choice == MetadataChoice::Rights) {
         addRights(written.image);
         if (!rights.creator.isEmpty() || !rights.copyright.isEmpty() ||
-            !rights.description.isEmpty() || !rights.captured.isEmpty())
+            !rights.description.isEmpty() || !rights.capturedIso.isEmpty())
             written.image.push_back(Bytes(kXmp, kByte, XmpOf(rights)));
+        // The moment of capture, its fraction and zone, where EXIF keeps them.
+        const std::pair<uint16_t, const QString*> moment[] = {
+            {kDateTimeOriginal, &rights.captured},
+            {kSubSecTimeOriginal, &rights.subSeconds},
+            {kOffsetTimeOriginal, &rights.offset}};
+        for (const auto& [tag, text] : moment)
+            if (!text->isEmpty()) written.exif.push_back(Ascii(tag, *text));
+        // The photo's own word on its colours stands beside them.
+        if (!written.exif.empty()) {
+            const Exif exif = ExifReader(metadata.exif).Read().value_or(Exif{});
+            if (const TiffField* space = Find(exif.exif, kColorSpace))
+                if (auto kept = Sanitised(*space)) written.exif.push_back(std::move(*kept));
+        }
     } else {
         const Exif exif = ExifReader(metadata.exif).Read().value_or(Exif{});
         // The photo's own description of itself; how its pixels are stored is the
@@ -475,15 +543,15 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
         for (const TiffField& field : exif.gps)
             if (field.tag <= kLastGpsTag)
                 if (auto kept = Sanitised(field)) written.gps.push_back(std::move(*kept));
-        // What an EXIF directory must state; a photo read without a colour space was read as sRGB.
-        if (!written.exif.empty()) {
-            if (!Find(written.exif, kExifVersion))
-                written.exif.push_back(Bytes(kExifVersion, kUndefined, "0232"));
-            if (!Find(written.exif, kFlashpixVersion))
-                written.exif.push_back(Bytes(kFlashpixVersion, kUndefined, "0100"));
-            if (!Find(written.exif, kColorSpace))
-                written.exif.push_back(Bytes(kColorSpace, kShort, QByteArray("\x01\x00", 2)));
-        }
+    }
+    // What an EXIF directory must state; a photo read without a colour space was read as sRGB.
+    if (!written.exif.empty()) {
+        if (!Find(written.exif, kExifVersion))
+            written.exif.push_back(Bytes(kExifVersion, kUndefined, "0232"));
+        if (!Find(written.exif, kFlashpixVersion))
+            written.exif.push_back(Bytes(kFlashpixVersion, kUndefined, "0100"));
+        if (!Find(written.exif, kColorSpace))
+            written.exif.push_back(Bytes(kColorSpace, kShort, QByteArray("\x01\x00", 2)));
     }
     // Sorted, each tag once, as TIFF readers require.
     const auto byTag = [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; };

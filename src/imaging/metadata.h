@@ -40,6 +40,11 @@ struct Rights {
     QString copyright;
     QString description;
     QString captured;  // "YYYY:MM:DD HH:MM:SS", or empty
+    /// The capture date as precisely as known, as XMP writes it: from the year
+    /// alone ("2021") to fractions and zone ("2021-05-06T07:08:09.123+05:30").
+    QString capturedIso;
+    QString subSeconds;  // the fraction's digits ("123"), or empty
+    QString offset;      // the zone ("+05:30"), or empty
 };
 Rights RightsOf(const PhotoMetadata& metadata);
 
