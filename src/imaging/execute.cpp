@@ -304,7 +304,8 @@ std::optional<StepFailure> Write(const ConversionPlan& plan, const FrameData& fr
             out, plan.output.width(), plan.output.height(), plan.dpi, carried,
             streamed ? TiffStripWriter::Delivery::Streamed
                      : TiffStripWriter::Delivery::WhenComplete,
-            threads, MetadataToWrite(metadata, plan.request.metadata, plan.turn.IsNone()));
+            threads,
+            MetadataToWrite(metadata, plan.request.metadata, plan.turn.IsNone(), WritingTime()));
         StripAssembly assembly{writer, laid.text, plan.output.width(), plan.output.height(), {},
                                0,      false};
         assembly.strip.reserve(size_t(plan.output.width()) * 3 * size_t(writer.RowsPerStrip()));

@@ -1,5 +1,6 @@
 #include "imaging/metadata.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -480,14 +481,24 @@ Rights RightsOf(const PhotoMetadata& metadata) {
             dated.offset};
 }
 
-TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choice, bool asStored) {
+QString WritingTime() {
+    bool given = false;
+    const qint64 epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&given);
+    const QDateTime when =
+        given ? QDateTime::fromSecsSinceEpoch(epoch, Qt::UTC) : QDateTime::currentDateTime();
+    return when.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+}
+
+TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choice, bool asStored,
+                             const QString& writtenAt) {
     TiffMetadata written;
     if (choice == MetadataChoice::None) return written;
     const Rights rights = RightsOf(metadata);
+    // The TIFF's date is when it was written, in every mode; the capture's is EXIF's and XMP's.
+    if (IsExifDate(writtenAt)) written.image.push_back(Ascii(kDateTime, writtenAt));
     const auto addRights = [&](std::vector<TiffField>& fields) {
         const std::pair<uint16_t, const QString*> stated[] = {
             {kImageDescription, &rights.description},
-            {kDateTime, &rights.captured},
             {kArtist, &rights.creator},
             {kCopyright, &rights.copyright}};
         for (const auto& [tag, text] : stated)
@@ -516,8 +527,7 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
         // The photo's own description of itself; how its pixels are stored is the
         // TIFF's. The rights come from where they are read first, XMP before EXIF,
         // so that the TIFF's fields and its XMP say the same.
-        static const std::set<uint16_t> kDescriptive{kMake, kModel, kSoftware, kDateTime,
-                                                     kHostComputer};
+        static const std::set<uint16_t> kDescriptive{kMake, kModel, kSoftware, kHostComputer};
         for (const TiffField& field : exif.image)
             if (kDescriptive.count(field.tag) && field.type == kAscii)
                 if (auto kept = Sanitised(field)) written.image.push_back(std::move(*kept));

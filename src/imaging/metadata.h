@@ -66,7 +66,13 @@ struct TiffMetadata {
 
 /// What of @p metadata @p choice carries into a TIFF whose pixels are stored
 /// as the photo's were (@p asStored: the camera's orientation still applies)
-/// or were turned (then they are written upright, orientation 1).
-TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choice, bool asStored);
+/// or were turned (then they are written upright, orientation 1). The TIFF's
+/// own date is @p written ("YYYY:MM:DD HH:MM:SS"), when it is written.
+TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choice, bool asStored,
+                             const QString& written);
+
+/// When a TIFF written now says it was written: SOURCE_DATE_EPOCH when the
+/// surroundings set it (for outputs made alike again), else the local time.
+QString WritingTime();
 
 }  // namespace imaging
