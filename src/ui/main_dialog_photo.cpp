@@ -196,6 +196,13 @@ void MainDialog::ShowFullSize() {
         return;
     }
     if (!CheckOutputSize()) return;
+    imaging::ConversionPlan plan = imaging::PlanConversion(
+        imaging::FactsOf(*m_photo), RequestFor(QSize(m_outputWidth, m_outputHeight)));
+    if (!plan.refusal.isEmpty()) {  // said as Convert would say it
+        Message(WithReason(g_Language.GetString(Text::ConvertFailed), plan.refusal),
+                g_Language.GetString(Text::ErrorCaption));
+        return;
+    }
     // A copy of the frame as large as the view's screen shows it fitted; it
     // is decoded beside the window, as an opening is.
     const QSize screen = ResultView::LargestCanvas(*this) * devicePixelRatio();
@@ -207,10 +214,7 @@ void MainDialog::ShowFullSize() {
             [&](const std::atomic<bool>&, std::atomic<int>&) { copy = m_photo->Preview(copySize); },
             {g_Language.GetString(Text::Opening), g_Language.GetString(Text::StopButton)}))
         return;
-    ResultView view(*m_photo,
-                    imaging::PlanConversion(imaging::FactsOf(*m_photo),
-                                            RequestFor(QSize(m_outputWidth, m_outputHeight))),
-                    copy, this);
+    ResultView view(*m_photo, std::move(plan), copy, this);
     m_resultView = &view;
     view.exec();
     m_resultView = nullptr;
