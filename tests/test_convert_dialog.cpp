@@ -236,10 +236,14 @@ TEST_F(ConvertDialogTest, AConversionThatTakesAWhileShowsItsProgressAndStops) {
     temp.write(u"out.tif"_s, "the older output");
     edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"15000"_s);
     edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"15000"_s);
-    // Stopped once the progress shows, however long that takes.
+    // A click meant for the busy window, made once the work runs, is dropped,
+    // not kept for later; the work is stopped once the progress shows,
+    // however long that takes.
+    bool clicked = false;
     bool shown = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!std::exchange(clicked, true)) click(IDC_BUTTON_CONVERT);
         auto* progress = dialog->findChild<QProgressDialog*>();
         if (!progress || !progress->isVisible()) return;
         shown = true;
@@ -247,9 +251,6 @@ TEST_F(ConvertDialogTest, AConversionThatTakesAWhileShowsItsProgressAndStops) {
         progress->cancel();
     });
     watch.start(10);
-    // A click meant for the busy window, before the progress shows, is dropped,
-    // not kept for later.
-    QTimer::singleShot(200, [&] { click(IDC_BUTTON_CONVERT); });
     platform.answers = {MsgResult::Yes};
     convert();
     EXPECT_TRUE(shown);
