@@ -195,8 +195,11 @@ private:
                                   size, m_orientation);
             vips::VOption* options = ThumbnailOptions(stored);
             std::string loader = strict ? "fail_on=warning" : "";
-            if (m_frames->count > 1)
-                loader += (loader.empty() ? "" : ",") + ("page=" + std::to_string(m_active));
+            if (m_frames->count > 1) {
+                if (!loader.empty()) loader += ',';
+                loader += "page=";
+                loader += std::to_string(m_active);
+            }
             if (!loader.empty()) options->set("option_string", loader.c_str());
             return ToRgbImage(
                 VImage::thumbnail_source(SourceOver(m_frames->file), stored.width(), options), size,
