@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <cmath>
+#include <cstring>
 #include <vips/vips8>
 
 #include "imaging/execute.h"
@@ -246,6 +247,17 @@ double Psnr(const vips::VImage& a, const vips::VImage& b) {
     const vips::VImage difference = a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT);
     const double mse = (difference * difference).avg();
     return mse <= 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+vips::VImage FromImage(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const size_t rowBytes = size_t(rgb.width()) * 3;
+    // The picture owns its pixels: a memory image is never copied again.
+    auto* pixels = static_cast<uchar*>(g_malloc(rowBytes * size_t(rgb.height()) + 1));
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(pixels + rowBytes * size_t(y), rgb.constScanLine(y), rowBytes);
+    return vips::VImage::new_from_memory_steal(pixels, rowBytes * size_t(rgb.height()), rgb.width(),
+                                               rgb.height(), 3, VIPS_FORMAT_UCHAR);
 }
 
 double Difference(const QString& a, const QString& b) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -53,6 +54,8 @@ std::optional<imaging::StepFailure> Convert(const imaging::Photo& photo, QSize s
 /// The peak signal-to-noise ratio of @p a against @p b in 8-bit levels; 0
 /// when their sizes differ, 99 when they are equal.
 double Psnr(const vips::VImage& a, const vips::VImage& b);
+/// The pixels of @p image (any format) as an 8-bit RGB picture of the imaging library.
+vips::VImage FromImage(const QImage& image);
 /// The largest difference of any sample of the pictures at @p a and @p b;
 /// huge when their sizes differ.
 double Difference(const QString& a, const QString& b);

@@ -215,17 +215,11 @@ TEST_F(ConversionTest, TheSmallResultIsTheTiffShrunkForEveryTurnFlipAndUprightCa
                 const QImage picture = small.copy(QRect(
                     QPoint((box.width() - drawn.width()) / 2, (box.height() - drawn.height()) / 2),
                     drawn));
-                QByteArray rows;
-                for (int y = 0; y < picture.height(); ++y)
-                    rows.append(reinterpret_cast<const char*>(picture.constScanLine(y)),
-                                picture.width() * 3);
-                const VImage shown =
-                    VImage::new_from_memory(rows.data(), size_t(rows.size()), picture.width(),
-                                            picture.height(), 3, VIPS_FORMAT_UCHAR);
+                const vips::VImage shown = fixtures::FromImage(picture);
                 const VImage shrunk = tiff.resize(
                     double(drawn.width()) / tiff.width(),
                     VImage::option()->set("vscale", double(drawn.height()) / tiff.height()));
-                const double psnr = fixtures::Psnr(shown.copy_memory(), shrunk);
+                const double psnr = fixtures::Psnr(shown, shrunk);
                 worst = std::min(worst, psnr);
                 EXPECT_GE(psnr, 48.0) << angle << "/" << flip << "/" << upright;
             }
@@ -265,13 +259,7 @@ TEST_F(ConversionTest, AnAreaOfTheResultIsThatAreaOfTheTiff) {
             ASSERT_EQ(image.size(), inside.size());
             const VImage expected =
                 tiff.crop(inside.x(), inside.y(), inside.width(), inside.height());
-            QByteArray rows;
-            for (int y = 0; y < image.height(); ++y)
-                rows.append(reinterpret_cast<const char*>(image.constScanLine(y)),
-                            image.width() * 3);
-            const VImage shown =
-                VImage::new_from_memory(rows.data(), size_t(rows.size()), image.width(),
-                                        image.height(), 3, VIPS_FORMAT_UCHAR);
+            const vips::VImage shown = fixtures::FromImage(image);
             EXPECT_EQ((shown - expected).abs().max(), 0.0)
                 << angle << "/" << flip << " at " << area.x() << "," << area.y();
         }

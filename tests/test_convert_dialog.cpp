@@ -120,11 +120,7 @@ TEST_F(ConvertDialogTest, TheResultAtFullSizeIsWhatConvertWrites) {
     EXPECT_TRUE(area.contains(QRect(400, 600, 200, 200)));  // about the middle of 1200 x 1600
     const vips::VImage written = result();
     ASSERT_EQ(QSize(written.width(), written.height()), QSize(1200, 1600));
-    QByteArray rows;
-    for (int y = 0; y < shown.height(); ++y)
-        rows.append(reinterpret_cast<const char*>(shown.constScanLine(y)), shown.width() * 3);
-    const vips::VImage pixels = vips::VImage::new_from_memory(
-        rows.data(), size_t(rows.size()), shown.width(), shown.height(), 3, VIPS_FORMAT_UCHAR);
+    const vips::VImage pixels = fixtures::FromImage(shown);
     EXPECT_EQ((pixels - written.crop(area.x(), area.y(), area.width(), area.height())).abs().max(),
               0.0);
 }
