@@ -449,14 +449,26 @@ TEST_F(ConvertCliTest, MessagesComeFromTheChosenLanguage) {
     german.insert(u"LANGUAGE"_s, u"fr:de"_s);
     QProcessEnvironment c = german;
     c.insert(u"LANG"_s, u"C"_s);
+    QProcessEnvironment cUtf8 = german;  // as the C library's messages, C.UTF-8 takes LANGUAGE
+    cUtf8.insert(u"LANG"_s, u"C.UTF-8"_s);
     for (const auto& [arguments, environment, isGerman] :
          {std::tuple{QStringList{u"--language"_s, u"German"_s}, plain, true},
           std::tuple{QStringList{u"--language"_s, u"deutsch"_s}, plain, true},
-          std::tuple{QStringList{}, german, true}, std::tuple{QStringList{}, c, false}}) {
+          std::tuple{QStringList{}, german, true}, std::tuple{QStringList{}, c, false},
+          std::tuple{QStringList{}, cUtf8, true}}) {
         const CliRun run = runCli(arguments + QStringList{broken}, environment);
         EXPECT_EQ(run.errors.contains(u"0 von 1 Fotos umgewandelt; 1 fehlgeschlagen."_s), isGerman)
             << run.errors.toStdString();
+        EXPECT_EQ(run.errors.contains(u"(kein Fotoformat (Text))"_s), isGerman);
     }
+    // The reasons of every layer speak it: the converter's, and the decoder's, across its pipe.
+    const QString drawing = temp.write(
+        u"weit.svg"_s, R"(<svg xmlns="http://www.w3.org/2000/svg" width="90000" height="90000"/>)");
+    const QString taken = temp.write(u"belegt.tif"_s, "");
+    const QString photo = fixtures::SolidPhoto(temp, u"p.png"_s, 4, 4, Qt::red);
+    EXPECT_TRUE(runCli({u"-o"_s, taken, photo}, cUtf8)
+                    .errors.contains(u"belegt.tif ist vorhanden; --overwrite ersetzt die Datei"_s));
+    EXPECT_TRUE(runCli({drawing}, cUtf8).errors.contains(u"(sie gibt 90000 x 90000 Pixel an"_s));
     const CliRun unknown = runCli({u"--language"_s, u"Klingon"_s, broken});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.errors.contains(u"Klingon"_s)) << unknown.errors.toStdString();

@@ -20,7 +20,7 @@ protected:
     static QString RefusalOf(const QString& kind, const QByteArray& bytes) {
         const auto read = ReadDrawing(kind, bytes, Limits{});
         const auto* refusal = std::get_if<Refusal>(&read);
-        return refusal ? refusal->reason : QString();
+        return refusal ? refusal->reason.Said() : QString();
     }
     static QByteArray Svg(const QByteArray& body) {
         return R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width="100" height="50">)" +

@@ -23,7 +23,7 @@ namespace cli {
 
 using host::FolderOf;
 using host::PathSeparator;
-using i18n::FormatMessage;
+using res::FormatMessage;
 
 namespace {
 
@@ -115,10 +115,6 @@ imaging::ConversionRequest RequestFor(const Options& options, QSize size) {
 
 }  // namespace
 
-Words::Words(const i18n::Language& language) {
-    for (int i = 0; i < res::kTextCount; ++i) m_texts.push_back(language.GetString(res::Text(i)));
-}
-
 std::optional<QString> NameTemplateProblem(const QString& nameTemplate) {
     static const QRegularExpression field(QStringLiteral("\\{([^{}]*)\\}"));
     QString rest = nameTemplate;
@@ -160,14 +156,14 @@ QString OutputFor(const Options& options, const QString& input, qint64 index) {
     return folder + name;
 }
 
-FileResult ConvertFile(const Options& options, const Words& words, const Input& input,
-                       const QString& output, const std::atomic<bool>* stop) {
+FileResult ConvertFile(const Options& options, const Input& input, const QString& output,
+                       const std::atomic<bool>* stop) {
     FileResult result;
     result.input = input.path;
     result.output = output;
     result.index = input.index;
     const auto say = [&](res::Text text, const QString& reason = {}) {
-        result.messages << WithReason(words(text), reason);
+        result.messages << WithReason(res::Say(text), reason);
     };
 
     QElapsedTimer clock;
@@ -207,15 +203,13 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
         written &&
         (written == host::IdentityOf(source) ||
          std::binary_search(options.inputFiles.begin(), options.inputFiles.end(), *written))) {
-        result.messages
-            << QStringLiteral("%1 is an input; an output never replaces one").arg(result.output);
+        result.messages << res::Say(res::Text::InputAsOutput, {result.output});
         return result;
     }
     if (!toDevice && options.overwrite && host::OwnedByAnotherUser(result.output))
-        result.warnings << QStringLiteral("%1 belongs to another user; the new file is yours")
-                               .arg(result.output);
+        result.warnings << res::Say(res::Text::OtherOwner, {result.output});
     if (!toDevice && !options.overwrite && Exists(result.output)) {
-        result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
+        result.messages << res::Say(res::Text::OutputExists, {result.output});
         return result;
     }
     const imaging::ConversionPlan plan = imaging::PlanConversion(
@@ -230,12 +224,12 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     const std::optional<imaging::StepFailure> failure =
         imaging::ExecuteDespiteDamage(plan, *photo, budget, target, &damage);
     result.ok = !failure;
-    if (!damage.isEmpty()) result.warnings << WithReason(words(res::Text::DamagedPhoto), damage);
+    if (!damage.isEmpty()) result.warnings << WithReason(res::Say(res::Text::DamagedPhoto), damage);
     result.convertSeconds = double(clock.nsecsElapsed()) / 1e9;
     // Another run wrote the name meanwhile: the same reason as when it was there before.
     if (!result.ok && !options.overwrite && failure->step == imaging::Step::Save &&
         Exists(result.output)) {
-        result.messages << QStringLiteral("%1 exists; --overwrite replaces it").arg(result.output);
+        result.messages << res::Say(res::Text::OutputExists, {result.output});
         return result;
     }
     for (const imaging::StepFailure& told : imaging::WhatToTell(plan, failure))
@@ -251,7 +245,7 @@ FileResult ConvertFile(const Options& options, const Words& words, const Input& 
     return result;
 }
 
-void ConvertAll(const Options& options, const Words& words, InputSource& source, int photosAtOnce,
+void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done) {
     // Inputs are taken in order under one lock, so "earlier" is the list's
     // order. Outputs already claimed are kept as a hash of their path and the
@@ -278,8 +272,7 @@ void ConvertAll(const Options& options, const Words& words, InputSource& source,
                     if (first) {
                         const QString earlier = source.NameAt(*first).value_or(
                             QStringLiteral("line %1 of the list").arg(*first + 1));
-                        collision =
-                            FormatMessage(words(res::Text::OutputCollision), {output, earlier});
+                        collision = res::Say(res::Text::OutputCollision, {output, earlier});
                     }
                 }
             }
@@ -297,14 +290,14 @@ void ConvertAll(const Options& options, const Words& words, InputSource& source,
             } else {
                 // Memory that runs out for one photo fails that photo, not the run.
                 try {
-                    result = ConvertFile(options, words, *input, output, &stop);
+                    result = ConvertFile(options, *input, output, &stop);
                 } catch (const std::bad_alloc&) {
                     result = FileResult{};
                     result.input = input->path;
                     result.output = output;
                     result.index = input->index;
-                    result.messages << WithReason(words(res::Text::ConvertFailed),
-                                                  QStringLiteral("out of memory"));
+                    result.messages << WithReason(res::Say(res::Text::ConvertFailed),
+                                                  res::Say(res::Text::OutOfMemory));
                 }
                 result.stopped = !result.ok && stop;
             }

@@ -17,10 +17,6 @@
 #include "imaging/text_layout.h"
 #include "resources/texts.h"
 
-namespace i18n {
-class Language;
-}  // namespace i18n
-
 class QIODevice;
 
 namespace cli {
@@ -56,17 +52,6 @@ struct Options {
     int threadsPerPhoto = 0;  // 0: one per core
 };
 
-/// The texts a batch says, taken from a language before the work starts: the
-/// threads converting photos read nothing shared but these.
-class Words {
-public:
-    explicit Words(const i18n::Language& language);
-    const QString& operator()(res::Text text) const { return m_texts[size_t(text)]; }
-
-private:
-    std::vector<QString> m_texts;  // by text
-};
-
 /// The outcome of one input.
 struct FileResult {
     QString input;
@@ -96,14 +81,14 @@ QString OutputFor(const Options& options, const QString& input, qint64 index);
 
 /// Converts one input to @p output, giving up once @p stop is set; messages
 /// are in @p words.
-FileResult ConvertFile(const Options& options, const Words& words, const Input& input,
-                       const QString& output, const std::atomic<bool>* stop = nullptr);
+FileResult ConvertFile(const Options& options, const Input& input, const QString& output,
+                       const std::atomic<bool>* stop = nullptr);
 
 /// Converts the inputs of @p source, @p photosAtOnce at a time; @p done is
 /// called (from any thread, one call at a time) as each input finishes, in the
 /// order they finish. Stops taking new inputs once @p stop is set. An input
 /// whose output an earlier input of the run writes fails without being read.
-void ConvertAll(const Options& options, const Words& words, InputSource& source, int photosAtOnce,
+void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 const std::atomic<bool>& stop, const std::function<void(const FileResult&)>& done);
 
 /// Reads a number of bytes: digits, then K, M or G (powers of 1024).

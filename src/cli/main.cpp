@@ -60,9 +60,8 @@ enum class Verbosity { Quiet, Normal, Verbose };
 /// terminal or a line per input otherwise; with timings when verbose.
 class Progress {
 public:
-    Progress(std::optional<qint64> total, Verbosity verbosity, const cli::Words& words)
-        : m_words(words),
-          m_total(total),
+    Progress(std::optional<qint64> total, Verbosity verbosity)
+        : m_total(total),
           m_verbosity(verbosity),
           m_bar(verbosity == Verbosity::Normal && isatty(fileno(stderr)) != 0) {}
 
@@ -80,10 +79,9 @@ public:
                 std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
                              qPrintable(warning));
             if (result.cameraOrientation != 1)
-                std::fprintf(
-                    stderr, "tessiva-convert: %s: %s\n", input.constData(),
-                    qPrintable(i18n::FormatMessage(m_words(res::Text::CameraTurnedNote),
-                                                   {QString::number(result.cameraOrientation)})));
+                std::fprintf(stderr, "tessiva-convert: %s: %s\n", input.constData(),
+                             qPrintable(res::Say(res::Text::CameraTurnedNote,
+                                                 {QString::number(result.cameraOrientation)})));
         }
         if (m_verbosity == Verbosity::Verbose && result.ok) {
             std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
@@ -110,7 +108,6 @@ public:
     }
 
 private:
-    const cli::Words& m_words;
     std::optional<qint64> m_total;
     Verbosity m_verbosity;
     bool m_bar;
@@ -125,15 +122,14 @@ constexpr qint64 kMaxStandardInput = qint64{2} << 30;
 std::optional<QString> CopyStandardInput(QTemporaryFile& copy) {
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly) || !copy.open())
-        return QStringLiteral("cannot read the photo from standard input");
+        return res::Say(res::Text::StdinUnreadable);
     for (qint64 copied = 0;;) {
-        if (g_stop) return QStringLiteral("interrupted while reading standard input");
+        if (g_stop) return res::Say(res::Text::StdinInterrupted);
         const QByteArray chunk = in.read(1 << 20);
         if (chunk.isEmpty()) break;
         copied += chunk.size();
         if (copied > kMaxStandardInput)
-            return QStringLiteral("the photo on standard input is larger than %1 GB")
-                .arg(kMaxStandardInput >> 30);
+            return res::Say(res::Text::StdinTooLarge, {QString::number(kMaxStandardInput >> 30)});
         if (copy.write(chunk) != chunk.size()) return copy.errorString();
     }
     if (!copy.flush()) return copy.errorString();
@@ -186,19 +182,18 @@ struct Counts {
 
 /// The closing line. Interrupted, the photos stopped half-way and those never
 /// taken count as not started.
-QString Summary(const Counts& counts, std::optional<qint64> known, bool interrupted,
-                const cli::Words& words) {
+QString Summary(const Counts& counts, std::optional<qint64> known, bool interrupted) {
     const auto part = [&](res::Text text, qint64 count) {
-        return QStringLiteral("; ") + i18n::FormatMessage(words(text), {QString::number(count)});
+        return QStringLiteral("; ") + res::Say(text, {QString::number(count)});
     };
     const qint64 inputs = std::max(known.value_or(counts.finished), counts.finished);
     const qint64 notStarted = inputs - counts.converted - counts.skipped - counts.failed;
-    QString summary = i18n::FormatMessage(
-        words(res::Text::Summary), {QString::number(counts.converted), QString::number(inputs)});
+    QString summary =
+        res::Say(res::Text::Summary, {QString::number(counts.converted), QString::number(inputs)});
     if (counts.skipped) summary += part(res::Text::SkippedCount, counts.skipped);
     if (counts.failed) summary += part(res::Text::FailedCount, counts.failed);
     if (interrupted && notStarted > 0) summary += part(res::Text::NotStartedCount, notStarted);
-    if (interrupted) summary += QStringLiteral("; ") + words(res::Text::Interrupted);
+    if (interrupted) summary += QStringLiteral("; ") + res::Say(res::Text::Interrupted);
     return summary;
 }
 
@@ -334,17 +329,15 @@ int main(int argc, char* argv[]) {
     }
 
     Counts counts;
-    const cli::Words words(i18n::g_Language);
     {
         imaging::LibrarySession session;
         imaging::KeepNoOperations();
-        Progress progress(known, verbosity, words);
-        cli::ConvertAll(options, words, *source, photosAtOnce, g_stop,
-                        [&](const cli::FileResult& result) {
-                            counts.Add(result);
-                            progress.report(result);
-                            if (report) report->Add(result);
-                        });
+        Progress progress(known, verbosity);
+        cli::ConvertAll(options, *source, photosAtOnce, g_stop, [&](const cli::FileResult& result) {
+            counts.Add(result);
+            progress.report(result);
+            if (report) report->Add(result);
+        });
         progress.finish();
     }
     imaging::ShutdownLibrary();
@@ -358,9 +351,8 @@ int main(int argc, char* argv[]) {
         ++counts.failed;
     }
     if (verbosity != Verbosity::Quiet || counts.failed || g_stop)
-        std::fprintf(
-            stderr, "%s.\n",
-            qPrintable(Summary(counts, g_stop ? source->CountToEnd() : known, g_stop, words)));
+        std::fprintf(stderr, "%s.\n",
+                     qPrintable(Summary(counts, g_stop ? source->CountToEnd() : known, g_stop)));
     if (g_stop) return 130;
     return counts.failed ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "host/native_file.h"
+#include "resources/texts.h"
 
 namespace cli {
 
@@ -25,9 +26,7 @@ Report::Report(const QString& path, bool append) {
         const std::unique_ptr<QFile> old = host::OpenRegularFile(path, &ignored);
         const QByteArray start = old ? old->read(2) : QByteArray();
         if (!start.isEmpty() && start != "{\"") {
-            m_error =
-                QStringLiteral("%1 is there and is not a report; --report replaces only reports")
-                    .arg(path);
+            m_error = res::Say(res::Text::NotAReport, {path});
             return;
         }
     }

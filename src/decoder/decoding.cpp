@@ -1,6 +1,7 @@
 #include "decoder/decoding.h"
 
 #include <libraw/libraw.h>
+#include <QLocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -21,7 +22,7 @@ constexpr int64_t kPixelsAlwaysAllowed = int64_t{16} << 20;
 
 Refusal LibraryRefusal(const vips::VError& error) {
     const QString text = QString::fromUtf8(error.what()).section(u'\n', 0, 0).trimmed();
-    return Refusal{text.isEmpty() ? QStringLiteral("the decoder failed") : text};
+    return Refusal{text.isEmpty() ? res::Saying(res::Text::DecoderFailed) : res::Saying(text)};
 }
 
 /// Why a picture of @p width x @p height decoded whole from @p fileBytes is
@@ -29,22 +30,18 @@ Refusal LibraryRefusal(const vips::VError& error) {
 std::optional<Refusal> WholeDecodeProblem(int64_t width, int64_t height, qint64 fileBytes,
                                           const Limits& limits) {
     const int64_t pixels = width * height;
-    if (width <= 0 || height <= 0) return Refusal{QStringLiteral("no pixels")};
+    if (width <= 0 || height <= 0) return Refusal{{res::Text::NoPixels}};
     if (pixels > limits.maxPixels)
-        return Refusal{QStringLiteral("%1 x %2 pixels is more than the limit of %L3")
-                           .arg(width)
-                           .arg(height)
-                           .arg(limits.maxPixels)};
+        return Refusal{{res::Text::PixelsOverLimit,
+                        {QString::number(width), QString::number(height),
+                         QLocale().toString(qint64{limits.maxPixels})}}};
     if (pixels > kPixelsAlwaysAllowed && pixels > kMaxPixelsPerByte * fileBytes)
-        return Refusal{QStringLiteral("the file is too short for the size it claims")};
+        return Refusal{{res::Text::FileTooShort}};
     const int64_t needed = pixels * kWholeDecodeBytesPerPixel;
     if (needed > limits.maxMemory)
-        return Refusal{QStringLiteral("decoding %1 x %2 pixels needs about %3 MB, more than the "
-                                      "memory budget of %4 MB")
-                           .arg(width)
-                           .arg(height)
-                           .arg(needed >> 20)
-                           .arg(limits.maxMemory >> 20)};
+        return Refusal{{res::Text::DecodingPixelsOverBudget,
+                        {QString::number(width), QString::number(height),
+                         QString::number(needed >> 20), QString::number(limits.maxMemory >> 20)}}};
     return std::nullopt;
 }
 
@@ -150,16 +147,16 @@ Answer Develop(RawHandle& raw, bool halfSize) {
     raw.get()->params.use_camera_wb = 1;
     if (libraw_unpack(raw.get()) != LIBRAW_SUCCESS ||
         libraw_dcraw_process(raw.get()) != LIBRAW_SUCCESS)
-        return Refusal{QStringLiteral("the camera raw data cannot be developed")};
+        return Refusal{{res::Text::RawUndevelopable}};
     int error = 0;
     const std::unique_ptr<libraw_processed_image_t, decltype(&libraw_dcraw_clear_mem)> image(
         libraw_dcraw_make_mem_image(raw.get(), &error), &libraw_dcraw_clear_mem);
     if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->bits != 8 ||
         (image->colors != 3 && image->colors != 1))
-        return Refusal{QStringLiteral("the camera raw data cannot be developed")};
+        return Refusal{{res::Text::RawUndevelopable}};
     // vips gets its own copy: LibRaw frees its buffer with the handle.
     void* pixels = std::malloc(image->data_size);  // released with free() by vips
-    if (!pixels) return Refusal{QStringLiteral("no memory to develop the camera raw file")};
+    if (!pixels) return Refusal{{res::Text::NoMemoryForRaw}};
     std::memcpy(pixels, image->data, image->data_size);
     return VImage::new_from_memory_steal(pixels, image->data_size, image->width, image->height,
                                          image->colors, VIPS_FORMAT_UCHAR);
@@ -167,7 +164,7 @@ Answer Develop(RawHandle& raw, bool halfSize) {
 
 Answer DecodeCameraRaw(const Request& request, const QByteArray& bytes) {
     RawHandle raw;
-    if (!raw.Open(bytes)) return Refusal{QStringLiteral("not a camera raw file")};
+    if (!raw.Open(bytes)) return Refusal{{res::Text::NotCameraRaw}};
     const libraw_image_sizes_t& sizes = raw.get()->sizes;
     // Orientations 5 and 6 turn the sensor's rows into columns.
     const bool turned = sizes.flip == 5 || sizes.flip == 6;

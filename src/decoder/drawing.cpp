@@ -4,6 +4,7 @@
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 #include <QHash>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QXmlStreamReader>
@@ -21,7 +22,7 @@ namespace {
 
 // The SVG loader refuses smaller scales and renders at full size instead.
 constexpr double kMinRenderScale = 0.001;
-const QString kUnrenderable = QStringLiteral("not a picture that can be rendered");
+const res::Saying kUnrenderable{res::Text::Unrenderable};
 
 /// A length of the root element in pixels: a plain number or one in "px".
 std::optional<double> PixelLength(QStringView text) {
@@ -150,7 +151,7 @@ std::variant<Drawing, Refusal> CheckedSvg(QByteArray svg, const Limits& limits) 
 
 /// The records of a Windows metafile, walked by their sizes: every record
 /// must lie within the file. Nothing when they do; else why not.
-std::optional<QString> WmfRecordsProblem(const QByteArray& bytes) {
+std::optional<res::Saying> WmfRecordsProblem(const QByteArray& bytes) {
     const bool placeable =
         bytes.size() >= 4 && qFromLittleEndian<quint32>(bytes.constData()) == 0x9AC6CDD7u;
     const qsizetype start = placeable ? 22 : 0;
@@ -163,11 +164,12 @@ std::optional<QString> WmfRecordsProblem(const QByteArray& bytes) {
     qsizetype at = start + qsizetype(qFromLittleEndian<quint16>(header + 2)) * 2;
     for (int records = 0; at + 6 <= bytes.size(); ++records) {
         if (records >= kMaxMetafileRecords)
-            return QStringLiteral("a metafile of more than %L1 records").arg(kMaxMetafileRecords);
+            return res::Saying{res::Text::MetafileTooManyRecords,
+                               {QLocale().toString(kMaxMetafileRecords)}};
         const quint32 words = qFromLittleEndian<quint32>(bytes.constData() + at);
         const quint16 function = qFromLittleEndian<quint16>(bytes.constData() + at + 4);
         if (words < 3 || words > quint32(bytes.size() - at) / 2)
-            return QStringLiteral("a metafile record that does not fit the file");
+            return res::Saying{res::Text::MetafileRecordBeyond};
         if (function == 0) return std::nullopt;  // the last record
         at += qsizetype(words) * 2;
     }
@@ -175,16 +177,17 @@ std::optional<QString> WmfRecordsProblem(const QByteArray& bytes) {
 }
 
 /// The same for an enhanced metafile.
-std::optional<QString> EmfRecordsProblem(const QByteArray& bytes) {
+std::optional<res::Saying> EmfRecordsProblem(const QByteArray& bytes) {
     constexpr quint32 kEndOfFile = 14;
     qsizetype at = 0;
     for (int records = 0; at + 8 <= bytes.size(); ++records) {
         if (records >= kMaxMetafileRecords)
-            return QStringLiteral("a metafile of more than %L1 records").arg(kMaxMetafileRecords);
+            return res::Saying{res::Text::MetafileTooManyRecords,
+                               {QLocale().toString(kMaxMetafileRecords)}};
         const quint32 type = qFromLittleEndian<quint32>(bytes.constData() + at);
         const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
         if (size < 8 || size % 4 != 0 || size > quint32(bytes.size() - at))
-            return QStringLiteral("a metafile record that does not fit the file");
+            return res::Saying{res::Text::MetafileRecordBeyond};
         if (type == kEndOfFile) return std::nullopt;
         at += size;
     }
@@ -281,7 +284,7 @@ std::variant<Drawing, Refusal> ReadEnhancedMetafile(QByteArray bytes, const Limi
 std::variant<Drawing, Refusal> ReadDrawing(const QString& kind, QByteArray bytes,
                                            const Limits& limits) {
     if (bytes.size() > kMaxDrawingBytes)
-        return Refusal{QStringLiteral("a drawing of more than %1 MB").arg(kMaxDrawingBytes >> 20)};
+        return Refusal{{res::Text::DrawingTooLarge, {QString::number(kMaxDrawingBytes >> 20)}}};
     if (kind == u"wmf") return ReadWindowsMetafile(std::move(bytes), limits);
     if (kind == u"emf") return ReadEnhancedMetafile(std::move(bytes), limits);
     return CheckedSvg(std::move(bytes), limits);
@@ -293,23 +296,23 @@ std::optional<Refusal> SvgTextProblem(const QByteArray& svg, const Limits& limit
     CountTags(svg, &elements, &filterSteps);
     if (elements > kMaxDrawingElements)
         return Refusal{
-            QStringLiteral("a drawing of more than %L1 elements").arg(kMaxDrawingElements)};
+            {res::Text::DrawingTooManyElements, {QLocale().toString(kMaxDrawingElements)}}};
     if (ShownElements(svg).value_or(0) > kMaxShownElements)
-        return Refusal{QStringLiteral("a drawing whose references show more than %L1 elements")
-                           .arg(kMaxShownElements)};
+        return Refusal{
+            {res::Text::DrawingReferencesTooMany, {QLocale().toString(kMaxShownElements)}}};
     const std::optional<QSizeF> declared = DeclaredSize(svg);
     if (!declared || declared->width() < 1.0 || declared->height() < 1.0)
         return Refusal{kUnrenderable};
     if (declared->width() * declared->height() > double(limits.maxPixels))
-        return Refusal{QStringLiteral("it declares %1 x %2 pixels, more than the limit of %L3")
-                           .arg(declared->width(), 0, 'f', 0)
-                           .arg(declared->height(), 0, 'f', 0)
-                           .arg(limits.maxPixels)};
+        return Refusal{{res::Text::DrawingDeclaresTooMuch,
+                        {QString::number(declared->width(), 'f', 0),
+                         QString::number(declared->height(), 'f', 0),
+                         QLocale().toString(qint64{limits.maxPixels})}}};
     return std::nullopt;
 }
 
 std::optional<Refusal> MetafileProblem(const QString& kind, const QByteArray& bytes) {
-    const std::optional<QString> problem =
+    const std::optional<res::Saying> problem =
         kind == u"wmf" ? WmfRecordsProblem(bytes) : EmfRecordsProblem(bytes);
     return problem ? std::optional(Refusal{*problem}) : std::nullopt;
 }
@@ -328,16 +331,15 @@ Answer RenderDrawing(const Drawing& drawing, const QSize& target, bool exact,
     const double pixels =
         std::ceil(drawing.declared.width() * scale) * std::ceil(drawing.declared.height() * scale);
     if (pixels * kDrawingBytesPerPixel > double(limits.maxMemory))
-        return Refusal{QStringLiteral("drawing it at %1 x %2 pixels needs %3 MB, more than the "
-                                      "memory budget of %4 MB")
-                           .arg(std::ceil(drawing.declared.width() * scale), 0, 'f', 0)
-                           .arg(std::ceil(drawing.declared.height() * scale), 0, 'f', 0)
-                           .arg(qint64(pixels * kDrawingBytesPerPixel) >> 20)
-                           .arg(limits.maxMemory >> 20)};
+        return Refusal{{res::Text::DrawingOverBudget,
+                        {QString::number(std::ceil(drawing.declared.width() * scale), 'f', 0),
+                         QString::number(std::ceil(drawing.declared.height() * scale), 'f', 0),
+                         QString::number(qint64(pixels * kDrawingBytesPerPixel) >> 20),
+                         QString::number(limits.maxMemory >> 20)}}};
     if (pixels * drawing.filterSteps > double(kMaxFilteredPixels))
-        return Refusal{QStringLiteral("its filters would work over %L1 megapixels, more than %L2")
-                           .arg(qint64(pixels * drawing.filterSteps) >> 20)
-                           .arg(kMaxFilteredPixels >> 20)};
+        return Refusal{{res::Text::FiltersTooLarge,
+                        {QLocale().toString(qint64(pixels * drawing.filterSteps) >> 20),
+                         QLocale().toString(qint64{kMaxFilteredPixels >> 20})}}};
     try {
         vips::VImage picture = vips::VImage::svgload_buffer(
             Blob(drawing.svg).get(), vips::VImage::option()->set("scale", scale));

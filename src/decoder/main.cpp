@@ -50,7 +50,8 @@ int main(int argc, char* argv[]) {
                               request->seconds);
     const decoder::Answer answer =
         bytes.size() > kMaxPhotoBytes
-            ? decoder::Answer(decoder::Refusal{QStringLiteral("a file of more than 1 GB")})
+            ? decoder::Answer(decoder::Refusal{
+                  {res::Text::FileOverGigabytes, {QString::number(kMaxPhotoBytes >> 30)}}})
             : decoder::Decode(*request, bytes);
     const bool written = decoder::WriteAnswer(out, answer) &&
                          decoder::WriteSpentTime(out, decoder::ProcessorMilliseconds()) &&

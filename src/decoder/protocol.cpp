@@ -12,7 +12,7 @@ namespace {
 
 constexpr char kMagic[4] = {'T', 'S', 'V', 'D'};
 constexpr char kSpentMagic[4] = {'T', 'S', 'V', 'T'};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 enum : uint8_t { kRefusal = 0, kProbe = 1, kPicture = 2 };
 
 // What an answer's metadata may hold; beyond this it is no answer.
@@ -21,6 +21,7 @@ constexpr uint32_t kMaxFieldBytes = 16u << 20;
 constexpr uint64_t kMaxAllFieldsBytes = 16u << 20;  // all fields together
 constexpr uint32_t kMaxNameBytes = 256;
 constexpr uint32_t kMaxReasonBytes = 4096;
+constexpr uint8_t kMaxReasonArgs = 8;
 
 enum : uint8_t { kIntField = 0, kDoubleField = 1, kStringField = 2, kBlobField = 3 };
 
@@ -214,23 +215,22 @@ Answer ReadPicture(Reader& reader, const Limits& limits) {
                interpretation = reader.Number<int32_t>();
     const auto xres = reader.Number<double>(), yres = reader.Number<double>();
     if (!width || !height || !bands || !format || !interpretation || !xres || !yres)
-        return Refusal{QStringLiteral("the decoder's answer ended early")};
+        return Refusal{{res::Text::DecoderEndedEarly}};
     const bool knownFormat = *format == VIPS_FORMAT_UCHAR || *format == VIPS_FORMAT_USHORT ||
                              *format == VIPS_FORMAT_FLOAT;
     if (*width <= 0 || *height <= 0 || *bands < 1 || *bands > 5 || !knownFormat ||
         int64_t{*width} * *height > limits.maxPixels)
-        return Refusal{QStringLiteral("the decoder's picture is not one the program takes")};
+        return Refusal{{res::Text::DecoderPictureRefused}};
     const int64_t bytes = int64_t{*width} * *height * *bands *
                           vips_format_sizeof(static_cast<VipsBandFormat>(*format));
     if (bytes > limits.maxMemory)
-        return Refusal{QStringLiteral("the picture needs %1 MB, more than the %2 MB memory budget")
-                           .arg(bytes >> 20)
-                           .arg(limits.maxMemory >> 20)};
+        return Refusal{{res::Text::PictureOverBudget,
+                        {QString::number(bytes >> 20), QString::number(limits.maxMemory >> 20)}}};
     void* pixels = g_try_malloc(size_t(bytes));
-    if (!pixels) return Refusal{QStringLiteral("no memory for the picture")};
+    if (!pixels) return Refusal{{res::Text::NoMemoryForPicture}};
     if (!reader.Bytes(pixels, bytes)) {
         g_free(pixels);
-        return Refusal{QStringLiteral("the decoder's answer ended early")};
+        return Refusal{{res::Text::DecoderEndedEarly}};
     }
     vips::VImage image = vips::VImage::new_from_memory_steal(
         pixels, size_t(bytes), *width, *height, *bands, static_cast<VipsBandFormat>(*format));
@@ -238,8 +238,7 @@ Answer ReadPicture(Reader& reader, const Limits& limits) {
                            ->set("interpretation", *interpretation)
                            ->set("xres", *xres)
                            ->set("yres", *yres));
-    if (!ReadFields(reader, image))
-        return Refusal{QStringLiteral("the decoder's answer is damaged")};
+    if (!ReadFields(reader, image)) return Refusal{{res::Text::DecoderAnswerDamaged}};
     return image;
 }
 
@@ -295,7 +294,12 @@ bool WriteAnswer(QIODevice& out, const Answer& answer) {
     if (const auto* refusal = std::get_if<Refusal>(&answer)) {
         writer.Number<uint8_t>(kRefusal);
         writer.Number<uint8_t>(refusal->damage ? 1 : 0);
-        writer.Text(refusal->reason.toUtf8().left(kMaxReasonBytes));
+        // The reason goes by name, to be said in the language of the one who asked.
+        const res::Saying& reason = refusal->reason;
+        writer.Number<uint16_t>(uint16_t(reason.text));
+        writer.Number<uint8_t>(uint8_t(std::min<qsizetype>(reason.args.size(), kMaxReasonArgs)));
+        for (const QString& arg : reason.args.mid(0, kMaxReasonArgs))
+            writer.Text(arg.toUtf8().left(kMaxReasonBytes));
     } else if (const auto* probe = std::get_if<Probe>(&answer)) {
         writer.Number<uint8_t>(kProbe);
         for (const int value : {probe->width, probe->height, probe->pages, probe->orientation})
@@ -314,23 +318,32 @@ Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool(
                         std::memcmp(magic, kMagic, sizeof magic) == 0 &&
                         reader.Number<uint32_t>() == kVersion;
     const std::optional<uint8_t> type = framed ? reader.Number<uint8_t>() : std::nullopt;
-    if (!type) return Refusal{QStringLiteral("the decoder gave no answer")};
+    if (!type) return Refusal{{res::Text::DecoderNoAnswer}};
     if (*type == kRefusal) {
         const std::optional<uint8_t> damage = reader.Number<uint8_t>();
-        const std::optional<QByteArray> reason = reader.Text(kMaxReasonBytes);
-        if (!damage || !reason) return Refusal{QStringLiteral("the decoder's answer ended early")};
-        return Refusal{QString::fromUtf8(*reason), *damage == 1};
+        const std::optional<uint16_t> text = reader.Number<uint16_t>();
+        const std::optional<uint8_t> count = reader.Number<uint8_t>();
+        if (!damage || !text || !count) return Refusal{{res::Text::DecoderEndedEarly}};
+        if (*text >= res::kTextCount || *count > kMaxReasonArgs)
+            return Refusal{{res::Text::DecoderAnswerDamaged}};
+        res::Saying reason{res::Text(*text)};
+        for (uint8_t i = 0; i < *count; ++i) {
+            const std::optional<QByteArray> arg = reader.Text(kMaxReasonBytes);
+            if (!arg) return Refusal{{res::Text::DecoderEndedEarly}};
+            reason.args << QString::fromUtf8(*arg);
+        }
+        return Refusal{reason, *damage == 1};
     }
     if (*type == kProbe) {
         Probe probe;
         for (int* value : {&probe.width, &probe.height, &probe.pages, &probe.orientation}) {
             const std::optional<int32_t> read = reader.Number<int32_t>();
-            if (!read) return Refusal{QStringLiteral("the decoder's answer ended early")};
+            if (!read) return Refusal{{res::Text::DecoderEndedEarly}};
             *value = *read;
         }
         if (probe.width <= 0 || probe.height <= 0 || probe.pages < 1 ||
             int64_t{probe.width} * probe.height > limits.maxPixels)
-            return Refusal{QStringLiteral("the decoder's answer is not one the program takes")};
+            return Refusal{{res::Text::DecoderAnswerRefused}};
         if (probe.orientation < 1 || probe.orientation > 8) probe.orientation = 1;
         return probe;
     }
@@ -339,10 +352,10 @@ Answer ReadAnswer(QIODevice& in, const Limits& limits, const std::function<bool(
             return ReadPicture(reader, limits);
         } catch (const vips::VError&) {
             // The library's words are in a buffer other threads share: not ours to read here.
-            return Refusal{QStringLiteral("the decoder's picture cannot be taken")};
+            return Refusal{{res::Text::DecoderPictureUnreadable}};
         }
     }
-    return Refusal{QStringLiteral("the decoder's answer is damaged")};
+    return Refusal{{res::Text::DecoderAnswerDamaged}};
 }
 
 bool WriteSpentTime(QIODevice& out, int64_t milliseconds) {

@@ -17,6 +17,7 @@
 #include <vips/vips8>
 
 #include "decoder/limits.h"
+#include "resources/texts.h"
 
 class QIODevice;
 
@@ -54,7 +55,7 @@ struct Probe {
 
 /// Why the decoder would not or could not decode a photo.
 struct Refusal {
-    QString reason;
+    res::Saying reason;   // said where it is shown: the decoder speaks no language
     bool damage = false;  // damage a lenient reading may get past
 };
 

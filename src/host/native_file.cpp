@@ -20,6 +20,8 @@
 #include <cstring>
 #endif
 
+#include "resources/texts.h"
+
 namespace host {
 namespace {
 
@@ -123,9 +125,9 @@ bool CanOpenForReading(const QString& path) {
 
 std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error) {
     const QFileInfo info(path);
-    if (info.isDir()) return *error = QStringLiteral("is a folder"), nullptr;
+    if (info.isDir()) return *error = res::Say(res::Text::IsAFolder), nullptr;
     if (info.exists() && !info.isFile())
-        return *error = QStringLiteral("not a regular file"), nullptr;
+        return *error = res::Say(res::Text::NotARegularFile), nullptr;
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return *error = file->errorString(), nullptr;
@@ -171,8 +173,8 @@ std::unique_ptr<QFile> OpenRegularFile(const QString& path, QString* error) {
     const bool statted = ::fstat(fd, &status) == 0;
     if (!statted || !S_ISREG(status.st_mode)) {
         *error = !statted                  ? QString::fromLocal8Bit(std::strerror(errno))
-                 : S_ISDIR(status.st_mode) ? QStringLiteral("is a folder")
-                                           : QStringLiteral("not a regular file");
+                 : S_ISDIR(status.st_mode) ? res::Say(res::Text::IsAFolder)
+                                           : res::Say(res::Text::NotARegularFile);
         ::close(fd);
         return nullptr;
     }
@@ -193,13 +195,14 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, 
     QString reason;
     const std::unique_ptr<QFile> file = OpenRegularFile(path, &reason);
     if (file && file->size() > maxBytes)
-        reason = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+        reason = res::Say(res::Text::LargerThan, {QString::number(maxBytes)});
     if (file && reason.isEmpty()) {
         // Read one byte beyond the limit: the file may have grown since its size was taken.
         QByteArray bytes = file->read(maxBytes + 1);
         if (bytes.size() <= maxBytes && file->error() == QFileDevice::NoError) return bytes;
-        reason = bytes.size() > maxBytes ? QStringLiteral("larger than %1 bytes").arg(maxBytes)
-                                         : file->errorString();
+        reason = bytes.size() > maxBytes
+                     ? res::Say(res::Text::LargerThan, {QString::number(maxBytes)})
+                     : file->errorString();
     }
     if (error) *error = reason;
     return std::nullopt;
@@ -209,7 +212,7 @@ namespace {
 
 /// The reason a path that names @p kind cannot be written over, or empty.
 QString UnwritableReason(EntryKind kind) {
-    if (kind == EntryKind::Folder) return QStringLiteral("is a folder");
+    if (kind == EntryKind::Folder) return res::Say(res::Text::IsAFolder);
     // Renaming onto a link replaces the link wherever it lives (/dev/stdout
     // included); writing through it would reach what it names.
     if (kind == EntryKind::Link)
@@ -284,7 +287,7 @@ bool ReplacingFile::Open() {
         ::close(fd);
         if (!m_temporaryPath.isEmpty()) ::unlink(NativePath(m_temporaryPath).constData());
         m_file.reset();
-        return Refuse(QStringLiteral("cannot write beside the output"));
+        return Refuse(res::Say(res::Text::CannotWriteBeside));
     }
 #endif
     return true;
@@ -374,7 +377,7 @@ bool ReplacingFile::Commit() {
             const int reason = errno;
             m_file->close();
             if (!linked)
-                return Refuse(reason == EEXIST ? QStringLiteral("is there already")
+                return Refuse(reason == EEXIST ? res::Say(res::Text::AlreadyThere)
                                                : QString::fromLocal8Bit(std::strerror(reason)));
             SyncFolder(m_path);
             m_committed = true;
@@ -399,7 +402,7 @@ bool ReplacingFile::Commit() {
     }
     if (!m_mayReplace) {
         if (!RenameWithoutReplacing(NativePath(m_temporaryPath), target))
-            return Refuse(errno == EEXIST ? QStringLiteral("is there already")
+            return Refuse(errno == EEXIST ? res::Say(res::Text::AlreadyThere)
                                           : QString::fromLocal8Bit(std::strerror(errno)));
         SyncFolder(m_path);
         m_committed = true;
@@ -408,7 +411,7 @@ bool ReplacingFile::Commit() {
 #else
     m_file->close();
     if (!m_mayReplace && EntryAt(m_path) != EntryKind::Missing)
-        return Refuse(QStringLiteral("is there already"));
+        return Refuse(res::Say(res::Text::AlreadyThere));
 #endif
     std::error_code error;
     std::filesystem::rename(FileSystemPath(m_temporaryPath), FileSystemPath(m_path), error);

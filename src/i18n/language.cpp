@@ -52,31 +52,6 @@ QString ExpandEscapes(QString text) {
     return text;
 }
 
-QString FormatMessage(const QString& format, const QStringList& args) {
-    QString result;
-    result.reserve(format.size());
-    qsizetype next = 0;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format[i];
-        if (c != u'%' || i + 1 >= format.size()) {
-            result.append(c);
-            continue;
-        }
-        const QChar type = format[i + 1];
-        if (type == u'%') {
-            result.append(u'%');
-            ++i;
-        } else if ((type == u's' || type == u'd' || type == u'i' || type == u'u') &&
-                   next < args.size()) {
-            result.append(args[next++]);
-            ++i;
-        } else {
-            result.append(c);
-        }
-    }
-    return result;
-}
-
 Language::Language() : m_currentLanguage(kEnglish) {}
 Language::~Language() = default;
 
@@ -115,6 +90,12 @@ void Language::SelectLanguage(const QString& name) {
         }
     }
     LoadLanguageFile(name);
+    // The program's language is also what its reasons are said in, wherever they arise.
+    if (this == &g_Language) {
+        std::vector<QString> words;
+        for (int i = 0; i < res::kTextCount; ++i) words.push_back(GetString(res::Text(i)));
+        res::SpeakWith(std::move(words));
+    }
 }
 
 LanguageEncoding Language::DetectEncoding(const QString& name) {

@@ -115,8 +115,4 @@ extern Language g_Language;
 /// feed and a carriage return; other backslashes stay.
 QString ExpandEscapes(QString text);
 
-/// Fills the printf-style placeholders of a message ("%s", "%d", "%%") in order
-/// with @p args; a placeholder without an argument stays as written.
-QString FormatMessage(const QString& format, const QStringList& args);
-
 }  // namespace i18n

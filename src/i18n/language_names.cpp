@@ -62,8 +62,9 @@ std::optional<QString> LanguageFileForLocale(const QStringList& files) {
                          : !qEnvironmentVariableIsEmpty("LC_MESSAGES")
                              ? qEnvironmentVariable("LC_MESSAGES")
                              : qEnvironmentVariable("LANG");
-    // LANGUAGE lists preferences, but a C locale asks for none.
-    if (LocaleOf(main) || main.isEmpty())
+    // LANGUAGE lists preferences, unless the locale is plain C or POSIX, as the C
+    // library's own messages have it (C.UTF-8 takes them).
+    if (main != u"C" && main != u"POSIX")
         wanted = qEnvironmentVariable("LANGUAGE").split(u':', Qt::SkipEmptyParts);
     wanted << main;
     for (const QString& entry : wanted) {

@@ -8,6 +8,7 @@
 
 #include "imaging/opened_file.h"
 #include "imaging/photo_internal.h"
+#include "resources/texts.h"
 
 namespace imaging {
 namespace {
@@ -41,16 +42,15 @@ bool StoppedForTime(const QProcess& process) {
 QString Failure(const QProcess& process, const QString& kindName, const QString& errorText,
                 bool timedOut, int seconds, const decoder::Limits& limits) {
     if (timedOut || StoppedForTime(process))
-        return QStringLiteral("decoding took longer than its %1 s budget").arg(seconds);
+        return res::Say(res::Text::DecodingTooLong, {QString::number(seconds)});
     if (errorText.contains(QLatin1StringView("alloc"), Qt::CaseInsensitive) ||
         errorText.contains(QLatin1StringView("memory"), Qt::CaseInsensitive))
-        return QStringLiteral("decoding ran out of its memory budget of %1 MB")
-            .arg(limits.maxMemory >> 20);
+        return res::Say(res::Text::DecodingOverMemory, {QString::number(limits.maxMemory >> 20)});
     if (process.exitStatus() == QProcess::CrashExit)
-        return QStringLiteral("the %1 decoder failed on this file").arg(kindName);
+        return res::Say(res::Text::KindDecoderFailed, {kindName});
     // A picture that failed while being written: the decoder says why.
     const QString said = errorText.section(u'\n', 0, 0).trimmed();
-    return said.isEmpty() ? QStringLiteral("the %1 decoder gave no answer").arg(kindName) : said;
+    return said.isEmpty() ? res::Say(res::Text::KindDecoderSilent, {kindName}) : said;
 }
 
 /// What the decoder is told of the surroundings: where fonts are cached and
@@ -132,7 +132,7 @@ public:
         if (auto* picture = std::get_if<vips::VImage>(&answer))
             frame->image = std::move(*picture);
         else if (auto* refusal = std::get_if<decoder::Refusal>(&answer))
-            frame->failure = refusal->reason, frame->damaged = refusal->damage;
+            frame->failure = refusal->reason.Said(), frame->damaged = refusal->damage;
         return frame;
     }
 
@@ -183,15 +183,14 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     const int allowed = SecondsFor(file.Size(), pixels);
     const int64_t leftMs = int64_t{allowed} * 1000 - (budget ? budget->spentMs.load() : 0);
     if (leftMs <= 0)
-        return decoder::Refusal{
-            QStringLiteral("decoding took longer than its %1 s budget").arg(allowed)};
+        return decoder::Refusal{res::Say(res::Text::DecodingTooLong, {QString::number(allowed)})};
     request.seconds = int((leftMs + 999) / 1000);
     QProcess process;
     process.setProcessEnvironment(DecoderEnvironment());
     process.start(DecoderProgram(), request.Arguments(), QIODevice::ReadWrite);
     if (!process.waitForStarted())
-        return decoder::Refusal{QStringLiteral("the decoder %1 cannot be started: %2")
-                                    .arg(DecoderProgram(), process.errorString())};
+        return decoder::Refusal{
+            res::Say(res::Text::DecoderNotStarted, {DecoderProgram(), process.errorString()})};
 
     // Wall time is allowed beyond processor time: the machine may be busy.
     const QDeadlineTimer deadline(std::chrono::seconds(2 * request.seconds + 1));
@@ -237,7 +236,7 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     // A decoder that did not say what it spent was stopped at its limit, or by us.
     const std::optional<int64_t> spent = decoder::ReadSpentTime(process.readAllStandardOutput());
     if (budget) budget->spentMs += spent.value_or(int64_t{request.seconds} * 1000);
-    if (stopped) return decoder::Refusal{QStringLiteral("stopped")};
+    if (stopped) return decoder::Refusal{res::Say(res::Text::Stopped)};
     const bool whole = !std::holds_alternative<decoder::Refusal>(answer) ||
                        (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
     if (!whole || timedOut)
@@ -250,7 +249,7 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
 
 QString DecodingFailure(const OpenedFile& file, PhotoKind kind, int page, bool strict,
                         const Limits& limits, const std::atomic<bool>* stop) {
-    if (stop && *stop) return QStringLiteral("stopped");
+    if (stop && *stop) return res::Say(res::Text::Stopped);
     decoder::Request request;
     request.kind = DecoderKind(kind);
     request.operation = decoder::Operation::Check;
@@ -259,7 +258,7 @@ QString DecodingFailure(const OpenedFile& file, PhotoKind kind, int page, bool s
     request.strict = strict;
     const decoder::Answer answer = RunDecoder(file, request, 0, stop);
     const auto* refusal = std::get_if<decoder::Refusal>(&answer);
-    return refusal ? refusal->reason : QString();
+    return refusal ? refusal->reason.Said() : QString();
 }
 
 std::unique_ptr<Photo> LoadApart(std::shared_ptr<const OpenedFile> file, PhotoKind kind,
@@ -272,8 +271,8 @@ std::unique_ptr<Photo> LoadApart(std::shared_ptr<const OpenedFile> file, PhotoKi
     if (const auto* probe = std::get_if<decoder::Probe>(&answer))
         return std::make_unique<ApartPhoto>(std::move(file), kind, options, *probe);
     if (const auto* refusal = std::get_if<decoder::Refusal>(&answer))
-        return MakeUndecodedPhoto(refusal->reason);
-    return MakeUndecodedPhoto(QStringLiteral("the decoder's answer is not a size"));
+        return MakeUndecodedPhoto(refusal->reason.Said());
+    return MakeUndecodedPhoto(res::Say(res::Text::DecoderNoSize));
 }
 
 }  // namespace imaging

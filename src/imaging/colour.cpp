@@ -1,5 +1,6 @@
 #include "imaging/colour.h"
 #include "imaging/photo_internal.h"
+#include "resources/texts.h"
 
 #include <lcms2.h>
 #include <QtEndian>
@@ -178,8 +179,7 @@ VImage ToRgb8(VImage image, ColourHandling handling, const QColor& background,
     if (image.bands() > 3) image = image.extract_band(0, VImage::option()->set("n", 3));
     // (The list form of bandjoin is static: it joins only what it is given.)
     if (image.bands() == 1) image = VImage::bandjoin({image, image, image});
-    if (image.bands() != 3)
-        throw OwnFailure(QStringLiteral("the photo's colours cannot be shown as RGB"));
+    if (image.bands() != 3) throw OwnFailure(res::Say(res::Text::ColoursNotRgb));
     return image;
 }
 

@@ -17,6 +17,7 @@
 #include "imaging/photo_internal.h"
 #include "imaging/text_layout.h"
 #include "imaging/tiff_writer.h"
+#include "resources/texts.h"
 
 namespace imaging {
 namespace {
@@ -141,14 +142,12 @@ std::optional<TextPatch> TextPatchOf(const ConversionPlan::Text& text, const QCo
     // The layer, and its copy in the carried profile, are held until the pixels pass.
     const int64_t holding = int64_t{area.width()} * area.height() * 4 * 2;
     if (holding > limits.maxMemory)
-        throw OwnFailure(QStringLiteral("the text's %1 x %2 pixels hold %3 MB, more than the "
-                                        "memory budget of %4 MB")
-                             .arg(area.width())
-                             .arg(area.height())
-                             .arg(holding >> 20)
-                             .arg(limits.maxMemory >> 20));
+        throw OwnFailure(
+            res::Say(res::Text::TextOverBudget,
+                     {QString::number(area.width()), QString::number(area.height()),
+                      QString::number(holding >> 20), QString::number(limits.maxMemory >> 20)}));
     QImage layer = DrawTextBlock(text.block, colour, text.topLeft, area, scale);
-    if (layer.isNull()) throw OwnFailure(QStringLiteral("no memory for the text"));
+    if (layer.isNull()) throw OwnFailure(res::Say(res::Text::NoMemoryForText));
     // The pixels' values are those of the profile carried: the ink's too.
     if (!profile.isEmpty()) ConvertFromSrgb(layer, profile);
     return TextPatch{area, std::move(layer)};
@@ -258,12 +257,10 @@ LaidOut LayOut(const ConversionPlan& plan, const VImage& stored, double scale,
     // of our own that the text is laid on.
     const int64_t holding = int64_t{stored.width()} * stored.height() * 3;
     if (holding > budget.limits.maxMemory)
-        throw OwnFailure(QStringLiteral("turning or mirroring %1 x %2 pixels holds %3 "
-                                        "MB, more than the memory budget of %4 MB")
-                             .arg(stored.width())
-                             .arg(stored.height())
-                             .arg(holding >> 20)
-                             .arg(budget.limits.maxMemory >> 20));
+        throw OwnFailure(res::Say(
+            res::Text::TurnOverBudget,
+            {QString::number(stored.width()), QString::number(stored.height()),
+             QString::number(holding >> 20), QString::number(budget.limits.maxMemory >> 20)}));
     size_t bytes = 0;
     const ComputationWatch watch(stored, budget.stop, budget.progress, 0, kTurnShare);
     laid.held = true;
@@ -281,7 +278,7 @@ std::optional<StepFailure> Write(const ConversionPlan& plan, const FrameData& fr
                                  bool streamed) {
     QByteArray profile;
     const auto pixelsFailed = [&](const QString& reason, bool own) -> StepFailure {
-        if (budget.stop && *budget.stop) return {Step::Scale, QStringLiteral("stopped")};
+        if (budget.stop && *budget.stop) return {Step::Scale, res::Say(res::Text::Stopped)};
         return {Step::Scale, reason, budget.strict && !own};
     };
     try {
@@ -349,7 +346,7 @@ std::variant<std::shared_ptr<FrameData>, StepFailure> FrameFor(const ConversionP
         return frame;
     const QString failure =
         frame && !frame->failure.isEmpty() ? frame->failure : photo.LoadFailure();
-    return StepFailure{Step::Scale, failure.isEmpty() ? kUnrenderable : failure,
+    return StepFailure{Step::Scale, failure.isEmpty() ? res::Say(res::Text::Unrenderable) : failure,
                        frame && frame->damaged};
 }
 

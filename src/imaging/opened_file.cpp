@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "host/native_file.h"
+#include "resources/texts.h"
 
 namespace imaging {
 namespace {
@@ -152,7 +153,7 @@ QString OpenedFile::Problem() const {
     if (m_kept) return {};
     if (m_file->size() != m_size ||
         m_file->fileTime(QFileDevice::FileModificationTime) != m_modified)
-        return QStringLiteral("the file changed after it was opened");
+        return res::Say(res::Text::FileChanged);
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "imaging/photo.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <optional>
 #include <string>
 #include <vips/vips8>
@@ -13,6 +14,7 @@
 #include "imaging/photo_kind.h"
 #include "imaging/qt_photo.h"
 #include "imaging/tiff_pages.h"
+#include "resources/texts.h"
 
 namespace imaging {
 namespace {
@@ -251,21 +253,19 @@ std::optional<QString> SizeProblem(const VImage& first, const OpenedFile& file, 
     const int64_t width = first.width();
     const int64_t height = first.height();
     const int64_t pixels = width * height;
-    if (width <= 0 || height <= 0) return QStringLiteral("no pixels");
+    if (width <= 0 || height <= 0) return res::Say(res::Text::NoPixels);
     if (pixels > limits.maxPixels)
-        return QStringLiteral("%1 x %2 pixels is more than the limit of %L3 (--max-pixels)")
-            .arg(width)
-            .arg(height)
-            .arg(limits.maxPixels);
+        return res::Say(res::Text::PixelsOverOption,
+                        {QString::number(width), QString::number(height),
+                         QLocale().toString(qint64{limits.maxPixels})});
     const KindFacts& facts = FactsOf(kind);
     const int64_t perByte = facts.maxPixelsPerByte;
     if (perByte > 0 && pixels > kPixelsAlwaysAllowed && pixels > perByte * file.Size())
-        return QStringLiteral("the file is too short for the size it claims");
+        return res::Say(res::Text::FileTooShort);
     if (const int64_t whole = facts.wholeDecodeBytes ? facts.wholeDecodeBytes(first) : 0;
         whole > limits.maxMemory)
-        return QStringLiteral("decoding it whole needs %1 MB, more than the memory budget of %2 MB")
-            .arg(whole >> 20)
-            .arg(limits.maxMemory >> 20);
+        return res::Say(res::Text::DecodingOverBudget,
+                        {QString::number(whole >> 20), QString::number(limits.maxMemory >> 20)});
     return std::nullopt;
 }
 
@@ -277,7 +277,7 @@ std::unique_ptr<Photo> LoadInProcess(std::shared_ptr<const OpenedFile> file, Pho
             pages = TiffPageIndex::Read(*file, kMaxTiffPages);
             if (pages->more())
                 return MakeUndecodedPhoto(
-                    QStringLiteral("a TIFF of more than %L1 pages").arg(kMaxTiffPages));
+                    res::Say(res::Text::TooManyPages, {QLocale().toString(kMaxTiffPages)}));
             if (pages->size() < 2) pages.reset();
         }
         const VImage first =
@@ -311,7 +311,7 @@ QString FailureReason(const vips::VError& error, const std::function<QString()>&
 
 QString FailureReason(const std::function<QString()>& explain) {
     const QString reason = explain ? explain() : QString();
-    return reason.isEmpty() ? QStringLiteral("the imaging library failed") : reason;
+    return reason.isEmpty() ? res::Say(res::Text::LibraryFailed) : reason;
 }
 
 std::unique_ptr<Photo> MakeUndecodedPhoto(QString reason) {

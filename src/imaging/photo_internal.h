@@ -63,7 +63,6 @@ inline constexpr int64_t kPixelsAlwaysAllowed = int64_t{16} << 20;
 std::unique_ptr<Photo> MakeUndecodedPhoto(QString reason);
 
 /// Why a vector picture could not be rendered.
-inline const QString kUnrenderable = QStringLiteral("not a picture that can be rendered");
 
 /// Thumbnail options for exactly @p size, proportions ignored, as stored.
 vips::VOption* ThumbnailOptions(const QSize& size);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "imaging/opened_file.h"
+#include "resources/texts.h"
 
 namespace imaging {
 namespace {
@@ -60,8 +61,8 @@ std::variant<PhotoKind, Refusal> KindOfMediaFile(const QByteArray& head) {
         for (std::string_view brand : kStillBrands)
             if (StartsWith(head, brand, at)) return PhotoKind::Heif;
     }
-    if (StartsWith(head, "crx ", 8)) return Refusal{QStringLiteral("camera raw")};
-    return Refusal{QStringLiteral("video")};
+    if (StartsWith(head, "crx ", 8)) return Refusal{res::Say(res::Text::KindCameraRaw)};
+    return Refusal{res::Say(res::Text::KindVideo)};
 }
 
 /// True when the head reads as text: no control characters but white space.
@@ -91,8 +92,8 @@ QChar FirstCharacter(const QByteArray& head) {
 std::variant<PhotoKind, Refusal> KindOfXml(const std::shared_ptr<const OpenedFile>& file);
 
 Refusal NotAPhoto(const QString& what = {}) {
-    return Refusal{what.isEmpty() ? QStringLiteral("not a photo format")
-                                  : QStringLiteral("not a photo format (%1)").arg(what)};
+    return Refusal{what.isEmpty() ? res::Say(res::Text::NotAPhotoFormat)
+                                  : res::Say(res::Text::NotAPhotoFormatNamed, {what})};
 }
 
 /// What the head says of files that are not photos, for the refusal.
@@ -102,7 +103,7 @@ QString OtherFormatName(const QByteArray& head) {
         qsizetype at;
         const char* name;
     };
-    static constexpr std::array<Signature, 16> kOthers{{
+    static constexpr std::array<Signature, 14> kOthers{{
         {"%PDF", 0, "PDF"},
         {"%!", 0, "PostScript"},
         {"\xC5\xD0\xD3\xC6", 0, "PostScript"},
@@ -117,9 +118,9 @@ QString OtherFormatName(const QByteArray& head) {
         {"DICM", 128, "DICOM"},
         {"\x08\xF2\xA6\xB6", 0, "VIPS"},
         {"\xB6\xA6\xF2\x08", 0, "VIPS"},
-        {"\x1A\x45\xDF\xA3", 0, "video"},
-        {"AVI ", 8, "video"},
     }};
+    if (StartsWith(head, "\x1A\x45\xDF\xA3") || StartsWith(head, "AVI ", 8))
+        return res::Say(res::Text::KindVideo);
     for (const Signature& other : kOthers)
         if (StartsWith(head, other.bytes, other.at)) return QString::fromLatin1(other.name);
     if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '7' &&
@@ -129,7 +130,7 @@ QString OtherFormatName(const QByteArray& head) {
         const QByteArray lower = head.toLower();
         if (lower.contains("viewbox") || lower.contains("graphic-context"))
             return QStringLiteral("MVG");
-        return QStringLiteral("text");
+        return res::Say(res::Text::KindText);
     }
     return {};
 }
@@ -138,7 +139,7 @@ QString OtherFormatName(const QByteArray& head) {
 
 std::variant<PhotoKind, Refusal> KindOfContent(const std::shared_ptr<const OpenedFile>& file) {
     const QByteArray head = file->ReadAt(0, kHeadBytes);
-    if (head.isEmpty()) return Refusal{QStringLiteral("an empty file")};
+    if (head.isEmpty()) return Refusal{res::Say(res::Text::EmptyFile)};
     if (StartsWith(head, "\xFF\xD8\xFF")) return PhotoKind::Jpeg;
     if (StartsWith(head, "\x89PNG\r\n\x1A\n")) return PhotoKind::Png;
     if (StartsWith(head, "GIF87a") || StartsWith(head, "GIF89a")) return PhotoKind::Gif;
@@ -167,7 +168,7 @@ namespace {
 
 std::variant<PhotoKind, Refusal> KindOfXml(const std::shared_ptr<const OpenedFile>& file) {
     if (file->Size() > kMaxXmlBytes)
-        return Refusal{QStringLiteral("a drawing of more than %1 MB").arg(kMaxXmlBytes >> 20)};
+        return Refusal{res::Say(res::Text::DrawingTooLarge, {QString::number(kMaxXmlBytes >> 20)})};
     // The root element may follow any amount of comments, declarations and
     // white space: the XML is read up to it, wherever it starts.
     const std::unique_ptr<QIODevice> device = DeviceOver(file);

@@ -1,6 +1,7 @@
 #include "imaging/plan.h"
 
 #include "imaging/text_position.h"
+#include "resources/texts.h"
 
 namespace imaging {
 
@@ -20,10 +21,10 @@ ConversionPlan PlanConversion(const PhotoFacts& facts, const ConversionRequest& 
     if (facts.dpi > 0.0) plan.dpi = facts.dpi;
     if (request.output.isEmpty() ||
         int64_t{request.output.width()} * request.output.height() * 3 > kMaxOutputBytes) {
-        plan.refusal = QStringLiteral("%1 x %2 pixels is more than a bitmap may hold (%3 MB)")
-                           .arg(request.output.width())
-                           .arg(request.output.height())
-                           .arg(kMaxOutputBytes >> 20);
+        plan.refusal =
+            res::Say(res::Text::BitmapTooLarge, {QString::number(request.output.width()),
+                                                 QString::number(request.output.height()),
+                                                 QString::number(kMaxOutputBytes >> 20)});
         return plan;
     }
     // Pixels written as stored keep the camera's tag, and viewers turn them by it.

@@ -2,11 +2,13 @@
 
 #include <QIODevice>
 #include <QImageReader>
+#include <QLocale>
 #include <QtEndian>
 #include <cstring>
 
 #include "imaging/opened_file.h"
 #include "imaging/photo_internal.h"
+#include "resources/texts.h"
 
 namespace imaging {
 namespace {
@@ -77,7 +79,7 @@ private:
         const size_t bytes = rowBytes * size_t(image.height());
         auto* pixels = static_cast<uchar*>(g_try_malloc(bytes));
         if (!pixels) {
-            *failure = QStringLiteral("no memory for the picture");
+            *failure = res::Say(res::Text::NoMemoryForPicture);
             return std::nullopt;
         }
         for (int y = 0; y < image.height(); ++y)
@@ -119,7 +121,7 @@ std::optional<QString> BitmapProblem(const OpenedFile& file) {
     if (pixels <= kPixelsAlwaysAllowed) return std::nullopt;
     const bool runLength = compression == 1 || compression == 2;
     const int64_t needed = runLength ? pixels / 128 : (width * bitsPerPixel + 31) / 32 * 4 * height;
-    if (needed > file.Size()) return QStringLiteral("the file is too short for the size it claims");
+    if (needed > file.Size()) return res::Say(res::Text::FileTooShort);
     return std::nullopt;
 }
 
@@ -171,27 +173,24 @@ std::unique_ptr<Photo> LoadQtPhoto(std::shared_ptr<const OpenedFile> file, Photo
         const QSize size = reader.size();
         const int64_t pixels = int64_t{size.width()} * size.height();
         if (size.isEmpty())
-            return MakeUndecodedPhoto(reader.errorString().isEmpty() ? QStringLiteral("no pixels")
+            return MakeUndecodedPhoto(reader.errorString().isEmpty() ? res::Say(res::Text::NoPixels)
                                                                      : reader.errorString());
         if (pixels > options.limits.maxPixels)
             return MakeUndecodedPhoto(
-                QStringLiteral("%1 x %2 pixels is more than the limit of %L3 (--max-pixels)")
-                    .arg(size.width())
-                    .arg(size.height())
-                    .arg(options.limits.maxPixels));
+                res::Say(res::Text::PixelsOverOption,
+                         {QString::number(size.width()), QString::number(size.height()),
+                          QLocale().toString(qint64{options.limits.maxPixels})}));
         if (pixels * kHeldBytesPerPixel > options.limits.maxMemory)
             return MakeUndecodedPhoto(
-                QStringLiteral(
-                    "decoding it whole needs %1 MB, more than the memory budget of %2 MB")
-                    .arg((pixels * kHeldBytesPerPixel) >> 20)
-                    .arg(options.limits.maxMemory >> 20));
+                res::Say(res::Text::DecodingOverBudget,
+                         {QString::number((pixels * kHeldBytesPerPixel) >> 20),
+                          QString::number(options.limits.maxMemory >> 20)}));
         sizes.push_back(size);
     }
     auto photo = std::make_unique<QtPhoto>(std::move(file), kind, options.limits, std::move(sizes));
     // The resolution is read with the pixels: decode the first frame for it.
     if (photo->Preview(QSize(1, 1)).isNull())
-        return MakeUndecodedPhoto(
-            QStringLiteral("the %1 file cannot be decoded").arg(FactsOf(kind).name));
+        return MakeUndecodedPhoto(res::Say(res::Text::KindUndecodable, {FactsOf(kind).name}));
     return photo;
 }
 

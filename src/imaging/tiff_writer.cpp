@@ -1,4 +1,5 @@
 #include "imaging/tiff_writer.h"
+#include "resources/texts.h"
 
 #include <QIODevice>
 #include <algorithm>
@@ -299,7 +300,7 @@ bool TiffStripWriter::WriteReadyStrips() {
 }
 
 bool TiffStripWriter::Write(const void* data, size_t size) {
-    if (m_written + size > kMaxFileBytes) return Fail(QStringLiteral("the file would pass 4 GiB"));
+    if (m_written + size > kMaxFileBytes) return Fail(res::Say(res::Text::TiffOver4GiB));
     errno = 0;
     if (m_out.write(static_cast<const char*>(data), qint64(size)) != qint64(size)) {
         // The device's own account of a failed write is often "Unknown error".
@@ -319,7 +320,7 @@ bool TiffStripWriter::Fail(QString reason) {
 
 QString TiffStripWriter::Error() {
     const std::lock_guard lock(m_lock);
-    return m_error.isEmpty() ? QStringLiteral("the TIFF could not be written") : m_error;
+    return m_error.isEmpty() ? res::Say(res::Text::TiffNotWritten) : m_error;
 }
 
 bool TiffStripWriter::Finish() {
@@ -336,7 +337,7 @@ bool TiffStripWriter::Finish() {
     if (m_delivery == Delivery::WhenComplete) {
         uint64_t end = 8;
         for (const auto& [index, strip] : m_compressed) end += strip.size();
-        if (end > kMaxFileBytes) return Fail(QStringLiteral("the file would pass 4 GiB"));
+        if (end > kMaxFileBytes) return Fail(res::Say(res::Text::TiffOver4GiB));
         const uint64_t directory = end + end % 2;
         std::vector<uint8_t> head{'I', 'I', 42, 0};
         AppendLong(head, static_cast<uint32_t>(directory));

@@ -1,6 +1,8 @@
 #include "resources/texts.h"
 
 #include <array>
+#include <memory>
+#include <mutex>
 
 namespace res {
 namespace {
@@ -57,12 +59,143 @@ constexpr auto kTexts = std::to_array<TextEntry>({
     {Text::FitButton, u"IDS_STRING148", "Fit"},
     {Text::ActualSizeButton, u"IDS_STRING149", "Actual size"},
     {Text::CloseButton, u"IDS_STRING150", "Close"},
+    {Text::InputAsOutput, u"IDS_STRING151", "%s is an input; an output never replaces one"},
+    {Text::OtherOwner, u"IDS_STRING152", "%s belongs to another user; the new file is yours"},
+    {Text::OutputExists, u"IDS_STRING153", "%s exists; --overwrite replaces it"},
+    {Text::OutOfMemory, u"IDS_STRING154", "out of memory"},
+    {Text::StdinUnreadable, u"IDS_STRING155", "cannot read the photo from standard input"},
+    {Text::StdinInterrupted, u"IDS_STRING156", "interrupted while reading standard input"},
+    {Text::StdinTooLarge, u"IDS_STRING157", "the photo on standard input is larger than %d GB"},
+    {Text::NotAReport, u"IDS_STRING158",
+     "%s is there and is not a report; --report replaces only reports"},
+    {Text::NotAPhotoFormat, u"IDS_STRING159", "not a photo format"},
+    {Text::NotAPhotoFormatNamed, u"IDS_STRING160", "not a photo format (%s)"},
+    {Text::KindText, u"IDS_STRING161", "text"},
+    {Text::KindVideo, u"IDS_STRING162", "video"},
+    {Text::KindCameraRaw, u"IDS_STRING163", "camera raw"},
+    {Text::EmptyFile, u"IDS_STRING164", "an empty file"},
+    {Text::DrawingTooLarge, u"IDS_STRING165", "a drawing of more than %d MB"},
+    {Text::NoPixels, u"IDS_STRING166", "no pixels"},
+    {Text::FileTooShort, u"IDS_STRING167", "the file is too short for the size it claims"},
+    {Text::DecodingOverBudget, u"IDS_STRING168",
+     "decoding it whole needs %d MB, more than the memory budget of %d MB"},
+    {Text::TooManyPages, u"IDS_STRING169", "a TIFF of more than %s pages"},
+    {Text::LibraryFailed, u"IDS_STRING170", "the imaging library failed"},
+    {Text::FileChanged, u"IDS_STRING171", "the file changed after it was opened"},
+    {Text::NoMemoryForPicture, u"IDS_STRING172", "no memory for the picture"},
+    {Text::KindUndecodable, u"IDS_STRING173", "the %s file cannot be decoded"},
+    {Text::ColoursNotRgb, u"IDS_STRING174", "the photo's colours cannot be shown as RGB"},
+    {Text::Unrenderable, u"IDS_STRING175", "not a picture that can be rendered"},
+    {Text::DecodingTooLong, u"IDS_STRING176", "decoding took longer than its %d s budget"},
+    {Text::DecodingOverMemory, u"IDS_STRING177", "decoding ran out of its memory budget of %d MB"},
+    {Text::KindDecoderFailed, u"IDS_STRING178", "the %s decoder failed on this file"},
+    {Text::KindDecoderSilent, u"IDS_STRING179", "the %s decoder gave no answer"},
+    {Text::DecoderNotStarted, u"IDS_STRING180", "the decoder %s cannot be started: %s"},
+    {Text::DecoderNoSize, u"IDS_STRING181", "the decoder's answer is not a size"},
+    {Text::DecoderNoAnswer, u"IDS_STRING182", "the decoder gave no answer"},
+    {Text::DecoderEndedEarly, u"IDS_STRING183", "the decoder's answer ended early"},
+    {Text::DecoderAnswerDamaged, u"IDS_STRING184", "the decoder's answer is damaged"},
+    {Text::DecoderAnswerRefused, u"IDS_STRING185",
+     "the decoder's answer is not one the program takes"},
+    {Text::DecoderPictureRefused, u"IDS_STRING186",
+     "the decoder's picture is not one the program takes"},
+    {Text::DecoderPictureUnreadable, u"IDS_STRING187", "the decoder's picture cannot be taken"},
+    {Text::PictureOverBudget, u"IDS_STRING188",
+     "the picture needs %d MB, more than the %d MB memory budget"},
+    {Text::DecoderFailed, u"IDS_STRING189", "the decoder failed"},
+    {Text::DecodingPixelsOverBudget, u"IDS_STRING190",
+     "decoding %d x %d pixels needs about %d MB, more than the memory budget of %d MB"},
+    {Text::RawUndevelopable, u"IDS_STRING191", "the camera raw data cannot be developed"},
+    {Text::NoMemoryForRaw, u"IDS_STRING192", "no memory to develop the camera raw file"},
+    {Text::NotCameraRaw, u"IDS_STRING193", "not a camera raw file"},
+    {Text::MetafileTooManyRecords, u"IDS_STRING194", "a metafile of more than %s records"},
+    {Text::MetafileRecordBeyond, u"IDS_STRING195", "a metafile record that does not fit the file"},
+    {Text::DrawingTooManyElements, u"IDS_STRING196", "a drawing of more than %s elements"},
+    {Text::DrawingReferencesTooMany, u"IDS_STRING197",
+     "a drawing whose references show more than %s elements"},
+    {Text::DrawingDeclaresTooMuch, u"IDS_STRING198",
+     "it declares %s x %s pixels, more than the limit of %s"},
+    {Text::DrawingOverBudget, u"IDS_STRING199",
+     "drawing it at %d x %d pixels needs %d MB, more than the memory budget of %d MB"},
+    {Text::FiltersTooLarge, u"IDS_STRING200",
+     "its filters would work over %s megapixels, more than %s"},
+    {Text::TextOverBudget, u"IDS_STRING201",
+     "the text's %d x %d pixels hold %d MB, more than the memory budget of %d MB"},
+    {Text::NoMemoryForText, u"IDS_STRING202", "no memory for the text"},
+    {Text::TurnOverBudget, u"IDS_STRING203",
+     "turning or mirroring %d x %d pixels holds %d MB, more than the memory budget of %d MB"},
+    {Text::TiffOver4GiB, u"IDS_STRING204", "the file would pass 4 GiB"},
+    {Text::TiffNotWritten, u"IDS_STRING205", "the TIFF could not be written"},
+    {Text::IsAFolder, u"IDS_STRING206", "is a folder"},
+    {Text::NotARegularFile, u"IDS_STRING207", "not a regular file"},
+    {Text::LargerThan, u"IDS_STRING208", "larger than %d bytes"},
+    {Text::CannotWriteBeside, u"IDS_STRING209", "cannot write beside the output"},
+    {Text::AlreadyThere, u"IDS_STRING210", "is there already"},
+    {Text::PixelsOverOption, u"IDS_STRING211",
+     "%s x %s pixels is more than the limit of %s (--max-pixels)"},
+    {Text::PixelsOverLimit, u"IDS_STRING212", "%s x %s pixels is more than the limit of %s"},
+    {Text::BitmapTooLarge, u"IDS_STRING213",
+     "%s x %s pixels is more than a bitmap may hold (%s MB)"},
+    {Text::Stopped, u"IDS_STRING214", "stopped"},
+    {Text::FileOverGigabytes, u"IDS_STRING215", "a file of more than %d GB"},
+    {Text::AsGiven, nullptr, "%s"},
 });
 
 }  // namespace
 
 std::span<const TextEntry> Texts() {
     return kTexts;
+}
+
+namespace {
+
+std::mutex g_wordsLock;
+std::shared_ptr<const std::vector<QString>> g_words;  // guarded by g_wordsLock
+
+}  // namespace
+
+QString FormatMessage(const QString& format, const QStringList& args) {
+    QString result;
+    result.reserve(format.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c != u'%' || i + 1 >= format.size()) {
+            result.append(c);
+            continue;
+        }
+        const QChar type = format[i + 1];
+        if (type == u'%') {
+            result.append(u'%');
+            ++i;
+        } else if ((type == u's' || type == u'd' || type == u'i' || type == u'u') &&
+                   next < args.size()) {
+            result.append(args[next++]);
+            ++i;
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+void SpeakWith(std::vector<QString> words) {
+    auto spoken = std::make_shared<const std::vector<QString>>(std::move(words));
+    const std::lock_guard lock(g_wordsLock);
+    g_words = std::move(spoken);
+}
+
+QString Say(Text text, const QStringList& args) {
+    std::shared_ptr<const std::vector<QString>> words;
+    {
+        const std::lock_guard lock(g_wordsLock);
+        words = g_words;
+    }
+    const auto index = size_t(text);
+    const QString format = words && index < words->size() && !(*words)[index].isEmpty()
+                               ? (*words)[index]
+                               : EnglishText(text);
+    return FormatMessage(format, args);
 }
 
 QString EnglishText(Text text) {

@@ -4,7 +4,9 @@
 // language file holds each under and the built-in English text.
 
 #include <QString>
+#include <QStringList>
 #include <span>
+#include <vector>
 
 namespace res {
 
@@ -50,7 +52,73 @@ enum class Text {
     FitButton,            // ... its sizes
     ActualSizeButton,
     CloseButton,
-    Count  // not a text: how many there are
+    InputAsOutput,  // why a photo was not converted
+    OtherOwner,
+    OutputExists,
+    OutOfMemory,
+    StdinUnreadable,
+    StdinInterrupted,
+    StdinTooLarge,
+    NotAReport,
+    NotAPhotoFormat,  // ... what a file is instead
+    NotAPhotoFormatNamed,
+    KindText,
+    KindVideo,
+    KindCameraRaw,
+    EmptyFile,
+    DrawingTooLarge,
+    NoPixels,  // ... what a photo's decoding met
+    FileTooShort,
+    DecodingOverBudget,
+    TooManyPages,
+    LibraryFailed,
+    FileChanged,
+    NoMemoryForPicture,
+    KindUndecodable,
+    ColoursNotRgb,
+    Unrenderable,
+    DecodingTooLong,
+    DecodingOverMemory,
+    KindDecoderFailed,
+    KindDecoderSilent,
+    DecoderNotStarted,
+    DecoderNoSize,
+    DecoderNoAnswer,
+    DecoderEndedEarly,
+    DecoderAnswerDamaged,
+    DecoderAnswerRefused,
+    DecoderPictureRefused,
+    DecoderPictureUnreadable,
+    PictureOverBudget,
+    DecoderFailed,
+    DecodingPixelsOverBudget,
+    RawUndevelopable,
+    NoMemoryForRaw,
+    NotCameraRaw,
+    MetafileTooManyRecords,
+    MetafileRecordBeyond,
+    DrawingTooManyElements,
+    DrawingReferencesTooMany,
+    DrawingDeclaresTooMuch,
+    DrawingOverBudget,
+    FiltersTooLarge,
+    TextOverBudget,  // ... what converting met
+    NoMemoryForText,
+    TurnOverBudget,
+    TiffOver4GiB,
+    TiffNotWritten,
+    IsAFolder,  // ... what a file's name leads to
+    NotARegularFile,
+    LargerThan,
+    CannotWriteBeside,
+    AlreadyThere,
+    PixelsOverOption,
+    PixelsOverLimit,
+    BitmapTooLarge,
+    Stopped,
+    FileOverGigabytes,
+    AsGiven,  // a text said as it is: a library's own words
+    Count     // not a text: how many there are
 };
 inline constexpr int kTextCount = int(Text::Count);
 
@@ -65,5 +133,29 @@ std::span<const TextEntry> Texts();
 
 /// The built-in English of @p text.
 QString EnglishText(Text text);
+
+/// @p format with its %s and %d (and %i, %u) filled in order from @p args;
+/// "%%" is a percent sign. Extra placeholders stay as they are.
+QString FormatMessage(const QString& format, const QStringList& args);
+
+/// Makes @p words, one per text in the order of Text, what Say speaks; until
+/// then it speaks English. Any thread may be saying something meanwhile.
+void SpeakWith(std::vector<QString> words);
+
+/// @p text in the program's language, filled from @p args: the words for
+/// reasons made far from the front ends (a file, a decoder, a library).
+QString Say(Text text, const QStringList& args = {});
+
+/// A text to be said later, perhaps by another process: its name and fillings,
+/// or words already said, to be repeated as they are.
+struct Saying {
+    Saying() = default;
+    Saying(Text text, QStringList args = {}) : text(text), args(std::move(args)) {}
+    Saying(QString said) : args{std::move(said)} {}  // NOLINT: words already said
+    QString Said() const { return Say(text, args); }
+
+    Text text = Text::AsGiven;
+    QStringList args;
+};
 
 }  // namespace res

@@ -17,8 +17,8 @@ using frontend::ParseIntField;
 using host::FileExists;
 using host::FolderOf;
 using host::PathSeparator;
-using i18n::FormatMessage;
 using i18n::g_Language;
+using res::FormatMessage;
 using namespace res;
 
 }  // namespace ui
