@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QThread>
 #include <memory>
+
+#include <sys/file.h>
 #include <vips/vips8>
 
 #include "cli_runner.h"
@@ -245,6 +247,18 @@ TEST_F(BatchRunTest, RunsSideBySideNeverReplaceEachOthersOutputsNorLeaveHalfFile
     EXPECT_EQ(
         QDir(temp.path()).entryList({u"*.tif"_s, u".tessiva-*"_s}, QDir::Files | QDir::Hidden),
         QStringList{u"x_out.tif"_s});
+    // Where files cannot be unnamed, what a killed writer left is removed by the next run,
+    // but not one a living writer holds, nor a name of another kind.
+    for (const char* name : {".tessiva-ab12cd", ".tessiva-0badf00d", ".tessiva-notours"})
+        temp.write(QString::fromLatin1(name), "half a TIFF");
+    QFile held(temp.file(u".tessiva-0badf00d"_s));
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(held.handle(), LOCK_EX), 0);
+    const CliRun resumed = run({u"--skip-existing"_s, u"-d"_s, temp.path(), u"a/x.png"_s});
+    EXPECT_TRUE(resumed.errors.contains(u"removed %1/.tessiva-ab12cd,"_s.arg(temp.path())))
+        << resumed.errors.toStdString();
+    EXPECT_EQ(QDir(temp.path()).entryList({u".tessiva-*"_s}, QDir::Files | QDir::Hidden),
+              (QStringList{u".tessiva-0badf00d"_s, u".tessiva-notours"_s}));
 }
 
 }  // namespace

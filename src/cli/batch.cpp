@@ -6,6 +6,7 @@
 #include <QHashFunctions>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSize>
 #include <algorithm>
 #include <cmath>
@@ -252,17 +253,28 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
     // index of the input that claimed them: a run of millions stays small.
     QMutex taking;
     ClaimedOutputs claimed;
+    QSet<QString> swept;  // folders cleared of what stopped runs left, once each
     QMutex reporting;
     const auto work = [&] {
         while (!stop) {
             std::optional<Input> input;
             QString output;
             QString collision;
+            QStringList removed;
             {
                 const QMutexLocker lock(&taking);
                 input = source.Next();
                 if (!input) return;
                 output = OutputFor(options, input->path, input->index);
+                if (output != u"-" || !options.outputDevice) {
+                    const QString folder =
+                        FolderOf(QDir::toNativeSeparators(QFileInfo(output).absoluteFilePath()));
+                    if (!swept.contains(folder)) {
+                        swept.insert(folder);
+                        for (const QString& name : host::RemoveAbandonedFiles(folder))
+                            removed << folder + name;
+                    }
+                }
                 // Names made with the input's index cannot meet; others are claimed.
                 const bool unique = options.output.isEmpty() &&
                                     options.nameTemplate.contains(QStringLiteral("{index}"));
@@ -301,6 +313,7 @@ void ConvertAll(const Options& options, InputSource& source, int photosAtOnce,
                 }
                 result.stopped = !result.ok && stop;
             }
+            result.removed = removed;
             const QMutexLocker lock(&reporting);
             done(result);
         }

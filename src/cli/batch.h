@@ -62,6 +62,7 @@ struct FileResult {
     bool stopped = false;  // the run was interrupted before it was done: nothing written
     QStringList messages;  // in the order they happened
     QStringList warnings;  // what went wrong without stopping the conversion
+    QStringList removed;   // partial files that stopped runs left in its folder, now gone
     int width = 0;         // of the TIFF written
     int height = 0;
     int cameraOrientation = 1;  // not 1: the camera turned the photo, and it was written as stored

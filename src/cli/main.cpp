@@ -83,6 +83,12 @@ public:
                              qPrintable(res::Say(res::Text::CameraTurnedNote,
                                                  {QString::number(result.cameraOrientation)})));
         }
+        if (m_verbosity != Verbosity::Quiet)
+            for (const QString& removed : result.removed)
+                std::fprintf(
+                    stderr, "tessiva-convert: %s\n",
+                    qPrintable(res::Say(res::Text::AbandonedRemoved,
+                                        {QString::fromLocal8Bit(host::NativePath(removed))})));
         if (m_verbosity == Verbosity::Verbose && result.ok) {
             std::fprintf(stderr, "%s -> %s: %d x %d, opened in %.3f s, converted in %.3f s\n",
                          input.constData(), host::NativePath(result.output).constData(),

@@ -4,15 +4,19 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #ifdef Q_OS_WIN
 #include <QDir>
 #include <QTemporaryFile>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -215,12 +219,8 @@ QString UnwritableReason(EntryKind kind) {
     if (kind == EntryKind::Folder) return res::Say(res::Text::IsAFolder);
     // Renaming onto a link replaces the link wherever it lives (/dev/stdout
     // included); writing through it would reach what it names.
-    if (kind == EntryKind::Link)
-        return QStringLiteral(
-            "is a link; only regular files are replaced (-o - writes to standard output)");
-    if (kind == EntryKind::Other)
-        return QStringLiteral(
-            "not a regular file (a device, pipe or socket); only files are written");
+    if (kind == EntryKind::Link) return res::Say(res::Text::OutputIsLink);
+    if (kind == EntryKind::Other) return res::Say(res::Text::OutputIsDevice);
     return {};
 }
 
@@ -278,6 +278,9 @@ bool ReplacingFile::Open() {
         if (fd < 0) return Refuse(QString::fromLocal8Bit(std::strerror(errno)));
         m_temporaryPath = PathFromNative(name);
     }
+    // Held until the file is published or the process ends, however it ends:
+    // an unheld temporary of ours is one a stopped writer left (RemoveAbandonedFiles).
+    ::flock(fd, LOCK_EX | LOCK_NB);
     // Made as a new file is: readable by others as the user's mask allows.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -421,6 +424,59 @@ bool ReplacingFile::Commit() {
 #endif
     m_committed = true;
     return true;
+}
+
+#ifndef Q_OS_WIN
+namespace {
+
+/// True for the names ReplacingFile gives its temporaries: ".tessiva-" and six
+/// letters or digits (mkostemp's), or eight hexadecimal digits.
+bool IsTemporaryName(std::string_view name) {
+    constexpr std::string_view kPrefix = ".tessiva-";
+    if (!name.starts_with(kPrefix)) return false;
+    const std::string_view rest = name.substr(kPrefix.size());
+    if (rest.size() != 6 && rest.size() != 8) return false;
+    return std::all_of(rest.begin(), rest.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+}  // namespace
+#endif
+
+QStringList RemoveAbandonedFiles(const QString& folder) {
+    QStringList removed;
+#ifndef Q_OS_WIN
+    const int dir = ::open(NativePath(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return removed;
+    DIR* entries = ::fdopendir(dir);
+    if (!entries) {
+        ::close(dir);
+        return removed;
+    }
+    while (const dirent* entry = ::readdir(entries)) {
+        if (!IsTemporaryName(entry->d_name)) continue;
+        // Read and write: where locks are emulated (NFS), only a writable file locks.
+        const int fd =
+            ::openat(dir, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {};
+        struct stat named {};
+        // Ours, a regular file, unheld, and still the file of that name when removed.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dir, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+            ::unlinkat(dir, entry->d_name, 0) == 0)
+            removed << PathFromNative(entry->d_name);
+        ::close(fd);
+    }
+    ::closedir(entries);
+#else
+    Q_UNUSED(folder);
+#endif
+    return removed;
 }
 
 }  // namespace host

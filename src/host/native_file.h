@@ -89,4 +89,10 @@ private:
     QString m_error;
 };
 
+/// Removes from @p folder the partial files that writers stopped by force
+/// (kill -9, the out-of-memory killer) left where unnamed files cannot be
+/// made: this program's hidden temporaries, of this user, that no living
+/// writer holds. Gives the names removed.
+QStringList RemoveAbandonedFiles(const QString& folder);
+
 }  // namespace host

@@ -138,6 +138,12 @@ constexpr auto kTexts = std::to_array<TextEntry>({
      "%s x %s pixels is more than a bitmap may hold (%s MB)"},
     {Text::Stopped, u"IDS_STRING214", "stopped"},
     {Text::FileOverGigabytes, u"IDS_STRING215", "a file of more than %d GB"},
+    {Text::AbandonedRemoved, u"IDS_STRING216",
+     "removed %s, a partial file that a stopped run left"},
+    {Text::OutputIsLink, u"IDS_STRING217",
+     "is a link; only regular files are replaced (-o - writes to standard output)"},
+    {Text::OutputIsDevice, u"IDS_STRING218",
+     "not a regular file (a device, pipe or socket); only files are written"},
     {Text::AsGiven, nullptr, "%s"},
 });
 

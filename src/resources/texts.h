@@ -117,6 +117,9 @@ enum class Text {
     BitmapTooLarge,
     Stopped,
     FileOverGigabytes,
+    AbandonedRemoved,  // the converter's note of what it cleared away
+    OutputIsLink,
+    OutputIsDevice,
     AsGiven,  // a text said as it is: a library's own words
     Count     // not a text: how many there are
 };
