@@ -467,6 +467,21 @@ TEST_F(RealPhotoTest, ADamagedPhotoConvertsWithAWarningNamingIt) {
     EXPECT_EQ(platform.reasons(),
               std::vector<QString>(2, reason.left(1).toUpper() + reason.mid(1)));
     EXPECT_EQ(fixtures::Difference(temp.file(u"window.tif"_s), temp.file(u"cut.tif"_s)), 0.0);
+
+    // A photo decoded apart of which nothing can be read says so on opening, with the
+    // reason Convert then fails with.
+    Save(Scene(600, 400), temp.file(u"whole.jxl"_s));
+    const QByteArray jxl = fixtures::Bytes(temp.file(u"whole.jxl"_s));
+    platform.messages.clear();
+    openPhoto(temp.write(u"cut.jxl"_s, jxl.left(jxl.size() / 2)));
+    click(IDC_BUTTON_CONVERT);
+    EXPECT_EQ(platform.texts(),
+              (std::vector<QString>{
+                  u"The photo is damaged: none of it can be read, to show or to convert."_s,
+                  u"Failed to convert photo!"_s}));
+    ASSERT_EQ(platform.reasons().size(), 2u);
+    EXPECT_FALSE(platform.reasons()[0].isEmpty());
+    EXPECT_EQ(platform.reasons()[0], platform.reasons()[1]);
 }
 
 TEST_F(RealPhotoTest, AnyReductionWorksAndFlatColoursStayFlat) {

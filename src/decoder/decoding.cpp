@@ -91,12 +91,16 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
                                             : 1;
                 return Probe{header.width(), header.height(), std::max(pages, 1), orientation};
             }
-            case Operation::Preview:
-                return header.thumbnail_image(request.size.width(),
-                                              VImage::option()
-                                                  ->set("height", request.size.height())
-                                                  ->set("size", VIPS_SIZE_FORCE)
-                                                  ->set("no_rotate", true));
+            case Operation::Preview: {
+                const VImage preview = header.thumbnail_image(
+                    request.size.width(), VImage::option()
+                                              ->set("height", request.size.height())
+                                              ->set("size", VIPS_SIZE_FORCE)
+                                              ->set("no_rotate", true));
+                // Read strictly, the small picture is made before the answer starts:
+                // damage is then a refusal that says why, not a cut answer.
+                return request.strict ? preview.copy_memory() : preview;
+            }
             case Operation::Frame:
                 // Decoded before the answer starts: a failure is then a refusal,
                 // not a cut answer. HEIF and JPEG XL decode the whole picture at

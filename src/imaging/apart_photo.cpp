@@ -107,12 +107,20 @@ public:
         m_preview.reset();
         return true;
     }
+    QString Damage() const override { return m_damage; }
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};
         if (m_preview && m_previewSize == size) return *m_preview;
-        const decoder::Answer answer =
-            Ask(decoder::Operation::Preview, m_page, Swapped() ? size.transposed() : size, nullptr,
-                m_budget.get());
+        // Read strictly first, so that damage is told; then as far as it reads.
+        const QSize stored = Swapped() ? size.transposed() : size;
+        m_damage.clear();
+        decoder::Answer answer =
+            Ask(decoder::Operation::Preview, m_page, stored, nullptr, m_budget.get(), true);
+        if (const auto* refusal = std::get_if<decoder::Refusal>(&answer);
+            refusal && refusal->damage) {
+            m_damage = refusal->reason.Said();
+            answer = Ask(decoder::Operation::Preview, m_page, stored, nullptr, m_budget.get());
+        }
         const auto* picture = std::get_if<vips::VImage>(&answer);
         try {
             m_preview = picture ? ToRgbImage(*picture, size, Orientation()) : QImage();
@@ -162,6 +170,7 @@ private:
     int m_page = 0;
     std::optional<QImage> m_preview;
     QSize m_previewSize;
+    QString m_damage;  // of the preview's page
 };
 
 }  // namespace

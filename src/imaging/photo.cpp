@@ -173,11 +173,9 @@ private:
         m_damage.clear();
         QImage preview = MakePreview(size, true);
         if (!preview.isNull()) return preview;
-        preview = MakePreview(size, false);
-        if (!preview.isNull())
-            m_damage = DecodingFailure(*m_frames->file, m_frames->kind, int(m_active), true,
-                                       m_frames->limits, nullptr);
-        return preview;
+        m_damage = DecodingFailure(*m_frames->file, m_frames->kind, int(m_active), true,
+                                   m_frames->limits, nullptr);
+        return MakePreview(size, false);
     }
 
     QImage MakePreview(const QSize& size, bool strict) const {

@@ -101,8 +101,8 @@ public:
     /// words; empty when it was.
     virtual QString LoadFailure() const { return {}; }
     /// Why the active frame's last preview found it damaged, in the decoder's
-    /// words (it shows what could be read); empty when it read whole or when
-    /// the photo cannot tell.
+    /// words (it shows what could be read, if anything); empty when it read
+    /// whole or when the photo cannot tell.
     virtual QString Damage() const { return {}; }
 };
 

@@ -144,6 +144,8 @@ constexpr auto kTexts = std::to_array<TextEntry>({
      "is a link; only regular files are replaced (-o - writes to standard output)"},
     {Text::OutputIsDevice, u"IDS_STRING218",
      "not a regular file (a device, pipe or socket); only files are written"},
+    {Text::DamagedUnreadable, u"IDS_STRING219",
+     "The photo is damaged: none of it can be read, to show or to convert."},
     {Text::AsGiven, nullptr, "%s"},
 });
 

@@ -120,8 +120,9 @@ enum class Text {
     AbandonedRemoved,  // the converter's note of what it cleared away
     OutputIsLink,
     OutputIsDevice,
-    AsGiven,  // a text said as it is: a library's own words
-    Count     // not a text: how many there are
+    DamagedUnreadable,  // a photo opened of which nothing could be read
+    AsGiven,            // a text said as it is: a library's own words
+    Count               // not a text: how many there are
 };
 inline constexpr int kTextCount = int(Text::Count);
 

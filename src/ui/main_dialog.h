@@ -139,7 +139,8 @@ private:
     void ShowPreview();
     QImage ResultPreview(const QSize& pixels);
     /// Says that the photo is damaged and shown and converted as far as it reads, and why.
-    void WarnOfDamage(const QString& reason);
+    /// Says that the photo is damaged, and whether any of it could be @p shown.
+    void WarnOfDamage(const QString& reason, bool shown = true);
     /// The conversion the fields ask for, at @p output pixels before turning.
     imaging::ConversionRequest RequestFor(QSize output) const;
     /// What one photo may cost on the desktop: as much as its output bitmap may hold.

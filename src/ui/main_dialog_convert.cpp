@@ -76,8 +76,9 @@ void MainDialog::ConvertPhoto() {
     if (outcome.saved && !outcome.damage.isEmpty()) WarnOfDamage(outcome.damage);
 }
 
-void MainDialog::WarnOfDamage(const QString& reason) {
-    Message(WithReason(g_Language.GetString(Text::DamagedShown), reason),
+void MainDialog::WarnOfDamage(const QString& reason, bool shown) {
+    Message(WithReason(g_Language.GetString(shown ? Text::DamagedShown : Text::DamagedUnreadable),
+                       reason),
             g_Language.GetString(Text::WarningCaption), MsgButtons::Ok, MsgIcon::Exclamation);
 }
 

@@ -78,6 +78,7 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     const QSize pixels = m_controls.picture->size() * m_controls.picture->devicePixelRatio();
     const bool resultShown = m_showResult;
     std::unique_ptr<imaging::Photo> opened;
+    bool shown = false;
     const WaitCursor wait;
     const bool stopped = RunBeside(
         *this,
@@ -86,7 +87,10 @@ void MainDialog::OpenPhotoFile(const QString& path) {
             opened = m_loadPhoto ? m_loadPhoto(path) : imaging::LoadPhoto(path, options);
             const QSize size(opened->Width(), opened->Height());
             if (size.isEmpty() || pixels.isEmpty() || stop) return;
-            opened->Preview(resultShown ? size.scaled(pixels * 2, Qt::KeepAspectRatio) : pixels);
+            shown =
+                !opened
+                     ->Preview(resultShown ? size.scaled(pixels * 2, Qt::KeepAspectRatio) : pixels)
+                     .isNull();
         },
         {g_Language.GetString(Text::Opening), g_Language.GetString(Text::StopButton)});
     // Stopped by the user: the photo open before stays as it was.
@@ -111,7 +115,7 @@ void MainDialog::OpenPhotoFile(const QString& path) {
     ShowPhotoInfo();
     ShowFrames();
     CheckPositionAgainstPhoto();
-    if (const QString damage = m_photo->Damage(); !damage.isEmpty()) WarnOfDamage(damage);
+    if (const QString damage = m_photo->Damage(); !damage.isEmpty()) WarnOfDamage(damage, shown);
 }
 
 bool MainDialog::PhotoSizeKnown(const imaging::Photo& photo, const QString& path) {
