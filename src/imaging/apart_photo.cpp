@@ -239,7 +239,10 @@ decoder::Answer RunDecoder(const OpenedFile& file, decoder::Request request, int
     decoder::Answer answer = decoder::ReadAnswer(process, request.limits, wait);
     // Given up on: not a moment more of its time.
     if (stopped || timedOut) process.kill();
-    if (process.state() != QProcess::NotRunning && !process.waitForFinished(1000)) process.kill();
+    // Answered, it ends at once; on a busy machine that may take a while.
+    if (process.state() != QProcess::NotRunning &&
+        !process.waitForFinished(int(std::max<qint64>(deadline.remainingTime(), 1000))))
+        process.kill();
     process.waitForFinished(1000);
     keepErrorText();
     // A decoder that did not say what it spent was stopped at its limit, or by us.

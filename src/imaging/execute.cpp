@@ -375,9 +375,11 @@ std::optional<StepFailure> ExecuteDespiteDamage(const ConversionPlan& plan, cons
     std::optional<StepFailure> failure = Execute(plan, photo, budget, output);
     if (!failure || !failure->damage || (budget.stop && *budget.stop)) return failure;
     budget.strict = false;
-    const QString found = failure->reason;
+    const StepFailure strict = *failure;
     failure = Execute(plan, photo, budget, output);
-    if (!failure && damage) *damage = found;
+    if (!failure && damage) *damage = strict.reason;
+    // Failing where the damage is, the decoder's own account of it is the reason.
+    if (failure && failure->step == strict.step) failure->reason = strict.reason;
     return failure;
 }
 
