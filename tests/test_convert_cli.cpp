@@ -321,6 +321,23 @@ TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
     const QJsonObject fromHeif = tags({u"--metadata"_s, u"all"_s}, heif);
     EXPECT_EQ(fromHeif[u"XMP-dc:Creator"_s].toString(), u"Xmp Creator"_s);
     EXPECT_EQ(fromHeif[u"IFD0:Orientation"_s].toInt(), 1);
+
+    // A TIFF states it in its own directories, a JPEG XL in its container's boxes, a
+    // camera raw file (DNG here) as the TIFF structure it is.
+    for (const QString& file : {fixtures::SolidPhoto(temp, u"own.tif"_s, 64, 48, Qt::gray),
+                                fixtures::SolidPhoto(temp, u"own.jxl"_s, 64, 48, Qt::gray),
+                                fixtures::LinearDng(temp, u"own.dng"_s, 32, 24)}) {
+        ASSERT_EQ(QProcess::execute(
+                      u"exiftool"_s,
+                      {u"-q"_s, u"-m"_s, u"-overwrite_original"_s, u"-Artist=Own Artist"_s,
+                       u"-DateTimeOriginal=2026:05:01 10:20:30"_s, u"-GPSLatitude=48.1"_s, file}),
+                  0);
+        const QJsonObject own = tags({}, file);
+        EXPECT_EQ(own[u"IFD0:Artist"_s].toString(), u"Own Artist"_s) << file.toStdString();
+        EXPECT_EQ(own[u"ExifIFD:DateTimeOriginal"_s].toString(), u"2026:05:01 10:20:30"_s);
+        EXPECT_NEAR(tags({u"--metadata"_s, u"all"_s}, file)[u"GPS:GPSLatitude"_s].toDouble(), 48.1,
+                    1e-6);
+    }
 }
 
 TEST_F(ConvertCliTest, PhotosConvertedSideBySideKeepTheirOwnReasons) {

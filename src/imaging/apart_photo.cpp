@@ -81,7 +81,8 @@ public:
           m_limits(options.limits),
           m_autoOrient(options.autoOrient),
           m_probe(probe),
-          m_budget(options.budget) {}
+          m_budget(options.budget),
+          m_dpi(ResolutionOf(MetadataInFile(*m_file).exif).value_or(kDefaultDpi)) {}
 
     void SetUpright(bool upright) override {
         if (upright != m_autoOrient) m_preview.reset();
@@ -130,7 +131,8 @@ public:
         m_previewSize = size;
         return *m_preview;
     }
-    double HorizontalResolution() const override { return kDefaultDpi; }
+    double HorizontalResolution() const override { return m_dpi; }
+    PhotoMetadata FileMetadata() const override { return MetadataInFile(*m_file); }
     std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const override {
         const QSize stored = Swapped() ? use.target.transposed() : use.target;
         decoder::Answer answer = Ask(decoder::Operation::Frame, m_page, stored, use.stop,
@@ -171,6 +173,7 @@ private:
     std::optional<QImage> m_preview;
     QSize m_previewSize;
     QString m_damage;  // of the preview's page
+    double m_dpi;      // as the file states it, else the default
 };
 
 }  // namespace

@@ -289,6 +289,7 @@ std::optional<StepFailure> Write(const ConversionPlan& plan, const FrameData& fr
             laid.pixels.format() != VIPS_FORMAT_UCHAR)
             throw OwnFailure(QStringLiteral("the pixels are not of the planned size and kind"));
         PhotoMetadata metadata = MetadataOf(frame.image);
+        Complete(metadata, photo.FileMetadata());
         // As the photo reads it: HEIF pixels come turned already, whatever the EXIF says.
         metadata.orientation = photo.CameraOrientation();
         const int threads = budget.threads > 0 ? budget.threads : host::CoresForThisProcess().count;

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <set>
 
+#include "imaging/opened_file.h"
+
 namespace imaging {
 namespace {
 
@@ -21,6 +23,8 @@ enum Tag : uint16_t {
     kMake = 271,
     kModel = 272,
     kOrientation = 274,
+    kXResolution = 282,
+    kResolutionUnit = 296,
     kSoftware = 305,
     kDateTime = 306,
     kArtist = 315,
@@ -50,6 +54,7 @@ enum Type : uint16_t {
     kAscii = 2,
     kShort = 3,
     kLong = 4,
+    kRational = 5,
     kUndefined = 7,
     kDouble = 12,
     kIfd = 13,
@@ -84,28 +89,36 @@ int UnitSize(uint16_t type) {
     return type == 5 || type == 10 ? 4 : TypeSize(type);
 }
 
-/// A TIFF structure as EXIF holds it, its fields in little-endian bytes.
-struct Exif {
-    std::vector<TiffField> image, exif, gps;
-};
+using Exif = TiffMetadata;
 
 /// Reads each directory once and each value once, holding in all at most a
-/// small multiple of the blob: a crafted blob whose thousand entries each
-/// point at the whole of it, or whose directories point back at each other,
-/// costs no more than an honest one.
+/// small multiple of the structure (and never more than twice the largest
+/// blob): a crafted structure whose thousand entries each point at the whole
+/// of it, or whose directories point back at each other, costs no more than
+/// an honest one.
 class ExifReader {
 public:
+    /// Over a blob, as EXIF keeps it ("Exif\0\0" and a TIFF structure).
     explicit ExifReader(QByteArray data) : m_data(std::move(data)) {
         if (m_data.startsWith(QByteArray("Exif\0\0", 6))) m_data.remove(0, 6);
-        m_budget = 2 * uint64_t(m_data.size()) + 4096;
+        m_size = uint64_t(m_data.size());
+        m_budget = 2 * m_size + 4096;
     }
+    /// Over a file that is a TIFF structure, read only where its directories point.
+    explicit ExifReader(const OpenedFile& file)
+        : m_file(&file),
+          m_size(uint64_t(std::max<qint64>(file.Size(), 0))),
+          m_budget(2 * uint64_t(kMaxBlobBytes)) {}
 
     std::optional<Exif> Read() {
-        if (!Has(0, 8) || (!m_data.startsWith("II") && !m_data.startsWith("MM"))) return {};
-        m_big = m_data[0] == 'M';
-        if (U16(2) != 42) return {};
+        const QByteArray header = Bytes(0, 8);
+        if (header.size() < 8) return {};
+        // Raw files of some makers change the TIFF's magic number ("IIRO", "IIU").
+        if (!header.startsWith("II") && !header.startsWith("MM")) return {};
+        m_big = header[0] == 'M';
+        if (!IsTiffMagic(U16(header, 2))) return {};
         Exif exif;
-        exif.image = Directory(U32(4));
+        exif.image = Directory(U32(header, 4));
         const auto pointed = [&](uint16_t tag) -> std::optional<uint32_t> {
             const TiffField* field = Pointer(exif.image, tag);
             if (!field) return std::nullopt;
@@ -117,19 +130,27 @@ public:
     }
 
 private:
+    static bool IsTiffMagic(uint16_t magic) {
+        return magic == 42 || magic == 0x4F52 /* ORF */ || magic == 0x5352 || magic == 0x55;
+    }
     static const TiffField* Pointer(const std::vector<TiffField>& fields, uint16_t tag) {
         for (const TiffField& field : fields)
             if (field.tag == tag && (field.type == kLong || field.type == kIfd) && field.count == 1)
                 return &field;
         return nullptr;
     }
-    bool Has(uint64_t at, uint64_t size) const { return at + size <= uint64_t(m_data.size()); }
-    uint16_t U16(uint64_t at) const {
-        const char* p = m_data.constData() + at;
+    bool Has(uint64_t at, uint64_t size) const { return at + size <= m_size; }
+    QByteArray Bytes(uint64_t at, uint64_t size) const {
+        if (!Has(at, size)) return {};
+        return m_file ? m_file->ReadAt(qint64(at), qint64(size))
+                      : m_data.mid(qsizetype(at), qsizetype(size));
+    }
+    uint16_t U16(const QByteArray& bytes, qsizetype at) const {
+        const char* p = bytes.constData() + at;
         return m_big ? qFromBigEndian<quint16>(p) : qFromLittleEndian<quint16>(p);
     }
-    uint32_t U32(uint64_t at) const {
-        const char* p = m_data.constData() + at;
+    uint32_t U32(const QByteArray& bytes, qsizetype at) const {
+        const char* p = bytes.constData() + at;
         return m_big ? qFromBigEndian<quint32>(p) : qFromLittleEndian<quint32>(p);
     }
 
@@ -137,24 +158,31 @@ private:
     /// directory already read or one whose entries overlap one read before.
     std::vector<TiffField> Directory(uint64_t at) {
         std::vector<TiffField> fields;
-        if (!Has(at, 2)) return fields;
-        const int count = U16(at);
+        const QByteArray head = Bytes(at, 2);
+        if (head.size() < 2) return fields;
+        const int count = U16(head, 0);
         const uint64_t end = at + 2 + 12 * uint64_t(count);
-        if (count > kMaxEntries || !Has(at + 2, 12 * uint64_t(count))) return fields;
+        if (count > kMaxEntries) return fields;
+        const QByteArray entries = Bytes(at + 2, 12 * uint64_t(count));
+        if (entries.size() != 12 * count) return fields;
         for (const auto& [start, stop] : m_directories)
             if (at < stop && start < end) return fields;
         m_directories.emplace_back(at, end);
         std::set<uint16_t> seen;
         for (int i = 0; i < count; ++i) {
-            const uint64_t entry = at + 2 + 12 * uint64_t(i);
-            TiffField field{U16(entry), U16(entry + 2), U32(entry + 4), {}};
+            const qsizetype entry = 12 * qsizetype(i);
+            TiffField field{
+                U16(entries, entry), U16(entries, entry + 2), U32(entries, entry + 4), {}};
             if (!seen.insert(field.tag).second) continue;
             const uint64_t size = uint64_t(TypeSize(field.type)) * field.count;
             if (size == 0 || size > m_budget) continue;
-            const uint64_t valueAt = size <= 4 ? entry + 8 : U32(entry + 8);
-            if (!Has(valueAt, size)) continue;
+            if (size <= 4) {
+                field.value = entries.mid(entry + 8, qsizetype(size));
+            } else {
+                field.value = Bytes(U32(entries, entry + 8), size);
+                if (uint64_t(field.value.size()) != size) continue;
+            }
             m_budget -= size;
-            field.value = m_data.mid(qsizetype(valueAt), qsizetype(size));
             const int unit = UnitSize(field.type);
             if (m_big && unit > 1)
                 for (qsizetype u = 0; u + unit <= field.value.size(); u += unit)
@@ -165,6 +193,8 @@ private:
     }
 
     QByteArray m_data;
+    const OpenedFile* m_file = nullptr;
+    uint64_t m_size = 0;
     bool m_big = false;
     uint64_t m_budget = 0;                                     // bytes of values still to be held
     std::vector<std::pair<uint64_t, uint64_t>> m_directories;  // the entries read, as [start, end)
@@ -450,7 +480,7 @@ PhotoMetadata MetadataOf(const vips::VImage& frame) {
         if (!data || length > size_t(kMaxBlobBytes)) return QByteArray();
         return QByteArray(static_cast<const char*>(data), qsizetype(length));
     };
-    metadata.exif = blob("exif-data");
+    metadata.exif = ExifReader(blob("exif-data")).Read().value_or(Exif{});
     metadata.xmp = blob("xmp-data");
     // HEIF keeps XMP among its unnamed MIME items.
     for (int item = 0; item < 16 && metadata.xmp.isEmpty(); ++item) {
@@ -464,7 +494,7 @@ PhotoMetadata MetadataOf(const vips::VImage& frame) {
 Rights RightsOf(const PhotoMetadata& metadata) {
     const Rights xmp = RightsOfXmp(metadata.xmp);
     const Rights iptc = RightsOfIptc(metadata.iptc);
-    const Rights exif = RightsOfExif(ExifReader(metadata.exif).Read().value_or(Exif{}));
+    const Rights exif = RightsOfExif(metadata.exif);
     const auto first = [](const QString& a, const QString& b, const QString& c) {
         return !a.isEmpty() ? a : !b.isEmpty() ? b : c;
     };
@@ -479,6 +509,89 @@ Rights RightsOf(const PhotoMetadata& metadata) {
             dated.capturedIso,
             dated.subSeconds,
             dated.offset};
+}
+
+namespace {
+
+/// The Exif and XMP boxes of a JPEG XL container; the codestream's boxes are
+/// passed over unread.
+PhotoMetadata MetadataInJxlContainer(const OpenedFile& file) {
+    PhotoMetadata metadata;
+    constexpr int kMaxBoxes = 256;
+    qint64 at = 0;
+    for (int box = 0; box < kMaxBoxes && at + 8 <= file.Size(); ++box) {
+        const QByteArray header = file.ReadAt(at, 16);
+        if (header.size() < 8) break;
+        quint64 size = qFromBigEndian<quint32>(header.constData());
+        qint64 payload = at + 8;
+        if (size == 1 && header.size() == 16) {
+            size = qFromBigEndian<quint64>(header.constData() + 8);
+            payload = at + 16;
+        } else if (size == 0) {
+            size = quint64(file.Size() - at);  // the last box runs to the end
+        }
+        if (size < quint64(payload - at) || size > quint64(file.Size() - at)) break;
+        const QByteArrayView type(header.constData() + 4, 4);
+        const qint64 length = qint64(size) - (payload - at);
+        if ((type == "Exif" || type == "xml ") && length <= kMaxBlobBytes) {
+            const QByteArray content = file.ReadAt(payload, length);
+            if (type == "xml " && metadata.xmp.isEmpty()) {
+                metadata.xmp = content;
+            } else if (type == "Exif" && content.size() >= 4 && metadata.exif.image.empty()) {
+                // The box starts with the offset of the TIFF header within the rest.
+                const quint32 offset = qFromBigEndian<quint32>(content.constData());
+                if (offset <= quint32(content.size() - 4))
+                    metadata.exif =
+                        ExifReader(content.mid(4 + qsizetype(offset))).Read().value_or(Exif{});
+            }
+        }
+        at += qint64(size);
+    }
+    return metadata;
+}
+
+}  // namespace
+
+PhotoMetadata MetadataInFile(const OpenedFile& file) {
+    const QByteArray head = file.ReadAt(0, 12);
+    if (head.startsWith(QByteArray("\0\0\0\x0CJXL \x0D\x0A\x87\x0A", 12)))
+        return MetadataInJxlContainer(file);
+    PhotoMetadata metadata;
+    metadata.exif = ExifReader(file).Read().value_or(Exif{});
+    // A TIFF keeps its XMP and IPTC in its own directory.
+    if (const TiffField* xmp = Find(metadata.exif.image, kXmp);
+        xmp && xmp->value.size() <= kMaxBlobBytes)
+        metadata.xmp = xmp->value;
+    if (const TiffField* iptc = Find(metadata.exif.image, kIptc);
+        iptc && iptc->value.size() <= kMaxBlobBytes) {
+        metadata.iptc = iptc->value;
+        // Records start with 0x1C; a big-endian file's LONG units were turned around.
+        if (!metadata.iptc.startsWith('\x1C') && iptc->type == kLong)
+            for (qsizetype u = 0; u + 4 <= metadata.iptc.size(); u += 4)
+                std::reverse(metadata.iptc.begin() + u, metadata.iptc.begin() + u + 4);
+    }
+    return metadata;
+}
+
+void Complete(PhotoMetadata& metadata, const PhotoMetadata& file) {
+    if (metadata.exif.image.empty() && metadata.exif.exif.empty()) metadata.exif = file.exif;
+    if (metadata.xmp.isEmpty()) metadata.xmp = file.xmp;
+    if (metadata.iptc.isEmpty()) metadata.iptc = file.iptc;
+}
+
+std::optional<double> ResolutionOf(const TiffMetadata& exif) {
+    const TiffField* x = Find(exif.image, kXResolution);
+    if (!x || x->type != kRational || x->count != 1) return std::nullopt;
+    const quint32 numerator = qFromLittleEndian<quint32>(x->value.constData());
+    const quint32 denominator = qFromLittleEndian<quint32>(x->value.constData() + 4);
+    if (numerator == 0 || denominator == 0) return std::nullopt;
+    const TiffField* unit = Find(exif.image, kResolutionUnit);
+    const int per =
+        unit && unit->type == kShort ? qFromLittleEndian<quint16>(unit->value.constData()) : 2;
+    const double dpi = double(numerator) / denominator * (per == 3 ? 2.54 : 1.0);
+    // Unit 1 (none) states proportions, not a resolution.
+    if (per == 1 || dpi < 1.0 || dpi > 1e6) return std::nullopt;
+    return dpi;
 }
 
 QString WritingTime() {
@@ -518,12 +631,12 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
             if (!text->isEmpty()) written.exif.push_back(Ascii(tag, *text));
         // The photo's own word on its colours stands beside them.
         if (!written.exif.empty()) {
-            const Exif exif = ExifReader(metadata.exif).Read().value_or(Exif{});
+            const Exif& exif = metadata.exif;
             if (const TiffField* space = Find(exif.exif, kColorSpace))
                 if (auto kept = Sanitised(*space)) written.exif.push_back(std::move(*kept));
         }
     } else {
-        const Exif exif = ExifReader(metadata.exif).Read().value_or(Exif{});
+        const Exif& exif = metadata.exif;
         // The photo's own description of itself; how its pixels are stored is the
         // TIFF's. The rights come from where they are read first, XMP before EXIF,
         // so that the TIFF's fields and its XMP say the same.

@@ -23,9 +23,26 @@ enum class MetadataChoice {
 /// The choice named @p name ("rights", "all", "none"), or nothing.
 std::optional<MetadataChoice> MetadataChoiceNamed(const QString& name);
 
+/// One field of a TIFF directory, its value in little-endian bytes.
+struct TiffField {
+    uint16_t tag = 0;
+    uint16_t type = 0;
+    uint32_t count = 0;
+    QByteArray value;
+};
+
+/// The fields of a TIFF structure: its own directory, its EXIF directory and
+/// its GPS directory. A TIFF written gets these beyond its pixels (the EXIF and
+/// GPS directories only when not empty).
+struct TiffMetadata {
+    std::vector<TiffField> image;
+    std::vector<TiffField> exif;
+    std::vector<TiffField> gps;
+};
+
 /// A photo's metadata as its file holds it.
 struct PhotoMetadata {
-    QByteArray exif;      // a TIFF structure
+    TiffMetadata exif;    // the camera's: EXIF, or the file's own directories
     QByteArray xmp;       // an XMP packet
     QByteArray iptc;      // IPTC-IIM records
     int orientation = 1;  // the camera's, as the photo applies it; 1 for none
@@ -33,6 +50,20 @@ struct PhotoMetadata {
 
 /// The metadata @p frame carries, as the imaging library read it (all but the orientation).
 PhotoMetadata MetadataOf(const vips::VImage& frame);
+
+class OpenedFile;
+/// What @p file keeps where the imaging library does not read it: the
+/// directories of a file that is a TIFF structure (TIFF, most camera raw
+/// files) with the XMP and IPTC they hold, and the Exif and XMP boxes of a
+/// JPEG XL container. Empty where the file keeps nothing of the kind.
+PhotoMetadata MetadataInFile(const OpenedFile& file);
+
+/// @p metadata with what it lacks (EXIF, XMP, IPTC) taken from @p file's.
+void Complete(PhotoMetadata& metadata, const PhotoMetadata& file);
+
+/// The resolution a photo's own directory states, in dots per inch; nothing
+/// when it states none.
+std::optional<double> ResolutionOf(const TiffMetadata& exif);
 
 /// The rights a photo states, from its XMP, else its IPTC, else its EXIF.
 struct Rights {
@@ -47,22 +78,6 @@ struct Rights {
     QString offset;      // the zone ("+05:30"), or empty
 };
 Rights RightsOf(const PhotoMetadata& metadata);
-
-/// One field of a TIFF directory, its value in little-endian bytes.
-struct TiffField {
-    uint16_t tag = 0;
-    uint16_t type = 0;
-    uint32_t count = 0;
-    QByteArray value;
-};
-
-/// The fields a TIFF gets beyond its pixels: in its own directory, in an EXIF
-/// directory, and in a GPS directory (either written only when not empty).
-struct TiffMetadata {
-    std::vector<TiffField> image;
-    std::vector<TiffField> exif;
-    std::vector<TiffField> gps;
-};
 
 /// What of @p metadata @p choice carries into a TIFF whose pixels are stored
 /// as the photo's were (@p asStored: the camera's orientation still applies)

@@ -106,6 +106,7 @@ public:
     bool IsUpright() const override { return m_orientation != 1; }
 
     QString Damage() const override { return m_damage; }
+    PhotoMetadata FileMetadata() const override { return MetadataInFile(*m_frames->file); }
 
     QImage Preview(const QSize& size) override {
         if (size.isEmpty()) return {};

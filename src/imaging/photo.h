@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "decoder/limits.h"
+#include "imaging/metadata.h"
 
 namespace imaging {
 
@@ -104,6 +105,9 @@ public:
     /// words (it shows what could be read, if anything); empty when it read
     /// whole or when the photo cannot tell.
     virtual QString Damage() const { return {}; }
+    /// What the file keeps of metadata where the imaging library does not read
+    /// it (see MetadataInFile).
+    virtual PhotoMetadata FileMetadata() const { return {}; }
 };
 
 /// Opens the photo at @p path. Never null: a file that cannot be decoded gives
