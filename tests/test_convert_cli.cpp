@@ -330,11 +330,14 @@ TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
         ASSERT_EQ(QProcess::execute(
                       u"exiftool"_s,
                       {u"-q"_s, u"-m"_s, u"-overwrite_original"_s, u"-Artist=Own Artist"_s,
-                       u"-DateTimeOriginal=2026:05:01 10:20:30"_s, u"-GPSLatitude=48.1"_s, file}),
+                       u"-Copyright=Own Copyright"_s, u"-DateTimeOriginal=2026:05:01 10:20:30"_s,
+                       u"-GPSLatitude=48.1"_s, file}),
                   0);
         const QJsonObject own = tags({}, file);
         EXPECT_EQ(own[u"IFD0:Artist"_s].toString(), u"Own Artist"_s) << file.toStdString();
+        EXPECT_EQ(own[u"IFD0:Copyright"_s].toString(), u"Own Copyright"_s);
         EXPECT_EQ(own[u"ExifIFD:DateTimeOriginal"_s].toString(), u"2026:05:01 10:20:30"_s);
+        EXPECT_FALSE(own.contains(u"GPS:GPSLatitude"_s));
         EXPECT_NEAR(tags({u"--metadata"_s, u"all"_s}, file)[u"GPS:GPSLatitude"_s].toDouble(), 48.1,
                     1e-6);
     }
