@@ -19,6 +19,7 @@
 #include <vips/vips8>
 
 #include "fake_platform.h"
+#include "host/cores.h"
 #include "i18n/language.h"
 #include "imaging/imaging_library.h"
 #include "resources/resource.h"
@@ -64,6 +65,7 @@ void Open(MainDialog& dialog, FakePlatform& platform, const QString& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    host::ShareFewHeaps();  // as the program starts
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir scratch;

@@ -9,6 +9,9 @@
 #ifdef Q_OS_LINUX
 #include <sched.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace host {
 namespace {
@@ -81,6 +84,18 @@ UsableCores CoresForThisProcess() {
         return found;
     }();
     return cores;
+}
+
+void ReturnFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+void ShareFewHeaps() {
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 2);
+#endif
 }
 
 }  // namespace host

@@ -1,6 +1,6 @@
 #pragma once
 
-// How many processors this process may really use.
+// How many processors this process may really use, and the memory it holds.
 
 namespace host {
 
@@ -16,5 +16,15 @@ struct UsableCores {
 /// affinity (taskset, a container's cpuset) and its control group's time
 /// allowance (a container's CPU limit), as they were when first asked.
 UsableCores CoresForThisProcess();
+
+/// Gives back to the system the memory freed since, where the allocator would
+/// keep it for the process (glibc keeps the freed pages of its heaps).
+void ReturnFreedMemory();
+
+/// Has the threads share two heaps instead of one each per processor, to be
+/// called before any thread starts. Freed memory is then whole enough to be
+/// given back: a window through ten conversions of 24 megapixels stays at one
+/// size instead of growing by a third.
+void ShareFewHeaps();
 
 }  // namespace host

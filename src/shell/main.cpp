@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "host/base_folder.h"
+#include "host/cores.h"
 #include "imaging/imaging_library.h"
 #include "settings/keys.h"
 #include "settings/store.h"
@@ -69,6 +70,8 @@ bool AsksForInformation(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before any thread starts: the window outlives conversions of every size.
+    host::ShareFewHeaps();
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSIVA_VERSION));
     if (AsksForInformation(argc, argv)) {
         QCoreApplication information(argc, argv);

@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 
+#include "host/cores.h"
+
 namespace ui {
 namespace {
 
@@ -168,6 +170,8 @@ ConversionOutcome RunWithoutFreezing(QWidget& window, const imaging::Photo& phot
             outcome.failures = imaging::WhatToTell(plan, failure);
         },
         words);
+    // A window lives on after conversions of any size: what they held goes back.
+    host::ReturnFreedMemory();
     return outcome;
 }
 
