@@ -66,6 +66,15 @@ VImage LoadBitmap(const QString& kind, const Blob& blob, vips::VOption* options)
     return VImage::jp2kload_buffer(blob.get(), options);
 }
 
+/// @p image, made in memory from what @p loaded read, with @p loaded kept as
+/// long as it is: loaders leave fields (HEIF's EXIF and XMP) pointing into
+/// memory of their own, which a copy's fields still point at.
+VImage MadeFrom(VImage image, const VImage& loaded) {
+    g_object_set_data_full(G_OBJECT(image.get_image()), "tessiva-loaded", new VImage(loaded),
+                           [](gpointer kept) { delete static_cast<VImage*>(kept); });
+    return image;
+}
+
 Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
     const Blob blob(bytes);
     const auto options = [&] {
@@ -99,13 +108,13 @@ Answer DecodeBitmap(const Request& request, const QByteArray& bytes) {
                                               ->set("no_rotate", true));
                 // Read strictly, the small picture is made before the answer starts:
                 // damage is then a refusal that says why, not a cut answer.
-                return request.strict ? preview.copy_memory() : preview;
+                return request.strict ? MadeFrom(preview.copy_memory(), header) : preview;
             }
             case Operation::Frame:
                 // Decoded before the answer starts: a failure is then a refusal,
                 // not a cut answer. HEIF and JPEG XL decode the whole picture at
                 // its first pixel; JPEG 2000 reads its tiles once, in order.
-                if (request.kind == u"jp2") return header.copy_memory();
+                if (request.kind == u"jp2") return MadeFrom(header.copy_memory(), header);
                 (void)header.getpoint(0, 0);
                 return header;
             case Operation::Check:
