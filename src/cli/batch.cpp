@@ -24,7 +24,6 @@ namespace cli {
 
 using host::FolderOf;
 using host::PathSeparator;
-using res::FormatMessage;
 
 namespace {
 

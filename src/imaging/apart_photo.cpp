@@ -82,7 +82,7 @@ public:
           m_autoOrient(options.autoOrient),
           m_probe(probe),
           m_budget(options.budget),
-          m_dpi(ResolutionOf(MetadataInFile(*m_file).exif).value_or(kDefaultDpi)) {}
+          m_fileMetadata(MetadataInFile(*m_file)) {}
 
     void SetUpright(bool upright) override {
         if (upright != m_autoOrient) m_preview.reset();
@@ -131,8 +131,10 @@ public:
         m_previewSize = size;
         return *m_preview;
     }
-    double HorizontalResolution() const override { return m_dpi; }
-    PhotoMetadata FileMetadata() const override { return MetadataInFile(*m_file); }
+    double HorizontalResolution() const override {
+        return ResolutionOf(m_fileMetadata.exif).value_or(kDefaultDpi);
+    }
+    PhotoMetadata FileMetadata() const override { return m_fileMetadata; }
     std::shared_ptr<FrameData> ActiveFrameData(const FrameUse& use) const override {
         const QSize stored = Swapped() ? use.target.transposed() : use.target;
         decoder::Answer answer = Ask(decoder::Operation::Frame, m_page, stored, use.stop,
@@ -172,8 +174,8 @@ private:
     int m_page = 0;
     std::optional<QImage> m_preview;
     QSize m_previewSize;
-    QString m_damage;  // of the preview's page
-    double m_dpi;      // as the file states it, else the default
+    QString m_damage;              // of the preview's page
+    PhotoMetadata m_fileMetadata;  // read once, at opening: it gives the resolution too
 };
 
 }  // namespace
