@@ -653,10 +653,12 @@ TiffMetadata MetadataToWrite(const PhotoMetadata& metadata, MetadataChoice choic
             kXmp, kByte,
             metadata.xmp.isEmpty() ? XmpOf(rights) : WithOrientation(metadata.xmp, orientation)));
         if (!metadata.iptc.isEmpty()) written.image.push_back(Bytes(kIptc, kLong, metadata.iptc));
-        // What describes the camera's compressed file, not this one, stays behind.
+        // What describes the camera's compressed file, not this one, stays behind;
+        // so do the maker's notes, whose offsets point into that file and read
+        // wrong once moved (and past 64 KB the TIFF library refuses them).
         static const std::set<uint16_t> kOfTheSourceFile{
-            kInteroperabilityDirectory, 0x9101 /* components */, 0x9102 /* bits per pixel */,
-            0xA002 /* pixel width */, 0xA003 /* pixel height */};
+            kInteroperabilityDirectory, 0x9101 /* components */,  0x9102 /* bits per pixel */,
+            0x927C /* maker's notes */, 0xA002 /* pixel width */, 0xA003 /* pixel height */};
         // Each directory keeps only its own tags: EXIF's start at ExposureTime,
         // GPS's are numbered from 0 to 31.
         for (const TiffField& field : exif.exif)
