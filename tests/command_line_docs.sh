@@ -25,6 +25,7 @@ expect() {
     [ "$2" = "$3" ] || { echo "FAIL: $1: offered [$2], wanted [$3]"; exit 1; }
 }
 
+"$program" --help > /dev/null  # asked for, help is no mistake
 expect "--anc" "$(offered --anc)" "--anchor "
 expect "--anchor" "$(offered --anchor '')" "$(accepted anchor)"
 expect "--metadata" "$(offered --metadata '')" "$(accepted metadata)"

@@ -144,6 +144,11 @@ TEST_F(BatchRunTest, TheReportHasALinePerInputWithSizesAndReasons) {
             EXPECT_TRUE(QFileInfo::exists(line[u"output"_s].toString()));
         }
     }
+    // A report that cannot be written fails the run, yet no photo.
+    const CliRun full = run({u"--overwrite"_s, u"--report"_s, u"/dev/full"_s, inputs[0]});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_TRUE(full.errors.contains(u"report: "_s)) << full.errors.toStdString();
+    EXPECT_TRUE(full.errors.contains(u"Converted 1 of 1 photos.\n"_s)) << full.errors.toStdString();
 }
 
 TEST_F(BatchRunTest, APhotoRoundTripsThroughPipesLeavingNoFiles) {

@@ -347,18 +347,21 @@ int main(int argc, char* argv[]) {
         progress.finish();
     }
     imaging::ShutdownLibrary();
+    // A list or report that failed fails the run, though no photo did.
+    bool runFailed = false;
     if (!source->ReadError().isEmpty()) {
         std::fprintf(stderr, "tessiva-convert: reading the list: %s\n",
                      qPrintable(source->ReadError()));
-        ++counts.failed;
+        runFailed = true;
     }
     if (report && !report->Error().isEmpty()) {
         std::fprintf(stderr, "tessiva-convert: %s\n", qPrintable(report->Error()));
-        ++counts.failed;
+        runFailed = true;
     }
-    if (verbosity != Verbosity::Quiet || counts.failed || g_stop)
+    runFailed = runFailed || counts.failed;
+    if (verbosity != Verbosity::Quiet || runFailed || g_stop)
         std::fprintf(stderr, "%s.\n",
                      qPrintable(Summary(counts, g_stop ? source->CountToEnd() : known, g_stop)));
     if (g_stop) return 130;
-    return counts.failed ? 1 : 0;
+    return runFailed ? 1 : 0;
 }
