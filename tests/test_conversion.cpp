@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 
-#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QtEndian>
@@ -339,43 +338,6 @@ TEST_F(ConversionTest, TheTiffIs24BitRgbLzwWithPredictorAtTheSourcesResolution) 
     EXPECT_EQ(TiffTag(out, 277), 3u);  // three samples
 }
 
-TEST_F(ConversionTest, TransparencyIsDrawnOnBlackAndAnUndecodablePhotoFailsAsScaling) {
-    const QString path = temp.file(u"clear.png"_s);
-    VImage::black(10, 10, VImage::option()->set("bands", 4))
-        .cast(VIPS_FORMAT_UCHAR)
-        .write_to_file(QFile::encodeName(path).constData());
-    const QString out = temp.file(u"clear.tif"_s);
-    ASSERT_FALSE(Convert(path, QSize(5, 5), out));
-    EXPECT_EQ(At(Read(out), 2, 2), QColor(Qt::black));
-    const std::optional<StepFailure> failure =
-        Convert(temp.write(u"x.jpg"_s, "not a photo"), QSize(10, 10), temp.file(u"x.tif"_s));
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->step, Step::Scale);
-    EXPECT_FALSE(QFile::exists(temp.file(u"x.tif"_s)));
-}
-
-TEST_F(ConversionTest, TextIsDrawnAtItsPositionAndTurnsWithThePhoto) {
-    const QString white = fixtures::SolidPhoto(temp, u"white.png"_s, 200, 100, Qt::white);
-    QFont font(u"DejaVu Sans"_s);
-    font.setPixelSize(40);
-    font.setBold(true);
-    for (int angle : {0, 180}) {
-        ConversionRequest request;
-        request.output = QSize(200, 100);
-        request.text = u"\u2588"_s;  // a full block
-        request.font = font;
-        request.colour = Qt::red;
-        request.placement.margin = QPoint(10, 10);
-        request.angle = angle;
-        const QString out = temp.file(u"text-%1.tif"_s.arg(angle));
-        ASSERT_FALSE(fixtures::Convert(*LoadPhoto(white), request, out));
-        const VImage image = Read(out);
-        const QPoint inside = angle == 0 ? QPoint(20, 30) : QPoint(200 - 1 - 20, 100 - 1 - 30);
-        EXPECT_EQ(At(image, inside.x(), inside.y()), QColor(Qt::red)) << angle;
-        EXPECT_EQ(At(image, 100, 50), QColor(Qt::white)) << angle;
-    }
-}
-
 TEST_F(ConversionTest, TextInAnyScriptIsDrawn) {
     const QString white = fixtures::SolidPhoto(temp, u"w.png"_s, 120, 60, Qt::white);
     QFont font(u"No Such Face"_s);  // falls back to a font that exists
@@ -392,21 +354,6 @@ TEST_F(ConversionTest, TextInAnyScriptIsDrawn) {
         else
             EXPECT_LT(ink.min(), 60.0) << text.toStdString();  // ink was laid
     }
-}
-
-TEST_F(ConversionTest, SavingReplacesAFileOnlyWithACompleteOne) {
-    const QString photo = fixtures::SolidPhoto(temp, u"a.png"_s, 20, 10, Qt::red);
-    const QString existing = temp.write(u"out/old.tif"_s, "old contents");
-    ASSERT_FALSE(Convert(photo, QSize(20, 10), existing));
-    EXPECT_EQ(Read(existing).width(), 20);
-
-    const std::optional<StepFailure> missing =
-        Convert(photo, QSize(20, 10), temp.file(u"missing/out.tif"_s));
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->step, Step::Save);
-    EXPECT_FALSE(QFile::exists(temp.file(u"missing"_s)));
-    EXPECT_TRUE(Convert(photo, QSize(20, 10), temp.mkdir(u"out/folder.tif"_s)));
-    EXPECT_EQ(QDir(temp.file(u"out"_s)).entryList(QDir::Files), QStringList{u"old.tif"_s});
 }
 
 TEST_F(ConversionTest, APlanExecutedAgainReadsAStreamingPhotoAfresh) {

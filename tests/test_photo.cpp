@@ -75,15 +75,6 @@ TEST_F(PhotoTest, AnimatedGifFramesAreTheTimeDimension) {
     EXPECT_GT(PreviewColour(*photo).blue(), 200);  // unchanged
 }
 
-TEST_F(PhotoTest, TiffPagesAreThePageDimension) {
-    const auto photo = LoadPhoto(
-        fixtures::FramedPhoto(temp, u"pages.tif"_s, 30, 20, {Qt::red, Qt::green, Qt::blue}));
-    ASSERT_EQ(photo->FrameDimensions(), std::vector<FrameKind>{FrameKind::Page});
-    EXPECT_EQ(photo->FrameCount(FrameKind::Page), 3u);
-    ASSERT_TRUE(photo->SelectActiveFrame(FrameKind::Page, 1));
-    EXPECT_GT(PreviewColour(*photo).green(), 200);
-}
-
 struct GreyPage {
     QSize size;
     int grey;
@@ -324,34 +315,6 @@ TEST_F(PhotoTest, TransparencyShowsBlackInThePreview) {
     clear.cast(VIPS_FORMAT_UCHAR).write_to_file(QFile::encodeName(path).constData());
     const auto photo = LoadPhoto(path);
     EXPECT_EQ(PreviewColour(*photo), QColor(Qt::black));
-}
-
-TEST_F(PhotoTest, FilesThatAreNoPhotosHaveNoSize) {
-    const QString jpeg = fixtures::SolidPhoto(temp, u"whole.jpg"_s, 64, 64, Qt::red);
-    const QByteArray bytes = fixtures::Bytes(jpeg);
-    const QString cases[] = {
-        temp.write(u"empty.jpg"_s),
-        temp.write(u"text.jpg"_s, "this is not a photo\n"),
-        temp.write(u"header-only.jpg"_s, bytes.left(20)),
-        temp.write(u"noise.png"_s, QByteArray(5000, '\x5a')),
-        temp.mkdir(u"folder.jpg"_s),
-        temp.file(u"missing.jpg"_s),
-    };
-    for (const QString& path : cases) {
-        const auto photo = LoadPhoto(path);
-        EXPECT_EQ(photo->Width(), 0) << path.toStdString();
-        EXPECT_EQ(photo->Height(), 0) << path.toStdString();
-        EXPECT_TRUE(photo->FrameDimensions().empty());
-        EXPECT_TRUE(photo->Preview(QSize(8, 8)).isNull());
-    }
-}
-
-TEST_F(PhotoTest, ATruncatedPhotoOpensAndPreviewsWithoutCrashing) {
-    const QString jpeg = fixtures::SolidPhoto(temp, u"big.jpg"_s, 400, 300, Qt::red);
-    const QString cut = temp.write(u"cut.jpg"_s, fixtures::Bytes(jpeg).chopped(200));
-    const auto photo = LoadPhoto(cut);
-    EXPECT_EQ(photo->Width(), 400);
-    photo->Preview(QSize(20, 15));  // whatever it shows, it returns
 }
 
 TEST_F(PhotoTest, ADecompressionBombIsRefusedAtOnce) {
