@@ -33,11 +33,4 @@ TEST(AboutDialog, ShowsIconNameAndVersionAndClosesOnOk) {
     EXPECT_FALSE(about.isVisible());
 }
 
-TEST(AboutDialog, EscapeClosesIt) {
-    AboutDialog about;
-    about.show();
-    QTest::keyClick(&about, Qt::Key_Escape);
-    EXPECT_FALSE(about.isVisible());
-}
-
 }  // namespace
