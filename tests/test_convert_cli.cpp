@@ -109,7 +109,9 @@ TEST(ReadOptions, MistakesAreUsageErrorsThatNameWhatIsWrong) {
         {"--overwrite --skip-existing p.png", "exclude each other"},
         {"--quiet --verbose p.png", "exclude each other"},
         {"--shard 3/2 p.png", "--shard"},
-        {"--max-memory 1M p.png", "--max-memory"},
+        {"--max-memory 16777215 p.png", "--max-memory"},
+        {"--max-pixels 0 p.png", "--max-pixels"},
+        {"--background nocolour p.png", "--background"},
         {"--null p.png", "--null"},
         {"- p.png", "standard input"},
         {"-d /no/such/folder p.png", "no such folder"},
@@ -125,6 +127,11 @@ TEST(ReadOptions, MistakesAreUsageErrorsThatNameWhatIsWrong) {
         EXPECT_TRUE(mistake->text.contains(QLatin1StringView(mention)))
             << mistake->text.toStdString();
     }
+    // The least of each is no mistake.
+    QCommandLineParser parser;
+    cli::DescribeOptions(parser);
+    ASSERT_TRUE(parser.parse(Args(u"tessiva-convert --max-memory 16M --max-pixels 1 p.png"_s)));
+    EXPECT_FALSE(std::holds_alternative<cli::UsageError>(cli::ReadOptions(parser)));
 }
 
 TEST_F(ConvertCliTest, AMistakeEndsTheRunWithStatusTwoAndAFrameBeyondThePhotoFailsIt) {
