@@ -107,6 +107,11 @@ TEST_F(SurroundingsTest, BudgetsAreNamedAndAnInterruptStopsThePhotoInProgress) {
     // 536 megapixels, one bit each: 65 KB of file, seconds of work.
     fixtures::BlankBilevelPng(temp, u"large.png"_s, 23170);
     EXPECT_TRUE(runShell(u"large.png -o b.tif -r 90"_s).errors.contains(u"memory budget"_s));
+    // A progressive JPEG keeps two bytes a sample while it decodes: 2000 x 2000 x 3 x 2.
+    fixtures::SolidPhoto(temp, u"steps.jpg[interlace]"_s, 2000, 2000, Qt::red);
+    const QString steps = runShell(u"steps.jpg -o s.tif --max-memory 16M"_s).errors;
+    EXPECT_TRUE(steps.contains(u"needs 22 MB, more than the memory budget of 16 MB"_s))
+        << steps.toStdString();
     QProcess process;
     process.setWorkingDirectory(temp.path());
     process.setReadChannel(QProcess::StandardError);
