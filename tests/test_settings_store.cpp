@@ -139,7 +139,11 @@ TEST_F(SettingsStoreTest, AnUnreadableStoreGivesDefaults) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(iniPath).constData(), 0600), 0);
     expectDefaults();
     QFile::remove(iniPath);
-    writeRaw("[Option]\nnRotateAngel=90\n" + QByteArray(2 << 20, ';'));
+    // A megabyte is read; one byte more is not.
+    const QByteArray head("[Option]\nnRotateAngel=90\n;");
+    writeRaw(head + QByteArray((1 << 20) - head.size(), ';'));
+    EXPECT_EQ(settings::Store(iniPath).GetProfileInt(kSection, u"nRotateAngel"_s, 5), 90);
+    writeRaw(head + QByteArray((1 << 20) + 1 - head.size(), ';'));
     expectDefaults();
 }
 
