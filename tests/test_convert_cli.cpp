@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <csignal>
 #include <tuple>
 #include <vips/vips8>
@@ -351,8 +350,7 @@ TEST_F(ConvertCliTest, RightsTravelByDefaultAndEverythingOnlyWhenAsked) {
         const QJsonObject all = tags({u"--metadata"_s, u"all"_s}, file);
         EXPECT_NEAR(all[u"GPS:GPSLatitude"_s].toDouble(), 48.1, 1e-6);
         // Maker's notes point into the file they came from: they stay behind.
-        const QStringList keys = all.keys();
-        EXPECT_FALSE(keys.filter(QRegularExpression(u"^Canon:"_s)).size()) << file.toStdString();
+        EXPECT_FALSE(QJsonDocument(all).toJson().contains("\"Canon:")) << file.toStdString();
     }
 }
 
