@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 #include "fake_platform.h"
 #include "i18n/language.h"
@@ -70,6 +71,43 @@ protected:
     void openPhoto(const QString& path) {
         platform.openChoices = {path};
         click(IDC_BUTTON_OPEN_PHOTO);
+    }
+    /// How Convert is set in the window; what is left empty stays as it is.
+    struct WindowSettings {
+        QString width;            // typed; the calculator gives the height
+        std::vector<int> clicks;  // radio buttons
+        std::optional<FontChoice> font;
+        QString text;
+        QPoint position;
+    };
+    /// The font dialog's answer: @p family (the default when empty) at @p pixels.
+    static FontChoice Font(int pixels, const QColor& colour, const QString& family = {},
+                           bool bold = false) {
+        QFont font = family.isEmpty() ? QFont() : QFont(family);
+        font.setPixelSize(pixels);
+        font.setBold(bold);
+        return {font, colour};
+    }
+    /// Opens @p photo, sets the window as @p how says and converts it into @p output.
+    void convertInWindow(const QString& photo, const QString& output,
+                         const WindowSettings& how = {}) {
+        openPhoto(photo);
+        if (!how.width.isEmpty()) {
+            edit(IDC_EDIT_OUTPUT_WIDTH)->setText(how.width);
+            click(IDC_BUTTON_BASE_WIDTH);
+        }
+        for (const int id : how.clicks) click(id);
+        if (how.font) {
+            platform.fontChoices = {*how.font};
+            click(IDC_BUTTON_FONT);
+        }
+        if (!how.text.isEmpty()) {
+            edit(IDC_EDIT_TEXT)->setText(how.text);
+            edit(IDC_EDIT_TEXT_X)->setText(QString::number(how.position.x()));
+            edit(IDC_EDIT_TEXT_Y)->setText(QString::number(how.position.y()));
+        }
+        edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
+        click(IDC_BUTTON_CONVERT);
     }
     QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(item(id)); }
     QAbstractButton* button(int id) const { return qobject_cast<QAbstractButton*>(item(id)); }

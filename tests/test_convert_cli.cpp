@@ -54,23 +54,14 @@ TEST_F(ConvertCliTest, AFolderOfMixedPhotosComesOutAsTheWindowMakesIt) {
 
     // The window, set the same way.
     start();
-    click(IDC_RADIO_ROTATE_90);
-    click(IDC_RADIO_FLIP_HORIZONTAL);
-    QFont font(u"DejaVu Sans"_s);
-    font.setPixelSize(14);
-    font.setBold(true);
-    platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
-    click(IDC_BUTTON_FONT);
     for (const QString& input : inputs.mid(0, 6)) {
-        openPhoto(input);
-        edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"90"_s);
-        click(IDC_BUTTON_BASE_WIDTH);
-        edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
-        edit(IDC_EDIT_TEXT_X)->setText(u"5"_s);
-        edit(IDC_EDIT_TEXT_Y)->setText(u"8"_s);
         const QString windowOut = temp.file(u"window-"_s + QFileInfo(input).baseName() + u".tif"_s);
-        edit(IDC_EDIT_OUTPUT_FILE)->setText(windowOut);
-        click(IDC_BUTTON_CONVERT);
+        convertInWindow(input, windowOut,
+                        {u"90"_s,
+                         {IDC_RADIO_ROTATE_90, IDC_RADIO_FLIP_HORIZONTAL},
+                         Font(14, Qt::red, u"DejaVu Sans"_s, true),
+                         u"Tessiva"_s,
+                         {5, 8}});
         const QString cliFile = cliOut + u'/' + QFileInfo(input).completeBaseName() + u"_out.tif"_s;
         EXPECT_EQ(fixtures::Difference(windowOut, cliFile), 0.0) << input.toStdString();
     }
@@ -452,20 +443,14 @@ TEST_F(ConvertCliTest, UprightTextReadsAsOnAPhotoThatWasNeverTurned) {
     ASSERT_EQ(runCli(text + QStringList{tall, u"-o"_s, plain}).exitCode, 0);
     EXPECT_EQ(fixtures::Difference(turned, plain), 0.0);
     // The window, with the stored choice, writes the same.
-    openPhoto(wide);
-    click(IDC_RADIO_ROTATE_90);
-    click(IDC_RADIO_FLIP_HORIZONTAL);
     dialog->OnCommand(IDM_TEXT_UPRIGHT);
-    QFont font = QFont();
-    font.setPixelSize(13);
-    platform.fontChoices = {FontChoice{font, QColor(Qt::red)}};
-    click(IDC_BUTTON_FONT);
-    edit(IDC_EDIT_TEXT)->setText(u"Tessiva"_s);
-    edit(IDC_EDIT_TEXT_X)->setText(u"10"_s);
-    edit(IDC_EDIT_TEXT_Y)->setText(u"10"_s);
     const QString window = temp.file(u"window.tif"_s);
-    edit(IDC_EDIT_OUTPUT_FILE)->setText(window);
-    click(IDC_BUTTON_CONVERT);
+    convertInWindow(wide, window,
+                    {{},
+                     {IDC_RADIO_ROTATE_90, IDC_RADIO_FLIP_HORIZONTAL},
+                     Font(13, Qt::red),
+                     u"Tessiva"_s,
+                     {10, 10}});
     EXPECT_EQ(fixtures::Difference(window, plain), 0.0);
     EXPECT_EQ(storedInt(u"Option"_s, u"nTextUpright"_s), 1);
 }

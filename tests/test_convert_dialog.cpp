@@ -60,23 +60,15 @@ TEST_F(ConvertDialogTest, ConvertBeforeAnyPhotoSaysSoAndWritesNothing) {
 
 TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
     startWithPhoto();
-    edit(IDC_EDIT_OUTPUT_WIDTH)->setText(u"800"_s);
-    edit(IDC_EDIT_OUTPUT_HEIGHT)->setText(u"600"_s);
-    click(IDC_RADIO_ROTATE_90);
-    click(IDC_RADIO_FLIP_HORIZONTAL);
-    QFont font(u"DejaVu Sans"_s);
-    font.setPixelSize(24);
-    font.setBold(true);
-    platform.fontChoices = {FontChoice{font, QColor(Qt::green)}};
-    click(IDC_BUTTON_FONT);
+    convertInWindow(photo, output,
+                    {u"800"_s,
+                     {IDC_RADIO_ROTATE_90, IDC_RADIO_FLIP_HORIZONTAL},
+                     Font(24, Qt::green, u"DejaVu Sans"_s, true),
+                     QString(3, QChar(0x2588)),  // solid blocks
+                     {10, 10}});
     ASSERT_TRUE(platform.fontDialogStarts.back().offerColours);
     EXPECT_EQ(label(IDC_STATIC_FONT_FACE)->text(), u"DejaVu Sans"_s);
     EXPECT_EQ(dialog->TextColor(), 0x00FF00u);
-    edit(IDC_EDIT_TEXT)->setText(QString(3, QChar(0x2588)));  // solid blocks
-    edit(IDC_EDIT_TEXT_X)->setText(u"10"_s);
-    edit(IDC_EDIT_TEXT_Y)->setText(u"10"_s);
-    convert();
-
     EXPECT_TRUE(platform.messages.empty());
     const vips::VImage image = result();
     ASSERT_EQ(image.width(), 600);

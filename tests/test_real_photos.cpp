@@ -126,26 +126,6 @@ protected:
 
     static CliRun runCli(const QStringList& arguments) { return RunCli(arguments); }
 
-    /// Opens @p photo in the window and converts it to @p output with the
-    /// caption, at @p width (the calculator gives the height).
-    void convertInWindow(const QString& photo, const QString& output, int width) {
-        openPhoto(photo);
-        edit(IDC_EDIT_OUTPUT_WIDTH)->setText(QString::number(width));
-        click(IDC_BUTTON_BASE_WIDTH);
-        edit(IDC_EDIT_TEXT)->setText(u"Tessiva © 2026"_s);
-        edit(IDC_EDIT_TEXT_X)->setText(u"20"_s);
-        edit(IDC_EDIT_TEXT_Y)->setText(u"20"_s);
-        edit(IDC_EDIT_OUTPUT_FILE)->setText(output);
-        click(IDC_BUTTON_CONVERT);
-    }
-
-    void chooseCaptionFont() {
-        QFont font(u"DejaVu Sans"_s);
-        font.setPixelSize(40);
-        platform.fontChoices = {FontChoice{font, kCaption}};
-        click(IDC_BUTTON_FONT);
-    }
-
     static QStringList CaptionArguments() {
         return {u"--text"_s,  u"Tessiva © 2026"_s, u"--font"_s,     u"DejaVu Sans 40"_s,
                 u"--color"_s, kCaption.name(),     u"--position"_s, u"20,20"_s};
@@ -237,15 +217,18 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
     }
 
     start();
-    chooseCaptionFont();
-    click(IDC_RADIO_ROTATE_90);
     for (const auto& [name, path] : corpus) {
         SCOPED_TRACE(name.toStdString());
         const VImage photo = Open(path);
         const QString windowOut =
             temp.file(u"window-"_s + QFileInfo(path).completeBaseName() + u".tif"_s);
         platform.messages.clear();
-        convertInWindow(path, windowOut, photo.width() / 2);
+        convertInWindow(path, windowOut,
+                        {QString::number(photo.width() / 2),
+                         {IDC_RADIO_ROTATE_90},
+                         Font(40, kCaption, u"DejaVu Sans"_s),
+                         u"Tessiva © 2026"_s,
+                         {20, 20}});
         // Only the cut photo says anything: that it is damaged, on opening and converting.
         EXPECT_EQ(platform.messages.size(), name == u"cut.jpg" ? 2u : 0u)
             << (platform.messages.empty() ? "" : platform.messages[0].text.toStdString());
@@ -458,9 +441,7 @@ TEST_F(RealPhotoTest, ADamagedPhotoConvertsWithAWarningNamingIt) {
     const QString reason = run.errors.section(u'(', 1).section(u')', 0, 0);
     ASSERT_FALSE(reason.isEmpty());
     start();
-    openPhoto(cut);
-    edit(IDC_EDIT_OUTPUT_FILE)->setText(temp.file(u"window.tif"_s));
-    click(IDC_BUTTON_CONVERT);
+    convertInWindow(cut, temp.file(u"window.tif"_s));
     const QString warning =
         u"The photo is damaged: only what could be read is shown and converted."_s;
     EXPECT_EQ(platform.texts(), std::vector<QString>(2, warning));
