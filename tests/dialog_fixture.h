@@ -88,10 +88,11 @@ protected:
         font.setBold(bold);
         return {font, colour};
     }
-    /// Opens @p photo, sets the window as @p how says and converts it into @p output.
+    /// Opens @p photo (unless empty: the one open stays), sets the window as @p how
+    /// says and converts it into @p output.
     void convertInWindow(const QString& photo, const QString& output,
                          const WindowSettings& how = {}) {
-        openPhoto(photo);
+        if (!photo.isEmpty()) openPhoto(photo);
         if (!how.width.isEmpty()) {
             edit(IDC_EDIT_OUTPUT_WIDTH)->setText(how.width);
             click(IDC_BUTTON_BASE_WIDTH);

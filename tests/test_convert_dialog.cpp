@@ -60,7 +60,7 @@ TEST_F(ConvertDialogTest, ConvertBeforeAnyPhotoSaysSoAndWritesNothing) {
 
 TEST_F(ConvertDialogTest, TheSizeRotationFlipAndTextOfTheDialogReachTheTiff) {
     startWithPhoto();
-    convertInWindow(photo, output,
+    convertInWindow({}, output,
                     {u"800"_s,
                      {IDC_RADIO_ROTATE_90, IDC_RADIO_FLIP_HORIZONTAL},
                      Font(24, Qt::green, u"DejaVu Sans"_s, true),

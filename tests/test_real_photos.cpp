@@ -217,18 +217,18 @@ TEST_F(RealPhotoTest, EveryTraitConvertsWithACaptionAtHalfSizeTurned) {
     }
 
     start();
+    platform.fontChoices = {Font(40, kCaption, u"DejaVu Sans"_s)};
+    click(IDC_BUTTON_FONT);
+    click(IDC_RADIO_ROTATE_90);
     for (const auto& [name, path] : corpus) {
         SCOPED_TRACE(name.toStdString());
         const VImage photo = Open(path);
         const QString windowOut =
             temp.file(u"window-"_s + QFileInfo(path).completeBaseName() + u".tif"_s);
         platform.messages.clear();
-        convertInWindow(path, windowOut,
-                        {QString::number(photo.width() / 2),
-                         {IDC_RADIO_ROTATE_90},
-                         Font(40, kCaption, u"DejaVu Sans"_s),
-                         u"Tessiva © 2026"_s,
-                         {20, 20}});
+        convertInWindow(
+            path, windowOut,
+            {QString::number(photo.width() / 2), {}, {}, u"Tessiva © 2026"_s, {20, 20}});
         // Only the cut photo says anything: that it is damaged, on opening and converting.
         EXPECT_EQ(platform.messages.size(), name == u"cut.jpg" ? 2u : 0u)
             << (platform.messages.empty() ? "" : platform.messages[0].text.toStdString());
